@@ -1,0 +1,6 @@
+#include <cstdio>
+
+int main() {
+    std::puts("Kestrel Radio: the main window is not there yet.");
+    return 0;
+}

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "platform/hid/HidServices.h"
+#include "platform/window/MessageTarget.h"
+#include "platform/window/WindowMessages.h"
+
+// The link to the receiver: finds it among the HID interfaces, opens it, and
+// runs one read thread that writes the output report on request and otherwise
+// keeps a read outstanding, so the latest input report is always at hand.
+//
+// Threads: CountDevices, Open and Close on the UI thread; SetOutputReport,
+// Send and ReadInputReport from the UI thread and the seek worker.
+class CHidDevice {
+public:
+    static constexpr uint16_t kVendorID = 0x03B4;
+    static constexpr uint16_t kProductID = 0x3113;
+
+    explicit CHidDevice(CHidServices& services);
+    virtual ~CHidDevice();
+
+    CHidDevice(const CHidDevice&) = delete;
+    CHidDevice& operator=(const CHidDevice&) = delete;
+
+    int CountDevices();
+    bool Open(CMessageTarget* notifyWindow, uint32_t notifyMessage);
+    void Close();
+    bool Send();
+
+    bool IsOpen() const { return m_bOpen.load(); }
+    CMessageTarget* NotifyWindow() const { return m_pNotifyWindow.load(); }
+    const SHidCaps& Caps() const { return m_caps; }
+
+    // Zeroes the whole output buffer and copies payload into bytes 1..n (byte 0
+    // is the report id, 0). False when the link is closed.
+    bool SetOutputReport(const uint8_t* payload, size_t n);
+    // Copies bytes 0..n of the latest input report; false when the link is
+    // closed (the buffer exists only while it is open).
+    bool ReadInputReport(uint8_t* out, size_t n) const;
+    size_t OutputReportLength() const;
+
+private:
+    // Opens the first matching interface as write and read handle.
+    bool Search();
+    void ReadThreadProc();
+
+    CHidServices& m_services;
+    std::atomic<CMessageTarget*> m_pNotifyWindow{nullptr};
+    std::atomic<uint32_t> m_nNotifyMessage{WM_DEVICE_REPORT};
+    std::atomic<bool> m_bOpen{false};
+    SHidCaps m_caps;
+    std::unique_ptr<CHidHandle> m_pReadHandle;
+    std::unique_ptr<CHidHandle> m_pWriteHandle;
+    std::thread m_thread;
+    int m_hWriteRequestEvent = -1;  // eventfd
+    int m_hStopEvent = -1;          // eventfd
+    // Guards both buffers against the read thread, the tuner and Close.
+    mutable std::mutex m_bufferMutex;
+    std::vector<uint8_t> m_inputBuffer;
+    std::vector<uint8_t> m_outputBuffer;
+    uint16_t m_nVendorID = kVendorID;
+    uint16_t m_nProductID = kProductID;
+};

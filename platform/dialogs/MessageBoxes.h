@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+
+class CMessageTarget;
+
+// Modal message boxes as the parts show them ("Kestrel Radio", error icon).
+//
+// Contract: called on the UI thread; returns when the user has closed the box.
+// The owner may be null. The Qt back-end shows a QMessageBox; the simulated
+// one records the box and returns at once (tests answer through it).
+class CMessageBoxes {
+public:
+    enum class EIcon { Error, Warning, Information };
+
+    virtual ~CMessageBoxes() = default;
+
+    virtual void Show(CMessageTarget* owner, const std::string& text, const std::string& caption,
+                      EIcon icon) = 0;
+};

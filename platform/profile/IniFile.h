@@ -1,0 +1,76 @@
+#pragma once
+
+#include <ctime>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <sys/types.h>
+
+// An INI file read and written by the rules of the Windows private-profile
+// functions: sections and keys compared without regard to ASCII case, the
+// first of duplicate sections or keys wins, names and values trimmed of
+// blanks, one pair of enclosing quotes stripped from a value, lines starting
+// with ';' are comments, "\r\n" and "\n" both end a line.
+//
+// Every read sees the file as it is on disk: the parsed copy is reused only
+// while the file's identity, size and modification time are unchanged.
+// A write keeps every other line as it was and replaces the file atomically
+// (temporary file beside it, flushed, renamed over it), so a reader or a
+// crash never sees half a file. Thread-safe.
+class CIniFile {
+public:
+    explicit CIniFile(std::string path);
+
+    const std::string& Path() const { return m_path; }
+
+    // GetPrivateProfileString: the value cut to maxLength characters, or
+    // nullopt when the file, section or key is missing or the value is empty.
+    std::optional<std::string> ReadString(std::string_view section, std::string_view key,
+                                          size_t maxLength) const;
+    // GetPrivateProfileInt: the value parsed as RtlUnicodeStringToInteger
+    // parses it (blanks, sign, 0x/0o/0b prefixes, stops at the first other
+    // character, no digits = 0), or nDefault when there is no value.
+    int ReadInt(std::string_view section, std::string_view key, int nDefault) const;
+
+    // WritePrivateProfileString. False when the file could not be replaced;
+    // the old file is then unchanged.
+    bool WriteString(std::string_view section, std::string_view key, std::string_view value);
+
+    // The integer rule of ReadInt, for callers that parse text the same way.
+    static int ParseInt(std::string_view text);
+
+private:
+    struct SEntry {
+        std::string key;
+        std::string value;
+        size_t nLine;
+    };
+    struct SSection {
+        std::string name;
+        size_t nHeaderLine;
+        size_t nLastEntryLine;
+        std::vector<SEntry> entries;
+    };
+    struct SStamp {
+        dev_t device = 0;
+        ino_t inode = 0;
+        off_t size = -1;
+        timespec modified{};
+        bool operator==(const SStamp& other) const;
+    };
+
+    // Re-reads the file when it changed on disk. Caller holds m_mutex.
+    void Refresh() const;
+    void Parse(const std::string& text) const;
+    const SSection* FindSection(std::string_view section) const;
+    bool Replace(const std::string& text) const;
+
+    std::string m_path;
+    mutable std::mutex m_mutex;
+    mutable std::optional<SStamp> m_stamp;
+    mutable std::vector<std::string> m_lines;
+    mutable std::vector<SSection> m_sections;
+};

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/profile/IniFile.h"
+
+// The application profile: the program's settings between runs, read and
+// written through the four profile calls the parts use. There is no cached
+// copy beyond what CIniFile revalidates against the file on every call.
+//
+// Location: the file named by KESTREL_PROFILE, else
+// $XDG_CONFIG_HOME/Kestrel/Kestrel.ini (default ~/.config/Kestrel/Kestrel.ini).
+// Thread-safe: the tuner writes frequencies from the seek worker.
+class CProfile {
+public:
+    explicit CProfile(std::string path);
+
+    static std::string DefaultPath();
+
+    const std::string& Path() const { return m_file.Path(); }
+
+    int GetProfileInt(std::string_view section, std::string_view key, int nDefault) const;
+    // A missing or empty value gives the default.
+    std::string GetProfileString(std::string_view section, std::string_view key,
+                                 std::string_view defaultValue = {}) const;
+    // A write that fails leaves the file as it was and is traced.
+    bool WriteProfileInt(std::string_view section, std::string_view key, int value);
+    bool WriteProfileString(std::string_view section, std::string_view key, std::string_view value);
+
+private:
+    CIniFile m_file;
+};

@@ -1,0 +1,33 @@
+#!/bin/bash
+# Installs what is missing, builds, and runs every test: the normal build, the
+# whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer, and
+# the threaded suites under ThreadSanitizer. Any failure or sanitizer report
+# fails the run.
+set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+"$root/scripts/install-deps.sh"
+jobs="$(nproc)"
+
+export ASAN_OPTIONS="abort_on_error=1:detect_leaks=1:strict_string_checks=1"
+export LSAN_OPTIONS="suppressions=$root/scripts/sanitizers/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
+export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$root/scripts/sanitizers/tsan.supp"
+
+run_suite() {
+    local folder="$1"
+    shift
+    echo "== $folder"
+    ctest --test-dir "$root/build/$folder" --output-on-failure -j "$jobs" "$@"
+}
+
+"$root/scripts/build.sh" release -DCMAKE_BUILD_TYPE=RelWithDebInfo
+run_suite release
+
+"$root/scripts/build.sh" asan -DCMAKE_BUILD_TYPE=Debug -DKESTREL_SANITIZE=address,undefined \
+    -DKESTREL_BUILD_BENCH=OFF
+run_suite asan -LE system
+
+"$root/scripts/build.sh" tsan -DCMAKE_BUILD_TYPE=Debug -DKESTREL_SANITIZE=thread \
+    -DKESTREL_BUILD_BENCH=OFF -DKESTREL_THREADS_ONLY=ON
+run_suite tsan -L threads
