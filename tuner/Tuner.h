@@ -1,0 +1,113 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "platform/clock/Clock.h"
+#include "platform/profile/Profile.h"
+#include "platform/window/TextSink.h"
+
+class CHidDevice;
+
+// Band plan, frequency to PLL word, the 8-byte register image sent to the
+// receiver on every tune, and the seek worker that steps and tests for a
+// station.
+//
+// Threads: the UI thread and the seek worker both tune. One lock keeps each
+// tune whole (image, output buffer, send); it is never held while the profile
+// is written, the display text is set or WM_SEEK_FOUND is sent. The fields the
+// two threads share are atomics.
+class CTuner {
+public:
+    enum : int { BAND_AM = 0, BAND_FM = 1 };
+    enum : int { AM_STEP_10KHZ = 1, AM_STEP_9KHZ = 2 };
+    enum : int { FM_RANGE_JAPAN = 3, FM_RANGE_WIDE = 4 };
+    enum : int { SEEK_DOWN = 1, SEEK_UP = 2, SEEK_NONE = 3 };
+    enum : int { MODE_NORMAL = 0, MODE_SEEK_STEP = 1, MODE_IF_COUNT = 2 };
+
+    CTuner(CProfile& profile, CClock& clock);
+    virtual ~CTuner();
+
+    CTuner(const CTuner&) = delete;
+    CTuner& operator=(const CTuner&) = delete;
+
+    void LoadBandPlan();
+    void SetLimits();
+    unsigned Wrap(unsigned frequency) const;
+    uint16_t PllWord(unsigned frequency) const;
+    bool Tune(unsigned frequency = 0);
+    bool SendImage();
+    void RequestStatus();
+    void SetMute(int nFlag);
+
+    bool StartSeek(int nDirection);
+    bool StopSeek(unsigned frequency = 0);
+    // The seek thread field: true from StartSeek until the worker's last act.
+    bool HasSeekThread() const { return m_bSeekThread.load(); }
+    // Stops a running seek and waits for its worker (before the tuner goes).
+    void JoinSeek();
+
+    // Current frequency of the current band.
+    unsigned CurrentFrequency() const;
+    void SetCurrentFrequency(unsigned frequency);
+    // The display text of a frequency in the current band ("87.50MHz", "1629KHz").
+    std::string FormatFrequency(unsigned frequency) const;
+
+    CTextSink* m_pDisplay = nullptr;
+    std::atomic<int> m_nBand{BAND_FM};
+    std::atomic<int> m_nAmStep{AM_STEP_9KHZ};
+    std::atomic<int> m_nFmRange{FM_RANGE_JAPAN};
+    std::atomic<int> m_nSeekDirection{SEEK_NONE};
+    std::atomic<int> m_nTuningMode{MODE_NORMAL};
+    std::atomic<int> m_nChannelFlag{1};
+    std::atomic<int> m_nMute{0};
+    std::atomic<int> m_bSeekRunning{0};
+    std::atomic<int> m_nTolerance{5};
+    std::atomic<int> m_nTuningOffset{0};
+    std::atomic<unsigned> m_nFmUpper{9000};
+    std::atomic<unsigned> m_nFmLower{7600};
+    std::atomic<unsigned> m_nAmUpper{1629};
+    std::atomic<unsigned> m_nAmLower{522};
+    std::atomic<unsigned> m_nFmFreq{8750};
+    std::atomic<unsigned> m_nAmFreq{520};
+    uint8_t m_image[8] = {};  // guarded by m_tuneMutex
+    CHidDevice* m_pDevice = nullptr;
+
+private:
+    // What a tune changed, published after the tune lock is released.
+    struct STuned {
+        uint64_t nGeneration;
+        int nBand;
+        unsigned frequency;
+    };
+
+    void SeekThreadProc();
+    // The worker's tunes: done only while the seek runs, decided under the
+    // tune lock, so a stop made between the worker's flag test and its tune
+    // always wins. nStep moves the current frequency first.
+    bool SeekTune(int nMode, int nStep);
+    bool SeekRequestStatus();
+    bool TuneLocked(unsigned frequency, STuned& tuned);
+    void BuildImage(unsigned frequency);
+    bool SendImageLocked();
+    void Publish(const STuned& tuned);
+    int ChannelStep() const;
+    unsigned LowerLimit() const;
+    unsigned UpperLimit() const;
+    bool ReadStatus(uint8_t report[4]) const;
+    bool InStationWindow(unsigned count) const;
+    int TuningOffset(unsigned count) const;
+
+    CProfile& m_profile;
+    CClock& m_clock;
+    std::mutex m_tuneMutex;
+    uint64_t m_nGeneration = 0;  // guarded by m_tuneMutex
+    std::mutex m_publishMutex;
+    uint64_t m_nPublished = 0;  // guarded by m_publishMutex
+    std::mutex m_seekMutex;     // hands a new seek to a worker that is ending
+    std::atomic<bool> m_bSeekThread{false};
+    std::thread m_seekThread;  // UI thread only
+};
