@@ -22,7 +22,8 @@ public:
     const std::string& Path() const { return m_path; }
 
     // The value, or the default when the file, section or key is missing or
-    // the value is empty.
+    // the value is empty. A longer value is cut after kMaxText characters,
+    // never inside a UTF-8 sequence.
     std::string ReadString(std::string_view section, std::string_view key,
                            std::string_view defaultText = {}) const;
     int ReadInt(std::string_view section, std::string_view key, int nDefault) const;

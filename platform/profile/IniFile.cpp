@@ -230,7 +230,12 @@ std::optional<std::string> CIniFile::ReadString(std::string_view section, std::s
         // The Windows calls copy into a C string: an embedded NUL ends the value.
         std::string value = entry.value.substr(0, entry.value.find('\0'));
         if (value.size() > maxLength) {
-            value.resize(maxLength);
+            // Never split a UTF-8 character: back off its continuation bytes.
+            size_t cut = maxLength;
+            while (cut > 0 && (static_cast<unsigned char>(value[cut]) & 0xC0) == 0x80) {
+                --cut;
+            }
+            value.resize(cut);
         }
         if (value.empty()) {
             return std::nullopt;

@@ -70,6 +70,8 @@ TEST_F(IniFileTest, ParsesIntegersAsTheProfileCallsDo) {
 TEST_F(IniFileTest, CutsValuesAtTheGivenLength) {
     WriteFile("[A]\nk=" + std::string(300, 'x') + "\n");
     EXPECT_EQ(m_ini.ReadString("A", "k", 259)->size(), 259u);
+    WriteFile("[A]\nk=x\xE3\x83\x9E\n");  // "x" and one three-byte character
+    EXPECT_EQ(m_ini.ReadString("A", "k", 3), "x");
 }
 
 TEST_F(IniFileTest, WritesKeepEveryOtherLine) {

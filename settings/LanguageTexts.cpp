@@ -1,0 +1,85 @@
+#include "settings/LanguageTexts.h"
+
+#include <array>
+#include <filesystem>
+#include <system_error>
+#include <utility>
+
+#include "platform/trace/Trace.h"
+
+namespace {
+
+constexpr std::array<std::pair<std::string_view, std::string_view>, 10> kEnglishMessages{{
+    {"MESSAGE_3", "Record WMA format file error,Plese install Microsoft Window Media 9/10"},
+    {"MESSAGE_4", "Can't find sound card"},
+    {"MESSAGE_5", "Can't open database"},
+    {"MESSAGE_6", "Can't find audio device"},
+    {"MESSAGE_8", "Can't record before time"},
+    {"MESSAGE_9", "End time must at begin time after"},
+    {"MESSAGE_10", "Record time conflict!"},
+    {"MESSAGE_11", "Can't append"},
+    {"MESSAGE_12", "Freq out"},
+    {"MESSAGE_13", "Record fail!"},
+}};
+
+}  // namespace
+
+CLanguageTexts::CLanguageTexts(const CLanguage& language, const CProfile& profile)
+    : m_language(language), m_profile(profile) {}
+
+std::string CLanguageTexts::LoadLanguageName() const {
+    return m_language.ReadString("Language", LanguageKey(m_profile), "English");
+}
+
+std::string CLanguageTexts::GetText(std::string_view strLanguage, std::string_view key) const {
+    return m_language.ReadString(strLanguage, key);
+}
+
+std::string CLanguageTexts::GetMessage(std::string_view strLanguage, std::string_view key) const {
+    return m_language.ReadString(strLanguage, key, EnglishMessage(key));
+}
+
+std::vector<std::string> CLanguageTexts::LanguageList(std::string_view strLanguage) const {
+    int nTotal = m_language.ReadInt("Language", "TOTAL", 0);
+    if (nTotal > kMaxLanguages) {
+        KestrelTrace("CLanguageTexts", "%s lists %d languages; only the first %d are offered",
+                     m_language.Path().c_str(), nTotal, kMaxLanguages);
+        nTotal = kMaxLanguages;
+    }
+    std::vector<std::string> names;
+    for (int k = 1; k <= nTotal; ++k) {
+        names.push_back(m_language.ReadString(strLanguage, "OP_LANGUAGE_" + std::to_string(k)));
+    }
+    return names;
+}
+
+std::string CLanguageTexts::RecordingMessage(const CProfile& profile, std::string_view key) {
+    CLanguage language(FilePath());
+    return language.ReadString(LanguageKey(profile), key, EnglishMessage(key));
+}
+
+std::string CLanguageTexts::FilePath() {
+    std::error_code error;
+    std::filesystem::path directory = std::filesystem::current_path(error);
+    if (error) {
+        KestrelTrace("CLanguageTexts", "No current directory (%s): the language file is not read",
+                     error.message().c_str());
+        return {};
+    }
+    return (directory / kFileName).string();
+}
+
+std::string_view CLanguageTexts::EnglishMessage(std::string_view key) {
+    for (const auto& [messageKey, text] : kEnglishMessages) {
+        if (messageKey == key) {
+            return text;
+        }
+    }
+    return {};
+}
+
+std::string CLanguageTexts::LanguageKey(const CProfile& profile) {
+    // Widened: the profile may hold INT_MAX, and i + 1 must not overflow.
+    const long long nIndex = profile.GetProfileInt("SET", "LANGUAGE", 1);
+    return "LANGUAGE_" + std::to_string(nIndex + 1);
+}

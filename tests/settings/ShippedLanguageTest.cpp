@@ -1,0 +1,56 @@
+#include <sstream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "settings/Language.h"
+
+namespace {
+
+// Every key a window or a message box asks for.
+constexpr const char* kKeys =
+    "TIP_P_PERV TIP_P_NEXT TIP_SPERV TIP_SNEXT TIP_RECORD TIP_SETTING TIP_MUSIC TIP_KEYSET "
+    "TIP_TASK BI_WINTITLE BI_MODEL BI_KEY BI_FREQUENCY BI_TITLE BI_APPLY BI_DELETE BI_QUIT "
+    "PL_WINTITLE PL_CHANNEL PL_BEGINTIME PL_DURATION OP_WINTITLE OP_STANDARD OP_SCANLEVEL "
+    "OP_INPUTDEVICE OP_INPUTPORT OP_RECORDTYPE OP_RECORDQUALITY OP_RECORDPATH ALL_OK ALL_CANCLE "
+    "OP_STAND_EURO OP_STAND_JAPAN OP_STAND_USA OP_SCANLEVEL_HIGH OP_SCANLEVEL_MIDDLE "
+    "OP_SCANLEVEL_LOW OP_RECORDQUALITY_NORMAL OP_RECORDQUALITY_GOOD OP_RECORDQUALITY_BEST "
+    "OP_LANGUAGE_1 OP_LANGUAGE_2 NA_WINTITLE NA_BEGINTIME NA_ENDTIME NA_CHANNEL NA_FREQUENCY "
+    "NA_MEMO NA_MUTE TA_WINTITLE TA_NEW TA_DELETE ALL_QUIT ALL_FREQUENCY TA_BEGINTIME "
+    "TA_DURATION TA_MEMO MESSAGE_3 MESSAGE_4 MESSAGE_5 MESSAGE_6 MESSAGE_8 MESSAGE_9 MESSAGE_10 "
+    "MESSAGE_11 MESSAGE_12 MESSAGE_13";
+
+size_t Characters(const std::string& text) {
+    size_t nCount = 0;
+    for (char c : text) {
+        nCount += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    }
+    return nCount;
+}
+
+// The copy the build puts beside the program, which is the file that runs.
+TEST(ShippedLanguageTest, EveryLanguageHasEveryText) {
+    CLanguage language(KESTREL_SHIPPED_LANGUAGE);
+    EXPECT_EQ(language.ReadInt("Language", "TOTAL", 0), 2);
+    EXPECT_EQ(language.ReadString("Language", "LANGUAGE_1"), "English");
+    EXPECT_EQ(language.ReadString("Language", "LANGUAGE_2"), "Japanese");
+
+    for (const char* section : {"English", "Japanese"}) {
+        std::istringstream keys(kKeys);
+        for (std::string key; keys >> key;) {
+            const std::string value = language.ReadString(section, key);
+            EXPECT_FALSE(value.empty()) << section << "/" << key;
+            // A value at the cut would have lost its end.
+            EXPECT_LT(Characters(value), CLanguage::kMaxText) << section << "/" << key;
+        }
+    }
+    for (const char* section : {"LANGUAGE_1", "LANGUAGE_2"}) {
+        EXPECT_FALSE(language.ReadString(section, "MESSAGE_4").empty()) << section;
+        // The Linux text names the packages that bring the WMA encoder and muxer.
+        const std::string message = language.ReadString(section, "MESSAGE_3");
+        EXPECT_NE(message.find("gstreamer1.0-libav"), std::string::npos) << section;
+        EXPECT_NE(message.find("gstreamer1.0-plugins-bad"), std::string::npos) << section;
+    }
+}
+
+}  // namespace
