@@ -1,0 +1,90 @@
+#include "schedule/ScheduleBridge.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+#include <vector>
+
+#include "platform/scheduler/SchedulerServices.h"
+
+namespace {
+
+// What a program started by the scheduler needs to open its window in the
+// session it was scheduled from; the scheduler's own environment lacks them.
+constexpr const char* kDisplayVariables[] = {"DISPLAY", "WAYLAND_DISPLAY", "XAUTHORITY",
+                                             "XDG_RUNTIME_DIR", "DBUS_SESSION_BUS_ADDRESS"};
+
+std::vector<std::string> Words(const std::string& strText) {
+    std::istringstream stream(strText);
+    std::vector<std::string> words;
+    for (std::string word; stream >> word;) {
+        words.push_back(word);
+    }
+    return words;
+}
+
+std::string Hex(int nValue) {
+    char text[16];
+    std::snprintf(text, sizeof(text), "0x%x", static_cast<unsigned>(nValue));
+    return text;
+}
+
+}  // namespace
+
+CScheduleBridge::CScheduleBridge(CSchedulerServices& services, std::ostream& out, std::ostream& err)
+    : m_services(services), m_out(out), m_err(err) {}
+
+int CScheduleBridge::StartScheduler() {
+    if (m_services.IsRunning()) {
+        m_out << "Task Scheduler is already running.\n" << std::flush;
+        return 0;
+    }
+    int nError = m_services.Start();
+    if (nError == 0) {
+        m_out << "Task Scheduler has been started.\n" << std::flush;
+        return 0;
+    }
+    m_out << "Could not start Task Scheduler.\n" << std::flush;
+    return nError;
+}
+
+int CScheduleBridge::CreateWorkItem(std::time_t begin, const std::string& strName) {
+    m_Begin = begin;
+    m_strName = strName;
+    m_nRegistration = RegisterWorkItem();
+    return 1;
+}
+
+int CScheduleBridge::RegisterWorkItem() {
+    SWorkItem item;
+    item.strName = m_strName;
+    item.strApplication = m_strApplication;
+    item.arguments = Words(m_strParameters);
+    item.strWorkingDirectory = m_strWorkingDirectory;
+    item.strComment = m_strComment;
+    item.begin = m_Begin;
+    for (const char* name : kDisplayVariables) {
+        if (const char* value = std::getenv(name)) {
+            item.environment.emplace_back(name, value);
+        }
+    }
+    std::string strError;
+    int nResult = m_services.Submit(item, strError);
+    if (nResult == 0) {
+        return 1;
+    }
+    // A name that exists fails quietly, as the first registration stands.
+    if (nResult != EEXIST) {
+        m_err << "Failed calling at, error = " << Hex(nResult) << "\n";
+        if (!strError.empty()) {
+            m_err << strError << "\n";
+        }
+        m_err << std::flush;
+    }
+    return 0;
+}
+
+bool CScheduleBridge::DeleteWorkItem(const std::string& strName) {
+    return m_services.Remove(strName);
+}

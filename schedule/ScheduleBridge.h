@@ -1,0 +1,53 @@
+#pragma once
+
+#include <ctime>
+#include <iostream>
+#include <string>
+
+class CSchedulerServices;
+
+// Makes sure the operating system's scheduler runs, and registers and deletes
+// the work items that start the program for a scheduled recording. Holds no
+// connection between calls; the fields keep the last values set.
+//
+// Callers fill the application (OwnExecutablePath(), platform/scheduler/
+// ExecutablePath.h), parameters, working directory and comment before
+// CreateWorkItem(). Work items are named "KestrelRadio_Record_%d" after the
+// task's identifier.
+class CScheduleBridge {
+public:
+    explicit CScheduleBridge(CSchedulerServices& services, std::ostream& out = std::cout,
+                             std::ostream& err = std::cerr);
+    virtual ~CScheduleBridge() = default;
+
+    CScheduleBridge(const CScheduleBridge&) = delete;
+    CScheduleBridge& operator=(const CScheduleBridge&) = delete;
+
+    // 0 when the scheduler runs or has been started, otherwise an errno value.
+    int StartScheduler();
+    // Stores begin and name, registers the work item and returns 1 whatever
+    // came of it; LastRegistration() keeps the outcome.
+    int CreateWorkItem(std::time_t begin, const std::string& strName);
+    // True when the scheduler removed a work item of that name.
+    bool DeleteWorkItem(const std::string& strName);
+
+    // 1 when the last registration succeeded, 0 when it failed (a work item
+    // of that name existed, or the scheduler refused).
+    int LastRegistration() const { return m_nRegistration; }
+
+    std::string m_strApplication;
+    // Blank-separated words, each passed to the program as one argument.
+    std::string m_strParameters;
+    std::string m_strWorkingDirectory;
+    std::string m_strComment;
+    std::string m_strName;
+    std::time_t m_Begin = 0;
+
+private:
+    int RegisterWorkItem();
+
+    CSchedulerServices& m_services;
+    std::ostream& m_out;
+    std::ostream& m_err;
+    int m_nRegistration = 0;
+};
