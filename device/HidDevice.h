@@ -47,9 +47,24 @@ public:
     size_t OutputReportLength() const;
 
 private:
+    // Reports shorter than these leave out bytes the tuner relies on.
+    static constexpr uint16_t kMinInputLength = 4;
+    static constexpr uint16_t kMinOutputLength = 9;
+    // Back-off while reads fail at once (device gone, link not yet closed).
+    static constexpr int kFirstBackoffMs = 10;
+    static constexpr int kMaxBackoffMs = 500;
+
+    // Counts the matching interfaces; the caps of the first go to *pFirstCaps.
+    int CountMatches(SHidCaps* pFirstCaps);
+    // The handle's interface is the receiver, with usable report lengths.
+    bool Matches(CHidHandle& handle, SHidCaps& caps) const;
     // Opens the first matching interface as write and read handle.
     bool Search();
-    void ReadThreadProc();
+    void ReadThreadProc(size_t nInputLength, size_t nOutputLength);
+    void ServeWriteRequest(std::vector<uint8_t>& privateOutput);
+    // False when the read failed.
+    bool ServeRead(std::vector<uint8_t>& privateInput);
+    void PostNotify(uintptr_t wParam, intptr_t lParam);
 
     CHidServices& m_services;
     std::atomic<CMessageTarget*> m_pNotifyWindow{nullptr};
@@ -59,6 +74,8 @@ private:
     std::unique_ptr<CHidHandle> m_pReadHandle;
     std::unique_ptr<CHidHandle> m_pWriteHandle;
     std::thread m_thread;
+    // Both eventfds are written under m_bufferMutex (Send, Close) so that a
+    // Send racing Close never signals a closed descriptor.
     int m_hWriteRequestEvent = -1;  // eventfd
     int m_hStopEvent = -1;          // eventfd
     // Guards both buffers against the read thread, the tuner and Close.

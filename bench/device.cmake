@@ -1,0 +1,2 @@
+add_executable(device_bench DeviceBench.cpp)
+target_link_libraries(device_bench PRIVATE kestrel_build_flags kestrel_device kestrel_sim)
