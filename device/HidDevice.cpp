@@ -156,6 +156,7 @@ void CHidDevice::Close() {
     }
     m_pReadHandle.reset();
     m_pWriteHandle.reset();
+    m_nWritesDone = m_nWritesRequested.load();  // what was never written never will be
     std::lock_guard lock(m_bufferMutex);
     CloseEvent(m_hWriteRequestEvent);
     CloseEvent(m_hStopEvent);
@@ -171,6 +172,7 @@ bool CHidDevice::Send() {
     // A flag, not a queue: requests made before the thread copies the buffer
     // merge into one write.
     ::eventfd_write(m_hWriteRequestEvent, 1);
+    ++m_nWritesRequested;
     return true;
 }
 
@@ -211,13 +213,18 @@ void CHidDevice::PostNotify(uintptr_t wParam, intptr_t lParam) {
 void CHidDevice::ServeWriteRequest(std::vector<uint8_t>& privateOutput) {
     eventfd_t requests;
     ::eventfd_read(m_hWriteRequestEvent, &requests);
+    uint64_t nServed;
     {
         std::lock_guard lock(m_bufferMutex);
         std::copy(m_outputBuffer.begin(), m_outputBuffer.end(), privateOutput.begin());
+        nServed = m_nWritesRequested;
     }
-    if (!m_pWriteHandle->Write(privateOutput.data(), privateOutput.size())) {
+    if (m_pWriteHandle->Write(privateOutput.data(), privateOutput.size())) {
+        ++m_nWritesMade;
+    } else {
         PostNotify(DEVICE_REPORT_WRITE_FAILED, 0);
     }
+    m_nWritesDone = nServed;
 }
 
 bool CHidDevice::ServeRead(std::vector<uint8_t>& privateInput) {

@@ -45,6 +45,10 @@ public:
     // closed (the buffer exists only while it is open).
     bool ReadInputReport(uint8_t* out, size_t n) const;
     size_t OutputReportLength() const;
+    // A Send whose write has not yet been made (for clocks that settle the
+    // simulated receiver before time moves on).
+    bool IsWritePending() const { return m_nWritesDone.load() < m_nWritesRequested.load(); }
+    uint64_t WritesMade() const { return m_nWritesMade.load(); }
 
 private:
     // Reports shorter than these leave out bytes the tuner relies on.
@@ -80,6 +84,9 @@ private:
     int m_hStopEvent = -1;          // eventfd
     // Guards both buffers against the read thread, the tuner and Close.
     mutable std::mutex m_bufferMutex;
+    std::atomic<uint64_t> m_nWritesRequested{0};
+    std::atomic<uint64_t> m_nWritesDone{0};
+    std::atomic<uint64_t> m_nWritesMade{0};
     std::vector<uint8_t> m_inputBuffer;
     std::vector<uint8_t> m_outputBuffer;
     uint16_t m_nVendorID = kVendorID;

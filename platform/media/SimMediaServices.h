@@ -1,0 +1,40 @@
+#pragma once
+
+#include <memory>
+
+#include "platform/media/MediaServices.h"
+#include "platform/media/SimMediaControl.h"
+
+struct SSimMediaState;
+
+// The simulated media services: capture devices, pins and outputs as the
+// control lays them out, capture sources that play the simulated receiver's
+// programme in real time, and the GStreamer capture and playback graphs, so
+// that recordings are real files. Starts with one card,
+// DefaultCaptureDevice(), and an output of the same name.
+class CSimMediaServices : public CMediaServices, public CSimMediaControl {
+public:
+    CSimMediaServices();
+    ~CSimMediaServices() override;
+
+    static SSimCaptureDevice DefaultCaptureDevice();
+
+    bool EnumerateCaptureDevices(MediaDeviceList& devices) override;
+    bool EnumerateRenderers(MediaDeviceList& renderers) override;
+    std::unique_ptr<CCaptureGraph> CreateCaptureGraph() override;
+    std::unique_ptr<CPlaybackGraph> CreatePlaybackGraph() override;
+
+    void SetCaptureDevices(std::vector<SSimCaptureDevice> devices) override;
+    void SetRenderers(std::vector<std::string> names) override;
+    void SetEnumeratorAvailable(bool bAvailable) override;
+    void SetElementMissing(const std::string& strFactory, bool bMissing) override;
+    void SetProgrammeSource(const CSimProgrammeSource* pSource) override;
+    void SetRealAudioOutput(bool bReal) override;
+    std::vector<bool> InputStates(int nDevice) const override;
+    SSimCaptureRequest LastCaptureRequest() const override;
+    std::string LastRenderer() const override;
+
+private:
+    // Shared with the device objects handed out, which may outlive this.
+    std::shared_ptr<SSimMediaState> m_pState;
+};

@@ -1,0 +1,120 @@
+#pragma once
+
+#include <array>
+#include <memory>
+#include <string>
+
+#include "platform/media/MediaServices.h"
+
+class CMessageBoxes;
+class CMessageTarget;
+class CProfile;
+
+// The media object: it records the capture input to a WAV or WMA file and
+// plays recordings back, never both at once. The capture graph is built anew
+// for each recording and released when it stops; releasing it also releases
+// the playback graph.
+//
+// Which capture device records is chosen by name: CAudioGraph::Open picks the
+// first device whose name contains the configured name, SelectDevice the
+// first whose name the given name contains. All calls come from the UI
+// thread.
+class CAudioGraph {
+public:
+    static constexpr int kMaxEntries = 10;        // device and pin list entries
+    static constexpr size_t kMaxNameBytes = 127;  // per entry
+
+    CAudioGraph(CMediaServices& media, CMessageBoxes& messageBoxes, CProfile& profile);
+    virtual ~CAudioGraph();
+
+    CAudioGraph(const CAudioGraph&) = delete;
+    CAudioGraph& operator=(const CAudioGraph&) = delete;
+
+    // Recording.
+    long Open(CMessageTarget* pNotifyWnd);
+    bool EnumerateDevices();
+    bool SelectDevice(const std::string& strDeviceName, const std::string& strPinName);
+    bool OpenDevice(int nIndex);
+    MediaStatus SelectPin(int nIndex);
+    bool StartRecording(bool bWav);
+    int StopRecording();
+    MediaStatus CreateCaptureGraph();
+    void ReleaseCaptureGraph();
+    MediaStatus RebuildCaptureGraph();
+    // A text of the language file in the section of the profile's language.
+    std::string LoadText(const std::string& strKey, const std::string& strDefault) const;
+
+    // Playback.
+    bool OpenPlayback(const std::string& strPath, bool bPlay);
+    void TogglePause();
+    MediaStatus ClosePlayback();
+    double GetDuration() const;
+    double GetPosition() const;
+    bool Seek(double dPosition, double dStopTime);
+
+    // What the core and the player read and set.
+    int DeviceIndex() const { return m_nDeviceIndex; }
+    void SetDeviceIndex(int nIndex) { m_nDeviceIndex = nIndex; }
+    const std::string& DeviceName() const { return m_strDeviceName; }
+    void SetDeviceName(const std::string& strName) { m_strDeviceName = strName; }
+    const std::string& PinName() const { return m_strPinName; }
+    void SetPinName(const std::string& strName) { m_strPinName = strName; }
+    int DeviceCount() const { return m_nDeviceCount; }
+    // Entry n of the device list; empty outside the list.
+    const std::string& DeviceListEntry(int nIndex) const;
+    int PinCount() const { return m_nPinCount; }
+    const std::string& PinListEntry(int nIndex) const;
+    int PinIndex() const { return m_nPinIndex; }
+    void SetPinIndex(int nIndex) { m_nPinIndex = nIndex; }
+    int Quality() const { return m_nQuality; }
+    void SetQuality(int nQuality) { m_nQuality = nQuality; }
+    const std::string& RecordFile() const { return m_strRecordFile; }
+    void SetRecordFile(const std::string& strPath) { m_strRecordFile = strPath; }
+    bool IsRecording() const { return m_bRecording; }
+    bool IsPaused() const { return m_bPaused; }
+    bool IsPlaybackOpen() const { return m_bPlaybackOpen; }
+    // The player clears it when the user presses Stop.
+    void SetPlaybackOpen(bool bOpen) { m_bPlaybackOpen = bOpen; }
+
+    // Where a recording without a file name goes: test.wav in the home folder.
+    static std::string FallbackRecordFile();
+
+private:
+    int PrepareDevice();
+    MediaStatus BuildWavChain();
+    MediaStatus BuildWmaChain();
+    void RemoveWavChain();
+    MediaStatus SetCaptureFormat(int nChannels, int nBytesPerSample, int nSampleRate);
+    std::string OutputFileName() const;
+    void ShowError(const std::string& strKey, const std::string& strDefault);
+
+    MediaStatus CreatePlaybackGraph();
+    bool AddMatchingRenderer();
+    void ReleasePlaybackGraph();
+
+    CMediaServices& m_media;
+    CMessageBoxes& m_messageBoxes;
+    CProfile& m_profile;
+
+    CMessageTarget* m_pNotifyWnd = nullptr;
+    int m_nDeviceIndex = 0;
+    std::string m_strDeviceName;
+    std::string m_strPinName;
+    std::array<std::string, kMaxEntries> m_deviceList;
+    int m_nDeviceCount = 0;
+    std::array<std::string, kMaxEntries> m_pinList;
+    // Per pin list entry, which input pin of the source it is (-1: none).
+    std::array<int, kMaxEntries> m_pinInputs{};
+    int m_nPinCount = 0;
+    int m_nPinIndex = 0;
+    int m_nQuality = 0;
+    std::string m_strRecordFile;
+    bool m_bRecording = false;
+    std::unique_ptr<CCaptureGraph> m_pGB;
+    std::array<std::shared_ptr<const CMediaDevice>, kMaxEntries> m_pMonikers;
+
+    bool m_bPaused = false;
+    bool m_bPlaybackOpen = false;
+    std::unique_ptr<CPlaybackGraph> m_pGBPlayback;
+    std::shared_ptr<const CMediaDevice> m_pRenderer;
+};

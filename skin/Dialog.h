@@ -1,0 +1,112 @@
+#pragma once
+
+#include <QDialog>
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+
+class CCommandMap;
+class CDataExchange;
+class CMessageTarget;
+class CQtMessageTarget;
+class CSkinEngine;
+class CWindowTimers;
+
+// A dialog built from a numbered template, in the manner of the framework
+// the windows were written for:
+// - Create() (modeless) or DoModal() builds the controls from the template,
+//   gives the window the skin engine's pending dialog look, and runs
+//   OnInitDialog(), whose default writes the members to the controls.
+// - Controls are found by identifier; their notifications go through
+//   Commands(), the dialog's message map. Identifiers 1 (OK) and 2 (Cancel),
+//   Enter without a default button, Escape and the close box end in OnOK()
+//   and OnCancel() unless the map handles them.
+// - Window messages (MessageTarget(), for other parts and threads) go to
+//   WindowProc(), whose default calls the handler registered with OnMessage().
+// - Window timers by identifier call OnTimer().
+// - EndDialog() ends a modal run; on a modeless dialog it destroys the window,
+//   and a dialog with Qt::WA_DeleteOnClose then frees itself (deferred).
+// UI thread only, except MessageTarget(), which any thread may use.
+class CDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    enum : int { IDOK = 1, IDCANCEL = 2 };
+    using MessageHandler = std::function<intptr_t(uintptr_t wParam, intptr_t lParam)>;
+
+    // pSkin may be null: the dialog then keeps Qt's own look.
+    CDialog(int nTemplateId, CSkinEngine* pSkin, QWidget* pParent = nullptr);
+    ~CDialog() override;
+
+    // Builds the window and initialises it; the caller shows it. False when
+    // the template cannot be loaded (LastError() says why).
+    bool Create();
+    // Builds, initialises and runs the dialog modally; returns the code given
+    // to EndDialog(), or -1 when the template cannot be loaded.
+    int DoModal();
+    void EndDialog(int nResult);
+    // Hides the window for good and, with Qt::WA_DeleteOnClose, frees the
+    // object once control returns to the event loop.
+    virtual void DestroyWindow();
+    // Built and not yet destroyed.
+    bool IsWindow() const { return m_bBuilt && !m_bDestroyed; }
+
+    QWidget* GetDlgItem(int nId) const;
+    template <class T>
+    T* GetDlgItemAs(int nId) const {
+        return qobject_cast<T*>(GetDlgItem(nId));
+    }
+    std::string GetDlgItemText(int nId) const;
+    bool SetDlgItemText(int nId, const std::string& strText);
+    bool EnableDlgItem(int nId, bool bEnable);
+    bool ShowDlgItem(int nId, bool bShow);
+    // Puts pControl in the place of template control nId: same geometry,
+    // visibility, enabled state, stacking and identifier; the template's
+    // widget is deleted. The dialog takes ownership of pControl.
+    bool SubclassDlgItem(int nId, QWidget* pControl);
+    // true: controls into members; false: members into controls.
+    bool UpdateData(bool bSaveAndValidate = true);
+
+    CCommandMap& Commands() { return *m_pCommands; }
+    CMessageTarget& MessageTarget();
+    void OnMessage(uint32_t message, MessageHandler handler);
+    void SetTimer(int nId, int nPeriodMs);
+    bool KillTimer(int nId);
+
+    int TemplateId() const { return m_nTemplateId; }
+    CSkinEngine* SkinEngine() const { return m_pSkin; }
+    const std::string& LastError() const { return m_strLastError; }
+
+    void accept() override;
+    void reject() override;
+
+protected:
+    virtual bool OnInitDialog();
+    virtual void DoDataExchange(CDataExchange& dx);
+    virtual void OnOK();
+    virtual void OnCancel();
+    virtual void OnClose();
+    virtual void OnTimer(int nId);
+    virtual intptr_t WindowProc(uint32_t message, uintptr_t wParam, intptr_t lParam);
+
+    void closeEvent(QCloseEvent* pEvent) override;
+    void keyPressEvent(QKeyEvent* pEvent) override;
+
+private:
+    bool Build();
+    bool HasDefaultButton() const;
+
+    const int m_nTemplateId;
+    CSkinEngine* const m_pSkin;
+    CCommandMap* m_pCommands;     // child object
+    CQtMessageTarget* m_pTarget;  // child object
+    CWindowTimers* m_pTimers;     // child object
+    std::map<int, QWidget*> m_controls;
+    std::map<uint32_t, MessageHandler> m_messageHandlers;
+    bool m_bBuilt = false;
+    bool m_bDestroyed = false;
+    bool m_bModal = false;
+    std::string m_strLastError;
+};
