@@ -16,29 +16,9 @@
 #include "platform/profile/Profile.h"
 #include "record/AudioGraph.h"
 #include "sim/receiver/SimProgramme.h"
+#include "tests/support/TempDir.h"
 
 namespace {
-
-class CScratchDir {
-public:
-    CScratchDir() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "kestrel-bench-XXXXXX").string();
-        if (mkdtemp(pattern.data())) {
-            m_path = pattern;
-        }
-    }
-    ~CScratchDir() {
-        std::error_code ignored;
-        if (!m_path.empty()) {
-            std::filesystem::remove_all(m_path, ignored);
-        }
-    }
-    const std::filesystem::path& Path() const { return m_path; }
-
-private:
-    std::filesystem::path m_path;
-};
 
 // A station all the time: the synthesiser's most expensive path.
 class CSteadyStation : public CSimProgrammeSource {
@@ -63,7 +43,7 @@ double PeakMegabytes() {
 
 int main(int argc, char** argv) {
     const int nSeconds = argc > 1 ? std::max(std::atoi(argv[1]), 1) : 30;
-    CScratchDir dir;
+    CTempDir dir;
     if (dir.Path().empty()) {
         std::fprintf(stderr, "no scratch folder\n");
         return 1;

@@ -10,36 +10,16 @@
 #include <vector>
 
 #include "presets/PresetStore.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
 constexpr int kRounds = 200;
 
-class CScratchDir {
-public:
-    CScratchDir() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "kestrel-bench-XXXXXX").string();
-        if (mkdtemp(pattern.data())) {
-            m_path = pattern;
-        }
-    }
-    ~CScratchDir() {
-        std::error_code ignored;
-        if (!m_path.empty()) {
-            std::filesystem::remove_all(m_path, ignored);
-        }
-    }
-    const std::filesystem::path& Path() const { return m_path; }
-
-private:
-    std::filesystem::path m_path;
-};
-
 }  // namespace
 
 int main() {
-    CScratchDir dir;
+    CTempDir dir;
     if (dir.Path().empty()) {
         std::fprintf(stderr, "cannot create a temporary folder\n");
         return 1;

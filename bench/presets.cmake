@@ -1,2 +1,2 @@
 add_executable(presets_bench PresetsBench.cpp)
-target_link_libraries(presets_bench PRIVATE kestrel_build_flags kestrel_presets)
+target_link_libraries(presets_bench PRIVATE kestrel_build_flags kestrel_presets kestrel_test_support)
