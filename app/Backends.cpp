@@ -1,0 +1,97 @@
+#include "app/Backends.h"
+
+#include <cstdlib>
+#include <stdexcept>
+#include <string>
+
+#include "platform/clock/SystemClock.h"
+#include "platform/db/OdbcDriver.h"
+#include "platform/dialogs/QtMessageBoxes.h"
+#include "platform/hid/HidrawServices.h"
+#include "platform/hid/SimHidServices.h"
+#include "platform/mixer/SimMixerServices.h"
+#include "platform/mixer/ThreadFdWatcher.h"
+#include "sim/receiver/SimReceiver.h"
+#include "sim/soundcard/SimSoundCard.h"
+#if KESTREL_HAVE_ALSA
+#include "platform/mixer/AlsaMixerServices.h"
+#endif
+#if KESTREL_HAVE_GSTREAMER
+#include "platform/media/GstMediaServices.h"
+#include "platform/media/SimMediaServices.h"
+#endif
+
+namespace {
+
+[[noreturn, maybe_unused]] void Missing(const char* pWhat, const char* pOption) {
+    throw std::runtime_error(std::string("this build of Kestrel has no ") + pWhat +
+                             " back-end; configure it with -D" + pOption + "=ON");
+}
+
+}  // namespace
+
+CBackends::EKind CBackends::KindFromEnvironment() {
+    const char* pValue = std::getenv("KESTREL_SIMULATE");
+    return pValue && std::string(pValue) == "1" ? EKind::Simulated : EKind::Linux;
+}
+
+CBackends::CBackends(EKind eKind) : m_eKind(eKind) {
+    if (eKind == EKind::Simulated) {
+        CreateSimulated();
+    } else {
+        CreateLinux();
+    }
+    CreateCommon();
+}
+
+CBackends::~CBackends() = default;
+
+SRadioServices CBackends::Services() {
+    return {*m_pHid, *m_pMixer, *m_pMedia, *m_pDatabase, *m_pMessageBoxes, *m_pClock, false};
+}
+
+void CBackends::CreateLinux() {
+    m_pHid = std::make_unique<CHidrawServices>();
+    m_pWatcher = std::make_unique<CThreadFdWatcher>();
+#if KESTREL_HAVE_ALSA
+    m_pMixer = std::make_unique<CAlsaMixerServices>(*m_pWatcher);
+#else
+    Missing("ALSA mixer", "KESTREL_WITH_ALSA");
+#endif
+#if KESTREL_HAVE_GSTREAMER
+    m_pMedia = std::make_unique<CGstMediaServices>();
+#else
+    Missing("GStreamer media", "KESTREL_WITH_GSTREAMER");
+#endif
+}
+
+void CBackends::CreateSimulated() {
+#if KESTREL_HAVE_GSTREAMER
+    m_pReceiver = std::make_shared<CSimReceiver>();
+    auto pHid = std::make_unique<CSimHidServices>();
+    pHid->AddInterface(CSimReceiver::Interface(m_pReceiver));
+    m_pSimHid = pHid.get();
+    m_pHid = std::move(pHid);
+
+    auto pMedia = std::make_unique<CSimMediaServices>();
+    pMedia->SetProgrammeSource(m_pReceiver.get());
+    pMedia->SetRealAudioOutput(true);
+    // The mixer's card is the capture device, so that the input chosen in the
+    // mixer is the one recorded.
+    SSimSoundCardLayout layout;
+    layout.strProductName = CSimMediaServices::DefaultCaptureDevice().strName;
+    auto pMixer = std::make_unique<CSimMixerServices>();
+    m_pSoundCard = std::make_unique<CSimSoundCard>(*pMixer, layout);
+    m_pMixer = std::move(pMixer);
+    m_pMedia = std::move(pMedia);
+#else
+    Missing("GStreamer media (the simulated sound card records through it)",
+            "KESTREL_WITH_GSTREAMER");
+#endif
+}
+
+void CBackends::CreateCommon() {
+    m_pDatabase = std::make_unique<COdbcDriver>();
+    m_pMessageBoxes = std::make_unique<CQtMessageBoxes>();
+    m_pClock = std::make_unique<CSystemClock>();
+}

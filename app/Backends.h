@@ -1,0 +1,54 @@
+#pragma once
+
+#include <memory>
+
+#include "app/RadioServices.h"
+
+class CFdWatcher;
+class CSimHidControl;
+class CSimReceiver;
+class CSimSoundCard;
+
+// The back-ends of one run, chosen once at start-up: the Linux ones, or in
+// demo mode the simulated receiver (plugged in) and a simulated sound card
+// whose capture input plays it. The database and the message boxes are real
+// in both. Outlives everything made from Services().
+class CBackends {
+public:
+    enum class EKind { Linux, Simulated };
+
+    // Simulated when KESTREL_SIMULATE is "1".
+    static EKind KindFromEnvironment();
+    // Throws std::runtime_error naming a back-end this build lacks.
+    explicit CBackends(EKind eKind);
+    ~CBackends();
+
+    CBackends(const CBackends&) = delete;
+    CBackends& operator=(const CBackends&) = delete;
+
+    EKind Kind() const { return m_eKind; }
+    SRadioServices Services();
+    // Demo mode's hardware, for the demo's own controls; null otherwise.
+    CSimReceiver* SimReceiver() const { return m_pReceiver.get(); }
+    CSimHidControl* SimHid() const { return m_pSimHid; }
+    CSimSoundCard* SimSoundCard() const { return m_pSoundCard.get(); }
+
+private:
+    void CreateLinux();
+    void CreateSimulated();
+    void CreateCommon();
+
+    EKind m_eKind;
+    // Declared before the media services, whose capture sources play it.
+    std::shared_ptr<CSimReceiver> m_pReceiver;
+    std::unique_ptr<CHidServices> m_pHid;
+    CSimHidControl* m_pSimHid = nullptr;
+    // Outlives the mixer's handles, which watch their change notices with it.
+    std::unique_ptr<CFdWatcher> m_pWatcher;
+    std::unique_ptr<CMixerServices> m_pMixer;
+    std::unique_ptr<CSimSoundCard> m_pSoundCard;
+    std::unique_ptr<CMediaServices> m_pMedia;
+    std::unique_ptr<CDbDriver> m_pDatabase;
+    std::unique_ptr<CMessageBoxes> m_pMessageBoxes;
+    std::unique_ptr<CClock> m_pClock;
+};

@@ -1,0 +1,317 @@
+#include "app/RadioCore.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <exception>
+#include <filesystem>
+
+#include "platform/clock/Clock.h"
+#include "platform/db/DBException.h"
+#include "platform/dialogs/MessageBoxes.h"
+#include "platform/mixer/MixerServices.h"
+#include "platform/mixer/MixerTypes.h"
+#include "platform/profile/Profile.h"
+#include "platform/trace/Trace.h"
+
+namespace {
+
+constexpr const char* kTag = "core";
+constexpr const char* kSection = "SET";
+constexpr int kPinTypeMicrophone = 4099;  // MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE
+constexpr int kTargetMicrophoneMute = 6;
+constexpr int kTargetLineMute = 7;
+constexpr size_t kMaxNameCharacters = 255;
+
+// "线路", the word for line that Chinese sound cards give their line input.
+constexpr const char* kChineseLine = "\xE7\xBA\xBF\xE8\xB7\xAF";
+
+std::string HomeFolder() {
+    if (const char* pHome = std::getenv("HOME"); pHome && *pHome) {
+        return pHome;
+    }
+    if (const passwd* pUser = getpwuid(getuid()); pUser && pUser->pw_dir) {
+        return pUser->pw_dir;
+    }
+    return {};
+}
+
+// At most nMax characters, never ending inside a UTF-8 sequence.
+std::string CutCharacters(const std::string& strText, size_t nMax) {
+    size_t nCharacters = 0;
+    for (size_t n = 0; n < strText.size(); ++n) {
+        const bool bLead = (static_cast<unsigned char>(strText[n]) & 0xC0) != 0x80;
+        if (bLead && nCharacters++ == nMax) {
+            return strText.substr(0, n);
+        }
+    }
+    return strText;
+}
+
+bool IsLinePinName(std::string strName) {
+    std::transform(strName.begin(), strName.end(), strName.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return strName.find("LINE") != std::string::npos ||
+           strName.find(kChineseLine) != std::string::npos ||
+           strName.find("RECORD") != std::string::npos;
+}
+
+std::string FormatLocalTime(std::time_t t, const char* pFormat) {
+    std::tm local{};
+    localtime_r(&t, &local);
+    char text[64];
+    const size_t n = std::strftime(text, sizeof text, pFormat, &local);
+    return std::string(text, n);
+}
+
+}  // namespace
+
+CRadioCore::CRadioCore(const SRadioServices& services, CProfile& profile)
+    : m_services(services),
+      m_profile(profile),
+      m_inputMute(services.mixer),
+      m_language(CLanguageTexts::FilePath()),
+      m_texts(m_language, profile),
+      m_tuner(profile, services.clock),
+      m_device(services.hid),
+      m_taskSet(services.database),
+      m_fileListSet(services.database),
+      m_audioGraph(services.media, services.messageBoxes, profile) {
+    m_strLanguage = LoadLanguageName();
+}
+
+// The members go in reverse order, the device before the tuner: a worker
+// still walking the band would send through a freed link.
+CRadioCore::~CRadioCore() {
+    m_tuner.JoinSeek();
+}
+
+void CRadioCore::Init(CMessageTarget* pMainWnd) {
+    m_pMainWnd = pMainWnd;  // first, so that the boxes below have their owner
+    OpenTable(m_fileListSet, "select * from FileList");
+    OpenTable(m_taskSet, "select * from Task");
+    m_tuner.m_pDevice = &m_device;
+
+    std::string strDeviceName = m_profile.GetProfileString(kSection, "DeviceName");
+    std::string strPinName = m_profile.GetProfileString(kSection, "PinName");
+    if (m_audioGraph.DeviceCount() == 0) {
+        ShowMessage("MESSAGE_6");
+        CheckDevice();
+        return;
+    }
+    if (strDeviceName.empty()) {
+        m_audioGraph.SetDeviceIndex(0);
+        strDeviceName = m_audioGraph.DeviceListEntry(0);
+    }
+    if (strPinName.empty()) {
+        ChooseDefaultPin(strPinName);
+    }
+    m_audioGraph.SetDeviceName(CutCharacters(strDeviceName, kMaxNameCharacters));
+    m_audioGraph.SetPinName(CutCharacters(strPinName, kMaxNameCharacters));
+    m_audioGraph.Open(pMainWnd);
+    CheckDevice();
+}
+
+// Some database layers raise where others return failure; the user sees the
+// same box either way, and the program goes on without the table.
+void CRadioCore::OpenTable(CRecordset& table, const std::string& strSQL) {
+    bool bOpen = false;
+    try {
+        bOpen = table.Open(strSQL);
+    } catch (const std::exception& error) {
+        KestrelTrace(kTag, "opening \"%s\" raised: %s", strSQL.c_str(), error.what());
+    }
+    if (!bOpen) {
+        KestrelTrace(kTag, "\"%s\" failed: %s", strSQL.c_str(), table.GetLastError().c_str());
+        ShowMessage("MESSAGE_5");
+    }
+}
+
+void CRadioCore::ShowMessage(const std::string& strKey) {
+    m_services.messageBoxes.Show(m_pMainWnd, m_texts.GetMessage(m_strLanguage, strKey), kCaption,
+                                 CMessageBoxes::EIcon::Error);
+}
+
+void CRadioCore::ChooseDefaultPin(std::string& strPinName) {
+    m_audioGraph.CreateCaptureGraph();
+    m_audioGraph.OpenDevice(m_audioGraph.DeviceIndex());
+    int nChosen = 0;
+    for (int n = 0; n < m_audioGraph.PinCount(); ++n) {
+        if (IsLinePinName(m_audioGraph.PinListEntry(n))) {
+            nChosen = n;
+            break;
+        }
+    }
+    strPinName = m_audioGraph.PinListEntry(nChosen);
+    m_audioGraph.SetPinIndex(nChosen);
+    m_audioGraph.ReleaseCaptureGraph();
+}
+
+int CRadioCore::CheckDevice() {
+    const int nCount = m_device.CountDevices();
+    if (nCount > 0 && m_nDevicePresent == 0) {
+        m_nDevicePresent = m_device.Open(m_pMainWnd, WM_DEVICE_REPORT) ? 1 : 0;
+    } else if (nCount == 0 && m_nDevicePresent == 1) {
+        m_nDevicePresent = 0;
+        m_device.Close();
+    }
+    return m_nDevicePresent;
+}
+
+std::string CRadioCore::GetText(const std::string& strKey) const {
+    return m_texts.GetText(m_strLanguage, strKey);
+}
+
+std::string CRadioCore::LoadLanguageName() const {
+    return m_texts.LoadLanguageName();
+}
+
+void CRadioCore::SelectInputMute() {
+    const std::string strDeviceName = m_profile.GetProfileString(kSection, "DeviceName");
+    const int nPinType = m_profile.GetProfileInt(kSection, "PinType", kPinTypeMicrophone);
+    if (m_inputMute.Selection() >= 0) {
+        m_inputMute.SetMute(1);
+    }
+    const int nTarget = nPinType == kPinTypeMicrophone ? kTargetMicrophoneMute : kTargetLineMute;
+    m_inputMute.SelectLine(m_pMainWnd, nTarget, strDeviceName);
+    // The receiver is heard through the sound card exactly while it is there.
+    m_inputMute.SetMute(m_nDevicePresent ? 0 : 1);
+}
+
+bool CRadioCore::FindSpeakerInput(std::string& strDeviceName, std::string& strPortName,
+                                  uint32_t& nType) {
+    CMixerLine mixer(m_services.mixer);
+    const uint32_t nDevices = m_services.mixer.GetNumDevs();
+    for (uint32_t id = 0; id < nDevices; ++id) {
+        SMixerCaps caps;
+        if (!m_services.mixer.GetDevCaps(static_cast<int>(id), caps)) {
+            continue;  // a device that cannot be named cannot be chosen
+        }
+        std::vector<std::string> names;
+        std::vector<uint32_t> types;
+        mixer.ListSpeakerSources(static_cast<int>(id), names, types);
+        for (size_t n = 0; n < std::min(names.size(), types.size()); ++n) {
+            if (types[n] == MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE ||
+                types[n] == MIXERLINE_COMPONENTTYPE_SRC_LINE) {
+                strDeviceName = caps.strProductName;
+                strPortName = names[n];
+                nType = types[n];
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+void CRadioCore::FindDefaultInput(std::string& strDeviceName, std::string& strPortName) {
+    std::string strDevice;
+    std::string strPort;
+    uint32_t nType = 0;
+    if (!FindSpeakerInput(strDevice, strPort, nType)) {
+        return;
+    }
+    strDeviceName = strDevice;
+    strPortName = strPort;
+    if (!m_profile.GetProfileString(kSection, "DeviceName").empty()) {
+        return;
+    }
+    m_profile.WriteProfileString(kSection, "DeviceName", strDevice);
+    m_profile.WriteProfileString(kSection, "PinName", strPort);
+    m_profile.WriteProfileInt(kSection, "PinType", static_cast<int>(nType));
+}
+
+bool CRadioCore::HasMixerInput() {
+    std::string strDevice;
+    std::string strPort;
+    uint32_t nType = 0;
+    return FindSpeakerInput(strDevice, strPort, nType);
+}
+
+std::string CRadioCore::RecordFolder() const {
+    return m_profile.GetProfileString(kSection, "PATH", HomeFolder() + "/RadioRecord");
+}
+
+std::string CRadioCore::RecordFileName(std::time_t tStart, bool bWav) const {
+    std::string strPath = RecordFolder();
+    if (strPath.empty() || strPath.back() != '/') {
+        strPath += '/';
+    }
+    return strPath + FormatLocalTime(tStart, "%Y%m%d%H%M%S") + (bWav ? ".wav" : ".wma");
+}
+
+std::string CRadioCore::ChannelText() const {
+    const int nBand = m_tuner.m_nBand.load();
+    const unsigned nFrequency =
+        nBand == CTuner::BAND_FM ? m_tuner.m_nFmFreq.load() : m_tuner.m_nAmFreq.load();
+    return CFileListSet::FormatChannel(nBand, nFrequency);
+}
+
+bool CRadioCore::StartRecording() {
+    m_tRecordStart = m_services.clock.Now();
+    const bool bWav = m_profile.GetProfileInt(kSection, "RECOTYPE", 0) != 0;
+    m_strRecordFile = RecordFileName(m_tRecordStart, bWav);
+    // Made with its parents; a folder that cannot be made fails the start
+    // here, before the recorder is built on it.
+    const std::filesystem::path folder = std::filesystem::path(m_strRecordFile).parent_path();
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (!std::filesystem::is_directory(folder)) {
+        KestrelTrace(kTag, "cannot make the record folder %s: %s", folder.c_str(),
+                     error.message().c_str());
+        return false;
+    }
+
+    m_audioGraph.ClosePlayback();
+    m_audioGraph.SetRecordFile(m_strRecordFile);
+    std::string strDeviceName = m_profile.GetProfileString(kSection, "DeviceName");
+    std::string strPinName = m_profile.GetProfileString(kSection, "PinName");
+    m_audioGraph.SetQuality(m_profile.GetProfileInt(kSection, "QUALITY", 0));
+    if (strDeviceName.empty()) {
+        FindDefaultInput(strDeviceName, strPinName);
+    }
+    ChooseCaptureInput(strDeviceName, strPinName);
+    m_strChannel = ChannelText();
+    if (!m_audioGraph.StartRecording(bWav)) {
+        return false;
+    }
+    m_nRecording = 1;
+    return true;
+}
+
+void CRadioCore::ChooseCaptureInput(const std::string& strDeviceName,
+                                    const std::string& strPinName) {
+    if (!m_services.bVista && HasMixerInput() &&
+        m_audioGraph.SelectDevice(strDeviceName, strPinName)) {
+        return;
+    }
+    m_audioGraph.SetDeviceIndex(0);
+    m_audioGraph.SetPinIndex(-1);
+}
+
+void CRadioCore::StopRecording() {
+    if (m_nRecording == 0) {
+        return;
+    }
+    m_audioGraph.StopRecording();
+    m_nRecording = 0;
+    CatalogueRecording();
+    m_nScheduled = 0;
+}
+
+void CRadioCore::CatalogueRecording() {
+    try {
+        m_fileListSet.AddNew();
+        m_fileListSet.m_BeginTime = CFileListSet::FormatBeginTime(m_tRecordStart);
+        m_fileListSet.m_Duration =
+            CFileListSet::FormatDuration(m_services.clock.Now() - m_tRecordStart);
+        m_fileListSet.m_FileName = m_strRecordFile;
+        m_fileListSet.m_Channel = m_strChannel;
+        m_fileListSet.Update();
+    } catch (const CDBException& error) {
+        m_services.messageBoxes.Show(m_pMainWnd, error.ErrorText(), kCaption,
+                                     CMessageBoxes::EIcon::Error);
+    }
+}

@@ -1,0 +1,88 @@
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+
+#include "app/RadioServices.h"
+#include "device/HidDevice.h"
+#include "mixer/MixerLine.h"
+#include "record/AudioGraph.h"
+#include "record/FileListSet.h"
+#include "schedule/TaskSet.h"
+#include "settings/Language.h"
+#include "settings/LanguageTexts.h"
+#include "tuner/Tuner.h"
+
+class CMessageTarget;
+class CProfile;
+
+// The one object that owns the program's working parts: it opens them in
+// order when the main window opens, follows the receiver's presence, looks up
+// window texts, chooses the capture input and starts and stops recordings.
+//
+// Everything here runs on the UI thread. The members are public because the
+// main window and the dialogs work on them directly. The services and the
+// profile must outlive the core.
+class CRadioCore {
+public:
+    static constexpr const char* kCaption = "Kestrel Radio";
+
+    CRadioCore(const SRadioServices& services, CProfile& profile);
+    // Stops a running seek and joins its worker before any part goes. The
+    // notify window must still answer WM_SEEK_FOUND (or have released its
+    // waiting senders) when the core is destroyed.
+    virtual ~CRadioCore();
+
+    CRadioCore(const CRadioCore&) = delete;
+    CRadioCore& operator=(const CRadioCore&) = delete;
+
+    void Init(CMessageTarget* pMainWnd);
+    int CheckDevice();
+    std::string GetText(const std::string& strKey) const;
+    std::string LoadLanguageName() const;
+    void SelectInputMute();
+    void FindDefaultInput(std::string& strDeviceName, std::string& strPortName);
+    bool HasMixerInput();
+    bool StartRecording();
+    void StopRecording();
+
+    // The folder recordings go to (SET/PATH, by default RadioRecord in the
+    // home folder) and the name of a recording started at tStart.
+    std::string RecordFolder() const;
+    std::string RecordFileName(std::time_t tStart, bool bWav) const;
+    // "FM 100.90MHz" or "AM 1629KHz" for the tuner's band and frequency.
+    std::string ChannelText() const;
+
+    // Declared in the order the parts are made; they go in reverse.
+    const SRadioServices m_services;
+    CProfile& m_profile;
+    CMixerLine m_inputMute;
+    CLanguage m_language;
+    CLanguageTexts m_texts;
+    CTuner m_tuner;
+    CHidDevice m_device;
+    CTaskSet m_taskSet;
+    CFileListSet m_fileListSet;
+    CMessageTarget* m_pMainWnd = nullptr;
+    int m_nDevicePresent = 0;
+    CAudioGraph m_audioGraph;
+    std::time_t m_tRecordStart = 0;
+    std::time_t m_tScheduledEnd = 0;
+    std::string m_strRecordFile;
+    std::string m_strTaskMemo;
+    std::string m_strChannel;
+    int m_nRecording = 0;
+    int m_nTaskNumber = 0;
+    int m_nScheduled = 0;
+    std::string m_strLanguage;
+
+private:
+    void OpenTable(CRecordset& table, const std::string& strSQL);
+    void ShowMessage(const std::string& strKey);
+    void ChooseDefaultPin(std::string& strPinName);
+    // The first microphone or line source of a speakers mix, device by device.
+    bool FindSpeakerInput(std::string& strDeviceName, std::string& strPortName, uint32_t& nType);
+    void ChooseCaptureInput(const std::string& strDeviceName, const std::string& strPinName);
+    void CatalogueRecording();
+};

@@ -1,0 +1,23 @@
+#pragma once
+
+class CClock;
+class CDbDriver;
+class CHidServices;
+class CMediaServices;
+class CMessageBoxes;
+class CMixerServices;
+
+// The platform services the radio core and its windows work through. One set
+// is chosen at start-up (CBackends) and outlives the core; the core never
+// learns which back-ends it was given.
+struct SRadioServices {
+    CHidServices& hid;
+    CMixerServices& mixer;
+    CMediaServices& media;
+    CDbDriver& database;
+    CMessageBoxes& messageBoxes;
+    CClock& clock;
+    // The specification's Windows Vista branches: never taken on Linux, but
+    // kept, so that tests can force them.
+    bool bVista = false;
+};
