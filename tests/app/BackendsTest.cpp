@@ -1,0 +1,68 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "app/Backends.h"
+#include "app/RadioCore.h"
+#include "platform/db/SimDataSource.h"
+#include "platform/dialogs/SimMessageBoxes.h"
+#include "platform/mixer/MixerTypes.h"
+#include "platform/profile/Profile.h"
+#include "platform/window/SimMessageTarget.h"
+#include "sim/soundcard/SimSoundCard.h"
+#include "tests/support/TempDir.h"
+
+namespace {
+
+TEST(BackendsTest, KindFollowsKestrelSimulate) {
+    const char* pOld = std::getenv("KESTREL_SIMULATE");
+    const std::string old = pOld ? pOld : "";
+    setenv("KESTREL_SIMULATE", "1", 1);
+    EXPECT_EQ(CBackends::KindFromEnvironment(), CBackends::EKind::Simulated);
+    setenv("KESTREL_SIMULATE", "yes", 1);
+    EXPECT_EQ(CBackends::KindFromEnvironment(), CBackends::EKind::Linux);
+    unsetenv("KESTREL_SIMULATE");
+    EXPECT_EQ(CBackends::KindFromEnvironment(), CBackends::EKind::Linux);
+    if (pOld) {
+        setenv("KESTREL_SIMULATE", old.c_str(), 1);
+    }
+}
+
+// What a newcomer's first start in demo mode needs: the receiver is there,
+// the capture device and the mixer's card are one, and a recording starts.
+TEST(BackendsTest, DemoModeCoreFindsTheReceiverAndRecordsFromTheMixersCard) {
+    CTempDir dir;
+    CSimDataSource dataSource(dir.Path());
+    CProfile profile(dir.File("Kestrel.ini"));
+    profile.WriteProfileString("SET", "PATH", dir.File("RadioRecord"));
+    profile.WriteProfileInt("SET", "RECOTYPE", 1);
+    CBackends backends(CBackends::EKind::Simulated);
+    ASSERT_NE(backends.SimReceiver(), nullptr);
+    ASSERT_NE(backends.SimSoundCard(), nullptr);
+
+    // Boxes are answered here, not on a screen.
+    CSimMessageBoxes boxes;
+    const SRadioServices real = backends.Services();
+    CSimMessageTarget window;
+    {
+        CRadioCore core({real.hid, real.mixer, real.media, real.database, boxes, real.clock, false},
+                        profile);
+        core.Init(&window);
+        EXPECT_TRUE(boxes.Shown().empty());
+        EXPECT_EQ(core.m_nDevicePresent, 1);
+        EXPECT_TRUE(core.m_fileListSet.IsOpen());
+        EXPECT_EQ(core.m_audioGraph.DeviceListEntry(0), backends.SimSoundCard()->ProductName());
+
+        core.SelectInputMute();
+        EXPECT_FALSE(backends.SimSoundCard()->IsInputMuted(MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE));
+        ASSERT_TRUE(core.StartRecording());
+        EXPECT_EQ(profile.GetProfileString("SET", "DeviceName"),
+                  backends.SimSoundCard()->ProductName());
+        core.StopRecording();
+        EXPECT_TRUE(std::filesystem::exists(core.m_strRecordFile));
+        EXPECT_EQ(dataSource.CountRows("FileList"), 1);
+    }
+}
+
+}  // namespace
