@@ -13,6 +13,9 @@
 #include "platform/mixer/ThreadFdWatcher.h"
 #include "sim/receiver/SimReceiver.h"
 #include "sim/soundcard/SimSoundCard.h"
+#if KESTREL_HAVE_UDEV
+#include "platform/hid/UdevDeviceNotices.h"
+#endif
 #if KESTREL_HAVE_ALSA
 #include "platform/mixer/AlsaMixerServices.h"
 #endif
@@ -47,11 +50,18 @@ CBackends::CBackends(EKind eKind) : m_eKind(eKind) {
 CBackends::~CBackends() = default;
 
 SRadioServices CBackends::Services() {
-    return {*m_pHid, *m_pMixer, *m_pMedia, *m_pDatabase, *m_pMessageBoxes, *m_pClock, false};
+    return {*m_pHid,      *m_pDeviceNotices, *m_pMixer, *m_pMedia,
+            *m_pDatabase, *m_pMessageBoxes,  *m_pClock, false};
 }
 
 void CBackends::CreateLinux() {
     m_pHid = std::make_unique<CHidrawServices>();
+#if KESTREL_HAVE_UDEV
+    m_pUdevNotices = std::make_unique<CUdevDeviceNotices>();
+    m_pDeviceNotices = m_pUdevNotices.get();
+#else
+    Missing("udev device notices", "KESTREL_WITH_UDEV");
+#endif
     m_pWatcher = std::make_unique<CThreadFdWatcher>();
 #if KESTREL_HAVE_ALSA
     m_pMixer = std::make_unique<CAlsaMixerServices>(*m_pWatcher);
@@ -71,6 +81,7 @@ void CBackends::CreateSimulated() {
     auto pHid = std::make_unique<CSimHidServices>();
     pHid->AddInterface(CSimReceiver::Interface(m_pReceiver));
     m_pSimHid = pHid.get();
+    m_pDeviceNotices = pHid.get();
     m_pHid = std::move(pHid);
 
     auto pMedia = std::make_unique<CSimMediaServices>();

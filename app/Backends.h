@@ -4,6 +4,7 @@
 
 #include "app/RadioServices.h"
 
+class CDeviceNotices;
 class CFdWatcher;
 class CSimHidControl;
 class CSimReceiver;
@@ -42,6 +43,8 @@ private:
     // Declared before the media services, whose capture sources play it.
     std::shared_ptr<CSimReceiver> m_pReceiver;
     std::unique_ptr<CHidServices> m_pHid;
+    std::unique_ptr<CDeviceNotices> m_pUdevNotices;
+    CDeviceNotices* m_pDeviceNotices = nullptr;  // udev's, or the simulated HID's
     CSimHidControl* m_pSimHid = nullptr;
     // Outlives the mixer's handles, which watch their change notices with it.
     std::unique_ptr<CFdWatcher> m_pWatcher;

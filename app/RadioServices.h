@@ -2,6 +2,7 @@
 
 class CClock;
 class CDbDriver;
+class CDeviceNotices;
 class CHidServices;
 class CMediaServices;
 class CMessageBoxes;
@@ -12,6 +13,7 @@ class CMixerServices;
 // learns which back-ends it was given.
 struct SRadioServices {
     CHidServices& hid;
+    CDeviceNotices& deviceNotices;  // for the main window
     CMixerServices& mixer;
     CMediaServices& media;
     CDbDriver& database;

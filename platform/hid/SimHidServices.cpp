@@ -9,6 +9,8 @@
 
 #include "platform/hid/SimHidHandle.h"
 #include "platform/trace/Trace.h"
+#include "platform/window/MessageTarget.h"
+#include "platform/window/WindowMessages.h"
 
 namespace {
 constexpr const char* kTag = "simhid";
@@ -97,13 +99,15 @@ int CSimHidServices::AddInterface(const SSimHidInterface& description) {
                             true,
                             std::make_shared<std::atomic<int>>(0),
                             {}});
+    NotifyChange();
     return nId;
 }
 
 void CSimHidServices::Plug(int nId) {
     std::lock_guard lock(m_mutex);
-    if (SInterface* iface = Find(nId)) {
+    if (SInterface* iface = Find(nId); iface && !iface->bPlugged) {
         iface->bPlugged = true;
+        NotifyChange();
     }
 }
 
@@ -112,6 +116,24 @@ void CSimHidServices::Unplug(int nId) {
     if (SInterface* iface = Find(nId); iface && iface->bPlugged) {
         iface->bPlugged = false;
         Disconnect(*iface);
+        NotifyChange();
+    }
+}
+
+bool CSimHidServices::Start(CMessageTarget* pTarget) {
+    std::lock_guard lock(m_mutex);
+    m_pNoticeTarget = pTarget;
+    return true;
+}
+
+void CSimHidServices::Stop() {
+    std::lock_guard lock(m_mutex);
+    m_pNoticeTarget = nullptr;
+}
+
+void CSimHidServices::NotifyChange() {
+    if (m_pNoticeTarget) {
+        m_pNoticeTarget->Post(WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0);
     }
 }
 

@@ -6,20 +6,25 @@
 #include <string>
 #include <vector>
 
+#include "platform/hid/DeviceNotices.h"
 #include "platform/hid/HidServices.h"
 #include "platform/hid/SimHidControl.h"
 #include "platform/hid/UniqueFd.h"
 
 // HID services over simulated interfaces. An open handle is one end of a
 // SOCK_SEQPACKET socket pair, so that report boundaries hold and the device
-// link's read thread polls it as it polls a hidraw node.
-class CSimHidServices : public CHidServices, public CSimHidControl {
+// link's read thread polls it as it polls a hidraw node. Adding, plugging and
+// unplugging an interface are the device notices.
+class CSimHidServices : public CHidServices, public CDeviceNotices, public CSimHidControl {
 public:
     CSimHidServices() = default;
     ~CSimHidServices() override;
 
     std::vector<std::string> EnumerateInterfaces() override;
     std::unique_ptr<CHidHandle> Open(const std::string& path) override;
+
+    bool Start(CMessageTarget* pTarget) override;
+    void Stop() override;
 
     int AddInterface(const SSimHidInterface& description) override;
     void Plug(int nId) override;
@@ -42,8 +47,11 @@ private:
     const SInterface* Find(int nId) const;
     static void DropClosedPeers(SInterface& iface);
     static void Disconnect(SInterface& iface);
+    // Under the lock, so that nothing is posted once Stop() has returned.
+    void NotifyChange();
 
     mutable std::mutex m_mutex;
     std::vector<SInterface> m_interfaces;
     int m_nNextId = 0;
+    CMessageTarget* m_pNoticeTarget = nullptr;
 };

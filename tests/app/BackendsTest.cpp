@@ -7,9 +7,12 @@
 #include "app/RadioCore.h"
 #include "platform/db/SimDataSource.h"
 #include "platform/dialogs/SimMessageBoxes.h"
+#include "platform/hid/DeviceNotices.h"
+#include "platform/hid/SimHidControl.h"
 #include "platform/mixer/MixerTypes.h"
 #include "platform/profile/Profile.h"
 #include "platform/window/SimMessageTarget.h"
+#include "platform/window/WindowMessages.h"
 #include "sim/soundcard/SimSoundCard.h"
 #include "tests/support/TempDir.h"
 
@@ -46,7 +49,8 @@ TEST(BackendsTest, DemoModeCoreFindsTheReceiverAndRecordsFromTheMixersCard) {
     const SRadioServices real = backends.Services();
     CSimMessageTarget window;
     {
-        CRadioCore core({real.hid, real.mixer, real.media, real.database, boxes, real.clock, false},
+        CRadioCore core({real.hid, real.deviceNotices, real.mixer, real.media, real.database, boxes,
+                         real.clock, false},
                         profile);
         core.Init(&window);
         EXPECT_TRUE(boxes.Shown().empty());
@@ -62,6 +66,13 @@ TEST(BackendsTest, DemoModeCoreFindsTheReceiverAndRecordsFromTheMixersCard) {
         core.StopRecording();
         EXPECT_TRUE(std::filesystem::exists(core.m_strRecordFile));
         EXPECT_EQ(dataSource.CountRows("FileList"), 1);
+
+        // Pulling the receiver out is a device notice; the check closes the link.
+        ASSERT_TRUE(real.deviceNotices.Start(&window));
+        backends.SimHid()->Unplug(0);
+        EXPECT_EQ(window.Count(WM_DEVICECHANGE, false), 1);
+        EXPECT_EQ(core.CheckDevice(), 0);
+        real.deviceNotices.Stop();
     }
 }
 

@@ -65,7 +65,8 @@ public:
     }
 
     SRadioServices Services() {
-        return {m_hid, m_mixer, m_media, m_dataSource.Driver(), m_boxes, *m_pClock, m_bVista};
+        return {m_hid,   m_hid,     m_mixer, m_media, m_dataSource.Driver(),
+                m_boxes, *m_pClock, m_bVista};
     }
 
     CRadioCore& Core() {

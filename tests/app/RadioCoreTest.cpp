@@ -282,8 +282,8 @@ TEST_F(RadioCoreTest, MissingTablesAreReportedOnceEachAndAStopLeavesTheFileWitho
 TEST_F(RadioCoreTest, DatabaseLayerThatRaisesStillGivesOneBoxPerTable) {
     CRaisingDriver driver;
     SRadioServices services = m_rig.Services();
-    CRadioCore core({services.hid, services.mixer, services.media, driver, services.messageBoxes,
-                     services.clock, false},
+    CRadioCore core({services.hid, services.deviceNotices, services.mixer, services.media, driver,
+                     services.messageBoxes, services.clock, false},
                     m_rig.m_profile);
     core.Init(&m_rig.m_window);
     ASSERT_EQ(m_rig.m_boxes.Shown().size(), 2u);

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <atomic>
+#include <thread>
+
+#include "platform/hid/DeviceNotices.h"
+#include "platform/hid/UniqueFd.h"
+
+struct udev;
+struct udev_monitor;
+
+// Device notices from udev: a monitor on the hidraw subsystem, read by a
+// thread of its own. udev announces a node once its permissions are set, so
+// the receiver can be opened as soon as the notice arrives. Start() fails
+// (traced) where there is no udev to listen to.
+class CUdevDeviceNotices : public CDeviceNotices {
+public:
+    CUdevDeviceNotices();
+    ~CUdevDeviceNotices() override;
+
+    CUdevDeviceNotices(const CUdevDeviceNotices&) = delete;
+    CUdevDeviceNotices& operator=(const CUdevDeviceNotices&) = delete;
+
+    bool Start(CMessageTarget* pTarget) override;
+    void Stop() override;
+
+private:
+    void ThreadProc(udev_monitor* pMonitor);
+
+    std::atomic<CMessageTarget*> m_pTarget{nullptr};
+    CUniqueFd m_stop;  // eventfd that ends the thread
+    udev* m_pUdev = nullptr;
+    udev_monitor* m_pMonitor = nullptr;
+    std::thread m_thread;
+};
