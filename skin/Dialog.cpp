@@ -83,6 +83,7 @@ void CDialog::DestroyWindow() {
         return;
     }
     m_bDestroyed = true;
+    CloseMessageTarget();
     if (m_bModal && isVisible()) {
         done(IDCANCEL);
     }
@@ -148,6 +149,10 @@ bool CDialog::UpdateData(bool bSaveAndValidate) {
     CDataExchange dx([this](int nId) { return GetDlgItem(nId); }, bSaveAndValidate);
     DoDataExchange(dx);
     return !dx.Failed();
+}
+
+void CDialog::CloseMessageTarget() {
+    m_pTarget->Close();
 }
 
 CMessageTarget& CDialog::MessageTarget() {

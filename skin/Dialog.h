@@ -50,6 +50,9 @@ public:
     // Hides the window for good and, with Qt::WA_DeleteOnClose, frees the
     // object once control returns to the event loop.
     virtual void DestroyWindow();
+    // Releases senders waiting on MessageTarget() and drops later messages
+    // (CQtMessageTarget::Close). DestroyWindow() does it too.
+    void CloseMessageTarget();
     // Built and not yet destroyed.
     bool IsWindow() const { return m_bBuilt && !m_bDestroyed; }
 

@@ -25,9 +25,14 @@ CQtMessageTarget::CQtMessageTarget(Handler handler, QObject* pParent)
     : QObject(pParent), m_handler(std::move(handler)) {}
 
 CQtMessageTarget::~CQtMessageTarget() {
+    Close();
+}
+
+void CQtMessageTarget::Close() {
     std::deque<SQueued> pending;
     {
         std::lock_guard lock(m_mutex);
+        m_bClosed = true;
         pending.swap(m_queue);
     }
     for (const SQueued& queued : pending) {
@@ -37,13 +42,17 @@ CQtMessageTarget::~CQtMessageTarget() {
     }
 }
 
-void CQtMessageTarget::Enqueue(const SQueued& queued) {
+bool CQtMessageTarget::Enqueue(const SQueued& queued) {
     {
         std::lock_guard lock(m_mutex);
+        if (m_bClosed) {
+            return false;
+        }
         m_queue.push_back(queued);
     }
     // The wake-up carries nothing: the message itself crosses under the lock.
     QMetaObject::invokeMethod(this, "Deliver", Qt::QueuedConnection);
+    return true;
 }
 
 void CQtMessageTarget::Post(uint32_t message, uintptr_t wParam, intptr_t lParam) {
@@ -55,7 +64,9 @@ intptr_t CQtMessageTarget::Send(uint32_t message, uintptr_t wParam, intptr_t lPa
         return m_handler ? m_handler(message, wParam, lParam) : 0;
     }
     SCompletion completion;
-    Enqueue({message, wParam, lParam, &completion});
+    if (!Enqueue({message, wParam, lParam, &completion})) {
+        return 0;
+    }
     std::unique_lock lock(completion.mutex);
     completion.done.wait(lock, [&] { return completion.bDone; });
     return completion.result;

@@ -31,6 +31,12 @@ public:
     void Post(uint32_t message, uintptr_t wParam, intptr_t lParam) override;
     intptr_t Send(uint32_t message, uintptr_t wParam, intptr_t lParam) override;
 
+    // Ends delivery for good: senders still waiting are released with 0,
+    // later posts are dropped and later sends from other threads return 0 at
+    // once. A window calls it as it closes, so that no worker stays blocked
+    // on it while the window waits for that worker.
+    void Close();
+
 private Q_SLOTS:
     // Runs the oldest queued message (one per wake-up).
     void Deliver();
@@ -44,9 +50,11 @@ private:
         SCompletion* pCompletion;  // a waiting sender, or null for a post
     };
 
-    void Enqueue(const SQueued& queued);
+    // False once closed (nothing was queued).
+    bool Enqueue(const SQueued& queued);
 
     const Handler m_handler;
     std::mutex m_mutex;
     std::deque<SQueued> m_queue;
+    bool m_bClosed = false;  // guarded by m_mutex
 };

@@ -89,6 +89,31 @@ TEST_F(QtMessageTargetTest, SendFromTheWindowThreadRunsAtOnce) {
     EXPECT_EQ(m_received[0].wParam, 3u);
 }
 
+// A closing window waits for its worker while the worker waits in Send: the
+// close must release the worker, or neither ever goes on.
+TEST_F(QtMessageTargetTest, CloseReleasesAWaitingSenderAndDropsLaterMessages) {
+    std::atomic<bool> bReturned{false};
+    intptr_t result = -1;
+    std::thread worker([&] {
+        result = m_target.Send(WM_SEEK_FOUND, 0, 0);
+        bReturned = true;
+    });
+    while (!bReturned) {
+        m_target.Close();  // the window thread runs no events meanwhile
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    worker.join();
+    EXPECT_EQ(result, 0);
+
+    std::thread late([&] {
+        EXPECT_EQ(m_target.Send(WM_SEEK_FOUND, 0, 0), 0);
+        m_target.Post(WM_PRESETS_CHANGED, 0, 0);
+    });
+    late.join();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(m_received.empty());
+}
+
 TEST(QtTextSinkTest, TextsFromAWorkerArriveInOrderWithoutWaiting) {
     QLabel display("108.2MHz");
     CQtTextSink sink(&display);
