@@ -16,6 +16,9 @@
 #if KESTREL_HAVE_UDEV
 #include "platform/hid/UdevDeviceNotices.h"
 #endif
+#if KESTREL_HAVE_ATD
+#include "platform/scheduler/AtScheduler.h"
+#endif
 #if KESTREL_HAVE_ALSA
 #include "platform/mixer/AlsaMixerServices.h"
 #endif
@@ -50,8 +53,8 @@ CBackends::CBackends(EKind eKind) : m_eKind(eKind) {
 CBackends::~CBackends() = default;
 
 SRadioServices CBackends::Services() {
-    return {*m_pHid,      *m_pDeviceNotices, *m_pMixer, *m_pMedia,
-            *m_pDatabase, *m_pMessageBoxes,  *m_pClock, false};
+    return {*m_pHid,          *m_pDeviceNotices, *m_pMixer, *m_pMedia, *m_pDatabase,
+            *m_pMessageBoxes, *m_pScheduler,     *m_pClock, false};
 }
 
 void CBackends::CreateLinux() {
@@ -105,4 +108,9 @@ void CBackends::CreateCommon() {
     m_pDatabase = std::make_unique<COdbcDriver>();
     m_pMessageBoxes = std::make_unique<CQtMessageBoxes>();
     m_pClock = std::make_unique<CSystemClock>();
+#if KESTREL_HAVE_ATD
+    m_pScheduler = std::make_unique<CAtScheduler>();
+#else
+    Missing("at daemon scheduler", "KESTREL_WITH_ATD");
+#endif
 }

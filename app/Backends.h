@@ -12,8 +12,8 @@ class CSimSoundCard;
 
 // The back-ends of one run, chosen once at start-up: the Linux ones, or in
 // demo mode the simulated receiver (plugged in) and a simulated sound card
-// whose capture input plays it. The database and the message boxes are real
-// in both. Outlives everything made from Services().
+// whose capture input plays it. The database, the message boxes and the
+// scheduler are real in both. Outlives everything made from Services().
 class CBackends {
 public:
     enum class EKind { Linux, Simulated };
@@ -53,5 +53,6 @@ private:
     std::unique_ptr<CMediaServices> m_pMedia;
     std::unique_ptr<CDbDriver> m_pDatabase;
     std::unique_ptr<CMessageBoxes> m_pMessageBoxes;
+    std::unique_ptr<CSchedulerServices> m_pScheduler;
     std::unique_ptr<CClock> m_pClock;
 };

@@ -7,6 +7,7 @@ class CHidServices;
 class CMediaServices;
 class CMessageBoxes;
 class CMixerServices;
+class CSchedulerServices;
 
 // The platform services the radio core and its windows work through. One set
 // is chosen at start-up (CBackends) and outlives the core; the core never
@@ -18,6 +19,7 @@ struct SRadioServices {
     CMediaServices& media;
     CDbDriver& database;
     CMessageBoxes& messageBoxes;
+    CSchedulerServices& scheduler;
     CClock& clock;
     // The specification's Windows Vista branches: never taken on Linux, but
     // kept, so that tests can force them.

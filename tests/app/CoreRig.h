@@ -14,6 +14,7 @@
 #include "platform/media/SimMediaServices.h"
 #include "platform/mixer/SimMixerServices.h"
 #include "platform/profile/Profile.h"
+#include "platform/scheduler/SimScheduler.h"
 #include "platform/window/SimMessageTarget.h"
 #include "sim/receiver/SimReceiver.h"
 #include "sim/soundcard/SimSoundCard.h"
@@ -65,8 +66,8 @@ public:
     }
 
     SRadioServices Services() {
-        return {m_hid,   m_hid,     m_mixer, m_media, m_dataSource.Driver(),
-                m_boxes, *m_pClock, m_bVista};
+        return {m_hid,   m_hid,       m_mixer,   m_media, m_dataSource.Driver(),
+                m_boxes, m_scheduler, *m_pClock, m_bVista};
     }
 
     CRadioCore& Core() {
@@ -92,6 +93,7 @@ public:
     std::unique_ptr<CSimSoundCard> m_pCard;
     CSimMediaServices m_media;
     CSimMessageBoxes m_boxes;
+    CSimScheduler m_scheduler;
     CSimClock m_clock;
     CSystemClock m_realClock;
     CClock* m_pClock = &m_clock;
