@@ -6,16 +6,23 @@
 #include <memory>
 
 #include "app/Backends.h"
-#include "app/RadioCore.h"
+#include "app/RadioDlg.h"
 #include "platform/profile/Profile.h"
-#include "platform/trace/Trace.h"
-#include "skin/QtMessageTarget.h"
+#include "skin/SkinEngine.h"
 
 namespace {
 
-const char* KindName(CBackends::EKind eKind) {
-    return eKind == CBackends::EKind::Simulated ? "demo mode (simulated receiver and sound card)"
-                                                : "Linux back-ends";
+// The first argument that is not a switch, as a decimal number (0 for text);
+// -1 without one. The scheduler starts the program with its task number.
+int TaskNumber(const QStringList& arguments) {
+    for (qsizetype n = 1; n < arguments.size(); ++n) {
+        const QString& argument = arguments[n];
+        if (argument.startsWith('-') || argument.startsWith('/')) {
+            continue;
+        }
+        return static_cast<int>(std::strtol(argument.toUtf8().constData(), nullptr, 10));
+    }
+    return -1;
 }
 
 }  // namespace
@@ -32,17 +39,17 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "kestrel: %s\n", error.what());
         return 1;
     }
-    CProfile profile(CProfile::DefaultPath());
-    CQtMessageTarget window([](uint32_t message, uintptr_t, intptr_t) -> intptr_t {
-        KestrelTrace("app", "message 0x%x", message);
-        return 0;
-    });
-    CRadioCore core(pBackends->Services(), profile);
-    core.Init(&window);
+    // The engine's results are not tested: without a skin the radio still runs.
+    CSkinEngine skin;
+    skin.Initialise("KestrelFM");
+    skin.LoadSkin("SKIN", "KESTRELSKIN");
 
-    std::printf("Kestrel Radio, %s: receiver %s, %d capture device(s), catalogue %s.\n",
-                KindName(pBackends->Kind()), core.m_nDevicePresent ? "present" : "not found",
-                core.m_audioGraph.DeviceCount(), core.m_fileListSet.IsOpen() ? "open" : "not open");
-    std::puts("The main window is not there yet.");
+    CProfile profile(CProfile::DefaultPath());
+    CRadioDlg window(pBackends->Services(), profile, &skin);
+    if (const int nTask = TaskNumber(QApplication::arguments()); nTask > 0) {
+        window.Core().m_nTaskNumber = nTask;
+        window.Core().m_nScheduled = 1;
+    }
+    window.DoModal();
     return 0;
 }

@@ -13,7 +13,7 @@ for step in "$root"/scripts/setup.d/*.sh; do
 done
 cd "$root/build/release/bin"
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
-    echo "No display found; Kestrel runs on Qt's offscreen platform." >&2
+    echo "No display found: Kestrel runs unseen on Qt's offscreen platform (Ctrl-C ends it)." >&2
     export QT_QPA_PLATFORM=offscreen
 fi
 KESTREL_SIMULATE=1 exec ./kestrel "$@"

@@ -1,0 +1,713 @@
+#include "app/RadioDlg.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QSlider>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <memory>
+
+#include "platform/clock/Clock.h"
+#include "platform/dialogs/MessageBoxes.h"
+#include "platform/hid/DeviceNotices.h"
+#include "platform/window/WindowMessages.h"
+#include "presets/PresetStore.h"
+#include "schedule/ScheduleBridge.h"
+#include "skin/CommandMap.h"
+#include "skin/DataExchange.h"
+#include "skin/QtTextSink.h"
+#include "skin/SkinEngine.h"
+#include "skin/SkinMeter.h"
+
+const char* const CRadioDlg::kNoPresetBanner =
+    "KESTREL RADIO      KESTREL RADIO      KESTREL RADIO      KESTREL RADIO      KESTREL RADIO"
+    "      ";
+const char* const CRadioDlg::kStartBanner =
+    "KESTREL RADIO    KESTREL RADIO    KESTREL RADIO    KESTREL RADIO    KESTREL RADIO";
+
+namespace {
+
+constexpr const char* kAboutItem = "Abut Kestrel(&A)...";
+constexpr const char* kBlanks = "      ";
+constexpr size_t kMinimumBanner = 50;
+constexpr int kAboutTemplate = 100;
+
+// The buttons that need the receiver, and the nine command buttons' tooltips.
+constexpr int kTuningButtons[] = {1000, 1003, 1002, 1001, 1035, 1036, 1004, 1021, 1022};
+constexpr std::pair<int, const char*> kTooltips[] = {
+    {1000, "TIP_P_PERV"}, {1001, "TIP_P_NEXT"}, {1002, "TIP_SPERV"},
+    {1003, "TIP_SNEXT"},  {1004, "TIP_RECORD"}, {1005, "TIP_SETTING"},
+    {1006, "TIP_MUSIC"},  {1007, "TIP_KEYSET"}, {1034, "TIP_TASK"},
+};
+
+struct SIndicator {
+    int nControl;
+    const char* pRect;
+    const char* pImages;
+};
+constexpr SIndicator kIndicators[] = {
+    {CRadioDlg::IDC_SIGNAL, "AntRect", "Singer"},
+    {CRadioDlg::IDC_CHANNEL, "ChannelRect", "Speack"},
+    {CRadioDlg::IDC_RECORD_LAMP, "RecoRect", "RecoMovie"},
+};
+
+size_t Utf8Length(unsigned char lead) {
+    if (lead >= 0xF0 && lead <= 0xF7) {
+        return 4;
+    }
+    if (lead >= 0xE0) {
+        return lead <= 0xEF ? 3 : 1;
+    }
+    return lead >= 0xC0 ? 2 : 1;
+}
+
+size_t CountCharacters(const std::string& strText) {
+    return static_cast<size_t>(std::count_if(strText.begin(), strText.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    }));
+}
+
+std::string WorkItemName(int nTask) {
+    return "KestrelRadio_Record_" + std::to_string(nTask);
+}
+
+}  // namespace
+
+CRadioDlg::CRadioDlg(const SRadioServices& services, CProfile& profile, CSkinEngine* pSkin)
+    : CDialog(kTemplateId, pSkin),
+      m_masterMute(services.mixer),
+      m_masterVolume(services.mixer),
+      m_core(services, profile) {
+    MapCommands();
+    MapMessages();
+}
+
+// The worker of a seek may be waiting in its WM_SEEK_FOUND send: release it
+// before the core joins it.
+CRadioDlg::~CRadioDlg() {
+    CloseMessageTarget();
+    m_core.m_services.deviceNotices.Stop();
+    m_core.m_tuner.JoinSeek();
+}
+
+void CRadioDlg::MapCommands() {
+    CCommandMap& commands = Commands();
+    const auto on = [&](int nId, auto handler) { commands.On(nId, CCommandMap::Clicked, handler); };
+    on(IDC_STEP_DOWN, [this] { StepChannel(false); });
+    on(IDC_STEP_UP, [this] { StepChannel(true); });
+    on(IDC_SEEK_DOWN, [this] { OnSeek(CTuner::SEEK_DOWN); });
+    on(IDC_SEEK_UP, [this] { OnSeek(CTuner::SEEK_UP); });
+    on(IDC_RECORD, [this] { ToggleRecording(); });
+    for (int nButton : {IDC_OPTIONS, IDC_PLAYER, IDC_SHORT_KEYS, IDC_TASK_LIST}) {
+        on(nButton, [this, nButton] { ToggleToolWindow(nButton); });
+    }
+    for (int n = 0; n < kKeypadSlots; ++n) {
+        on(IDC_KEY_0 + n, [this, n] { RecallSlot(n); });
+    }
+    on(IDC_PAGE_NEXT, [this] { ChangePage(1); });
+    on(IDC_PAGE_PREVIOUS, [this] { ChangePage(-1); });
+    on(IDC_AM, [this] { ChangeBand(); });
+    on(IDC_FM, [this] { ChangeBand(); });
+    on(IDC_MUTE, [this] { OnMute(); });
+    on(IDC_FINE_UP, [this] { FineStep(true); });
+    on(IDC_FINE_DOWN, [this] { FineStep(false); });
+    commands.On(IDC_VOLUME, CCommandMap::ReleasedCapture, [this] { OnVolume(); });
+}
+
+void CRadioDlg::MapMessages() {
+    OnMessage(WM_SEEK_FOUND, [this](uintptr_t, intptr_t) {
+        PresetSync();
+        return intptr_t{0};
+    });
+    OnMessage(WM_PRESETS_CHANGED, [this](uintptr_t, intptr_t) {
+        RefreshKeypad();
+        return intptr_t{0};
+    });
+    OnMessage(WM_LANGUAGE_CHANGED, [this](uintptr_t, intptr_t) {
+        LoadTooltips();
+        return intptr_t{0};
+    });
+    OnMessage(WM_START_TASK, [this](uintptr_t wParam, intptr_t) {
+        StartScheduledTask(static_cast<int>(wParam));
+        return intptr_t{0};
+    });
+    OnMessage(MM_MIXM_CONTROL_CHANGE, [this](uintptr_t, intptr_t) {
+        OnMixerChange();
+        return intptr_t{0};
+    });
+    OnMessage(WM_DEVICECHANGE, [this](uintptr_t, intptr_t) {
+        CheckDevice();
+        return intptr_t{0};
+    });
+}
+
+bool CRadioDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+    if (SkinEngine()) {
+        SkinEngine()->ApplySkin(this, "MainWin");
+    }
+    setWindowIcon(QIcon(":/icons/128.svg"));
+    setWindowTitle(kTitle);
+
+    m_masterMute.SelectLine(&MessageTarget(), 1, "");
+    m_masterVolume.SelectLine(&MessageTarget(), 0, "");
+    m_pVolume = GetDlgItemAs<QSlider>(IDC_VOLUME);
+    if (m_pVolume) {
+        m_pVolume->setRange(0, 0xFFFF);
+    }
+    OnMixerChange();
+    m_strBanner = kStartBanner;
+    // The accelerator table sees every key of this window before its controls.
+    qApp->installEventFilter(this);
+
+    m_core.Init(&MessageTarget());
+    if (QWidget* pDisplay = GetDlgItem(IDC_FREQUENCY)) {
+        m_pFrequencyDisplay = std::make_unique<CQtTextSink>(pDisplay);
+        m_core.m_tuner.m_pDisplay = m_pFrequencyDisplay.get();
+    }
+    m_core.m_services.deviceNotices.Start(&MessageTarget());
+    CheckDevice();
+
+    m_core.m_tuner.m_nBand = m_core.m_profile.GetProfileInt("SETTING", "LASTMODEL", 1) == 0
+                                 ? CTuner::BAND_AM
+                                 : CTuner::BAND_FM;
+    ShowBand();
+    m_core.m_tuner.LoadBandPlan();
+    if (m_core.m_nDevicePresent) {
+        PresetSync();
+    }
+
+    SetTimer(TIMER_REPAINT, 50);
+    RefreshKeypad();
+    PlaceIndicators();
+    if (m_core.m_nScheduled) {
+        StartScheduledTask(m_core.m_nTaskNumber);
+    }
+    LoadTooltips();
+    return true;
+}
+
+void CRadioDlg::DoDataExchange(CDataExchange& dx) {
+    dx.Check(IDC_MUTE, m_nMute);
+}
+
+void CRadioDlg::OnOK() {}  // Enter does not close the radio
+
+void CRadioDlg::OnCancel() {
+    DestroyWindow();
+}
+
+void CRadioDlg::DestroyWindow() {
+    if (m_bClosed) {
+        return;
+    }
+    m_bClosed = true;
+    // A recording left running would end as a file without its header sizes
+    // and without a catalogue row.
+    if (m_nRecording) {
+        ToggleRecording();
+    }
+    m_core.m_tuner.m_nMute = 1;
+    m_core.m_tuner.StopSeek(0);
+    CloseToolWindows(0);
+    m_core.m_inputMute.SetMute(1);
+    m_core.m_tuner.SetMute(1);
+    m_core.m_services.deviceNotices.Stop();
+    KillTimer(TIMER_BANNER);
+    KillTimer(TIMER_RECORD);
+    KillTimer(TIMER_SEEK);
+    CDialog::DestroyWindow();
+}
+
+// Tuning ----------------------------------------------------------------------
+
+void CRadioDlg::SetFrequency(unsigned frequency) {
+    m_core.m_tuner.SetCurrentFrequency(m_core.m_tuner.Wrap(frequency));
+    PresetSync();
+}
+
+void CRadioDlg::StepChannel(bool bUp) {
+    const CTuner& tuner = m_core.m_tuner;
+    const unsigned s =
+        tuner.m_nBand == CTuner::BAND_FM || tuner.m_nAmStep == CTuner::AM_STEP_10KHZ ? 10u : 9u;
+    const unsigned f = tuner.CurrentFrequency();
+    if (bUp) {
+        SetFrequency(f - f % s + s);
+    } else {
+        SetFrequency(f % s != 0 ? f - f % s : f - s);
+    }
+}
+
+void CRadioDlg::FineStep(bool bUp) {
+    const unsigned f = m_core.m_tuner.CurrentFrequency();
+    SetFrequency(bUp ? f + 1 : f - 1);
+}
+
+void CRadioDlg::PresetSync() {
+    CPresetStore presets(m_core.m_profile);
+    const int nBand = m_core.m_tuner.m_nBand;
+    const int nSlot = presets.FindSlot(nBand, m_core.m_tuner.CurrentFrequency());
+    if (nSlot >= 0) {
+        Recall(presets.ReadEntry(nBand, nSlot));
+        return;
+    }
+    m_core.m_tuner.StopSeek(0);
+    m_strBanner = kNoPresetBanner;
+}
+
+std::string CRadioDlg::TitleBanner(const std::string& strTitle) {
+    std::string strBanner = strTitle;
+    do {
+        strBanner += kBlanks + strTitle;
+    } while (CountCharacters(strBanner) < kMinimumBanner);
+    return strBanner + kBlanks;
+}
+
+void CRadioDlg::Recall(const PresetEntry& entry) {
+    CTuner& tuner = m_core.m_tuner;
+    tuner.m_nChannelFlag = entry.nChannelFlag;
+    tuner.SetCurrentFrequency(entry.nFrequency);
+    tuner.StopSeek(entry.nFrequency);
+    m_strBanner = entry.strTitle.empty() ? kNoPresetBanner : TitleBanner(entry.strTitle);
+    RefreshIndicators();
+}
+
+void CRadioDlg::RecallSlot(int nSlot) {
+    Recall(m_keypad[static_cast<size_t>(nSlot)]);
+}
+
+void CRadioDlg::ShowBand() {
+    const bool bFm = m_core.m_tuner.m_nBand == CTuner::BAND_FM;
+    if (auto* pButton = GetDlgItemAs<QAbstractButton>(bFm ? IDC_FM : IDC_AM)) {
+        pButton->setChecked(true);
+    }
+    SetDlgItemText(IDC_BAND, bFm ? "FM" : "AM");
+}
+
+void CRadioDlg::ChangeBand() {
+    const auto* pAm = GetDlgItemAs<QAbstractButton>(IDC_AM);
+    const int nBand = pAm && pAm->isChecked() ? CTuner::BAND_AM : CTuner::BAND_FM;
+    if (nBand == m_core.m_tuner.m_nBand) {
+        return;
+    }
+    m_core.m_tuner.m_nBand = nBand;
+    m_core.m_profile.WriteProfileInt("SETTING", "LASTMODEL", nBand);
+    ShowBand();
+    PresetSync();
+    RefreshKeypad();
+}
+
+void CRadioDlg::OnSeek(int nDirection) {
+    m_core.m_tuner.StartSeek(nDirection);
+    SetTimer(TIMER_SEEK, 500);
+}
+
+// Keypad ----------------------------------------------------------------------
+
+void CRadioDlg::RefreshKeypad() {
+    CPresetStore presets(m_core.m_profile);
+    const int nBand = m_core.m_tuner.m_nBand;
+    for (int i = 0; i < kKeypadSlots; ++i) {
+        const int nSlot = i + kKeypadSlots * m_nPresetPage;
+        const CPresetStore::SSlot slot = presets.ReadSlot(nBand, nSlot);
+        PresetEntry& entry = m_keypad[static_cast<size_t>(i)];
+        entry.nFrequency = CPresetStore::Frequency(slot.nValue);
+        entry.nChannelFlag = CPresetStore::ChannelFlag(slot.nValue);
+        entry.strTitle = slot.strTitle;
+        QWidget* pButton = GetDlgItem(IDC_KEY_0 + i);
+        if (!pButton) {
+            continue;
+        }
+        if (slot.nValue != 0) {
+            pButton->setToolTip(QString::fromStdString(
+                CPresetStore::TooltipText(nBand, entry.nFrequency, entry.strTitle)));
+        }
+        pButton->setEnabled(slot.nValue != 0 && m_core.m_nDevicePresent);
+        SetDlgItemText(IDC_KEY_0 + i, std::to_string(nSlot));
+    }
+}
+
+void CRadioDlg::ChangePage(int nDelta) {
+    m_nPresetPage = (m_nPresetPage + nDelta + kPages) % kPages;
+    SetDlgItemText(IDC_PAGE, std::to_string(m_nPresetPage));
+    RefreshKeypad();
+}
+
+// Volume and mute -------------------------------------------------------------
+
+void CRadioDlg::OnVolume() {
+    if (m_pVolume) {
+        m_masterVolume.SetVolume(m_pVolume->value());
+    }
+}
+
+void CRadioDlg::OnMute() {
+    m_nMute = m_nMute ? 0 : 1;
+    UpdateData(false);
+    if (m_core.m_services.bVista) {
+        m_core.m_tuner.SetMute(m_nMute);
+    } else {
+        m_masterMute.SetMute(m_nMute);
+    }
+}
+
+void CRadioDlg::OnMixerChange() {
+    if (m_pVolume) {
+        m_pVolume->setValue(static_cast<int>(m_masterVolume.GetVolume()));
+        m_pVolume->update();
+    }
+    m_nMute = m_masterMute.GetValue() ? 1 : 0;
+    UpdateData(false);
+}
+
+// Status and events -----------------------------------------------------------
+
+void CRadioDlg::OnTimer(int nId) {
+    switch (nId) {
+        case TIMER_REPAINT:
+            update();
+            KillTimer(TIMER_REPAINT);
+            break;
+        case TIMER_SEEK:
+            if (!m_core.m_tuner.HasSeekThread()) {
+                RefreshIndicators();
+                KillTimer(TIMER_SEEK);
+            }
+            break;
+        case TIMER_RECORD:
+            OnRecordTimer();
+            break;
+        case TIMER_BANNER:
+            ScrollBanner();
+            break;
+        default:
+            break;
+    }
+}
+
+// A lead byte above 100 moved two bytes at a time in the banner's old
+// two-byte code page. In UTF-8 a character is moved whole, so that the text
+// never shows a broken sequence; plain letters still move two at a time.
+void CRadioDlg::ScrollBanner() {
+    if (m_strBanner.empty()) {
+        SetTimer(TIMER_BANNER, 200);
+        return;
+    }
+    const auto lead = static_cast<unsigned char>(m_strBanner[0]);
+    size_t n = 1;
+    if (lead > 100) {
+        n = Utf8Length(lead);
+        if (n == 1 && m_strBanner.size() > 1 && static_cast<unsigned char>(m_strBanner[1]) < 0x80) {
+            n = 2;
+        }
+    }
+    SetTimer(TIMER_BANNER, lead > 100 ? 400 : 200);
+    n = std::min(n, m_strBanner.size());
+    std::rotate(m_strBanner.begin(), m_strBanner.begin() + static_cast<std::ptrdiff_t>(n),
+                m_strBanner.end());
+    SetDlgItemText(IDC_BANNER, m_strBanner);
+}
+
+void CRadioDlg::RefreshIndicators() {
+    const CTuner& tuner = m_core.m_tuner;
+    if (m_pSignalMeter) {
+        const int nScale = tuner.m_nBand == CTuner::BAND_FM ? 5 : 18;
+        m_pSignalMeter->SetValue(tuner.m_nTuningOffset * nScale);
+    }
+    if (m_pChannelMeter) {
+        m_pChannelMeter->SetValue(tuner.m_nChannelFlag ? 50 : 100);
+    }
+}
+
+void CRadioDlg::PlaceIndicators() {
+    CSkinEngine* pEngine = SkinEngine();
+    if (!pEngine) {
+        return;  // unskinned: the statics stay as the template has them
+    }
+    CSkinMeter** meters[] = {&m_pSignalMeter, &m_pChannelMeter, &m_pRecordMeter};
+    for (size_t n = 0; n < std::size(kIndicators); ++n) {
+        const SIndicator& indicator = kIndicators[n];
+        auto pOwned = std::make_unique<CSkinMeter>(*pEngine);
+        if (!SubclassDlgItem(indicator.nControl, pOwned.get())) {
+            continue;
+        }
+        CSkinMeter* pMeter = pOwned.release();  // the window's child now
+        *meters[n] = pMeter;
+        pMeter->SetSkinName(indicator.pImages);
+        pMeter->SetVertical(0);
+        SSkinRect rect;
+        HSKINOBJECT hObject = pEngine->FindObject(indicator.pRect);
+        if (pEngine->GetObjectRect(hObject, rect)) {
+            pMeter->setGeometry(rect.left, rect.top, rect.right - rect.left,
+                                rect.bottom - rect.top);
+        }
+        pEngine->ReleaseObject(hObject);
+        pMeter->SetValue(0);
+    }
+}
+
+void CRadioDlg::ToggleRecording() {
+    if (!m_nRecording) {
+        if (!m_core.StartRecording()) {
+            m_core.m_services.messageBoxes.Show(
+                &MessageTarget(), m_core.m_texts.GetMessage(m_core.m_strLanguage, "MESSAGE_13"),
+                CRadioCore::kCaption, CMessageBoxes::EIcon::Error);
+            return;
+        }
+        m_nRecording = 1;
+        ShowDlgItem(IDC_RECORD_LAMP, true);
+        if (m_pRecordMeter) {
+            m_pRecordMeter->SetValue(100);
+        }
+        SetDlgItemText(IDC_RECORD_TIME, "00:00:00");
+        SetTimer(TIMER_RECORD, 600);
+        return;
+    }
+    m_nRecording = 0;
+    ShowDlgItem(IDC_RECORD_LAMP, false);
+    KillTimer(TIMER_RECORD);
+    m_core.StopRecording();
+    SetDlgItemText(IDC_RECORD_TIME, "");
+    Q_EMIT RecordingsChanged();
+}
+
+void CRadioDlg::OnRecordTimer() {
+    if (m_pRecordMeter && m_pRecordMeter->GetValue() == 100) {
+        m_pRecordMeter->SetValue(0);
+    } else {
+        if (m_pRecordMeter) {
+            m_pRecordMeter->SetValue(100);
+        }
+        const std::time_t now = m_core.m_services.clock.Now();
+        SetDlgItemText(IDC_RECORD_TIME, CFileListSet::FormatDuration(now - m_core.m_tRecordStart));
+    }
+    if (m_core.m_nScheduled && m_core.m_services.clock.Now() >= m_core.m_tScheduledEnd) {
+        CScheduleBridge(m_core.m_services.scheduler)
+            .DeleteWorkItem(WorkItemName(m_core.m_nTaskNumber));
+        UpdateData(false);
+        ToggleRecording();
+    }
+}
+
+void CRadioDlg::StartScheduledTask(int nTask) {
+    if (!m_core.m_nDevicePresent) {
+        return;
+    }
+    if (m_nRecording) {
+        ToggleRecording();
+    }
+    CScheduleBridge(m_core.m_services.scheduler).DeleteWorkItem(WorkItemName(nTask));
+    std::time_t end = 0;
+    if (!m_core.m_taskSet.GetEndTime(nTask, end)) {
+        return;
+    }
+    m_core.m_tScheduledEnd = end;
+    // The channel word: bit 31 FM, bit 26 channel flag, bit 23 mute, low 16
+    // bits the frequency.
+    const auto nWord =
+        static_cast<uint32_t>(std::strtoll(m_core.m_taskSet.m_Channel.c_str(), nullptr, 10));
+    if ((nWord >> 23) & 1) {
+        m_nMute = 1;
+        UpdateData(false);
+        m_masterMute.SetMute(1);
+    }
+    CTuner& tuner = m_core.m_tuner;
+    tuner.m_nBand = (nWord >> 31) & 1 ? CTuner::BAND_FM : CTuner::BAND_AM;
+    ShowBand();
+    tuner.m_nChannelFlag = static_cast<int>((nWord >> 26) & 1);
+    m_core.m_nTaskNumber = nTask;
+    tuner.StopSeek(nWord & 0xFFFF);
+    PresetSync();
+    RefreshKeypad();
+    RefreshIndicators();
+    ToggleRecording();
+    m_core.m_nScheduled = 1;
+    m_core.m_strTaskMemo = m_core.m_taskSet.m_Memo;
+}
+
+void CRadioDlg::EnableTuning(bool bEnable) {
+    for (int nId : kTuningButtons) {
+        EnableDlgItem(nId, bEnable);
+    }
+}
+
+void CRadioDlg::CheckDevice() {
+    const int nBefore = m_core.m_nDevicePresent;
+    const int nNow = m_core.CheckDevice();
+    if (!nBefore && nNow) {
+        // The receiver takes a moment after it appears before it tunes.
+        m_core.m_services.clock.Sleep(std::chrono::seconds(1));
+        PresetSync();
+    } else if (nBefore && !nNow) {
+        m_core.m_device.Close();
+    }
+    EnableTuning(nNow != 0);
+    if (nNow) {
+        m_core.SelectInputMute();
+        SetTimer(TIMER_BANNER, 200);
+    } else {
+        m_core.m_inputMute.SetMute(1);
+        KillTimer(TIMER_BANNER);
+    }
+    RefreshKeypad();
+}
+
+void CRadioDlg::LoadTooltips() {
+    for (const auto& [nId, pKey] : kTooltips) {
+        if (QWidget* pControl = GetDlgItem(nId)) {
+            pControl->setToolTip(QString::fromStdString(m_core.GetText(pKey)));
+        }
+    }
+}
+
+// Keys ------------------------------------------------------------------------
+
+int CRadioDlg::AcceleratorCommand(int nKey) {
+    if (nKey >= Qt::Key_0 && nKey <= Qt::Key_9) {
+        return IDC_KEY_0 + (nKey - Qt::Key_0);
+    }
+    switch (nKey) {
+        case Qt::Key_Up:
+            return IDC_STEP_DOWN;
+        case Qt::Key_Down:
+            return IDC_STEP_UP;
+        case Qt::Key_Left:
+            return IDC_SEEK_DOWN;
+        case Qt::Key_Right:
+            return IDC_SEEK_UP;
+        case Qt::Key_PageUp:
+            return IDC_PAGE_NEXT;
+        case Qt::Key_PageDown:
+            return IDC_PAGE_PREVIOUS;
+        default:
+            return 0;
+    }
+}
+
+// Only keys of this window: a digit typed into a tool window's edit box is
+// text, not a preset. A key whose button is disabled does nothing, so that an
+// empty slot or a missing receiver is not tuned by keyboard.
+bool CRadioDlg::eventFilter(QObject* pWatched, QEvent* pEvent) {
+    if (pEvent->type() != QEvent::KeyPress || !pWatched->isWidgetType() ||
+        static_cast<QWidget*>(pWatched)->window() != this) {
+        return CDialog::eventFilter(pWatched, pEvent);
+    }
+    const auto* pKey = static_cast<QKeyEvent*>(pEvent);
+    if (pKey->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) {
+        return false;
+    }
+    if (const int nCommand = AcceleratorCommand(pKey->key())) {
+        QWidget* pButton = GetDlgItem(nCommand);
+        if (pButton && pButton->isEnabled()) {
+            Commands().Dispatch(nCommand, CCommandMap::Clicked);
+        }
+        return true;
+    }
+    return pKey->key() == Qt::Key_Escape;  // Escape never closes the radio
+}
+
+// Tool windows ----------------------------------------------------------------
+
+QPointer<CDialog>& CRadioDlg::ToolWindowSlot(int nButton) {
+    switch (nButton) {
+        case IDC_PLAYER:
+            return m_pPlayer;
+        case IDC_OPTIONS:
+            return m_pOptions;
+        case IDC_SHORT_KEYS:
+            return m_pShortKeys;
+        default:
+            return m_pTaskList;
+    }
+}
+
+CDialog* CRadioDlg::ToolWindow(int nButton) const {
+    return const_cast<CRadioDlg*>(this)->ToolWindowSlot(nButton).data();
+}
+
+// Closes the tool windows other than nKeep's (all for 0), player first.
+void CRadioDlg::CloseToolWindows(int nKeep) {
+    for (int nButton : {IDC_PLAYER, IDC_SHORT_KEYS, IDC_OPTIONS, IDC_TASK_LIST}) {
+        QPointer<CDialog>& pWindow = ToolWindowSlot(nButton);
+        if (nButton == nKeep || !pWindow) {
+            continue;
+        }
+        if (pWindow->IsWindow()) {
+            pWindow->DestroyWindow();
+        }
+        pWindow->deleteLater();
+        pWindow.clear();
+    }
+}
+
+void CRadioDlg::ToggleToolWindow(int nButton) {
+    CloseToolWindows(nButton);
+    QPointer<CDialog>& pWindow = ToolWindowSlot(nButton);
+    if (pWindow && pWindow->IsWindow()) {
+        pWindow->DestroyWindow();
+        pWindow->deleteLater();
+        pWindow.clear();
+        return;
+    }
+    if (nButton == IDC_PLAYER && SkinEngine()) {
+        SkinEngine()->ClearDialogSkin();
+    }
+    pWindow = m_toolWindowFactory ? m_toolWindowFactory(*this, nButton) : nullptr;
+    if (pWindow && nButton == IDC_PLAYER) {
+        DockToolWindows();
+    }
+}
+
+void CRadioDlg::DockToolWindows() {
+    const QPoint corner(frameGeometry().right() + 1, frameGeometry().top());
+    for (int nButton : {IDC_PLAYER, IDC_OPTIONS, IDC_SHORT_KEYS, IDC_TASK_LIST}) {
+        CDialog* pWindow = ToolWindow(nButton);
+        if (!pWindow || !pWindow->IsWindow()) {
+            continue;
+        }
+        pWindow->setAttribute(Qt::WA_ShowWithoutActivating);
+        pWindow->move(corner);
+        pWindow->show();
+        pWindow->raise();
+    }
+}
+
+void CRadioDlg::moveEvent(QMoveEvent* pEvent) {
+    CDialog::moveEvent(pEvent);
+    DockToolWindows();
+}
+
+void CRadioDlg::changeEvent(QEvent* pEvent) {
+    CDialog::changeEvent(pEvent);
+    if (pEvent->type() != QEvent::WindowStateChange) {
+        return;
+    }
+    if (!isMinimized()) {
+        DockToolWindows();
+        return;
+    }
+    for (int nButton : {IDC_PLAYER, IDC_OPTIONS, IDC_SHORT_KEYS, IDC_TASK_LIST}) {
+        if (CDialog* pWindow = ToolWindow(nButton)) {
+            pWindow->hide();
+        }
+    }
+}
+
+// There is no system menu to extend; the About item is in the window's
+// context menu instead.
+void CRadioDlg::contextMenuEvent(QContextMenuEvent* pEvent) {
+    QMenu menu(this);
+    menu.addAction(QString::fromUtf8(kAboutItem), this, [this] { ShowAbout(); });
+    menu.exec(pEvent->globalPos());
+}
+
+void CRadioDlg::ShowAbout() {
+    CDialog about(kAboutTemplate, SkinEngine(), this);
+    about.DoModal();
+}

@@ -1,0 +1,321 @@
+#include <QAbstractButton>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+
+#include "app/RadioDlg.h"
+#include "presets/PresetStore.h"
+#include "skin/SkinEngine.h"
+#include "skin/SkinMeter.h"
+#include "tests/app/CoreRig.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+class RadioDlgTest : public ::testing::Test {
+protected:
+    RadioDlgTest() {
+        m_skin.Initialise("KestrelFM");
+        m_skin.LoadSkin("SKIN", "KESTRELSKIN");
+    }
+    ~RadioDlgTest() override { m_pWindow.reset(); }
+
+    // Opened on first use, so that a test lays out presets and hardware first.
+    CRadioDlg& Window() {
+        if (!m_pWindow) {
+            m_rig.Card();
+            m_pWindow = std::make_unique<CRadioDlg>(m_rig.Services(), m_rig.m_profile, &m_skin);
+            m_pWindow->Create();
+            m_pWindow->show();
+        }
+        return *m_pWindow;
+    }
+    CTuner& Tuner() { return Window().Core().m_tuner; }
+
+    void Key(int nKey) {
+        // The volume slider has its own use for arrows; the window's keys win.
+        QWidget* pTarget = Window().GetDlgItem(CRadioDlg::IDC_VOLUME);
+        QKeyEvent press(QEvent::KeyPress, nKey, Qt::NoModifier);
+        QApplication::sendEvent(pTarget, &press);
+    }
+    void Click(int nId) {
+        auto* pButton = Window().GetDlgItemAs<QAbstractButton>(nId);
+        ASSERT_NE(pButton, nullptr) << nId;
+        pButton->click();
+    }
+    int MeterValue(int nId) { return Window().GetDlgItemAs<CSkinMeter>(nId)->GetValue(); }
+    void Preset(int nBand, int nSlot, unsigned frequency, const std::string& strTitle) {
+        const uint32_t nFm = nBand == CPresetStore::BAND_FM ? CPresetStore::kFmBit : 0;
+        CPresetStore(m_rig.m_profile).WriteSlot(nBand, nSlot, nFm | frequency, strTitle);
+    }
+    // Runs the window's queued messages and timers for a while.
+    static void Pump(std::chrono::milliseconds span) {
+        const auto end = std::chrono::steady_clock::now() + span;
+        while (std::chrono::steady_clock::now() < end) {
+            QApplication::processEvents(QEventLoop::AllEvents, 10);
+        }
+    }
+
+    CCoreRig m_rig;
+    CSkinEngine m_skin;
+    std::unique_ptr<CRadioDlg> m_pWindow;
+};
+
+TEST_F(RadioDlgTest, ChannelAndFineStepsKeepToTheGridAndWrap) {
+    Tuner().m_nFmFreq = 8815;
+    Window().StepChannel(false);
+    EXPECT_EQ(Tuner().m_nFmFreq, 8810u);
+    Window().StepChannel(false);
+    EXPECT_EQ(Tuner().m_nFmFreq, 8800u);
+    Tuner().m_nFmFreq = 8815;
+    Window().StepChannel(true);
+    EXPECT_EQ(Tuner().m_nFmFreq, 8820u);
+    Window().FineStep(true);
+    EXPECT_EQ(Tuner().m_nFmFreq, 8821u);
+
+    // Up lowers, Down raises.
+    Key(Qt::Key_Up);
+    EXPECT_EQ(Tuner().m_nFmFreq, 8820u);
+    Key(Qt::Key_Down);
+    EXPECT_EQ(Tuner().m_nFmFreq, 8830u);
+
+    Tuner().m_nFmFreq = Tuner().m_nFmLower.load();
+    Window().StepChannel(false);
+    EXPECT_EQ(Tuner().m_nFmFreq, Tuner().m_nFmUpper.load());
+    EXPECT_EQ(m_rig.m_pReceiver->TunedState().nFrequency, Tuner().m_nFmUpper.load());
+
+    Click(CRadioDlg::IDC_AM);
+    ASSERT_EQ(Tuner().m_nAmStep, CTuner::AM_STEP_9KHZ);
+    Tuner().m_nAmFreq = 1000;
+    Window().StepChannel(true);
+    EXPECT_EQ(Tuner().m_nAmFreq, 1008u);
+    Tuner().m_nAmFreq = 1000;
+    Window().StepChannel(false);
+    EXPECT_EQ(Tuner().m_nAmFreq, 999u);
+}
+
+TEST_F(RadioDlgTest, KeypadShowsItsPageAndDigitKeysRecallItsSlots) {
+    Preset(CPresetStore::BAND_FM, 35, 8000, "Radio Thirty-Five");
+    Preset(CPresetStore::BAND_FM, 2, 8250, "");
+    CRadioDlg& window = Window();
+    EXPECT_TRUE(window.GetDlgItem(CRadioDlg::IDC_KEY_0 + 2)->isEnabled());
+    EXPECT_FALSE(window.GetDlgItem(CRadioDlg::IDC_KEY_0 + 3)->isEnabled());
+    for (int n = 0; n < 3; ++n) {
+        Key(Qt::Key_PageUp);
+    }
+    ASSERT_EQ(window.PresetPage(), 3);
+    for (int n = 0; n < CRadioDlg::kKeypadSlots; ++n) {
+        EXPECT_EQ(window.GetDlgItemText(CRadioDlg::IDC_KEY_0 + n), std::to_string(30 + n));
+    }
+    EXPECT_EQ(window.GetDlgItem(CRadioDlg::IDC_KEY_0 + 5)->toolTip().toStdString(),
+              "FM 80.00MHz\n  Radio Thirty-Five");
+
+    Key(Qt::Key_5);
+    EXPECT_EQ(Tuner().m_nFmFreq, 8000u);
+    EXPECT_EQ(window.Banner().rfind("Radio Thirty-Five      Radio Thirty-Five", 0), 0u);
+
+    // An empty slot's key does nothing.
+    Key(Qt::Key_4);
+    EXPECT_EQ(Tuner().m_nFmFreq, 8000u);
+
+    Key(Qt::Key_PageDown);
+    Key(Qt::Key_PageDown);
+    Key(Qt::Key_PageDown);
+    Key(Qt::Key_PageDown);
+    EXPECT_EQ(window.PresetPage(), 9);
+    EXPECT_EQ(window.GetDlgItemText(CRadioDlg::IDC_KEY_0 + 9), "99");
+}
+
+TEST_F(RadioDlgTest, WithoutTheReceiverNothingIsTunedAndItsButtonsAreDisabled) {
+    for (int n = 0; n < CRadioDlg::kKeypadSlots; ++n) {
+        Preset(CPresetStore::BAND_FM, n, 8000 + 10 * static_cast<unsigned>(n), "");
+    }
+    m_rig.m_hid.Unplug(m_rig.m_nReceiver);
+    CRadioDlg& window = Window();
+    for (int n = 0; n < CRadioDlg::kKeypadSlots; ++n) {
+        EXPECT_FALSE(window.GetDlgItem(CRadioDlg::IDC_KEY_0 + n)->isEnabled());
+    }
+    for (int nId : {1000, 1001, 1002, 1003, 1004, 1021, 1022, 1035, 1036}) {
+        EXPECT_FALSE(window.GetDlgItem(nId)->isEnabled()) << nId;
+    }
+    EXPECT_EQ(window.GetDlgItemText(CRadioDlg::IDC_FREQUENCY), "108.2MHz");
+    EXPECT_EQ(m_rig.m_pReceiver->ReportCount(), 0u);
+}
+
+TEST_F(RadioDlgTest, ReceiverPluggedInLaterIsTunedToTheStoredFrequency) {
+    m_rig.m_profile.WriteProfileInt("SETTING", "FM_FREQ", 8250);
+    Preset(CPresetStore::BAND_FM, 0, 8000, "");
+    m_rig.m_hid.Unplug(m_rig.m_nReceiver);
+    CRadioDlg& window = Window();
+    ASSERT_EQ(window.Core().m_nDevicePresent, 0);
+
+    m_rig.m_hid.Plug(m_rig.m_nReceiver);
+    Pump(100ms);  // the device notice arrives through the window's queue
+    EXPECT_EQ(window.Core().m_nDevicePresent, 1);
+    ASSERT_TRUE(m_rig.m_pReceiver->WaitForReports(1, 2000ms));
+    EXPECT_EQ(m_rig.m_pReceiver->TunedState().nFrequency, 8250u);
+    EXPECT_TRUE(window.GetDlgItem(CRadioDlg::IDC_KEY_0)->isEnabled());
+    EXPECT_TRUE(window.GetDlgItem(CRadioDlg::IDC_STEP_UP)->isEnabled());
+    EXPECT_GE(m_rig.m_clock.Elapsed(), 1000ms);  // it waited a second first
+}
+
+TEST_F(RadioDlgTest, BannerRepeatsTheTitleAndScrollsWholeCharacters) {
+    const std::string strTitle(20, 'T');
+    const std::string strBanner = CRadioDlg::TitleBanner(strTitle);
+    EXPECT_EQ(strBanner.size(), 78u);
+    EXPECT_EQ(strBanner, strTitle + "      " + strTitle + "      " + strTitle + "      ");
+
+    CRadioDlg& window = Window();
+    window.SetBanner("KESTREL");
+    window.ScrollBanner();
+    EXPECT_EQ(window.Banner(), "ESTRELK");
+    window.SetBanner("estrel");
+    window.ScrollBanner();
+    EXPECT_EQ(window.Banner(), "treles");
+    window.SetBanner("\xE6\x97\xA5\xE6\x9C\xAC FM");  // 日本 FM
+    window.ScrollBanner();
+    EXPECT_EQ(window.Banner(), "\xE6\x9C\xAC FM\xE6\x97\xA5");
+    EXPECT_EQ(window.GetDlgItemText(CRadioDlg::IDC_BANNER), window.Banner());
+}
+
+TEST_F(RadioDlgTest, IndicatorsShowTheTuningOffsetAndTheChannelFlag) {
+    CRadioDlg& window = Window();
+    Tuner().m_nTuningOffset = 20;
+    Tuner().m_nChannelFlag = 1;
+    window.RefreshIndicators();
+    EXPECT_EQ(MeterValue(CRadioDlg::IDC_SIGNAL), 100);
+    EXPECT_EQ(MeterValue(CRadioDlg::IDC_CHANNEL), 50);
+
+    Click(CRadioDlg::IDC_AM);
+    for (auto [nOffset, nShown] : {std::pair{6, 100}, {5, 90}, {-2, 0}}) {
+        Tuner().m_nTuningOffset = nOffset;
+        Tuner().m_nChannelFlag = 0;
+        window.RefreshIndicators();
+        EXPECT_EQ(MeterValue(CRadioDlg::IDC_SIGNAL), nShown) << nOffset;
+        EXPECT_EQ(MeterValue(CRadioDlg::IDC_CHANNEL), 100);
+    }
+}
+
+TEST_F(RadioDlgTest, SelectedBandButtonChangesNothingAndTheOtherSwitchesBand) {
+    CRadioDlg& window = Window();
+    Click(CRadioDlg::IDC_FM);
+    EXPECT_EQ(m_rig.m_profile.GetProfileString("SETTING", "LASTMODEL"), "");
+
+    Click(CRadioDlg::IDC_AM);
+    EXPECT_EQ(Tuner().m_nBand, CTuner::BAND_AM);
+    EXPECT_EQ(m_rig.m_profile.GetProfileString("SETTING", "LASTMODEL"), "0");
+    EXPECT_EQ(window.GetDlgItemText(CRadioDlg::IDC_BAND), "AM");
+}
+
+TEST_F(RadioDlgTest, EnterAndEscapeLeaveTheWindowOpen) {
+    CRadioDlg& window = Window();
+    Key(Qt::Key_Escape);
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(&window, &enter);
+    Pump(20ms);
+    EXPECT_TRUE(window.IsWindow());
+    EXPECT_TRUE(window.isVisible());
+}
+
+TEST_F(RadioDlgTest, RecordButtonTogglesTheLampAndCataloguesTheRecording) {
+    CRadioDlg& window = Window();
+    Click(CRadioDlg::IDC_RECORD);
+    ASSERT_EQ(window.Recording(), 1);
+    EXPECT_TRUE(window.GetDlgItem(CRadioDlg::IDC_RECORD_LAMP)->isVisible());
+    EXPECT_EQ(MeterValue(CRadioDlg::IDC_RECORD_LAMP), 100);
+    EXPECT_EQ(window.GetDlgItemText(CRadioDlg::IDC_RECORD_TIME), "00:00:00");
+
+    Click(CRadioDlg::IDC_RECORD);
+    EXPECT_EQ(window.Recording(), 0);
+    EXPECT_FALSE(window.GetDlgItem(CRadioDlg::IDC_RECORD_LAMP)->isVisible());
+    EXPECT_EQ(window.GetDlgItemText(CRadioDlg::IDC_RECORD_TIME), "");
+    EXPECT_EQ(m_rig.m_dataSource.CountRows("FileList"), 1);
+
+    std::ofstream(m_rig.m_dir.File("plain")) << "not a folder";
+    m_rig.m_profile.WriteProfileString("SET", "PATH", m_rig.m_dir.File("plain/records"));
+    Click(CRadioDlg::IDC_RECORD);
+    EXPECT_EQ(window.Recording(), 0);
+    ASSERT_EQ(m_rig.m_boxes.Shown().size(), 1u);
+    EXPECT_EQ(m_rig.m_boxes.Shown()[0].text, "Record fail!");
+    EXPECT_FALSE(window.GetDlgItem(CRadioDlg::IDC_RECORD_LAMP)->isVisible());
+}
+
+TEST_F(RadioDlgTest, ScheduledTaskTunesItsChannelMutedAndRecordsUntilItsEnd) {
+    CTaskSet tasks(m_rig.m_dataSource.Driver());
+    ASSERT_TRUE(tasks.Open());
+    tasks.AddNew();
+    tasks.m_BeginTime = m_rig.m_clock.Now();
+    tasks.m_EndTime = m_rig.m_clock.Now() + 60;
+    const uint32_t nWord = 0x80000000u | (1u << 23) | 8520u;  // FM, muted, 85.20 MHz
+    tasks.m_Channel = std::to_string(nWord);
+    tasks.m_Memo = "morning news";
+    tasks.Update();
+    const int nTask = tasks.m_ID;
+    SWorkItem item;
+    item.strName = "KestrelRadio_Record_" + std::to_string(nTask);
+    item.strApplication = "/bin/true";
+    item.begin = m_rig.m_clock.Now() + 3600;
+    std::string strError;
+    ASSERT_EQ(m_rig.m_scheduler.Submit(item, strError), 0) << strError;
+
+    CRadioDlg& window = Window();
+    window.StartScheduledTask(nTask);
+    EXPECT_FALSE(m_rig.m_scheduler.WorkItem(item.strName).has_value());
+    EXPECT_EQ(window.Recording(), 1);
+    EXPECT_EQ(window.Core().m_nScheduled, 1);
+    EXPECT_EQ(window.Core().m_strTaskMemo, "morning news");
+    EXPECT_EQ(Tuner().m_nFmFreq, 8520u);
+    EXPECT_EQ(window.Mute(), 1);
+    EXPECT_TRUE(m_rig.Card().IsMasterMuted());
+
+    // The record button always toggles, also during a scheduled recording.
+    Click(CRadioDlg::IDC_RECORD);
+    EXPECT_EQ(window.Recording(), 0);
+    EXPECT_EQ(window.Core().m_nScheduled, 0);
+    EXPECT_TRUE(m_rig.Card().IsMasterMuted());
+}
+
+TEST_F(RadioDlgTest, ToolWindowButtonsOpenCloseAndReplaceEachOther) {
+    CRadioDlg& window = Window();
+    window.SetToolWindowFactory([](CRadioDlg& owner, int) -> CDialog* {
+        auto* pWindow = new CDialog(100, owner.SkinEngine(), &owner);
+        pWindow->setWindowFlag(Qt::Tool);
+        pWindow->Create();
+        pWindow->show();
+        return pWindow;
+    });
+    Click(CRadioDlg::IDC_PLAYER);
+    ASSERT_NE(window.ToolWindow(CRadioDlg::IDC_PLAYER), nullptr);
+    EXPECT_EQ(window.ToolWindow(CRadioDlg::IDC_PLAYER)->pos().x(),
+              window.frameGeometry().right() + 1);
+    Click(CRadioDlg::IDC_PLAYER);
+    EXPECT_EQ(window.ToolWindow(CRadioDlg::IDC_PLAYER), nullptr);
+
+    Click(CRadioDlg::IDC_PLAYER);
+    Click(CRadioDlg::IDC_OPTIONS);
+    EXPECT_EQ(window.ToolWindow(CRadioDlg::IDC_PLAYER), nullptr);
+    EXPECT_NE(window.ToolWindow(CRadioDlg::IDC_OPTIONS), nullptr);
+    Pump(20ms);  // closed windows are freed by the event loop
+}
+
+TEST_F(RadioDlgTest, ClosingMutesTheReceiverAndFinishesARunningRecording) {
+    CRadioDlg& window = Window();
+    Click(CRadioDlg::IDC_RECORD);
+    ASSERT_EQ(window.Recording(), 1);
+    const std::string path = window.Core().m_strRecordFile;
+    window.DestroyWindow();
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(m_rig.m_dataSource.CountRows("FileList"), 1);
+    EXPECT_TRUE(std::filesystem::exists(path));
+    ASSERT_TRUE(m_rig.m_pReceiver->WaitForReports(1, 2000ms));
+    EXPECT_TRUE(m_rig.m_pReceiver->TunedState().bMuted);
+}
+
+}  // namespace
