@@ -275,11 +275,35 @@ TEST_F(RadioDlgTest, ScheduledTaskTunesItsChannelMutedAndRecordsUntilItsEnd) {
     EXPECT_EQ(window.Mute(), 1);
     EXPECT_TRUE(m_rig.Card().IsMasterMuted());
 
-    // The record button always toggles, also during a scheduled recording.
-    Click(CRadioDlg::IDC_RECORD);
+    // At its end time the next tick of the recording timer stops it.
+    m_rig.m_clock.Advance(61s);
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (window.Recording() && std::chrono::steady_clock::now() < deadline) {
+        Pump(50ms);
+    }
     EXPECT_EQ(window.Recording(), 0);
     EXPECT_EQ(window.Core().m_nScheduled, 0);
     EXPECT_TRUE(m_rig.Card().IsMasterMuted());
+    EXPECT_EQ(m_rig.m_dataSource.CountRows("FileList"), 1);
+}
+
+TEST_F(RadioDlgTest, RecordButtonAlwaysTogglesAndTheTimeAdvancesEverySecondTick) {
+    CRadioDlg& window = Window();
+    Click(CRadioDlg::IDC_RECORD);
+    window.Core().m_nScheduled = 1;
+    window.Core().m_tScheduledEnd = m_rig.m_clock.Now() + 3600;
+    m_rig.m_clock.Advance(1s);
+    const auto start = std::chrono::steady_clock::now();
+    while (window.GetDlgItemText(CRadioDlg::IDC_RECORD_TIME) == "00:00:00" &&
+           std::chrono::steady_clock::now() - start < 5s) {
+        Pump(20ms);
+    }
+    EXPECT_EQ(window.GetDlgItemText(CRadioDlg::IDC_RECORD_TIME), "00:00:01");
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 1100ms);  // the second tick, 1.2 s
+
+    Click(CRadioDlg::IDC_RECORD);
+    EXPECT_EQ(window.Recording(), 0);
+    EXPECT_EQ(window.Core().m_nScheduled, 0);
 }
 
 TEST_F(RadioDlgTest, ToolWindowButtonsOpenCloseAndReplaceEachOther) {
