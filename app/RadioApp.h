@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QStringList>
+
+// The application: it either hands a request to the copy of Kestrel that
+// already runs for this user, or becomes the radio, runs the main window
+// until it closes, and ends. The scheduler starts it with a task number to
+// make a scheduled recording.
+class CRadioApp {
+public:
+    // Needs the QApplication. Returns false always: the process ends when it
+    // returns (ExitCode() says how).
+    bool InitInstance();
+    int ExitCode() const { return m_nExitCode; }
+
+    // The first argument that is not a switch ("-x", "/x"), read as a decimal
+    // number (text reads as 0); -1 without one. arguments[0] is the program.
+    static int TaskNumber(const QStringList& arguments);
+
+private:
+    int m_nExitCode = 0;
+};
