@@ -121,30 +121,19 @@ void CRadioDlg::MapCommands() {
 }
 
 void CRadioDlg::MapMessages() {
-    OnMessage(WM_SEEK_FOUND, [this](uintptr_t, intptr_t) {
-        PresetSync();
-        return intptr_t{0};
-    });
-    OnMessage(WM_PRESETS_CHANGED, [this](uintptr_t, intptr_t) {
-        RefreshKeypad();
-        return intptr_t{0};
-    });
-    OnMessage(WM_LANGUAGE_CHANGED, [this](uintptr_t, intptr_t) {
-        LoadTooltips();
-        return intptr_t{0};
-    });
-    OnMessage(WM_START_TASK, [this](uintptr_t wParam, intptr_t) {
-        StartScheduledTask(static_cast<int>(wParam));
-        return intptr_t{0};
-    });
-    OnMessage(MM_MIXM_CONTROL_CHANGE, [this](uintptr_t, intptr_t) {
-        OnMixerChange();
-        return intptr_t{0};
-    });
-    OnMessage(WM_DEVICECHANGE, [this](uintptr_t, intptr_t) {
-        CheckDevice();
-        return intptr_t{0};
-    });
+    // Every message here is answered with 0; only WM_START_TASK reads wParam.
+    const auto on = [this](uint32_t message, std::function<void(uintptr_t)> handler) {
+        OnMessage(message, [handler = std::move(handler)](uintptr_t wParam, intptr_t) {
+            handler(wParam);
+            return intptr_t{0};
+        });
+    };
+    on(WM_SEEK_FOUND, [this](uintptr_t) { PresetSync(); });
+    on(WM_PRESETS_CHANGED, [this](uintptr_t) { RefreshKeypad(); });
+    on(WM_LANGUAGE_CHANGED, [this](uintptr_t) { LoadTooltips(); });
+    on(WM_START_TASK, [this](uintptr_t wParam) { StartScheduledTask(static_cast<int>(wParam)); });
+    on(MM_MIXM_CONTROL_CHANGE, [this](uintptr_t) { OnMixerChange(); });
+    on(WM_DEVICECHANGE, [this](uintptr_t) { CheckDevice(); });
 }
 
 bool CRadioDlg::OnInitDialog() {
