@@ -1,0 +1,442 @@
+#include "record/PlayDlg.h"
+
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QMoveEvent>
+#include <QSlider>
+#include <QTreeWidget>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+#include "app/RadioCore.h"
+#include "platform/db/DBException.h"
+#include "platform/dialogs/MessageBoxes.h"
+#include "platform/trace/Trace.h"
+#include "skin/CommandMap.h"
+#include "skin/SkinEngine.h"
+
+namespace {
+
+// The main window's record button: stopping a recording through it keeps the
+// window's lamp, clock and the catalogue in step.
+constexpr int kRecordCommand = 1004;
+
+constexpr int kIdRole = Qt::UserRole;
+
+struct SColumn {
+    const char* pKey;
+    int nWidth;
+};
+constexpr SColumn kColumns[] = {
+    {"PL_CHANNEL", 105},
+    {"PL_BEGINTIME", 128},
+    {"PL_DURATION", 90},
+};
+
+constexpr std::pair<int, const char*> kTooltips[] = {
+    {CPlayDlg::IDC_PREVIOUS, "Previous"},     {CPlayDlg::IDC_NEXT, "Next"},
+    {CPlayDlg::IDC_PLAY_PAUSE, "Play/Pause"}, {CPlayDlg::IDC_STOP, "Stop"},
+    {CPlayDlg::IDC_DELETE, "Delete"},         {CPlayDlg::IDC_SAVE_AS, "Save as"},
+};
+
+std::string Upper(std::string str) {
+    std::transform(str.begin(), str.end(), str.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return str;
+}
+
+std::string Tail(const std::string& str, size_t n) {
+    return str.size() <= n ? str : str.substr(str.size() - n);
+}
+
+std::string DefaultSaveFileDialog(QWidget* pOwner, const QString& strFilter) {
+    return QFileDialog::getSaveFileName(pOwner, QString(), QString(), strFilter).toStdString();
+}
+
+}  // namespace
+
+CPlayDlg::CPlayDlg(CRadioCore* pCore, CSkinEngine* pSkin, QWidget* pParent)
+    : CDialog(kTemplateId, pSkin, pParent),
+      m_pCore(pCore),
+      m_saveFileDialog(DefaultSaveFileDialog) {
+    MapCommands();
+}
+
+CPlayDlg::~CPlayDlg() = default;
+
+void CPlayDlg::MapCommands() {
+    CCommandMap& commands = Commands();
+    const auto on = [&](int nId, auto handler) { commands.On(nId, CCommandMap::Clicked, handler); };
+    on(IDC_SAVE_AS, [this] { OnSaveAs(); });
+    on(IDC_DELETE, [this] { OnDelete(); });
+    on(IDC_PLAY_PAUSE, [this] { OnPlayPause(); });
+    on(IDC_STOP, [this] { OnStop(); });
+    on(IDC_PREVIOUS, [this] { OnPrevious(); });
+    on(IDC_NEXT, [this] { OnNext(); });
+    commands.On(IDC_LIST, CCommandMap::DblClk, [this] { OnListDblClk(); });
+    commands.On(IDC_POSITION, CCommandMap::ReleasedCapture, [this] { OnSliderReleased(); });
+}
+
+bool CPlayDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+    if (SkinEngine()) {
+        SkinEngine()->ApplySkin(this, "PlayWin");
+    }
+    m_pSlider = GetDlgItemAs<QSlider>(IDC_POSITION);
+    m_pList = GetDlgItemAs<QTreeWidget>(IDC_LIST);
+    SetDlgItemText(IDC_TITLE, m_pCore->GetText("PL_WINTITLE"));
+    SetUpList();
+    SetUpTooltips();
+    return true;
+}
+
+void CPlayDlg::SetUpList() {
+    if (!m_pList) {
+        return;
+    }
+    QStringList labels;
+    for (const SColumn& column : kColumns) {
+        labels << QString::fromStdString(m_pCore->GetText(column.pKey));
+    }
+    m_pList->setColumnCount(static_cast<int>(labels.size()));
+    m_pList->setHeaderLabels(labels);
+    QHeaderView* pHeader = m_pList->header();
+    pHeader->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    for (int n = 0; n < static_cast<int>(std::size(kColumns)); ++n) {
+        pHeader->resizeSection(n, kColumns[n].nWidth);
+    }
+    // Full-row selection comes with the report list; the columns may be dragged.
+    pHeader->setSectionsMovable(true);
+}
+
+void CPlayDlg::SetUpTooltips() {
+    for (const auto& [nId, pText] : kTooltips) {
+        if (QWidget* pButton = GetDlgItem(nId)) {
+            pButton->setToolTip(QString::fromUtf8(pText));
+        }
+    }
+}
+
+// List ------------------------------------------------------------------------
+
+void CPlayDlg::FillList() {
+    CFileListSet& fileList = m_pCore->m_fileListSet;
+    fileList.m_strFilter.clear();
+    fileList.m_strSort = "BeginTime";
+    if (!fileList.Requery() || !m_pList) {
+        return;
+    }
+    m_pList->clear();
+    for (int i = 0; !fileList.IsEOF(); ++i, fileList.MoveNext()) {
+        auto* pItem = new QTreeWidgetItem(m_pList);
+        pItem->setText(0, QString::fromStdString(fileList.m_Channel));
+        pItem->setText(1, QString::fromStdString(fileList.m_BeginTime));
+        pItem->setText(2, QString::fromStdString(fileList.m_Duration));
+        pItem->setData(0, kIdRole, fileList.m_ID);
+        if (i == m_nCurrentIndex) {
+            SelectRow(pItem);
+        }
+    }
+}
+
+int CPlayDlg::RowCount() const {
+    return m_pList ? m_pList->topLevelItemCount() : 0;
+}
+
+int CPlayDlg::RowId(int nRow) const {
+    const QTreeWidgetItem* pItem = m_pList ? m_pList->topLevelItem(nRow) : nullptr;
+    return pItem ? pItem->data(0, kIdRole).toInt() : 0;
+}
+
+int CPlayDlg::SelectedRow() const {
+    for (int n = 0; n < RowCount(); ++n) {
+        if (m_pList->topLevelItem(n)->isSelected()) {
+            return n;
+        }
+    }
+    return -1;
+}
+
+void CPlayDlg::SelectRow(QTreeWidgetItem* pItem) {
+    m_pList->setCurrentItem(pItem);
+    pItem->setSelected(true);
+}
+
+// Playing ---------------------------------------------------------------------
+
+// Playback ends a recording in the media object; ending it here as well keeps
+// the recording's catalogue row and the main window's state right.
+void CPlayDlg::EndRecording() {
+    if (!m_pCore->m_nRecording) {
+        return;
+    }
+    if (auto* pOwner = qobject_cast<CDialog*>(parentWidget())) {
+        pOwner->Commands().Dispatch(kRecordCommand, CCommandMap::Clicked);
+    }
+    if (m_pCore->m_nRecording) {
+        m_pCore->StopRecording();
+    }
+}
+
+void CPlayDlg::Play(int nIndex) {
+    const int nRows = RowCount();
+    if (nRows == 0) {
+        return;
+    }
+    if (nIndex >= nRows) {
+        nIndex = 0;
+    } else if (nIndex < 0) {
+        nIndex = nRows - 1;
+    }
+    // May reload the list; a new recording sorts after the rows there are.
+    EndRecording();
+    SelectRow(m_pList->topLevelItem(nIndex));
+    m_pList->setFocus();
+
+    CTuner& tuner = m_pCore->m_tuner;
+    tuner.m_nMute = 1;
+    tuner.StopSeek(0);
+
+    CAudioGraph& graph = m_pCore->m_audioGraph;
+    const std::string strFile = m_pCore->m_fileListSet.GetFileName(RowId(nIndex));
+    if (graph.OpenPlayback(strFile, true)) {
+        m_dDuration = graph.GetDuration();
+        if (m_pSlider) {
+            m_pSlider->setRange(0, static_cast<int>(m_dDuration));
+        }
+        SetTimer(TIMER_POSITION, kPositionPeriodMs);
+    } else {
+        KestrelTrace("player", "cannot play \"%s\"", strFile.c_str());
+        KillTimer(TIMER_POSITION);
+    }
+    m_nCurrentIndex = nIndex;
+}
+
+void CPlayDlg::OnTimer(int nId) {
+    if (nId != TIMER_POSITION) {
+        CDialog::OnTimer(nId);
+        return;
+    }
+    const CAudioGraph& graph = m_pCore->m_audioGraph;
+    const double dPosition = graph.GetPosition();
+    if (!m_pSlider) {
+        return;
+    }
+    // Not under the user's hand while it is being dragged.
+    if (!m_pSlider->isSliderDown()) {
+        m_pSlider->setValue(static_cast<int>(dPosition));
+    }
+    // Stopped, or a length not known: a range of 0 would always look played
+    // out and start row after row.
+    if (!graph.IsPlaybackOpen() || m_dDuration <= 0.0) {
+        return;
+    }
+    if (m_pSlider->maximum() <= dPosition) {
+        OnNext();
+    }
+}
+
+void CPlayDlg::OnSliderReleased() {
+    if (!m_pSlider || !m_pCore->m_audioGraph.IsPlaybackOpen()) {
+        return;
+    }
+    KillTimer(TIMER_POSITION);
+    m_pCore->m_audioGraph.Seek(m_pSlider->value(), 0.0);
+    SetTimer(TIMER_POSITION, kPositionPeriodMs);
+}
+
+void CPlayDlg::OnListDblClk() {
+    const int nRow = SelectedRow();
+    if (nRow >= 0) {
+        Play(nRow);
+    }
+}
+
+void CPlayDlg::OnPlayPause() {
+    int nRow = SelectedRow();
+    if (nRow == m_nCurrentIndex) {
+        if (m_pCore->m_audioGraph.IsPlaybackOpen()) {
+            m_pCore->m_audioGraph.TogglePause();
+            return;
+        }
+        nRow = std::max(nRow, 0);
+    }
+    Play(nRow);
+}
+
+void CPlayDlg::OnStop() {
+    CAudioGraph& graph = m_pCore->m_audioGraph;
+    graph.SetPlaybackOpen(false);
+    graph.ClosePlayback();
+    m_pCore->m_tuner.m_nMute = 0;
+    m_pCore->m_tuner.StopSeek(0);
+}
+
+void CPlayDlg::OnPrevious() {
+    Play(--m_nCurrentIndex);
+}
+
+void CPlayDlg::OnNext() {
+    Play(++m_nCurrentIndex);
+}
+
+// Deleting --------------------------------------------------------------------
+
+void CPlayDlg::OnDelete() {
+    const int nRow = SelectedRow();
+    if (nRow < 0) {
+        return;
+    }
+    const int nId = RowId(nRow);
+    const bool bPlayingRow = nRow == m_nCurrentIndex && m_pCore->m_audioGraph.IsPlaybackOpen();
+    const std::string strFile = m_pCore->m_fileListSet.GetFileName(nId);
+    // The file goes only with its row: a row left behind would point at nothing.
+    if (!DeleteCatalogueRow(nId)) {
+        return;
+    }
+    if (bPlayingRow) {
+        m_pCore->m_audioGraph.ClosePlayback();  // the receiver stays muted
+    }
+    delete m_pList->takeTopLevelItem(nRow);
+    // The rows below moved up; the current one with them.
+    if (nRow < m_nCurrentIndex) {
+        --m_nCurrentIndex;
+    }
+    if (!strFile.empty() && std::ifstream(strFile).is_open()) {
+        std::error_code error;
+        if (!std::filesystem::remove(strFile, error)) {
+            KestrelTrace("player", "cannot delete \"%s\": %s", strFile.c_str(),
+                         error.message().c_str());
+        }
+    }
+    if (bPlayingRow) {
+        Play(m_nCurrentIndex);
+    }
+}
+
+bool CPlayDlg::DeleteCatalogueRow(int nId) {
+    CFileListSet& fileList = m_pCore->m_fileListSet;
+    try {
+        fileList.DeleteById(nId);
+    } catch (const CDBException& e) {
+        ShowError(e.ErrorText());
+        return false;
+    }
+    // DeleteById says nothing when it could not look the row up at all.
+    if (fileList.Requery() && fileList.IsEOF()) {
+        return true;
+    }
+    std::string strText = "The recording could not be removed from the catalogue";
+    if (!fileList.GetLastError().empty()) {
+        strText += ": " + fileList.GetLastError();
+    }
+    ShowError(strText);
+    return false;
+}
+
+// Saving a copy ---------------------------------------------------------------
+
+QString CPlayDlg::SaveFilter(const std::string& strExtension) {
+    return strExtension == "WAV" ? QStringLiteral("WAV File (*.wav);;All Files (*.*)")
+                                 : QStringLiteral("WMA File (*.wma);;All Files (*.*)");
+}
+
+std::string CPlayDlg::SaveTarget(const std::string& strChosen, const std::string& strExtension) {
+    const std::string strSuffix = "." + strExtension;
+    if (Upper(Tail(strChosen, strSuffix.size())) == strSuffix) {
+        return strChosen;
+    }
+    return strChosen + strSuffix;
+}
+
+void CPlayDlg::OnSaveAs() {
+    const int nRow = SelectedRow();
+    if (nRow < 0) {
+        return;
+    }
+    const std::string strSource = m_pCore->m_fileListSet.GetFileName(RowId(nRow));
+    if (strSource.empty()) {
+        KestrelTrace("player", "row %d has no recording file", RowId(nRow));
+        return;
+    }
+    const std::string strExtension = Upper(Tail(strSource, 3));
+    const std::string strChosen = m_saveFileDialog(this, SaveFilter(strExtension));
+    if (strChosen.empty()) {
+        return;
+    }
+    const std::string strTarget = SaveTarget(strChosen, strExtension);
+    // The dialog asked before replacing the name it gave, not one we extended.
+    CopyRecording(strSource, strTarget, strTarget == strChosen);
+}
+
+// Copied under a temporary name and renamed into place, so that a failed copy
+// (a full disk) neither leaves half a file nor spoils the one it would replace.
+bool CPlayDlg::CopyRecording(const std::string& strSource, const std::string& strTarget,
+                             bool bReplace) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    if (fs::equivalent(strSource, strTarget, error)) {
+        return true;  // the recording itself
+    }
+    if (!bReplace && fs::exists(strTarget, error)) {
+        ShowError(strTarget + " already exists; the recording was not saved");
+        return false;
+    }
+    const fs::path temporary = strTarget + ".kestrel-copy";
+    if (fs::copy_file(strSource, temporary, fs::copy_options::overwrite_existing, error)) {
+        fs::rename(temporary, strTarget, error);
+    }
+    if (error) {
+        std::error_code ignored;
+        fs::remove(temporary, ignored);
+        ShowError("Can't save the recording as " + strTarget + ": " + error.message());
+        return false;
+    }
+    return true;
+}
+
+void CPlayDlg::ShowError(const std::string& strText) {
+    m_pCore->m_services.messageBoxes.Show(&MessageTarget(), strText, CRadioCore::kCaption,
+                                          CMessageBoxes::EIcon::Error);
+}
+
+// Window ----------------------------------------------------------------------
+
+void CPlayDlg::moveEvent(QMoveEvent* pEvent) {
+    CDialog::moveEvent(pEvent);
+    SnapToOwner();
+}
+
+void CPlayDlg::SnapToOwner() {
+    QWidget* pOwner = parentWidget();
+    if (!pOwner || !isVisible()) {
+        return;
+    }
+    const QPoint corner(pOwner->frameGeometry().right() + 1, pOwner->frameGeometry().top());
+    const QPoint offset = frameGeometry().topLeft() - corner;
+    const bool bNear = std::abs(offset.x()) <= kSnapPixels && std::abs(offset.y()) <= kSnapPixels;
+    if (!bNear || offset.isNull()) {
+        return;
+    }
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    move(corner);
+    raise();
+    show();
+}
+
+void CPlayDlg::OnClose() {
+    DestroyWindow();
+}
+
+void CPlayDlg::DestroyWindow() {
+    if (IsWindow()) {
+        OnStop();
+        KillTimer(TIMER_POSITION);
+    }
+    CDialog::DestroyWindow();
+}

@@ -1,0 +1,216 @@
+#include <QAbstractButton>
+#include <QApplication>
+#include <QPointer>
+#include <QSlider>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <vector>
+
+#include "record/PlayDlg.h"
+#include "tests/app/CoreRig.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+// A silent mono 16-bit WAV file at 8 kHz of the given length.
+void WriteWav(const std::string& path, double dSeconds) {
+    const auto nData = static_cast<uint32_t>(dSeconds * 8000) * 2;
+    const uint32_t header[] = {0x46464952, 36 + nData, 0x45564157, 0x20746d66, 16,   0x00010001,
+                               8000,       16000,      0x00100002, 0x61746164, nData};
+    std::ofstream file(path, std::ios::binary);
+    file.write(reinterpret_cast<const char*>(header), sizeof header);
+    file << std::string(nData, '\0');
+}
+
+class PlayDlgTest : public ::testing::Test {
+protected:
+    CRadioCore& Core() { return m_rig.Core(); }
+    // A recording on disk with its catalogue row, started nMinute past 14:10.
+    std::string AddRecording(const std::string& strName, int nMinute, double dSeconds = 3.0) {
+        const std::string path = m_rig.m_dir.File(strName);
+        WriteWav(path, dSeconds);
+        CFileListSet& files = Core().m_fileListSet;
+        files.AddNew();
+        files.m_BeginTime = "31-05-01 14:" + std::to_string(10 + nMinute) + ":00";
+        files.m_Duration = "00:00:03";
+        files.m_FileName = path;
+        files.m_Channel = "FM 98.10MHz";
+        files.Update();
+        return path;
+    }
+    CPlayDlg& Player() {
+        if (!m_pPlayer) {
+            m_pPlayer = std::make_unique<CPlayDlg>(&Core(), nullptr);
+            m_pPlayer->Create();
+            m_pPlayer->FillList();
+        }
+        return *m_pPlayer;
+    }
+    QTreeWidget& List() { return *Player().GetDlgItemAs<QTreeWidget>(CPlayDlg::IDC_LIST); }
+    QSlider& Slider() { return *Player().GetDlgItemAs<QSlider>(CPlayDlg::IDC_POSITION); }
+    void Select(int nRow) { List().setCurrentItem(List().topLevelItem(nRow)); }
+    void Click(int nId) { Player().GetDlgItemAs<QAbstractButton>(nId)->click(); }
+    bool Playing() const { return m_rig.m_pCore->m_audioGraph.IsPlaybackOpen(); }
+    int Muted() { return Core().m_tuner.m_nMute; }
+    std::vector<std::string> CatalogueFiles() {
+        std::vector<std::string> names;
+        const SDbResult rows = m_rig.m_dataSource.Query("SELECT FileName FROM FileList");
+        for (const auto& row : rows.m_rows) {
+            names.push_back(fs::path(std::get<std::string>(row[0])).filename().string());
+        }
+        return names;
+    }
+    static void Pump(std::chrono::milliseconds span) {
+        const auto end = std::chrono::steady_clock::now() + span;
+        while (std::chrono::steady_clock::now() < end) {
+            QApplication::processEvents(QEventLoop::AllEvents, 10);
+        }
+    }
+
+    CCoreRig m_rig;
+    std::unique_ptr<CPlayDlg> m_pPlayer;
+};
+
+TEST_F(PlayDlgTest, PlaysRoundTheListMutingTheReceiverUntilStop) {
+    for (int n : {2, 0, 1}) {
+        AddRecording("r" + std::to_string(n) + ".wav", n);
+    }
+    EXPECT_EQ(List().topLevelItem(2)->text(1), "31-05-01 14:12:00");  // by start time
+    Select(2);
+    Player().OnListDblClk();
+    EXPECT_EQ(Player().CurrentIndex(), 2);
+    EXPECT_TRUE(Playing());
+    EXPECT_EQ(Muted(), 1);
+
+    Click(CPlayDlg::IDC_NEXT);  // past the last: the first
+    EXPECT_EQ(Player().CurrentIndex(), 0);
+    EXPECT_TRUE(List().topLevelItem(0)->isSelected());
+    Click(CPlayDlg::IDC_PREVIOUS);  // before the first: the last
+    EXPECT_EQ(Player().CurrentIndex(), 2);
+
+    Click(CPlayDlg::IDC_PLAY_PAUSE);  // the playing row is selected
+    EXPECT_TRUE(Core().m_audioGraph.IsPaused());
+    Click(CPlayDlg::IDC_PLAY_PAUSE);
+    EXPECT_FALSE(Core().m_audioGraph.IsPaused());
+    EXPECT_EQ(Player().CurrentIndex(), 2);
+
+    Click(CPlayDlg::IDC_STOP);
+    EXPECT_FALSE(Playing());
+    EXPECT_EQ(Muted(), 0);
+}
+
+TEST_F(PlayDlgTest, TheNextRowStartsAtTheLastWholeSecondOfAPlayingOne) {
+    AddRecording("long.wav", 1, 9.6);
+    AddRecording("blip.wav", 2, 0.4);
+    AddRecording("other.wav", 3);
+    Select(0);
+    Player().OnListDblClk();
+    EXPECT_EQ(Slider().maximum(), 9);
+    Slider().setValue(9);
+    Player().OnSliderReleased();  // seeks to 9.0 s
+    Pump(700ms);
+    ASSERT_EQ(Player().CurrentIndex(), 1);
+
+    // Stopped, a recording shorter than a second looks played out at 0.
+    EXPECT_EQ(Slider().maximum(), 0);
+    Click(CPlayDlg::IDC_STOP);
+    Player().OnSliderReleased();  // nothing open: no seek
+    Pump(700ms);
+    EXPECT_FALSE(Playing());
+    EXPECT_EQ(Player().CurrentIndex(), 1);
+}
+
+TEST_F(PlayDlgTest, DeletingThePlayingRowPlaysTheOneInItsPlace) {
+    const std::string first = AddRecording("a.wav", 1);
+    const std::string playing = AddRecording("b.wav", 2);
+    const std::string third = AddRecording("c.wav", 3);
+    Select(1);
+    Player().OnListDblClk();
+
+    Click(CPlayDlg::IDC_DELETE);
+    EXPECT_FALSE(fs::exists(playing));
+    EXPECT_EQ(CatalogueFiles(), (std::vector<std::string>{"a.wav", "c.wav"}));
+    EXPECT_EQ(Player().CurrentIndex(), 1);
+    EXPECT_TRUE(Playing());
+    EXPECT_EQ(Muted(), 1);
+
+    // A row above the playing one: the current row is still the one playing.
+    Select(0);
+    Click(CPlayDlg::IDC_DELETE);
+    EXPECT_FALSE(fs::exists(first));
+    EXPECT_EQ(Player().CurrentIndex(), 0);
+    Select(0);
+    Click(CPlayDlg::IDC_PLAY_PAUSE);
+    EXPECT_TRUE(Core().m_audioGraph.IsPaused());
+
+    Core().m_fileListSet.Close();  // the catalogue refuses: file and row stay
+    Click(CPlayDlg::IDC_DELETE);
+    EXPECT_TRUE(fs::exists(third));
+    EXPECT_EQ(List().topLevelItemCount(), 1);
+    EXPECT_EQ(m_rig.m_boxes.Shown().size(), 1u);
+}
+
+TEST_F(PlayDlgTest, SaveAsAddsTheRecordingsExtensionAndReplacesOnlyWhatWasConfirmed) {
+    const std::string source = AddRecording("a.wav", 1);
+    std::string strChosen;
+    QString strFilter;
+    Player().SetSaveFileDialog([&](QWidget*, const QString& filter) {
+        strFilter = filter;
+        return strChosen;
+    });
+    Select(0);
+
+    strChosen = m_rig.m_dir.File("copy");
+    Click(CPlayDlg::IDC_SAVE_AS);
+    EXPECT_TRUE(strFilter.startsWith("WAV File (*.wav)"));
+    EXPECT_EQ(fs::file_size(strChosen + ".WAV"), fs::file_size(source));
+
+    strChosen = m_rig.m_dir.File("other.Wav");  // confirmed by the dialog: replaced
+    std::ofstream(strChosen) << "old";
+    Click(CPlayDlg::IDC_SAVE_AS);
+    EXPECT_EQ(fs::file_size(strChosen), fs::file_size(source));
+    EXPECT_FALSE(fs::exists(strChosen + ".WAV"));
+
+    strChosen = m_rig.m_dir.File("copy");  // copy.WAV exists, nobody confirmed it
+    std::ofstream(strChosen + ".WAV") << "mine";
+    Click(CPlayDlg::IDC_SAVE_AS);
+    EXPECT_EQ(fs::file_size(strChosen + ".WAV"), 4u);
+    EXPECT_EQ(m_rig.m_boxes.Shown().size(), 1u);
+}
+
+TEST_F(PlayDlgTest, PlayingWhileRecordingCataloguesTheRecordingFirst) {
+    AddRecording("a.wav", 1);
+    Player();
+    ASSERT_TRUE(Core().StartRecording());
+    Select(0);
+    Player().OnListDblClk();
+    EXPECT_EQ(Core().m_nRecording, 0);
+    EXPECT_EQ(CatalogueFiles().size(), 2u);
+    EXPECT_TRUE(Playing());
+}
+
+TEST_F(PlayDlgTest, TheCloseBoxStopsUnmutesAndFreesTheWindow) {
+    AddRecording("a.wav", 1);
+    QPointer<CPlayDlg> pPlayer = new CPlayDlg(&Core(), nullptr);
+    pPlayer->setAttribute(Qt::WA_DeleteOnClose);
+    pPlayer->Create();
+    pPlayer->FillList();
+    pPlayer->Play(0);
+    ASSERT_EQ(Muted(), 1);
+    pPlayer->close();
+    EXPECT_FALSE(Playing());
+    EXPECT_EQ(Muted(), 0);
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(pPlayer.isNull());
+}
+
+}  // namespace
