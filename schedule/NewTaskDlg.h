@@ -1,0 +1,81 @@
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+
+#include "schedule/ScheduleBridge.h"
+#include "skin/Dialog.h"
+
+class CRadioCore;
+
+// Schedules one recording (template 137, skin "NewTaskWin"): begin and end
+// to the minute, a station from the presets or typed as band and frequency,
+// a memo and whether the sound card is muted meanwhile. Add checks the
+// entries in a fixed order and refuses with a message box at the first that
+// fails; otherwise it stores a Task row, registers its work item and ends
+// with IDOK.
+//
+// UI thread only. The core must outlive the dialog.
+class CNewTaskDlg : public CDialog {
+    Q_OBJECT
+
+public:
+    static constexpr int kTemplateId = 137;
+    enum : int {
+        IDC_MEMO = 1022,
+        IDC_BEGIN_DATE = 1023,
+        IDC_BEGIN_TIME = 1024,
+        IDC_END_DATE = 1025,
+        IDC_END_TIME = 1026,
+        IDC_BAND = 1027,
+        IDC_MUTE = 1031,
+        IDC_CHANNEL = 1043,
+        IDC_FREQUENCY = 1047,
+        IDC_TITLE = 1059,
+    };
+    enum : int { BAND_AM = 0, BAND_FM = 1 };
+    static constexpr std::uint32_t kMuteBit = 1u << 23;
+    static constexpr std::uint32_t kFmBit = 1u << 31;
+
+    CNewTaskDlg(CRadioCore* pCore, CSkinEngine* pSkin, QWidget* pParent = nullptr);
+
+    // Calendar date of date combined with the hour and minute of time, in
+    // local time, seconds 0.
+    static std::time_t CombineDateTime(std::time_t date, std::time_t time);
+    // The scheduler's name of task nTask's work item.
+    static std::string WorkItemName(int nTask);
+    // The identifier of the task the last Add stored; 0 before.
+    int StoredTask() const { return m_nStoredTask; }
+
+    CScheduleBridge m_bridge;
+    CRadioCore* const m_pCore;
+    std::time_t m_BeginDate = 0;
+    std::time_t m_BeginTime = 0;
+    std::time_t m_EndDate = 0;
+    std::time_t m_EndTime = 0;
+    std::string m_strFrequency;
+    std::string m_strMemo;
+    int m_nBand = -1;
+    int m_nMute = 0;
+
+protected:
+    bool OnInitDialog() override;
+    void DoDataExchange(CDataExchange& dx) override;
+    void OnOK() override;
+
+private:
+    void SetTexts();
+    void LayOut();
+    void FillChannels();
+    void OnChannel();
+    // The channel word of the band and frequency entered; false when the
+    // frequency lies outside the band plan.
+    bool BuildChannelWord(std::uint32_t& nWord) const;
+    bool StoreTask(std::time_t begin, std::time_t end, std::uint32_t nWord);
+    void RegisterWorkItem(std::time_t begin);
+    void Refuse(const char* pszMessageKey);
+    void ShowError(const std::string& strText);
+
+    int m_nStoredTask = 0;
+};

@@ -1,0 +1,210 @@
+#include "schedule/TaskListDlg.h"
+
+#include <QHeaderView>
+#include <QMoveEvent>
+#include <QPointer>
+#include <QTreeWidget>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/RadioCore.h"
+#include "platform/db/DBException.h"
+#include "platform/dialogs/MessageBoxes.h"
+#include "presets/PresetStore.h"
+#include "schedule/NewTaskDlg.h"
+#include "skin/CommandMap.h"
+#include "skin/SkinEngine.h"
+
+namespace {
+
+constexpr std::pair<int, const char*> kTexts[] = {
+    {CTaskListDlg::IDC_TITLE, "TA_WINTITLE"},
+    {CTaskListDlg::IDC_NEW, "TA_NEW"},
+    {CTaskListDlg::IDC_DELETE, "TA_DELETE"},
+    {CDialog::IDCANCEL, "ALL_QUIT"},
+};
+
+struct SColumn {
+    const char* pHeadingKey;
+    int nWidth;
+};
+constexpr SColumn kColumns[] = {
+    {"ALL_FREQUENCY", 115},
+    {"TA_BEGINTIME", 115},
+    {"TA_DURATION", 70},
+    {"TA_MEMO", 140},
+};
+
+constexpr std::uint32_t kFmBit = 1u << 31;
+// The list shows the frequency from the channel word's low 16 bits only.
+constexpr std::uint32_t kListFrequencyMask = 0xFFFF;
+
+}  // namespace
+
+CTaskListDlg::CTaskListDlg(CRadioCore* pCore, CSkinEngine* pSkin, QWidget* pParent)
+    : CDialog(kTemplateId, pSkin, pParent), m_bridge(pCore->m_services.scheduler), m_pCore(pCore) {
+    Commands().On(IDC_NEW, CCommandMap::Clicked, [this] { OnNew(); });
+    Commands().On(IDC_DELETE, CCommandMap::Clicked, [this] { OnDelete(); });
+}
+
+QTreeWidget* CTaskListDlg::List() const {
+    return GetDlgItemAs<QTreeWidget>(IDC_LIST);
+}
+
+bool CTaskListDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+    if (SkinEngine()) {
+        SkinEngine()->ApplySkin(this, "TaskListWin");
+    }
+    QPoint corner;
+    if (DockCorner(corner)) {
+        move(corner);
+    }
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    raise();
+    SetTexts();
+    SetUpColumns();
+    FillList();
+    return true;
+}
+
+// A key the language file lacks keeps the template's text.
+void CTaskListDlg::SetTexts() {
+    for (const auto& [nId, pKey] : kTexts) {
+        const std::string strText = m_pCore->GetText(pKey);
+        if (!strText.empty()) {
+            SetDlgItemText(nId, strText);
+        }
+    }
+}
+
+void CTaskListDlg::SetUpColumns() {
+    QTreeWidget* pList = List();
+    if (!pList) {
+        return;
+    }
+    QStringList headings;
+    for (const SColumn& column : kColumns) {
+        headings << QString::fromStdString(m_pCore->GetText(column.pHeadingKey));
+    }
+    pList->setColumnCount(static_cast<int>(std::size(kColumns)));
+    pList->setHeaderLabels(headings);
+    for (int n = 0; n < static_cast<int>(std::size(kColumns)); ++n) {
+        pList->setColumnWidth(n, kColumns[n].nWidth);
+        pList->headerItem()->setTextAlignment(n, Qt::AlignLeft | Qt::AlignVCenter);
+    }
+    pList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    pList->setAllColumnsShowFocus(true);
+    pList->header()->setSectionsMovable(true);
+    pList->header()->setSectionsClickable(false);
+}
+
+void CTaskListDlg::FillList() {
+    QTreeWidget* pList = List();
+    if (!pList) {
+        return;
+    }
+    pList->clear();
+    CTaskSet& tasks = m_pCore->m_taskSet;
+    tasks.m_strFilter.clear();
+    tasks.m_strSort = "BeginTime";
+    if (!tasks.Requery()) {
+        return;
+    }
+    for (; !tasks.IsEOF(); tasks.MoveNext()) {
+        auto* pItem = new QTreeWidgetItem(pList);  // owned by the list
+        pItem->setText(0,
+                       QString::fromStdString(StationText(CTaskSet::ChannelWord(tasks.m_Channel))));
+        pItem->setText(1, QString::fromStdString(BeginText(tasks.m_BeginTime)));
+        pItem->setText(2, QString::fromStdString(DurationText(tasks.m_BeginTime, tasks.m_EndTime)));
+        pItem->setText(3, QString::fromStdString(tasks.m_Memo));
+        pItem->setData(0, Qt::UserRole, tasks.m_ID);
+    }
+}
+
+// The new task dialog has no parent: were this window closed while it runs,
+// it must not take the running dialog with it.
+void CTaskListDlg::OnNew() {
+    QPointer<CTaskListDlg> pSelf(this);
+    CNewTaskDlg dialog(m_pCore, SkinEngine());
+    const int nResult = dialog.DoModal();
+    if (pSelf && IsWindow() && nResult == IDOK) {
+        FillList();
+    }
+}
+
+void CTaskListDlg::OnDelete() {
+    QTreeWidget* pList = List();
+    const QList<QTreeWidgetItem*> selected =
+        pList ? pList->selectedItems() : QList<QTreeWidgetItem*>();
+    if (selected.isEmpty()) {
+        return;
+    }
+    QTreeWidgetItem* pItem = selected.first();
+    const int nId = pItem->data(0, Qt::UserRole).toInt();
+    try {
+        m_pCore->m_taskSet.DeleteById(nId);
+    } catch (const CDBException& error) {
+        // The row is still there: so are its item and its work item.
+        m_pCore->m_services.messageBoxes.Show(&MessageTarget(), error.ErrorText(),
+                                              CRadioCore::kCaption, CMessageBoxes::EIcon::Error);
+        return;
+    }
+    delete pItem;
+    m_bridge.DeleteWorkItem(CNewTaskDlg::WorkItemName(nId));
+}
+
+void CTaskListDlg::OnOK() {
+    DestroyWindow();
+}
+
+void CTaskListDlg::OnCancel() {
+    DestroyWindow();
+}
+
+bool CTaskListDlg::DockCorner(QPoint& corner) const {
+    const QWidget* pMain = parentWidget();
+    if (!pMain) {
+        return false;
+    }
+    corner = pMain->frameGeometry().topRight() + QPoint(1, 0);
+    return true;
+}
+
+void CTaskListDlg::moveEvent(QMoveEvent* pEvent) {
+    CDialog::moveEvent(pEvent);
+    QPoint corner;
+    if (!DockCorner(corner)) {
+        return;
+    }
+    const QPoint delta = corner - frameGeometry().topLeft();
+    const bool bNear = std::abs(delta.x()) <= kSnapDistance && std::abs(delta.y()) <= kSnapDistance;
+    if (bNear && !delta.isNull()) {
+        move(corner);
+    }
+}
+
+std::string CTaskListDlg::StationText(std::uint32_t nWord) {
+    const int nBand = (nWord & kFmBit) ? CPresetStore::BAND_FM : CPresetStore::BAND_AM;
+    return CPresetStore::ChannelText(nBand, nWord & kListFrequencyMask, "");
+}
+
+std::string CTaskListDlg::BeginText(std::time_t begin) {
+    std::tm local{};
+    if (!localtime_r(&begin, &local)) {
+        return {};
+    }
+    char sz[32];
+    return std::strftime(sz, sizeof sz, "%y-%m-%d %H:%M", &local) ? std::string(sz) : std::string();
+}
+
+// A row whose end lies before its begin (written by hand) shows no length
+// rather than a negative one.
+std::string CTaskListDlg::DurationText(std::time_t begin, std::time_t end) {
+    const long long nSpan = end > begin ? static_cast<long long>(end - begin) : 0;
+    char sz[16];
+    std::snprintf(sz, sizeof sz, "%02d:%02d:%02d", static_cast<int>(nSpan / 3600 % 24),
+                  static_cast<int>(nSpan / 60 % 60), static_cast<int>(nSpan % 60));
+    return sz;
+}

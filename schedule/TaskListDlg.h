@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+
+#include "schedule/ScheduleBridge.h"
+#include "skin/Dialog.h"
+
+class CRadioCore;
+class QTreeWidget;
+
+// The scheduled recordings, earliest begin first (template 138, skin
+// "TaskListWin"): New opens the new task dialog and refills the list when it
+// stored a task; Delete removes the selected task's row and its work item.
+// A tool window of the main window, docked to its top-right corner.
+//
+// UI thread only. The core must outlive the window.
+class CTaskListDlg : public CDialog {
+    Q_OBJECT
+
+public:
+    static constexpr int kTemplateId = 138;
+    enum : int { IDC_NEW = 1014, IDC_LIST = 1042, IDC_DELETE = 1045, IDC_TITLE = 1059 };
+    // How near the main window's corner a move snaps to it, in pixels.
+    static constexpr int kSnapDistance = 6;
+
+    CTaskListDlg(CRadioCore* pCore, CSkinEngine* pSkin, QWidget* pParent = nullptr);
+
+    void FillList();
+    void OnNew();
+    void OnDelete();
+
+    QTreeWidget* List() const;
+
+    // Column texts of a task.
+    static std::string StationText(std::uint32_t nWord);
+    static std::string BeginText(std::time_t begin);
+    // The span within one day: 25 hours show as 01:00:00.
+    static std::string DurationText(std::time_t begin, std::time_t end);
+
+    CScheduleBridge m_bridge;
+    CRadioCore* const m_pCore;
+
+protected:
+    bool OnInitDialog() override;
+    void OnOK() override;
+    void OnCancel() override;
+    void moveEvent(QMoveEvent* pEvent) override;
+
+private:
+    void SetTexts();
+    void SetUpColumns();
+    // The main window's top-right corner, where this window sits; false
+    // without a main window.
+    bool DockCorner(QPoint& corner) const;
+};

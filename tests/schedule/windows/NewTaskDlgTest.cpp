@@ -1,0 +1,167 @@
+#include <QAbstractButton>
+#include <QComboBox>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <memory>
+
+#include "presets/PresetStore.h"
+#include "schedule/NewTaskDlg.h"
+#include "skin/CommandMap.h"
+#include "tests/schedule/windows/TaskRig.h"
+
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+constexpr const char* kBeforeTime = "Can't record before time";
+constexpr const char* kEndFirst = "End time must at begin time after";
+constexpr const char* kConflict = "Record time conflict!";
+constexpr const char* kFreqOut = "Freq out";
+
+class NewTaskDlgTest : public ::testing::Test {
+protected:
+    CNewTaskDlg& Dialog() {
+        if (!m_pDialog) {
+            m_pDialog = std::make_unique<CNewTaskDlg>(&m_rig.Core(), nullptr);
+            m_pDialog->Create();
+        }
+        return *m_pDialog;
+    }
+    // Types a task into the dialog as the user would and presses Add; true
+    // when the dialog ended with Add.
+    bool Add(std::time_t begin, std::time_t end, int nBand, const std::string& strFrequency,
+             bool bMute = false) {
+        if (m_pDialog && !m_pDialog->IsWindow()) {
+            m_pDialog.reset();  // ended by the last Add: open a fresh one
+        }
+        CNewTaskDlg& dialog = Dialog();
+        dialog.UpdateData(true);
+        dialog.m_BeginDate = dialog.m_BeginTime = begin;
+        dialog.m_EndDate = dialog.m_EndTime = end;
+        dialog.m_nBand = nBand;
+        dialog.m_strFrequency = strFrequency;
+        dialog.m_nMute = bMute ? 1 : 0;
+        dialog.UpdateData(false);
+        dialog.GetDlgItemAs<QAbstractButton>(CDialog::IDOK)->click();
+        return !dialog.IsWindow() && dialog.result() == CDialog::IDOK;
+    }
+    void SetStandard(int nStandard) {
+        m_rig.m_profile.WriteProfileInt("SET", "BAND", nStandard);
+        m_rig.Core().m_tuner.LoadBandPlan();
+    }
+
+    CTaskRig m_rig;
+    std::unique_ptr<CNewTaskDlg> m_pDialog;
+};
+
+TEST_F(NewTaskDlgTest, AddStoresTheRowAndItsWorkItemUnderTheInsertedIdentifier) {
+    const std::time_t begin = m_rig.NextMinute() + 7200;
+    // A later task: the last row by begin is not the new one.
+    const int nLater = m_rig.StoreTask(begin + 86400, begin + 90000, "1008");
+    SetStandard(0);  // Europe: 100 MHz is in the band
+
+    ASSERT_TRUE(Add(begin + 25, begin + 3600 + 40, CNewTaskDlg::BAND_FM, "100.00", true));
+
+    const int nId = Dialog().StoredTask();
+    EXPECT_NE(nId, nLater);
+    CTaskSet& tasks = m_rig.Core().m_taskSet;
+    std::time_t end = 0;
+    ASSERT_TRUE(tasks.GetEndTime(nId, end));
+    EXPECT_EQ(end, begin + 3600);  // whole minutes
+    EXPECT_EQ(tasks.m_BeginTime, begin);
+    EXPECT_EQ(tasks.m_Channel, "-2139085040");
+    EXPECT_THAT(m_rig.Messages(), IsEmpty());
+
+    const std::vector<SWorkItem> items = m_rig.m_scheduler.WorkItems();
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_EQ(items[0].strName, "KestrelRadio_Record_" + std::to_string(nId));
+    EXPECT_THAT(items[0].arguments, ElementsAre(std::to_string(nId)));
+    EXPECT_EQ(items[0].begin, begin);
+}
+
+TEST_F(NewTaskDlgTest, TimesAreCheckedInOrderAndARefusalKeepsTheDialogOpen) {
+    const std::time_t now = m_rig.m_clock.Now();
+    const std::time_t next = m_rig.NextMinute();
+    EXPECT_FALSE(Add(now, now + 3600, CNewTaskDlg::BAND_FM, "87.50"));  // this minute
+    EXPECT_FALSE(Add(next + 3600, next + 60, CNewTaskDlg::BAND_FM, "87.50"));
+    EXPECT_FALSE(Add(next + 3600, now - 60, CNewTaskDlg::BAND_FM, "87.50"));  // end past
+    EXPECT_FALSE(Add(next + 600, next + 600, CNewTaskDlg::BAND_FM, "87.50"));
+    EXPECT_THAT(m_rig.Messages(), ElementsAre(kBeforeTime, kEndFirst, kBeforeTime, kEndFirst));
+    EXPECT_EQ(m_rig.TaskCount(), 0);
+
+    m_rig.StoreTask(next + 7200, next + 10800, "1008");
+    EXPECT_FALSE(Add(next + 10800, next + 14400, CNewTaskDlg::BAND_FM, "87.50"));
+    EXPECT_EQ(m_rig.Messages().back(), kConflict);
+    EXPECT_TRUE(Add(next, next + 60, CNewTaskDlg::BAND_FM, "87.50"));
+    EXPECT_EQ(m_rig.TaskCount(), 2);
+}
+
+TEST_F(NewTaskDlgTest, FrequencyMustLieInTheBandPlanOfTheStandard) {
+    struct SCase {
+        int nBand;
+        const char* pText;
+        bool bAccepted[3];  // Europe, Japan, USA
+    };
+    const SCase cases[] = {
+        {CNewTaskDlg::BAND_FM, "87.5", {true, true, true}},
+        {CNewTaskDlg::BAND_FM, "108.1", {false, false, false}},
+        {CNewTaskDlg::BAND_FM, "76", {false, true, false}},
+        {CNewTaskDlg::BAND_AM, "1710", {false, false, true}},
+    };
+    std::time_t begin = m_rig.NextMinute();
+    for (int nStandard = 0; nStandard < 3; ++nStandard) {
+        SetStandard(nStandard);
+        for (const SCase& c : cases) {
+            m_rig.m_boxes.Clear();
+            begin += 3600;
+            const bool bAdded = Add(begin, begin + 60, c.nBand, c.pText);
+            EXPECT_EQ(bAdded, c.bAccepted[nStandard]) << c.pText << " standard " << nStandard;
+            if (!bAdded) {
+                EXPECT_THAT(m_rig.Messages(), ElementsAre(kFreqOut));
+            }
+        }
+    }
+}
+
+TEST_F(NewTaskDlgTest, ChannelListOffersThePresetsAndPickingOneSetsBandAndFrequency) {
+    CPresetStore presets(m_rig.m_profile);
+    presets.WriteSlot(CPresetStore::BAND_AM, 3, 1008, "Talk");
+    presets.WriteSlot(CPresetStore::BAND_FM, 0, CPresetStore::kFmBit | 8000, "Jazz");
+    presets.WriteSlot(CPresetStore::BAND_FM, 1, 0, "Gone");
+    m_rig.m_profile.WriteProfileInt("SETTING", "FM_FREQ", 8000);
+    m_rig.Core().m_tuner.m_nBand = CTuner::BAND_FM;
+
+    auto* pCombo = Dialog().GetDlgItemAs<QComboBox>(CNewTaskDlg::IDC_CHANNEL);
+    ASSERT_EQ(pCombo->count(), 3);
+    EXPECT_EQ(pCombo->itemText(1).toStdString(), "AM 1008KHz     Talk");
+    EXPECT_EQ(pCombo->itemText(2).toStdString(), "FM 80.00MHz  Jazz");
+    EXPECT_EQ(pCombo->currentIndex(), 2);
+    EXPECT_EQ(Dialog().GetDlgItemText(CNewTaskDlg::IDC_FREQUENCY), "80.00");
+
+    pCombo->setCurrentIndex(1);
+    Dialog().Commands().Dispatch(CNewTaskDlg::IDC_CHANNEL, CCommandMap::SelChange);
+    EXPECT_EQ(Dialog().m_nBand, CNewTaskDlg::BAND_AM);
+    EXPECT_EQ(Dialog().GetDlgItemText(CNewTaskDlg::IDC_FREQUENCY), "1008");
+
+    pCombo->setCurrentIndex(0);
+    Dialog().Commands().Dispatch(CNewTaskDlg::IDC_CHANNEL, CCommandMap::SelChange);
+    EXPECT_EQ(Dialog().GetDlgItemText(CNewTaskDlg::IDC_FREQUENCY), "0");
+    const std::time_t begin = m_rig.NextMinute();
+    EXPECT_FALSE(Add(begin, begin + 60, Dialog().m_nBand, Dialog().m_strFrequency));
+    EXPECT_THAT(m_rig.Messages(), ElementsAre(kFreqOut));
+}
+
+TEST_F(NewTaskDlgTest, AFailedRegistrationIsToldAndTheRowKept) {
+    const std::time_t begin = m_rig.NextMinute() + 600;
+    m_rig.m_scheduler.SetFailure(CSimSchedulerControl::EOperation::Submit, EACCES);
+    EXPECT_TRUE(Add(begin, begin + 600, CNewTaskDlg::BAND_AM, "1008"));
+    EXPECT_EQ(m_rig.TaskCount(), 1);
+    ASSERT_EQ(m_rig.m_boxes.Shown().size(), 1u);
+    EXPECT_EQ(m_rig.m_boxes.Shown()[0].icon, CMessageBoxes::EIcon::Warning);
+}
+
+}  // namespace
