@@ -1,0 +1,305 @@
+#include "settings/OptionDlg.h"
+
+#include <QComboBox>
+#include <QFileDialog>
+#include <QMoveEvent>
+
+#include <algorithm>
+#include <cstdlib>
+#include <initializer_list>
+#include <utility>
+
+#include "app/RadioCore.h"
+#include "mixer/MixerLine.h"
+#include "platform/mixer/MixerServices.h"
+#include "platform/mixer/MixerTypes.h"
+#include "platform/profile/Profile.h"
+#include "platform/trace/Trace.h"
+#include "platform/window/WindowMessages.h"
+#include "skin/CommandMap.h"
+#include "skin/DataExchange.h"
+#include "skin/SkinEngine.h"
+
+namespace {
+
+constexpr const char* kTag = "options";
+constexpr const char* kSection = "SET";
+constexpr int kPinTypeMicrophone = 4099;  // MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE
+constexpr const char* kBrowseTitle = "Select Path";
+
+constexpr std::pair<int, const char*> kTexts[] = {
+    {COptionDlg::IDC_TITLE, "OP_WINTITLE"},
+    {COptionDlg::IDC_LABEL_STANDARD, "OP_STANDARD"},
+    {1040, "OP_SCANLEVEL"},
+    {1041, "OP_INPUTDEVICE"},
+    {1042, "OP_INPUTPORT"},
+    {1043, "OP_RECORDTYPE"},
+    {1044, "OP_RECORDQUALITY"},
+    {1045, "OP_RECORDPATH"},
+    {CDialog::IDOK, "ALL_OK"},
+    {CDialog::IDCANCEL, "ALL_CANCLE"},
+};
+
+// The controls that take the height of the labels.
+constexpr int kLinedUp[] = {
+    COptionDlg::IDC_STANDARD, COptionDlg::IDC_LANGUAGE, COptionDlg::IDC_SCAN_LEVEL,
+    COptionDlg::IDC_DEVICE,   COptionDlg::IDC_PORT,     COptionDlg::IDC_RECORD_TYPE,
+    COptionDlg::IDC_QUALITY,  COptionDlg::IDC_PATH,
+};
+
+bool IsRecordingSource(uint32_t nType) {
+    return nType == MIXERLINE_COMPONENTTYPE_SRC_LINE ||
+           nType == MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE;
+}
+
+std::string BrowseWithDesktop(QWidget* pOwner, const std::string& strTitle,
+                              const std::string& strStart) {
+    return QFileDialog::getExistingDirectory(pOwner, QString::fromStdString(strTitle),
+                                             QString::fromStdString(strStart),
+                                             QFileDialog::ShowDirsOnly)
+        .toStdString();
+}
+
+}  // namespace
+
+COptionDlg::COptionDlg(CRadioCore* pCore, CSkinEngine* pSkin, QWidget* pParent)
+    : CDialog(kTemplateId, pSkin, pParent), m_pCore(pCore), m_browseFolder(BrowseWithDesktop) {
+    Commands().On(IDC_BROWSE, CCommandMap::Clicked, [this] { OnBrowse(); });
+    Commands().On(IDC_DEVICE, CCommandMap::SelChange, [this] { FillPortList(); });
+}
+
+COptionDlg::~COptionDlg() = default;
+
+bool COptionDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+    if (SkinEngine()) {
+        SkinEngine()->ApplySkin(this, "OptionWin");
+    }
+    LoadTexts();
+    LoadSettings();
+    PlaceAtOwner();
+    LayOutControls();
+    if (m_pCore->m_services.bVista) {
+        EnableDlgItem(IDC_DEVICE, false);
+        EnableDlgItem(IDC_PORT, false);
+    }
+    return true;
+}
+
+void COptionDlg::DoDataExchange(CDataExchange& dx) {
+    dx.CBIndex(IDC_STANDARD, m_nStandard);
+    dx.Text(IDC_PATH, m_strPath);
+    dx.CBIndex(IDC_QUALITY, m_nQuality);
+    dx.CBIndex(IDC_RECORD_TYPE, m_nRecordType);
+    dx.CBIndex(IDC_SCAN_LEVEL, m_nScanLevel);
+    dx.CBIndex(IDC_DEVICE, m_nDevice);
+    dx.CBIndex(IDC_LANGUAGE, m_nLanguage);
+}
+
+void COptionDlg::LoadTexts() {
+    for (const auto& [nId, pKey] : kTexts) {
+        SetDlgItemText(nId, m_pCore->GetText(pKey));
+    }
+    const auto texts = [this](std::initializer_list<const char*> keys) {
+        std::vector<std::string> items;
+        for (const char* pKey : keys) {
+            items.push_back(m_pCore->GetText(pKey));
+        }
+        return items;
+    };
+    FillList(IDC_STANDARD, texts({"OP_STAND_EURO", "OP_STAND_JAPAN", "OP_STAND_USA"}));
+    // Highest first, the reverse of the template's order.
+    FillList(IDC_SCAN_LEVEL,
+             texts({"OP_SCANLEVEL_HIGH", "OP_SCANLEVEL_MIDDLE", "OP_SCANLEVEL_LOW"}));
+    FillList(IDC_QUALITY,
+             texts({"OP_RECORDQUALITY_NORMAL", "OP_RECORDQUALITY_GOOD", "OP_RECORDQUALITY_BEST"}));
+    FillList(IDC_LANGUAGE, m_pCore->m_texts.LanguageList(m_pCore->m_strLanguage));
+}
+
+void COptionDlg::FillList(int nId, const std::vector<std::string>& items) {
+    auto* pCombo = GetDlgItemAs<QComboBox>(nId);
+    if (!pCombo) {
+        return;
+    }
+    pCombo->clear();
+    for (const std::string& strItem : items) {
+        pCombo->addItem(QString::fromStdString(strItem));
+    }
+}
+
+void COptionDlg::LoadSettings() {
+    const CProfile& profile = m_pCore->m_profile;
+    m_nStandard = profile.GetProfileInt(kSection, "BAND", 1);
+    m_nQuality = profile.GetProfileInt(kSection, "QUALITY", 0);
+    m_nRecordType = profile.GetProfileInt(kSection, "RECOTYPE", 0);
+    m_nScanLevel = profile.GetProfileInt(kSection, "SCANLEVEL", 1);
+    m_strPath = m_pCore->RecordFolder();
+    m_nLanguage = profile.GetProfileInt(kSection, "LANGUAGE", 1);
+
+    std::string strDeviceName = profile.GetProfileString(kSection, "DeviceName");
+    std::string strPinName = profile.GetProfileString(kSection, "PinName");
+    if (strDeviceName.empty()) {
+        m_pCore->FindDefaultInput(strDeviceName, strPinName);
+    }
+    FillDeviceList(strDeviceName);
+    FillPortList();
+    if (!m_pCore->HasMixerInput()) {
+        EnableDlgItem(IDC_DEVICE, false);
+        EnableDlgItem(IDC_PORT, false);
+    }
+    UpdateData(false);
+
+    // A damaged value shows as no selection; OK then stores -1 for it.
+    for (int nId : {IDC_STANDARD, IDC_SCAN_LEVEL, IDC_RECORD_TYPE, IDC_QUALITY}) {
+        const auto* pCombo = GetDlgItemAs<QComboBox>(nId);
+        if (pCombo && pCombo->currentIndex() < 0) {
+            KestrelTrace(kTag, "the profile's value for list %d is not one of its items", nId);
+        }
+    }
+}
+
+// Each item carries its device identifier: a device that cannot be named is
+// left out of the list, so list positions and identifiers may differ.
+void COptionDlg::FillDeviceList(const std::string& strDeviceName) {
+    auto* pDevices = GetDlgItemAs<QComboBox>(IDC_DEVICE);
+    if (!pDevices) {
+        return;
+    }
+    pDevices->clear();
+    CMixerServices& mixer = m_pCore->m_services.mixer;
+    const uint32_t nDevices = mixer.GetNumDevs();
+    m_nDevice = -1;
+    for (uint32_t id = 0; id < nDevices; ++id) {
+        SMixerCaps caps;
+        if (!mixer.GetDevCaps(static_cast<int>(id), caps)) {
+            continue;
+        }
+        if (m_nDevice < 0 && caps.strProductName == strDeviceName) {
+            m_nDevice = pDevices->count();
+        }
+        pDevices->addItem(QString::fromStdString(caps.strProductName), static_cast<int>(id));
+    }
+    if (m_nDevice < 0 && pDevices->count() > 0) {
+        m_nDevice = 0;  // the stored device is gone: take the first
+    }
+    pDevices->setCurrentIndex(m_nDevice);
+}
+
+// The stored port type picks the port, the last port of that type by the
+// rule of old; a port that also bears the stored name wins, so that opening
+// and confirming the window never moves the input to its namesake.
+void COptionDlg::FillPortList() {
+    auto* pPorts = GetDlgItemAs<QComboBox>(IDC_PORT);
+    const auto* pDevices = GetDlgItemAs<QComboBox>(IDC_DEVICE);
+    if (!pPorts || !pDevices) {
+        return;
+    }
+    std::vector<std::string> names;
+    std::vector<uint32_t> types;
+    if (pDevices->currentIndex() >= 0) {
+        CMixerLine mixer(m_pCore->m_services.mixer);
+        mixer.ListSpeakerSources(pDevices->currentData().toInt(), names, types);
+    }
+    pPorts->clear();
+    const CProfile& profile = m_pCore->m_profile;
+    const int nWantedType = profile.GetProfileInt(kSection, "PinType", kPinTypeMicrophone);
+    const std::string strWantedName = profile.GetProfileString(kSection, "PinName");
+    int nSelected = -1;
+    bool bNamed = false;
+    for (size_t n = 0; n < std::min(names.size(), types.size()); ++n) {
+        if (!IsRecordingSource(types[n])) {
+            continue;
+        }
+        pPorts->addItem(QString::fromStdString(names[n]), static_cast<int>(types[n]));
+        if (!bNamed && static_cast<int>(types[n]) == nWantedType) {
+            nSelected = pPorts->count() - 1;
+            bNamed = names[n] == strWantedName;
+        }
+    }
+    if (nSelected < 0 && pPorts->count() > 0) {
+        nSelected = 0;
+    }
+    pPorts->setCurrentIndex(nSelected);
+}
+
+void COptionDlg::OnBrowse() {
+    if (!m_browseFolder) {
+        return;
+    }
+    // The whole path: a folder cut short would be another folder.
+    const std::string strFolder = m_browseFolder(this, kBrowseTitle, GetDlgItemText(IDC_PATH));
+    if (!strFolder.empty()) {
+        SetDlgItemText(IDC_PATH, strFolder);
+    }
+}
+
+void COptionDlg::OnOK() {
+    UpdateData(true);
+    CProfile& profile = m_pCore->m_profile;
+    const auto* pPorts = GetDlgItemAs<QComboBox>(IDC_PORT);
+    const bool bPort = pPorts && pPorts->currentIndex() >= 0;
+    profile.WriteProfileString(kSection, "DeviceName", GetDlgItemText(IDC_DEVICE));
+    profile.WriteProfileString(kSection, "PinName", GetDlgItemText(IDC_PORT));
+    profile.WriteProfileInt(kSection, "PinType", bPort ? pPorts->currentData().toInt() : -1);
+
+    profile.WriteProfileInt(kSection, "BAND", m_nStandard);
+    profile.WriteProfileInt(kSection, "SCANLEVEL", m_nScanLevel);
+    profile.WriteProfileInt(kSection, "QUALITY", m_nQuality);
+    profile.WriteProfileInt(kSection, "RECOTYPE", m_nRecordType);
+    profile.WriteProfileString(kSection, "PATH", m_strPath);
+    profile.WriteProfileInt(kSection, "LANGUAGE", m_nLanguage);
+
+    m_pCore->m_strLanguage = m_pCore->LoadLanguageName();
+    if (m_pCore->m_pMainWnd) {
+        m_pCore->m_pMainWnd->Send(WM_LANGUAGE_CHANGED, 0, 0);
+    }
+    m_pCore->m_tuner.LoadBandPlan();
+    m_pCore->m_tuner.StopSeek(0);  // retunes under the new plan
+    m_pCore->SelectInputMute();
+    EndDialog(IDOK);
+}
+
+QPoint COptionDlg::DockCorner() const {
+    return parentWidget()->frameGeometry().topRight() + QPoint(1, 0);
+}
+
+void COptionDlg::PlaceAtOwner() {
+    if (!parentWidget()) {
+        return;
+    }
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    move(DockCorner());
+    raise();
+}
+
+// Measured against the first label, so that every row has the text's height.
+void COptionDlg::LayOutControls() {
+    const QWidget* pLabel = GetDlgItem(IDC_LABEL_STANDARD);
+    if (!pLabel) {
+        return;
+    }
+    const int nHeight = pLabel->height() + 5;
+    for (int nId : kLinedUp) {
+        if (QWidget* pControl = GetDlgItem(nId)) {
+            pControl->resize(pControl->width(), nHeight);
+        }
+    }
+    const QWidget* pQuality = GetDlgItem(IDC_QUALITY);
+    if (QWidget* pPath = GetDlgItem(IDC_PATH); pPath && pQuality) {
+        pPath->move(pQuality->x(), pQuality->y() + pQuality->height() + 2);
+    }
+}
+
+void COptionDlg::moveEvent(QMoveEvent* pEvent) {
+    CDialog::moveEvent(pEvent);
+    if (!parentWidget() || !IsWindow()) {
+        return;
+    }
+    const QPoint corner = DockCorner();
+    const QPoint distance = corner - frameGeometry().topLeft();
+    const bool bNear =
+        std::abs(distance.x()) <= kSnapDistance && std::abs(distance.y()) <= kSnapDistance;
+    if (bNear && !distance.isNull()) {
+        move(corner);
+    }
+}
