@@ -13,11 +13,13 @@
 #include <cstdlib>
 #include <memory>
 
+#include "app/ToolWindows.h"
 #include "platform/clock/Clock.h"
 #include "platform/dialogs/MessageBoxes.h"
 #include "platform/hid/DeviceNotices.h"
 #include "platform/window/WindowMessages.h"
 #include "presets/PresetStore.h"
+#include "record/PlayDlg.h"
 #include "schedule/ScheduleBridge.h"
 #include "skin/CommandMap.h"
 #include "skin/DataExchange.h"
@@ -84,6 +86,10 @@ CRadioDlg::CRadioDlg(const SRadioServices& services, CProfile& profile, CSkinEng
       m_masterMute(services.mixer),
       m_masterVolume(services.mixer),
       m_core(services, profile) {
+    // A main window, not a dialog: it can be minimised (the tool windows hide with it).
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    m_toolWindowFactory = &CreateToolWindow;
     MapCommands();
     MapMessages();
 }
@@ -443,6 +449,12 @@ void CRadioDlg::PlaceIndicators() {
 
 void CRadioDlg::ToggleRecording() {
     if (!m_nRecording) {
+        // The player mutes the receiver while it plays; its Stop lets the
+        // recording hear it again.
+        if (auto* pPlayer = qobject_cast<CPlayDlg*>(m_pPlayer.data());
+            pPlayer && pPlayer->IsWindow()) {
+            pPlayer->OnStop();
+        }
         if (!m_core.StartRecording()) {
             m_core.m_services.messageBoxes.Show(
                 &MessageTarget(), m_core.m_texts.GetMessage(m_core.m_strLanguage, "MESSAGE_13"),

@@ -11,6 +11,7 @@
 
 #include "app/RadioDlg.h"
 #include "presets/PresetStore.h"
+#include "record/PlayDlg.h"
 #include "skin/SkinEngine.h"
 #include "skin/SkinMeter.h"
 #include "tests/app/CoreRig.h"
@@ -327,6 +328,26 @@ TEST_F(RadioDlgTest, ToolWindowButtonsOpenCloseAndReplaceEachOther) {
     EXPECT_EQ(window.ToolWindow(CRadioDlg::IDC_PLAYER), nullptr);
     EXPECT_NE(window.ToolWindow(CRadioDlg::IDC_OPTIONS), nullptr);
     Pump(20ms);  // closed windows are freed by the event loop
+}
+
+TEST_F(RadioDlgTest, EachToolButtonOpensItsOwnWindowDockedBesideTheRadio) {
+    CRadioDlg& window = Window();
+    Click(CRadioDlg::IDC_PLAYER);
+    EXPECT_NE(qobject_cast<CPlayDlg*>(window.ToolWindow(CRadioDlg::IDC_PLAYER)), nullptr);
+    int nPrevious = CRadioDlg::IDC_PLAYER;
+    for (int nButton :
+         {CRadioDlg::IDC_OPTIONS, CRadioDlg::IDC_SHORT_KEYS, CRadioDlg::IDC_TASK_LIST}) {
+        Click(nButton);
+        CDialog* pTool = window.ToolWindow(nButton);
+        ASSERT_NE(pTool, nullptr) << nButton;
+        EXPECT_TRUE(pTool->isVisible());
+        EXPECT_EQ(pTool->pos(), window.frameGeometry().topRight() + QPoint(1, 0)) << nButton;
+        EXPECT_EQ(window.ToolWindow(nPrevious), nullptr) << nPrevious;
+        nPrevious = nButton;
+    }
+    Click(CRadioDlg::IDC_TASK_LIST);
+    EXPECT_EQ(window.ToolWindow(CRadioDlg::IDC_TASK_LIST), nullptr);
+    Pump(20ms);
 }
 
 TEST_F(RadioDlgTest, ClosingMutesTheReceiverAndFinishesARunningRecording) {
