@@ -105,10 +105,7 @@ bool CShortKeyDlg::OnInitDialog() {
         return false;
     }
     LoadTexts();
-    QPoint corner;
-    if (DockCorner(corner)) {
-        move(corner);
-    }
+    DockToOwner();
     LayOutControls();
 
     const CTuner& tuner = m_pCore->m_tuner;
@@ -341,37 +338,9 @@ QTreeWidgetItem* CShortKeyDlg::SelectedRow() const {
     return selected.isEmpty() ? nullptr : selected.front();
 }
 
-bool CShortKeyDlg::DockCorner(QPoint& corner) const {
-    const QWidget* pMain = parentWidget();
-    if (!pMain) {
-        return false;
-    }
-    const QRect frame = pMain->frameGeometry();
-    corner = QPoint(Right(frame), frame.y());
-    return true;
-}
-
 void CShortKeyDlg::moveEvent(QMoveEvent* pEvent) {
     CDialog::moveEvent(pEvent);
-    SnapToMainWindow();
-}
-
-void CShortKeyDlg::SnapToMainWindow() {
-    QPoint corner;
-    if (!IsWindow() || !DockCorner(corner)) {
-        return;
-    }
-    const int dy = corner.y() - pos().y();
-    const int dx = corner.x() - pos().x();
-    if (dx == 0 && dy == 0) {
-        return;
-    }
-    if (std::abs(dy) > kSnapDistance || std::abs(dx) > kSnapDistance) {
-        return;
-    }
-    setAttribute(Qt::WA_ShowWithoutActivating);
-    move(corner);
-    raise();
+    SnapToOwner();
 }
 
 void CShortKeyDlg::NotifyMainWindow(uintptr_t wParam, intptr_t lParam) {

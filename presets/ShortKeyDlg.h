@@ -26,7 +26,6 @@ class CShortKeyDlg : public CDialog {
 public:
     static constexpr int kTemplateId = 132;
     static constexpr const char* kSkinName = "ShortKeyWin";
-    static constexpr int kSnapDistance = 6;
 
     enum : int {
         IDC_MODEL = 1024,
@@ -75,8 +74,6 @@ private:
     void LoadTexts();
     void LayOutControls();
     // The main window's top-right corner, where this window's top-left goes.
-    bool DockCorner(QPoint& corner) const;
-    void SnapToMainWindow();
     QTreeWidgetItem* SelectedRow() const;
     void SetRow(QTreeWidgetItem* pItem, int nBand, const std::string& strFrequency,
                 const std::string& strTitle);

@@ -412,23 +412,6 @@ void CPlayDlg::moveEvent(QMoveEvent* pEvent) {
     SnapToOwner();
 }
 
-void CPlayDlg::SnapToOwner() {
-    QWidget* pOwner = parentWidget();
-    if (!pOwner || !isVisible()) {
-        return;
-    }
-    const QPoint corner(pOwner->frameGeometry().right() + 1, pOwner->frameGeometry().top());
-    const QPoint offset = frameGeometry().topLeft() - corner;
-    const bool bNear = std::abs(offset.x()) <= kSnapPixels && std::abs(offset.y()) <= kSnapPixels;
-    if (!bNear || offset.isNull()) {
-        return;
-    }
-    setAttribute(Qt::WA_ShowWithoutActivating);
-    move(corner);
-    raise();
-    show();
-}
-
 void CPlayDlg::OnClose() {
     DestroyWindow();
 }

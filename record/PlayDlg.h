@@ -38,8 +38,6 @@ public:
     };
     enum : int { TIMER_POSITION = 1 };
     static constexpr int kPositionPeriodMs = 500;
-    // How close to the main window's corner a drag snaps back to it.
-    static constexpr int kSnapPixels = 6;
 
     // Asks where to save a copy, with a Qt file filter; empty for Cancel. The
     // dialog confirms replacing an existing file.
@@ -95,7 +93,6 @@ private:
     bool DeleteCatalogueRow(int nId);
     bool CopyRecording(const std::string& strSource, const std::string& strTarget, bool bReplace);
     void ShowError(const std::string& strText);
-    void SnapToOwner();
 
     double m_dDuration = 0.0;
     int m_nCurrentIndex = -1;

@@ -57,12 +57,7 @@ bool CTaskListDlg::OnInitDialog() {
     if (SkinEngine()) {
         SkinEngine()->ApplySkin(this, "TaskListWin");
     }
-    QPoint corner;
-    if (DockCorner(corner)) {
-        move(corner);
-    }
-    setAttribute(Qt::WA_ShowWithoutActivating);
-    raise();
+    DockToOwner();
     SetTexts();
     SetUpColumns();
     FillList();
@@ -163,26 +158,9 @@ void CTaskListDlg::OnCancel() {
     DestroyWindow();
 }
 
-bool CTaskListDlg::DockCorner(QPoint& corner) const {
-    const QWidget* pMain = parentWidget();
-    if (!pMain) {
-        return false;
-    }
-    corner = pMain->frameGeometry().topRight() + QPoint(1, 0);
-    return true;
-}
-
 void CTaskListDlg::moveEvent(QMoveEvent* pEvent) {
     CDialog::moveEvent(pEvent);
-    QPoint corner;
-    if (!DockCorner(corner)) {
-        return;
-    }
-    const QPoint delta = corner - frameGeometry().topLeft();
-    const bool bNear = std::abs(delta.x()) <= kSnapDistance && std::abs(delta.y()) <= kSnapDistance;
-    if (bNear && !delta.isNull()) {
-        move(corner);
-    }
+    SnapToOwner();
 }
 
 std::string CTaskListDlg::StationText(std::uint32_t nWord) {

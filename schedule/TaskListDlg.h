@@ -23,7 +23,6 @@ public:
     static constexpr int kTemplateId = 138;
     enum : int { IDC_NEW = 1014, IDC_LIST = 1042, IDC_DELETE = 1045, IDC_TITLE = 1059 };
     // How near the main window's corner a move snaps to it, in pixels.
-    static constexpr int kSnapDistance = 6;
 
     CTaskListDlg(CRadioCore* pCore, CSkinEngine* pSkin, QWidget* pParent = nullptr);
 
@@ -53,5 +52,4 @@ private:
     void SetUpColumns();
     // The main window's top-right corner, where this window sits; false
     // without a main window.
-    bool DockCorner(QPoint& corner) const;
 };

@@ -77,7 +77,7 @@ bool COptionDlg::OnInitDialog() {
     }
     LoadTexts();
     LoadSettings();
-    PlaceAtOwner();
+    DockToOwner();
     LayOutControls();
     if (m_pCore->m_services.bVista) {
         EnableDlgItem(IDC_DEVICE, false);
@@ -259,19 +259,6 @@ void COptionDlg::OnOK() {
     EndDialog(IDOK);
 }
 
-QPoint COptionDlg::DockCorner() const {
-    return parentWidget()->frameGeometry().topRight() + QPoint(1, 0);
-}
-
-void COptionDlg::PlaceAtOwner() {
-    if (!parentWidget()) {
-        return;
-    }
-    setAttribute(Qt::WA_ShowWithoutActivating);
-    move(DockCorner());
-    raise();
-}
-
 // Measured against the first label, so that every row has the text's height.
 void COptionDlg::LayOutControls() {
     const QWidget* pLabel = GetDlgItem(IDC_LABEL_STANDARD);
@@ -292,14 +279,5 @@ void COptionDlg::LayOutControls() {
 
 void COptionDlg::moveEvent(QMoveEvent* pEvent) {
     CDialog::moveEvent(pEvent);
-    if (!parentWidget() || !IsWindow()) {
-        return;
-    }
-    const QPoint corner = DockCorner();
-    const QPoint distance = corner - frameGeometry().topLeft();
-    const bool bNear =
-        std::abs(distance.x()) <= kSnapDistance && std::abs(distance.y()) <= kSnapDistance;
-    if (bNear && !distance.isNull()) {
-        move(corner);
-    }
+    SnapToOwner();
 }

@@ -23,7 +23,6 @@ class COptionDlg : public CDialog {
 
 public:
     static constexpr int kTemplateId = 133;
-    static constexpr int kSnapDistance = 6;
 
     enum : int {
         IDC_PATH = 1015,
@@ -74,9 +73,7 @@ private:
     void FillList(int nId, const std::vector<std::string>& items);
     void LoadSettings();
     void FillDeviceList(const std::string& strDeviceName);
-    void PlaceAtOwner();
     void LayOutControls();
-    QPoint DockCorner() const;
 
     CRadioCore* const m_pCore;
     FolderBrowser m_browseFolder;

@@ -4,6 +4,8 @@
 #include <QKeyEvent>
 #include <QPushButton>
 
+#include <cstdlib>
+
 #include "platform/trace/Trace.h"
 #include "skin/CommandMap.h"
 #include "skin/DataExchange.h"
@@ -149,6 +151,38 @@ bool CDialog::UpdateData(bool bSaveAndValidate) {
     CDataExchange dx([this](int nId) { return GetDlgItem(nId); }, bSaveAndValidate);
     DoDataExchange(dx);
     return !dx.Failed();
+}
+
+bool CDialog::OwnerDockCorner(QPoint& corner) const {
+    const QWidget* pOwner = parentWidget();
+    if (!pOwner) {
+        return false;
+    }
+    corner = pOwner->frameGeometry().topRight() + QPoint(1, 0);
+    return true;
+}
+
+void CDialog::DockToOwner() {
+    QPoint corner;
+    if (!OwnerDockCorner(corner)) {
+        return;
+    }
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    move(corner);
+    raise();
+}
+
+void CDialog::SnapToOwner() {
+    QPoint corner;
+    if (!IsWindow() || !OwnerDockCorner(corner)) {
+        return;
+    }
+    const QPoint delta = corner - frameGeometry().topLeft();
+    if (delta.isNull() || std::abs(delta.x()) > kSnapDistance ||
+        std::abs(delta.y()) > kSnapDistance) {
+        return;
+    }
+    DockToOwner();
 }
 
 void CDialog::CloseMessageTarget() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPoint>
 
 #include <cstdint>
 #include <functional>
@@ -50,6 +51,14 @@ public:
     // Hides the window for good and, with Qt::WA_DeleteOnClose, frees the
     // object once control returns to the event loop.
     virtual void DestroyWindow();
+    // Tool windows dock with their top-left corner just beside the owner's
+    // right edge. DockToOwner() puts the window there without taking the
+    // focus; SnapToOwner() does so only when the window lies within
+    // kSnapDistance pixels of that corner (a drag that ended close to it).
+    static constexpr int kSnapDistance = 6;
+    bool OwnerDockCorner(QPoint& corner) const;
+    void DockToOwner();
+    void SnapToOwner();
     // Releases senders waiting on MessageTarget() and drops later messages
     // (CQtMessageTarget::Close). DestroyWindow() does it too.
     void CloseMessageTarget();
