@@ -1,11 +1,7 @@
 #include "app/RadioCore.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
-#include <cstdlib>
 #include <exception>
 #include <filesystem>
 
@@ -28,16 +24,6 @@ constexpr size_t kMaxNameCharacters = 255;
 
 // "线路", the word for line that Chinese sound cards give their line input.
 constexpr const char* kChineseLine = "\xE7\xBA\xBF\xE8\xB7\xAF";
-
-std::string HomeFolder() {
-    if (const char* pHome = std::getenv("HOME"); pHome && *pHome) {
-        return pHome;
-    }
-    if (const passwd* pUser = getpwuid(getuid()); pUser && pUser->pw_dir) {
-        return pUser->pw_dir;
-    }
-    return {};
-}
 
 // At most nMax characters, never ending inside a UTF-8 sequence.
 std::string CutCharacters(const std::string& strText, size_t nMax) {
@@ -231,7 +217,7 @@ bool CRadioCore::HasMixerInput() {
 }
 
 std::string CRadioCore::RecordFolder() const {
-    return m_profile.GetProfileString(kSection, "PATH", HomeFolder() + "/RadioRecord");
+    return m_profile.GetProfileString(kSection, "PATH", CProfile::HomeFolder() + "/RadioRecord");
 }
 
 std::string CRadioCore::RecordFileName(std::time_t tStart, bool bWav) const {

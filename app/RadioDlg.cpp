@@ -99,7 +99,6 @@ CRadioDlg::CRadioDlg(const SRadioServices& services, CProfile& profile, CSkinEng
 CRadioDlg::~CRadioDlg() {
     CloseMessageTarget();
     m_core.m_services.deviceNotices.Stop();
-    m_core.m_tuner.JoinSeek();
 }
 
 void CRadioDlg::MapCommands() {
@@ -545,8 +544,6 @@ void CRadioDlg::CheckDevice() {
         // The receiver takes a moment after it appears before it tunes.
         m_core.m_services.clock.Sleep(std::chrono::seconds(1));
         PresetSync();
-    } else if (nBefore && !nNow) {
-        m_core.m_device.Close();
     }
     EnableTuning(nNow != 0);
     if (nNow) {
@@ -666,16 +663,13 @@ void CRadioDlg::ToggleToolWindow(int nButton) {
 }
 
 void CRadioDlg::DockToolWindows() {
-    const QPoint corner(frameGeometry().right() + 1, frameGeometry().top());
     for (int nButton : {IDC_PLAYER, IDC_OPTIONS, IDC_SHORT_KEYS, IDC_TASK_LIST}) {
         CDialog* pWindow = ToolWindow(nButton);
         if (!pWindow || !pWindow->IsWindow()) {
             continue;
         }
-        pWindow->setAttribute(Qt::WA_ShowWithoutActivating);
-        pWindow->move(corner);
+        pWindow->DockToOwner();  // the tool windows are children of this one
         pWindow->show();
-        pWindow->raise();
     }
 }
 

@@ -21,7 +21,7 @@ struct SRadioServices {
     CMessageBoxes& messageBoxes;
     CSchedulerServices& scheduler;
     CClock& clock;
-    // The specification's Windows Vista branches: never taken on Linux, but
-    // kept, so that tests can force them.
+    // The Windows Vista branches (capture device 0, the receiver's own mute):
+    // never taken on Linux, but kept, so that tests can force them.
     bool bVista = false;
 };

@@ -1,9 +1,5 @@
 #include "record/AudioGraph.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
-#include <cstdlib>
 #include <filesystem>
 
 #include "platform/dialogs/MessageBoxes.h"
@@ -93,13 +89,7 @@ const std::string& CAudioGraph::PinListEntry(int nIndex) const {
 }
 
 std::string CAudioGraph::FallbackRecordFile() {
-    std::string home;
-    if (const char* pHome = std::getenv("HOME"); pHome && *pHome) {
-        home = pHome;
-    } else if (const passwd* pUser = getpwuid(getuid()); pUser && pUser->pw_dir) {
-        home = pUser->pw_dir;
-    }
-    return home + "/test.wav";
+    return CProfile::HomeFolder() + "/test.wav";
 }
 
 std::string CAudioGraph::LoadText(const std::string& strKey, const std::string& strDefault) const {

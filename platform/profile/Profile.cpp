@@ -1,5 +1,8 @@
 #include "platform/profile/Profile.h"
 
+#include <pwd.h>
+#include <unistd.h>
+
 #include <cstdlib>
 
 namespace {
@@ -22,9 +25,17 @@ std::string CProfile::DefaultPath() {
     }
     std::string config = FromEnvironment("XDG_CONFIG_HOME");
     if (config.empty()) {
-        config = FromEnvironment("HOME") + "/.config";
+        config = HomeFolder() + "/.config";
     }
     return config + "/Kestrel/Kestrel.ini";
+}
+
+std::string CProfile::HomeFolder() {
+    if (std::string home = FromEnvironment("HOME"); !home.empty()) {
+        return home;
+    }
+    const passwd* pUser = getpwuid(getuid());
+    return pUser && pUser->pw_dir ? std::string(pUser->pw_dir) : std::string();
 }
 
 int CProfile::GetProfileInt(std::string_view section, std::string_view key, int nDefault) const {

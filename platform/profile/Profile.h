@@ -17,6 +17,9 @@ public:
     explicit CProfile(std::string path);
 
     static std::string DefaultPath();
+    // The user's home folder: $HOME, else the account's; empty when neither
+    // is known.
+    static std::string HomeFolder();
 
     const std::string& Path() const { return m_file.Path(); }
 
