@@ -4,9 +4,9 @@ add_library(kestrel_build_flags INTERFACE)
 target_compile_options(kestrel_build_flags INTERFACE
     -Wall -Wextra -Wpedantic -Wnon-virtual-dtor -Wold-style-cast -Woverloaded-virtual)
 target_include_directories(kestrel_build_flags INTERFACE ${PROJECT_SOURCE_DIR})
-target_compile_definitions(kestrel_build_flags INTERFACE
-    QT_NO_KEYWORDS
-    $<$<NOT:$<CONFIG:Release>>:KESTREL_TRACE=1>)
+# The diagnostic trace is compiled into every build; platform/trace decides
+# whether it reaches standard error.
+target_compile_definitions(kestrel_build_flags INTERFACE QT_NO_KEYWORDS KESTREL_TRACE=1)
 
 if(KESTREL_SANITIZE)
     string(REPLACE "," ";" _kestrel_sanitizers "${KESTREL_SANITIZE}")

@@ -26,7 +26,7 @@ run_suite release
 
 "$root/scripts/build.sh" asan -DCMAKE_BUILD_TYPE=Debug -DKESTREL_SANITIZE=address,undefined \
     -DKESTREL_BUILD_BENCH=OFF
-run_suite asan -LE system
+run_suite asan
 
 "$root/scripts/build.sh" tsan -DCMAKE_BUILD_TYPE=Debug -DKESTREL_SANITIZE=thread \
     -DKESTREL_BUILD_BENCH=OFF -DKESTREL_THREADS_ONLY=ON

@@ -1,16 +1,19 @@
 #include "platform/profile/IniFile.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <set>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/hid/UniqueFd.h"
 #include "platform/trace/Trace.h"
 
 namespace {
@@ -77,27 +80,131 @@ int DigitValue(char c) {
     return 99;
 }
 
-bool ReadWholeFile(const std::string& path, std::string& text, struct stat& info) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return false;
+const char* NotRegular(mode_t mode) {
+    return S_ISDIR(mode) ? std::strerror(EISDIR) : "not a regular file";
+}
+
+// Reads a regular file whole, without ever blocking on what the path names.
+// Returns why it could not, or the empty string.
+std::string ReadRegularFile(const std::string& path, struct stat& info, std::string& text) {
+    if (!S_ISREG(info.st_mode)) {
+        return NotRegular(info.st_mode);
     }
-    bool bOk = ::fstat(fd, &info) == 0;
+    CUniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!fd.IsValid() || ::fstat(fd.Get(), &info) != 0) {
+        return std::strerror(errno);
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return NotRegular(info.st_mode);
+    }
     text.clear();
     char buffer[65536];
-    while (bOk) {
-        ssize_t n = ::read(fd, buffer, sizeof(buffer));
+    while (text.size() <= CIniFile::kMaxFileSize) {
+        ssize_t n = ::read(fd.Get(), buffer, sizeof(buffer));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            return std::strerror(errno);
+        }
+        if (n == 0) {
+            return {};
+        }
+        text.append(buffer, static_cast<size_t>(n));
+    }
+    return "larger than " + std::to_string(CIniFile::kMaxFileSize >> 20) + " MiB";
+}
+
+// Once per file and process: the user learns why the settings are not theirs
+// without a line for every lookup.
+void NoticeUnreadable(const std::string& path, const std::string& reason) {
+    static std::mutex mutex;
+    static std::set<std::string> noticed;
+    std::lock_guard lock(mutex);
+    if (noticed.insert(path).second) {
+        std::fprintf(stderr,
+                     "Kestrel: cannot read %s (%s); using the defaults and leaving the file "
+                     "untouched\n",
+                     path.c_str(), reason.c_str());
+    }
+}
+
+bool WriteFailed(const std::string& path, const char* reason) {
+    KestrelTrace("CIniFile", "Cannot write %s: %s", path.c_str(), reason);
+    return false;
+}
+
+bool WriteAll(int fd, const std::string& text) {
+    size_t written = 0;
+    while (written < text.size()) {
+        ssize_t n = ::write(fd, text.data() + written, text.size() - written);
         if (n < 0 && errno == EINTR) {
             continue;
         }
         if (n <= 0) {
-            bOk = n == 0;
-            break;
+            return false;
         }
-        text.append(buffer, static_cast<size_t>(n));
+        written += static_cast<size_t>(n);
     }
-    ::close(fd);
-    return bOk;
+    return true;
+}
+
+// Where a write goes: the end of the path's chain of symbolic links, so that
+// a linked file keeps its link. A relative link is relative to its folder.
+std::optional<std::filesystem::path> FinalTarget(std::filesystem::path path) {
+    for (int nLinks = 0; nLinks < 40; ++nLinks) {
+        std::error_code error;
+        if (!std::filesystem::is_symlink(std::filesystem::symlink_status(path, error))) {
+            return path;
+        }
+        std::filesystem::path link = std::filesystem::read_symlink(path, error);
+        if (error) {
+            return std::nullopt;
+        }
+        path = path.parent_path() / link;
+    }
+    return std::nullopt;
+}
+
+std::filesystem::path FolderOf(const std::filesystem::path& path) {
+    return path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
+}
+
+std::string TemporaryPrefix(const std::filesystem::path& target) {
+    return "." + target.filename().string() + ".tmp-";
+}
+
+// The writer's process id in "<pid>-XXXXXX", or 0 when the name is not ours.
+pid_t WriterOf(std::string_view rest) {
+    const size_t dash = rest.find('-');
+    pid_t pid = 0;
+    if (dash == std::string_view::npos || rest.size() != dash + 7) {
+        return 0;
+    }
+    auto [end, error] = std::from_chars(rest.data(), rest.data() + dash, pid);
+    return error == std::errc() && end == rest.data() + dash ? pid : 0;
+}
+
+// Temporaries of writers killed half-way. One whose writer still runs is about
+// to be renamed and stays, unless it has not been touched for ten minutes: no
+// write takes that long, and its process id may since have been reused.
+void RemoveStaleTemporaries(const std::filesystem::path& target) {
+    constexpr std::time_t kAbandonedSeconds = 600;
+    const std::string prefix = TemporaryPrefix(target);
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(FolderOf(target), error), end; !error && it != end;
+         it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        const pid_t writer = name.starts_with(prefix) ? WriterOf(name.substr(prefix.size())) : 0;
+        struct stat info {};
+        if (writer <= 0 || ::lstat(it->path().c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+            continue;
+        }
+        const bool bWriterGone = ::kill(writer, 0) != 0 && errno == ESRCH;
+        if (bWriterGone || std::time(nullptr) - info.st_mtime > kAbandonedSeconds) {
+            ::unlink(it->path().c_str());
+        }
+    }
 }
 
 }  // namespace
@@ -121,7 +228,7 @@ int CIniFile::ParseInt(std::string_view text) {
     }
     int nBase = 10;
     if (i + 1 < text.size() && text[i] == '0') {
-        char prefix = Lower(text[i + 1]);
+        const char prefix = text[i + 1];
         nBase = prefix == 'x' ? 16 : prefix == 'o' ? 8 : prefix == 'b' ? 2 : 10;
         if (nBase != 10) {
             i += 2;
@@ -144,27 +251,34 @@ int CIniFile::ParseInt(std::string_view text) {
 void CIniFile::Refresh() const {
     struct stat info {};
     if (::stat(m_path.c_str(), &info) != 0) {
-        m_stamp.reset();
-        m_lines.clear();
-        m_sections.clear();
+        const int nError = errno;
+        Forget(nError != ENOENT);
+        if (nError != ENOENT) {
+            NoticeUnreadable(m_path, std::strerror(nError));
+        }
         return;
     }
-    SStamp stamp{info.st_dev, info.st_ino, info.st_size, info.st_mtim};
-    if (m_stamp && *m_stamp == stamp) {
+    if (m_stamp && *m_stamp == SStamp{info.st_dev, info.st_ino, info.st_size, info.st_mtim}) {
         return;
     }
     std::string text;
-    if (!ReadWholeFile(m_path, text, info)) {
-        KestrelTrace("CIniFile", "Cannot read %s: %s", m_path.c_str(), std::strerror(errno));
-        m_stamp.reset();
-        m_lines.clear();
-        m_sections.clear();
+    if (std::string reason = ReadRegularFile(m_path, info, text); !reason.empty()) {
+        Forget(true);
+        NoticeUnreadable(m_path, reason);
         return;
     }
     // The stamp of what was read, not of what was stat'ed before: a writer
     // may have replaced the file in between.
     m_stamp = SStamp{info.st_dev, info.st_ino, info.st_size, info.st_mtim};
+    m_bUnreadable = false;
     Parse(text);
+}
+
+void CIniFile::Forget(bool bUnreadable) const {
+    m_stamp.reset();
+    m_lines.clear();
+    m_sections.clear();
+    m_bUnreadable = bUnreadable;
 }
 
 void CIniFile::Parse(const std::string& text) const {
@@ -253,6 +367,9 @@ int CIniFile::ReadInt(std::string_view section, std::string_view key, int nDefau
 bool CIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
     std::lock_guard lock(m_mutex);
     Refresh();
+    if (m_bUnreadable) {
+        return WriteFailed(m_path, "the file could not be read");
+    }
     std::vector<std::string> lines = m_lines;
     const std::string entryValue = OneLine(value);
     const SSection* pSection = FindSection(section);
@@ -295,45 +412,42 @@ bool CIniFile::WriteString(std::string_view section, std::string_view key, std::
     return true;
 }
 
-bool CIniFile::Replace(const std::string& text) const {
-    std::filesystem::path target(m_path);
+bool CIniFile::Replace(const std::string& text) {
     std::error_code error;
-    if (target.has_parent_path()) {
-        std::filesystem::create_directories(target.parent_path(), error);
+    if (const std::filesystem::path path(m_path); path.has_parent_path()) {
+        std::filesystem::create_directories(path.parent_path(), error);
     }
-    std::string temporary = m_path + ".XXXXXX";
-    int fd = ::mkstemp(temporary.data());
-    if (fd < 0) {
-        KestrelTrace("CIniFile", "Cannot write %s: %s", m_path.c_str(), std::strerror(errno));
-        return false;
+    const std::optional<std::filesystem::path> target = FinalTarget(m_path);
+    if (!target) {
+        return WriteFailed(m_path, std::strerror(ELOOP));
     }
     struct stat old {};
-    ::fchmod(fd, ::stat(m_path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644);
-    size_t written = 0;
-    while (written < text.size()) {
-        ssize_t n = ::write(fd, text.data() + written, text.size() - written);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            break;
-        }
-        written += static_cast<size_t>(n);
+    const bool bExists = ::stat(target->c_str(), &old) == 0;
+    if (bExists && !S_ISREG(old.st_mode)) {
+        return WriteFailed(m_path, NotRegular(old.st_mode));
     }
-    bool bOk = written == text.size() && ::fsync(fd) == 0;
-    int savedErrno = errno;
+    if (!m_bSwept) {
+        RemoveStaleTemporaries(*target);
+        m_bSwept = true;
+    }
+    std::string temporary = (FolderOf(*target) / TemporaryPrefix(*target)).string() +
+                            std::to_string(::getpid()) + "-XXXXXX";
+    int fd = ::mkstemp(temporary.data());
+    if (fd < 0) {
+        return WriteFailed(m_path, std::strerror(errno));
+    }
+    ::fchmod(fd, bExists ? (old.st_mode & 07777) : 0644);
+    bool bOk = WriteAll(fd, text) && ::fsync(fd) == 0;
+    const int savedErrno = errno;
     bOk = (::close(fd) == 0) && bOk;
-    if (bOk && ::rename(temporary.c_str(), m_path.c_str()) == 0) {
-        int dir = ::open(target.has_parent_path() ? target.parent_path().c_str() : ".",
-                         O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (dir >= 0) {
-            ::fsync(dir);
-            ::close(dir);
+    if (bOk && ::rename(temporary.c_str(), target->c_str()) == 0) {
+        CUniqueFd folder(::open(FolderOf(*target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (folder.IsValid()) {
+            ::fsync(folder.Get());
         }
         return true;
     }
-    KestrelTrace("CIniFile", "Cannot write %s: %s", m_path.c_str(),
-                 std::strerror(bOk ? errno : savedErrno));
+    const int nError = bOk ? errno : savedErrno;
     ::unlink(temporary.c_str());
-    return false;
+    return WriteFailed(m_path, std::strerror(nError));
 }

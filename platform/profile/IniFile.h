@@ -16,12 +16,25 @@
 // with ';' are comments, "\r\n" and "\n" both end a line.
 //
 // Every read sees the file as it is on disk: the parsed copy is reused only
-// while the file's identity, size and modification time are unchanged.
+// while the file's identity, size and modification time are unchanged. Only a
+// regular file of at most kMaxFileSize bytes is read, and the path is never
+// waited on, so a FIFO, device or folder there neither blocks nor floods.
+// A missing file reads as empty. A file that exists but cannot be read also
+// reads as empty, is never written (writes fail: a failed read must not turn
+// into a file holding only the keys written since), and the reason is said
+// once per file and process on standard error.
 // A write keeps every other line as it was and replaces the file atomically
 // (temporary file beside it, flushed, renamed over it), so a reader or a
-// crash never sees half a file. Thread-safe.
+// crash never sees half a file. A symbolic link is followed to the file it
+// finally names, which is replaced; the link stays. Temporaries are named
+// ".<name>.tmp-<pid>-XXXXXX"; the first write of an object removes those whose
+// writer is gone or that lay untouched for ten minutes. Thread-safe.
 class CIniFile {
 public:
+    // Well above the largest real profile (200 preset titles of 4095
+    // characters), far below what a runaway read would eat.
+    static constexpr size_t kMaxFileSize = size_t{4} << 20;
+
     explicit CIniFile(std::string path);
 
     const std::string& Path() const { return m_path; }
@@ -31,12 +44,13 @@ public:
     std::optional<std::string> ReadString(std::string_view section, std::string_view key,
                                           size_t maxLength) const;
     // GetPrivateProfileInt: the value parsed as RtlUnicodeStringToInteger
-    // parses it (blanks, sign, 0x/0o/0b prefixes, stops at the first other
-    // character, no digits = 0), or nDefault when there is no value.
+    // parses it (blanks, sign, the lower-case prefixes 0x, 0o and 0b only,
+    // stops at the first other character, no digits = 0), or nDefault when
+    // there is no value.
     int ReadInt(std::string_view section, std::string_view key, int nDefault) const;
 
-    // WritePrivateProfileString. False when the file could not be replaced;
-    // the old file is then unchanged.
+    // WritePrivateProfileString. False when the file could not be read or
+    // replaced; the old file is then unchanged.
     bool WriteString(std::string_view section, std::string_view key, std::string_view value);
 
     // The integer rule of ReadInt, for callers that parse text the same way.
@@ -64,13 +78,16 @@ private:
 
     // Re-reads the file when it changed on disk. Caller holds m_mutex.
     void Refresh() const;
+    void Forget(bool bUnreadable) const;
     void Parse(const std::string& text) const;
     const SSection* FindSection(std::string_view section) const;
-    bool Replace(const std::string& text) const;
+    bool Replace(const std::string& text);
 
     std::string m_path;
     mutable std::mutex m_mutex;
     mutable std::optional<SStamp> m_stamp;
     mutable std::vector<std::string> m_lines;
     mutable std::vector<SSection> m_sections;
+    mutable bool m_bUnreadable = false;
+    bool m_bSwept = false;  // stale temporaries removed
 };

@@ -27,7 +27,8 @@ public:
     // A missing or empty value gives the default.
     std::string GetProfileString(std::string_view section, std::string_view key,
                                  std::string_view defaultValue = {}) const;
-    // A write that fails leaves the file as it was and is traced.
+    // A write that fails leaves the file as it was and is traced. A profile
+    // that exists but cannot be read gives the defaults and is never written.
     bool WriteProfileInt(std::string_view section, std::string_view key, int value);
     bool WriteProfileString(std::string_view section, std::string_view key, std::string_view value);
 

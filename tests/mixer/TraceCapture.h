@@ -6,8 +6,8 @@
 
 #include "platform/trace/Trace.h"
 
-// Collects the trace while it lives. The trace is compiled away in release
-// builds; kEnabled tells the tests whether there is anything to expect.
+// Collects the trace while it lives. A sink gets every line in every build;
+// kEnabled stays for builds made without the trace.
 class CTraceCapture {
 public:
 #ifdef KESTREL_TRACE

@@ -6,6 +6,7 @@
 #include <string>
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "tests/support/TempDir.h"
 
@@ -131,6 +132,23 @@ TEST_F(LanguageTextsTest, TheLanguageListFollowsTotalInTheCurrentLanguage) {
     CLanguage huge(damaged.File("Language.ini"));
     EXPECT_EQ(CLanguageTexts(huge, m_profile).LanguageList("English").size(),
               size_t{CLanguageTexts::kMaxLanguages});
+}
+
+// The file is read the safe way: a FIFO or a device in its place gives the
+// built-in texts at once and stays as it is.
+TEST_F(LanguageTextsTest, ALanguageFileThatIsNoFileGivesTheDefaults) {
+    const std::string path = m_dir.File("Language.ini");
+    ASSERT_EQ(mkfifo(path.c_str(), 0644), 0);
+    EXPECT_EQ(m_texts.LoadLanguageName(), "English");
+    EXPECT_EQ(m_texts.GetMessage("English", "MESSAGE_5"), "Can't open database");
+    EXPECT_TRUE(m_texts.LanguageList("English").empty());
+    EXPECT_TRUE(std::filesystem::is_fifo(path));
+
+    std::filesystem::remove(path);
+    std::filesystem::create_symlink("/dev/zero", path);
+    EXPECT_EQ(m_texts.LoadLanguageName(), "English");
+    EXPECT_EQ(m_language.ReadInt("Language", "TOTAL", 0), 0);
+    EXPECT_EQ(std::filesystem::read_symlink(path), "/dev/zero");
 }
 
 }  // namespace
