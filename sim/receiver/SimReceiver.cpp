@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -19,19 +18,18 @@ constexpr int BAND_AM = 0;
 constexpr int BAND_FM = 1;
 constexpr uint8_t kStatusRequest = 0x2A;
 constexpr uint8_t kNoSignal = 0x80;
-constexpr uint8_t kMono = 0x40;
+// The stereo decoder's pilot lamp, high on a stereo station. The tuner's
+// channel flag is set when it is low, and the panel's two-lamp indicator
+// lights one lamp for that flag (mono) and both without it (stereo).
+constexpr uint8_t kStereo = 0x40;
 constexpr size_t kMaxKeptReports = 65536;
 constexpr size_t kMaxReportLength = 1024;
 
-// IF deviation per unit of mistuning for a station of strength 1: one FM
-// channel (10 units of 10 kHz) gives 13 kHz, one AM channel 4 kHz. That lies
-// just outside the narrowest scan window (+-10 FM, +-3 AM) and inside the
-// widest (+-20, +-5), so the scan level decides whether a seek stops there.
-constexpr double kFmDeviationPerUnit = 1.3;
-constexpr double kAmDeviationPerChannel = 4.0;
-// Beyond these deviations the receiver reports no signal.
-constexpr int kFmHeardWithin = 20;
-constexpr int kAmHeardWithin = 5;
+// How far off its frequency a station of strength 1 is still heard: one
+// channel on FM and on either AM plan, never two. A weaker station carries
+// proportionally less far, the weakest only on the spot.
+constexpr int kFmReachKHz = 150;
+constexpr int kAmReachKHz = 12;
 // What the IF counter reads between stations: well off any scan window.
 constexpr int kFmNoiseOffset = 150;
 constexpr int kAmNoiseOffset = 30;
@@ -238,47 +236,50 @@ bool CSimReceiver::DecodeImage(const uint8_t image[8]) {
     return true;
 }
 
+// A PLL receiver mixes the tuned frequency down to its IF, so a station off
+// the tuned frequency shows in the IF count by just as much, in kHz. The
+// station nearest the tuned frequency among those heard there is received.
 CSimReceiver::SReception CSimReceiver::Receive() const {
     SReception best;
     if (!m_state.bTuned) {
         return best;
     }
     const bool bFm = m_state.nBand == BAND_FM;
-    const double dPerUnit = bFm ? kFmDeviationPerUnit : kAmDeviationPerChannel / m_nAmStep;
-    std::optional<int> bestDeviation;
+    const int nTuned = static_cast<int>(m_state.nFrequency);
     for (size_t i = 0; i < m_stations.size(); ++i) {
         const SSimStation& station = m_stations[i];
-        if (station.nBand != m_state.nBand) {
+        if (station.nBand != m_state.nBand || !OnTheAir(station)) {
             continue;
         }
-        const double dMistuned =
-            static_cast<double>(m_state.nFrequency) - static_cast<double>(station.nFrequency);
-        const double dStrength = std::clamp(station.dStrength, kMinStrength, 1.0);
-        const int nDeviation = static_cast<int>(std::lround(dMistuned * dPerUnit / dStrength));
-        if (!bestDeviation || std::abs(nDeviation) < std::abs(*bestDeviation)) {
-            bestDeviation = nDeviation;
-            best.nStation = static_cast<int>(i);
+        const int nMistuned = (nTuned - static_cast<int>(station.nFrequency)) * (bFm ? 10 : 1);
+        if (std::abs(nMistuned) > Reach(station) ||
+            (best.bSignal && std::abs(nMistuned) >= std::abs(best.nDeviation))) {
+            continue;
         }
-    }
-    if (!bestDeviation) {
-        return best;
-    }
-    best.nDeviation = *bestDeviation;
-    best.bSignal = std::abs(best.nDeviation) <= (bFm ? kFmHeardWithin : kAmHeardWithin);
-    if (!best.bSignal) {
-        best.nStation = -1;
+        best = {true, static_cast<int>(i), nMistuned};
     }
     return best;
+}
+
+// The AM plan stands for the region the receiver listens in: its
+// broadcasters keep to that plan's channel grid (9 or 10 kHz multiples).
+bool CSimReceiver::OnTheAir(const SSimStation& station) const {
+    return station.nBand == BAND_FM || station.nFrequency % static_cast<unsigned>(m_nAmStep) == 0;
+}
+
+double CSimReceiver::Reach(const SSimStation& station) {
+    const double dStrength = std::clamp(station.dStrength, kMinStrength, 1.0);
+    return dStrength * (station.nBand == BAND_FM ? kFmReachKHz : kAmReachKHz);
 }
 
 std::vector<uint8_t> CSimReceiver::BuildAnswer(bool bStatusRequest) {
     const bool bFm = m_state.nBand == BAND_FM;
     const int nNominal = static_cast<int>(bFm ? kFmIf : kAmIf);
     const SReception reception = Receive();
-    uint8_t nStatus = kNoSignal | kMono;
+    uint8_t nStatus = kNoSignal;
     int nCount = nNominal + (bFm ? kFmNoiseOffset : kAmNoiseOffset);
     if (reception.bSignal) {
-        nStatus = m_stations[static_cast<size_t>(reception.nStation)].bStereo ? 0 : kMono;
+        nStatus = m_stations[static_cast<size_t>(reception.nStation)].bStereo ? kStereo : 0;
         nCount = nNominal + reception.nDeviation;
     }
     if (m_forcedStatus) {
@@ -305,12 +306,11 @@ SSimProgramme CSimReceiver::CurrentProgramme() const {
         return programme;
     }
     const SSimStation& station = m_stations[static_cast<size_t>(reception.nStation)];
-    const int nHeardWithin = m_state.nBand == BAND_FM ? kFmHeardWithin : kAmHeardWithin;
     programme.bOnStation = true;
     programme.nStation = reception.nStation;
     programme.dToneHz = 300.0 + 45.0 * reception.nStation;
     programme.dLevel = std::clamp(station.dStrength, 0.0, 1.0) *
-                       (1.0 - std::abs(reception.nDeviation) / (nHeardWithin + 1.0));
+                       (1.0 - std::abs(reception.nDeviation) / (Reach(station) + 1.0));
     return programme;
 }
 

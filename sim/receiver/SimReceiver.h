@@ -20,7 +20,7 @@ struct SSimStation {
     int nBand;            // 1 FM, 0 AM
     unsigned nFrequency;  // FM in 10 kHz units, AM in kHz
     double dStrength;     // 0..1; 1 is heard one channel away, weak ones only on the spot
-    bool bStereo;
+    bool bStereo;         // answered with status bit 6 set
 };
 
 struct SSimTunedState {
@@ -40,8 +40,10 @@ struct SSimReceivedReport {
 // The receiver from its own side: decodes every output report (a register
 // image or the status request 0x2A), keeps what it is tuned to, and answers
 // every output report with one input report whose no-signal bit, stereo bit
-// and IF count follow a list of stations. Serves its connections on its own
-// thread; every control operation may be called from any thread.
+// and IF count follow a list of stations. The IF count moves one-for-one with
+// the mistuning, as a PLL receiver's does. On AM only the stations on the
+// grid of the AM plan it is set to are on the air. Serves its connections on
+// its own thread; every control operation may be called from any thread.
 class CSimReceiver : public CSimHidEndpoint, public CSimProgrammeSource {
 public:
     static constexpr uint16_t kVendorID = 0x03B4;
@@ -71,7 +73,8 @@ public:
 
     void SetStations(std::vector<SSimStation> stations);
     std::vector<SSimStation> Stations() const;
-    // The register image cannot tell the AM plans apart: 9 (the default) or 10 kHz.
+    // The register image cannot tell the AM plans apart: 9 (the default) or
+    // 10 kHz. The plan also picks which AM stations are on the air.
     void SetAmPlan(int nStepKHz);
     // The status byte (input byte 1) of the next answer, whatever the stations say.
     void ForceNextStatus(uint8_t nStatus);
@@ -92,7 +95,7 @@ private:
     struct SReception {
         bool bSignal = false;
         int nStation = -1;
-        int nDeviation = 0;  // kHz from the nominal IF
+        int nDeviation = 0;  // kHz from the nominal IF: the mistuning
     };
 
     void Run();
@@ -103,6 +106,9 @@ private:
     bool DecodeImage(const uint8_t image[8]);
     std::vector<uint8_t> BuildAnswer(bool bStatusRequest);
     SReception Receive() const;
+    bool OnTheAir(const SSimStation& station) const;
+    // kHz off its frequency within which the station is heard.
+    static double Reach(const SSimStation& station);
     void CloseConnection(int fd);
 
     mutable std::mutex m_mutex;

@@ -36,7 +36,7 @@ TEST(HidDeviceHidrawTest, TalksToTheReceiverThroughItsNode) {
     std::copy(image.begin(), image.end(), expected.begin() + 1);
     EXPECT_EQ(CFakeHidrawTree::ReadFrom(receiver.master.Get(), 2s), expected);
 
-    const Bytes answer = {0x40, 0xA7, 0x30, 0, 0, 0, 0, 0};  // stereo bit clear, count 10700
+    const Bytes answer = {0x40, 0xA7, 0x30, 0, 0, 0, 0, 0};  // stereo bit set, count 10700
     ASSERT_EQ(::write(receiver.master.Get(), answer.data(), answer.size()), 8);
     ASSERT_TRUE(window.WaitFor(WM_DEVICE_REPORT, 1, 2000));
     Bytes input(4);

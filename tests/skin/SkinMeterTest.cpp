@@ -1,6 +1,8 @@
 #include <QImage>
 #include <QPainter>
 
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 #include "skin/MeterPaintDC.h"
@@ -90,6 +92,77 @@ TEST_F(SkinMeterTest, UnknownSkinNameDrawsNeitherImage) {
     for (int x = 0; x < 40; ++x) {
         EXPECT_EQ(Column(image, x), kWhite) << "column " << x;
     }
+}
+
+// The embedded skin's channel indicator: two lamps under the STEREO legend.
+// 50 (a mono station) must light one whole lamp and no part of the other,
+// 100 (stereo) both.
+class StereoLampTest : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_engine.Initialise("KestrelFM"));
+        ASSERT_TRUE(m_engine.LoadSkin("SKIN", "KESTRELSKIN")) << m_engine.LastError();
+        HSKINOBJECT hRect = m_engine.FindObject("ChannelRect");
+        ASSERT_TRUE(hRect);
+        SSkinRect rect;
+        ASSERT_TRUE(m_engine.GetObjectRect(hRect, rect));
+        m_engine.ReleaseObject(hRect);
+        m_meter.resize(rect.right - rect.left, rect.bottom - rect.top);
+        m_meter.SetSkinName("Speack");
+        m_meter.SetVertical(0);
+    }
+
+    QImage Render(int nValue) {
+        m_meter.SetValue(nValue);
+        QImage image(m_meter.size(), QImage::Format_RGB32);
+        image.fill(kWhite);
+        m_meter.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+        return image;
+    }
+
+    // Inside the indicator's frame, whose anti-aliased rim may differ
+    // between the two images.
+    static QRect Inside(const QImage& image, int nFrom, int nTo) {
+        const int nRim = 3;
+        return QRect(QPoint(std::max(nFrom, nRim), nRim),
+                     QPoint(std::min(nTo, image.width() - nRim) - 1, image.height() - nRim - 1));
+    }
+
+    // Whether a lit lamp (bright cyan) shows in columns [from, to).
+    static bool Lit(const QImage& image, int nFrom, int nTo) {
+        const QRect area = Inside(image, nFrom, nTo);
+        for (int x = area.left(); x <= area.right(); ++x) {
+            for (int y = area.top(); y <= area.bottom(); ++y) {
+                const QRgb pixel = image.pixel(x, y);
+                if (qGreen(pixel) > 160 && qRed(pixel) < 160) {
+                    return true;
+                }
+            }
+        }
+        return false;
+    }
+
+    CSkinEngine m_engine;
+    CSkinMeter m_meter{m_engine};
+};
+
+TEST_F(StereoLampTest, HalfLightsOneWholeLampAndFullLightsBoth) {
+    const int nWidth = m_meter.width();
+    const int nHalf = nWidth / 2;
+    const QImage dark = Render(0);
+    const QImage half = Render(50);
+    const QImage full = Render(100);
+    EXPECT_FALSE(Lit(dark, 0, nWidth));
+    EXPECT_TRUE(Lit(half, 0, nHalf));
+    EXPECT_FALSE(Lit(half, nHalf, nWidth));
+    EXPECT_TRUE(Lit(full, 0, nHalf));
+    EXPECT_TRUE(Lit(full, nHalf, nWidth));
+
+    // Neither lamp reaches the split, so the half fill cuts none.
+    const QRect split = Inside(dark, nHalf - 1, nHalf + 1);
+    EXPECT_EQ(dark.copy(split), full.copy(split));
+    EXPECT_EQ(half.copy(0, 0, nHalf, half.height()), full.copy(0, 0, nHalf, full.height()));
+    EXPECT_EQ(m_engine.OpenHandles(), 0);
 }
 
 TEST(MeterPaintDCTest, BuffersTheClipBoxAndCopiesOnlyWhatTheOwnerAsks) {

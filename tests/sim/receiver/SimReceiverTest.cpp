@@ -40,7 +40,7 @@ struct SAnswer {
     uint8_t nStatus = 0xFF;
     unsigned nCount = 0;
     bool NoSignal() const { return (nStatus & 0x80) != 0; }
-    bool Stereo() const { return (nStatus & 0x40) == 0; }
+    bool Stereo() const { return (nStatus & 0x40) != 0; }
 };
 
 class SimReceiverTest : public testing::Test {
@@ -118,16 +118,19 @@ TEST_F(SimReceiverTest, DecodesTheTunersRegisterImages) {
     EXPECT_EQ(m_receiver->TunedState().nFrequency, 8755u);
 }
 
-TEST_F(SimReceiverTest, IfCountDeviatesWithDistanceAndStrength) {
+// The worker's station window at scan level 0, 1 and 2.
+bool InWindow(unsigned c, int nBand, int nLevel) {
+    const int t = nLevel * 5;
+    const int n = static_cast<int>(c);
+    return nBand == FM ? 10690 - t <= n && n <= 10710 + t : 447 - t / 5 <= n && n <= 453 + t / 5;
+}
+
+TEST_F(SimReceiverTest, IfCountMovesOneForOneWithTheMistuning) {
     m_receiver->SetStations({{FM, 8800, 1.0, true},
                              {FM, 9500, 0.4, false},
                              {FM, 10000, 0.8, true},
                              {AM, 594, 1.0, false},
                              {AM, 1200, 1.0, false}});
-    auto inWindow = [](unsigned c, int nBand, int t) {
-        return nBand == FM ? c + t >= 10690 && c <= 10710u + t
-                           : c + t / 5 >= 447 && c <= 453u + t / 5;
-    };
 
     // On a station: nominal IF, stereo bit from the station.
     SAnswer exact = Measure(FM, 8800);
@@ -135,38 +138,96 @@ TEST_F(SimReceiverTest, IfCountDeviatesWithDistanceAndStrength) {
     EXPECT_TRUE(exact.Stereo());
     EXPECT_EQ(exact.nCount, 10700u);
 
-    // One channel from a strong station: heard, but only a wider scan window takes it.
-    for (unsigned f : {8790u, 8810u}) {
-        SAnswer beside = Measure(FM, f);
-        EXPECT_FALSE(beside.NoSignal()) << f;
-        EXPECT_FALSE(inWindow(beside.nCount, FM, 0)) << f << ": " << beside.nCount;
-        EXPECT_TRUE(inWindow(beside.nCount, FM, 5)) << f << ": " << beside.nCount;
+    // A strong station is heard a channel away, 100 kHz off the IF: no scan
+    // level takes that for a station.
+    EXPECT_EQ(Measure(FM, 8790).nCount, 10600u);
+    EXPECT_EQ(Measure(FM, 8810).nCount, 10800u);
+    EXPECT_FALSE(Measure(FM, 8810).NoSignal());
+    EXPECT_EQ(Measure(FM, 8795).nCount, 10650u);  // the PLL's 50 kHz resolution
+    EXPECT_EQ(Measure(FM, 10010).nCount, 10800u);
+    EXPECT_FALSE(Measure(FM, 10010).NoSignal());
+    for (int nLevel = 0; nLevel <= 2; ++nLevel) {
+        EXPECT_FALSE(InWindow(Measure(FM, 8790).nCount, FM, nLevel)) << nLevel;
+        EXPECT_FALSE(InWindow(Measure(FM, 8795).nCount, FM, nLevel)) << nLevel;
     }
-    // A medium station one channel away needs the widest window.
-    SAnswer medium = Measure(FM, 10010);
-    EXPECT_FALSE(inWindow(medium.nCount, FM, 5));
-    EXPECT_TRUE(inWindow(medium.nCount, FM, 10));
+    // Two channels off, nothing.
+    EXPECT_TRUE(Measure(FM, 8820).NoSignal());
+    EXPECT_TRUE(Measure(FM, 9980).NoSignal());
 
-    // A weak station is there only on its frequency.
+    // A weak station is there only near its frequency.
     SAnswer weak = Measure(FM, 9500);
     EXPECT_FALSE(weak.NoSignal());
     EXPECT_FALSE(weak.Stereo());
     EXPECT_EQ(weak.nCount, 10700u);
     EXPECT_TRUE(Measure(FM, 9510).NoSignal());
-    EXPECT_TRUE(Measure(FM, 9200).NoSignal());
+    const SAnswer between = Measure(FM, 9200);
+    EXPECT_TRUE(between.NoSignal());
+    EXPECT_FALSE(InWindow(between.nCount, FM, 2)) << between.nCount;
 
-    // AM on both plans.
+    // AM on both plans, a channel away by the plan's own spacing.
     EXPECT_EQ(Measure(AM, 594).nCount, 450u);
-    SAnswer am = Measure(AM, 603);
-    EXPECT_FALSE(am.NoSignal());
-    EXPECT_FALSE(inWindow(am.nCount, AM, 0));
-    EXPECT_TRUE(inWindow(am.nCount, AM, 10));
+    EXPECT_EQ(Measure(AM, 603).nCount, 459u);
+    EXPECT_EQ(Measure(AM, 585).nCount, 441u);
+    EXPECT_TRUE(Measure(AM, 612).NoSignal());
     m_receiver->SetAmPlan(10);
     EXPECT_EQ(Measure(AM, 1200, 10).nCount, 450u);
-    am = Measure(AM, 1210, 10);
-    EXPECT_FALSE(inWindow(am.nCount, AM, 0));
-    EXPECT_TRUE(inWindow(am.nCount, AM, 10));
+    EXPECT_EQ(Measure(AM, 1210, 10).nCount, 460u);
+    EXPECT_EQ(Measure(AM, 1190, 10).nCount, 440u);
     EXPECT_TRUE(Measure(AM, 1000, 10).NoSignal());
+}
+
+// Whatever the plan and the scan level, the channels either side of a
+// built-in station never look like a station to the seek worker.
+TEST_F(SimReceiverTest, AChannelBesideABuiltInStationNeverPasses) {
+    struct SPlan {
+        int nBand;
+        unsigned nLower;
+        unsigned nUpper;
+        unsigned nStep;
+    };
+    const SPlan plans[] = {
+        {FM, 7600, 9000, 10}, {FM, 8750, 10800, 10}, {AM, 522, 1629, 9}, {AM, 520, 1710, 10}};
+    for (const SPlan& plan : plans) {
+        const int nAmStep = plan.nBand == AM ? static_cast<int>(plan.nStep) : 9;
+        m_receiver->SetAmPlan(nAmStep);
+        for (const SSimStation& station : CSimReceiver::BuiltInStations()) {
+            if (station.nBand != plan.nBand || station.nFrequency < plan.nLower ||
+                station.nFrequency > plan.nUpper ||
+                (station.nFrequency - plan.nLower) % plan.nStep) {
+                continue;
+            }
+            for (unsigned f : {station.nFrequency - plan.nStep, station.nFrequency + plan.nStep}) {
+                const SAnswer beside = Measure(plan.nBand, f, nAmStep);
+                for (int nLevel = 0; nLevel <= 2; ++nLevel) {
+                    EXPECT_TRUE(beside.NoSignal() || !InWindow(beside.nCount, plan.nBand, nLevel))
+                        << f << " beside " << station.nFrequency << ", level " << nLevel
+                        << ": count " << beside.nCount;
+                }
+            }
+        }
+    }
+}
+
+// The other plan's AM stations are not on the air: a 9 kHz region has no
+// 10 kHz broadcasters, so no seek stops a few kHz off one.
+TEST_F(SimReceiverTest, TheAmPlanPicksTheStationsOnTheAir) {
+    m_receiver->SetStations({{AM, 594, 1.0, false}, {AM, 560, 1.0, false}, {AM, 1620, 1.0, false}});
+    EXPECT_FALSE(Measure(AM, 594).NoSignal());
+    EXPECT_TRUE(Measure(AM, 558).NoSignal());
+    EXPECT_FALSE(Measure(AM, 1620).NoSignal());
+    m_receiver->SetAmPlan(10);
+    EXPECT_FALSE(Measure(AM, 560, 10).NoSignal());
+    EXPECT_TRUE(Measure(AM, 595, 10).NoSignal());
+    EXPECT_FALSE(Measure(AM, 1620, 10).NoSignal());
+}
+
+// Bit 6 is the stereo lamp: the channel flag the tuner takes from it (set
+// when the bit is clear) marks a mono station.
+TEST_F(SimReceiverTest, StereoStationsAnswerWithBitSixSet) {
+    m_receiver->SetStations({{FM, 8800, 1.0, true}, {FM, 9000, 1.0, false}});
+    EXPECT_EQ(Measure(FM, 8800).nStatus, 0x40);
+    EXPECT_EQ(Measure(FM, 9000).nStatus, 0x00);
+    EXPECT_EQ(Measure(FM, 8900).nStatus, 0x80) << "no signal, and no stereo lamp";
 }
 
 TEST_F(SimReceiverTest, ForcedValuesApplyToOneAnswer) {
@@ -174,7 +235,7 @@ TEST_F(SimReceiverTest, ForcedValuesApplyToOneAnswer) {
     Exchange(Image(FM, 8800));
     m_receiver->ForceNextStatus(0x80);
     EXPECT_EQ(Exchange(kStatusRequest).nStatus, 0x80);
-    EXPECT_EQ(Exchange(kStatusRequest).nStatus, 0x00);
+    EXPECT_EQ(Exchange(kStatusRequest).nStatus, 0x40);
 
     m_receiver->ForceNextIfCount(10685);
     EXPECT_EQ(Exchange(Image(FM, 8800, 9, 2)).nCount, 10700u);  // a tune is not a status answer
