@@ -123,8 +123,9 @@ std::optional<uint32_t> CPresetStore::BuildValue(int nBand, std::string_view tex
         if (!number) {
             return std::nullopt;
         }
-        // Truncated, not rounded: stored values have always been made so.
-        const double product = std::trunc(*number * 100.0);
+        // To the nearest 10 kHz: 80.1 reads as 80.0999..., which cut off
+        // would be 80.09 MHz.
+        const double product = std::round(*number * 100.0);
         if (!(product >= 0.0 && product <= std::numeric_limits<uint32_t>::max())) {
             return std::nullopt;
         }

@@ -45,7 +45,7 @@ public:
 
     // The value the editor stores for a typed frequency, or none when it lies
     // outside lower..upper. FM: the text's leading decimal number times 100,
-    // truncated (76.1 gives 7609), with bit 31 set; AM: its leading integer.
+    // rounded to the nearest unit (76.1 gives 7610), with bit 31 set; AM: its leading integer.
     // A text without a leading number reads as 0.
     static std::optional<uint32_t> BuildValue(int nBand, std::string_view text, unsigned lower,
                                               unsigned upper);

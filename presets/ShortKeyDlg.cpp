@@ -34,7 +34,7 @@ constexpr std::pair<int, const char*> kTexts[] = {
     {CShortKeyDlg::IDC_DELETE, "BI_DELETE"},
     {CDialog::IDCANCEL, "BI_QUIT"},
 };
-constexpr const char* kSaveFailed = "Can't save the short key";
+constexpr const char* kSaveFailedKey = "MESSAGE_17";
 
 // What a typed frequency looks like at the start of its list cell: FM
 // "98.1" is "98.10", "98" is "98.00"; AM "1008" is "1008KHz".
@@ -69,6 +69,7 @@ int Bottom(const QRect& rect) {
 
 CShortKeyDlg::CShortKeyDlg(CRadioCore* pCore, CSkinEngine* pSkin, QWidget* pParent)
     : CDialog(kTemplateId, pSkin, pParent), m_pCore(pCore) {
+    SetEnterIsOk(false);  // Enter would close it on a typed, unapplied frequency
     MapCommands();
 }
 
@@ -297,12 +298,9 @@ void CShortKeyDlg::OnListDblClk() {
         return;
     }
     m_nKeyIndex = std::atoi(Cell(pItem, COLUMN_KEY).c_str());
-    // An empty row keeps the band of the list: Apply then fills the slot the
-    // row shows, not the same slot of the other band.
-    const std::string strModel = Cell(pItem, COLUMN_MODEL);
-    if (!strModel.empty()) {
-        m_nModelIndex = strModel == "AM" ? CPresetStore::BAND_AM : CPresetStore::BAND_FM;
-    }
+    // Only "AM" reads as AM: an empty row sets FM.
+    m_nModelIndex =
+        Cell(pItem, COLUMN_MODEL) == "AM" ? CPresetStore::BAND_AM : CPresetStore::BAND_FM;
     const std::string strFrequency = Cell(pItem, COLUMN_FREQUENCY);
     m_strFrequency = strFrequency.size() > 3 ? strFrequency.substr(0, strFrequency.size() - 3) : "";
     m_strTitle = Cell(pItem, COLUMN_TITLE);
@@ -352,6 +350,7 @@ void CShortKeyDlg::NotifyMainWindow(uintptr_t wParam, intptr_t lParam) {
 void CShortKeyDlg::ShowSaveFailure() {
     KestrelTrace("shortkey", "the profile %s could not be written",
                  m_pCore->m_profile.Path().c_str());
-    m_pCore->m_services.messageBoxes.Show(&MessageTarget(), kSaveFailed, CRadioCore::kCaption,
-                                          CMessageBoxes::EIcon::Error);
+    m_pCore->m_services.messageBoxes.Show(
+        &MessageTarget(), m_pCore->m_texts.GetMessage(m_pCore->m_strLanguage, kSaveFailedKey),
+        CRadioCore::kCaption, CMessageBoxes::EIcon::Error);
 }

@@ -73,7 +73,6 @@ private:
     void MapCommands();
     void LoadTexts();
     void LayOutControls();
-    // The main window's top-right corner, where this window's top-left goes.
     QTreeWidgetItem* SelectedRow() const;
     void SetRow(QTreeWidgetItem* pItem, int nBand, const std::string& strFrequency,
                 const std::string& strTitle);

@@ -44,6 +44,12 @@ constexpr std::pair<int, const char*> kTooltips[] = {
     {CPlayDlg::IDC_DELETE, "Delete"},         {CPlayDlg::IDC_SAVE_AS, "Save as"},
 };
 
+// Messages of the language file. The details (a path, the system's reason)
+// follow on a line of their own.
+constexpr const char* kNotRemoved = "MESSAGE_18";
+constexpr const char* kTargetExists = "MESSAGE_19";
+constexpr const char* kNotSaved = "MESSAGE_20";
+
 std::string Upper(std::string str) {
     std::transform(str.begin(), str.end(), str.begin(),
                    [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
@@ -64,6 +70,7 @@ CPlayDlg::CPlayDlg(CRadioCore* pCore, CSkinEngine* pSkin, QWidget* pParent)
     : CDialog(kTemplateId, pSkin, pParent),
       m_pCore(pCore),
       m_saveFileDialog(DefaultSaveFileDialog) {
+    SetEnterIsOk(false);  // the player has no OK: Enter would only close it
     MapCommands();
 }
 
@@ -89,9 +96,15 @@ bool CPlayDlg::OnInitDialog() {
     }
     m_pSlider = GetDlgItemAs<QSlider>(IDC_POSITION);
     m_pList = GetDlgItemAs<QTreeWidget>(IDC_LIST);
-    SetDlgItemText(IDC_TITLE, m_pCore->GetText("PL_WINTITLE"));
+    const std::string strTitle = m_pCore->GetText("PL_WINTITLE");
+    SetDlgItemText(IDC_TITLE, strTitle);
+    setWindowTitle(QString::fromStdString(strTitle));
     SetUpList();
     SetUpTooltips();
+    // Placed before it is first shown, as the other tool windows are: a
+    // window manager that has not yet framed a shown window would put its
+    // client area, not its frame, at the corner.
+    DockToOwner();
     return true;
 }
 
@@ -331,9 +344,9 @@ bool CPlayDlg::DeleteCatalogueRow(int nId) {
     if (fileList.Requery() && fileList.IsEOF()) {
         return true;
     }
-    std::string strText = "The recording could not be removed from the catalogue";
+    std::string strText = Message(kNotRemoved);
     if (!fileList.GetLastError().empty()) {
-        strText += ": " + fileList.GetLastError();
+        strText += "\n" + fileList.GetLastError();
     }
     ShowError(strText);
     return false;
@@ -384,7 +397,7 @@ bool CPlayDlg::CopyRecording(const std::string& strSource, const std::string& st
         return true;  // the recording itself
     }
     if (!bReplace && fs::exists(strTarget, error)) {
-        ShowError(strTarget + " already exists; the recording was not saved");
+        ShowError(Message(kTargetExists) + "\n" + strTarget);
         return false;
     }
     const fs::path temporary = strTarget + ".kestrel-copy";
@@ -394,10 +407,14 @@ bool CPlayDlg::CopyRecording(const std::string& strSource, const std::string& st
     if (error) {
         std::error_code ignored;
         fs::remove(temporary, ignored);
-        ShowError("Can't save the recording as " + strTarget + ": " + error.message());
+        ShowError(Message(kNotSaved) + "\n" + strTarget + ": " + error.message());
         return false;
     }
     return true;
+}
+
+std::string CPlayDlg::Message(const char* pKey) const {
+    return m_pCore->m_texts.GetMessage(m_pCore->m_strLanguage, pKey);
 }
 
 void CPlayDlg::ShowError(const std::string& strText) {

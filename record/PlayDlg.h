@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "skin/Dialog.h"
 
@@ -92,6 +93,8 @@ private:
     // Removes the catalogue row; false (and the user told why) when it stays.
     bool DeleteCatalogueRow(int nId);
     bool CopyRecording(const std::string& strSource, const std::string& strTarget, bool bReplace);
+    // The language file's text of a message key, or the English text given.
+    std::string Message(const char* pKey) const;
     void ShowError(const std::string& strText);
 
     double m_dDuration = 0.0;

@@ -32,9 +32,7 @@ constexpr std::pair<int, const char*> kTexts[] = {
 };
 constexpr int kBeginLabel = 1052;
 constexpr int kMemoLabel = 1056;
-constexpr const char* kRegistrationFailed =
-    "The recording is stored, but the task scheduler could not register it, so it will not "
-    "start by itself. Delete it in the task list and add it again.";
+constexpr const char* kRegistrationFailedKey = "MESSAGE_21";
 
 std::string CurrentFolder() {
     std::error_code error;
@@ -78,15 +76,12 @@ bool CNewTaskDlg::OnInitDialog() {
     return true;
 }
 
-// A key the language file lacks keeps the template's text: a blank Add or
-// Cancel button helps nobody.
+// A key the language file lacks gives an empty text, as in every window.
 void CNewTaskDlg::SetTexts() {
     for (const auto& [nId, pKey] : kTexts) {
-        const std::string strText = m_pCore->GetText(pKey);
-        if (!strText.empty()) {
-            SetDlgItemText(nId, strText);
-        }
+        SetDlgItemText(nId, m_pCore->GetText(pKey));
     }
+    setWindowTitle(QString::fromStdString(m_pCore->GetText("NA_WINTITLE")));
 }
 
 // The template's heights suit the old system font; the label's height is
@@ -261,10 +256,13 @@ void CNewTaskDlg::RegisterWorkItem(std::time_t begin) {
     m_bridge.m_strComment = "KestrelRadio Record";
     m_bridge.CreateWorkItem(begin, WorkItemName(m_nStoredTask));
     // A task without its work item would silently never record.
-    if (!m_bridge.LastRegistration()) {
-        m_pCore->m_services.messageBoxes.Show(&MessageTarget(), kRegistrationFailed,
-                                              CRadioCore::kCaption, CMessageBoxes::EIcon::Warning);
+    if (m_bridge.LastRegistration()) {
+        return;
     }
+    m_pCore->m_services.messageBoxes.Show(
+        &MessageTarget(),
+        m_pCore->m_texts.GetMessage(m_pCore->m_strLanguage, kRegistrationFailedKey),
+        CRadioCore::kCaption, CMessageBoxes::EIcon::Warning);
 }
 
 void CNewTaskDlg::Refuse(const char* pszMessageKey) {

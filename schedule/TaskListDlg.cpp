@@ -64,14 +64,12 @@ bool CTaskListDlg::OnInitDialog() {
     return true;
 }
 
-// A key the language file lacks keeps the template's text.
+// A key the language file lacks gives an empty text, as in every window.
 void CTaskListDlg::SetTexts() {
     for (const auto& [nId, pKey] : kTexts) {
-        const std::string strText = m_pCore->GetText(pKey);
-        if (!strText.empty()) {
-            SetDlgItemText(nId, strText);
-        }
+        SetDlgItemText(nId, m_pCore->GetText(pKey));
     }
+    setWindowTitle(QString::fromStdString(m_pCore->GetText("TA_WINTITLE")));
 }
 
 void CTaskListDlg::SetUpColumns() {

@@ -22,7 +22,6 @@ class CTaskListDlg : public CDialog {
 public:
     static constexpr int kTemplateId = 138;
     enum : int { IDC_NEW = 1014, IDC_LIST = 1042, IDC_DELETE = 1045, IDC_TITLE = 1059 };
-    // How near the main window's corner a move snaps to it, in pixels.
 
     CTaskListDlg(CRadioCore* pCore, CSkinEngine* pSkin, QWidget* pParent = nullptr);
 
@@ -50,6 +49,4 @@ protected:
 private:
     void SetTexts();
     void SetUpColumns();
-    // The main window's top-right corner, where this window sits; false
-    // without a main window.
 };

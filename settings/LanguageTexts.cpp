@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr std::array<std::pair<std::string_view, std::string_view>, 10> kEnglishMessages{{
+constexpr std::array<std::pair<std::string_view, std::string_view>, 21> kEnglishMessages{{
     {"MESSAGE_3", "Record WMA format file error,Plese install Microsoft Window Media 9/10"},
     {"MESSAGE_4", "Can't find sound card"},
     {"MESSAGE_5", "Can't open database"},
@@ -20,6 +20,28 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 10> kEnglish
     {"MESSAGE_11", "Can't append"},
     {"MESSAGE_12", "Freq out"},
     {"MESSAGE_13", "Record fail!"},
+    // Kestrel's own messages.
+    {"MESSAGE_14",
+     "The disk is full. The recording was stopped; what was recorded until then is saved."},
+    {"MESSAGE_15",
+     "The recording stopped because of an error. What was recorded until then is saved."},
+    {"MESSAGE_16",
+     "The record folder's name cannot be kept in the catalogue: it is not valid text or it is "
+     "too long. Please choose another folder in the options."},
+    {"MESSAGE_17", "The short key could not be saved: the settings file cannot be written."},
+    {"MESSAGE_18", "The recording could not be removed from the catalogue."},
+    {"MESSAGE_19", "A file of this name already exists; the recording was not saved."},
+    {"MESSAGE_20", "The recording could not be saved."},
+    {"MESSAGE_21",
+     "The recording is stored, but the task scheduler could not register it, so it will not "
+     "start by itself. Delete it in the task list and add it again."},
+    {"MESSAGE_22",
+     "The disk is full, so the recording cannot start. Free some space or choose another record "
+     "folder in the options."},
+    {"MESSAGE_23",
+     "The sound card stopped delivering audio, so the recording was stopped. What was recorded "
+     "until then is saved."},
+    {"MESSAGE_24", "The recording stopped before any audio was written; no file was saved."},
 }};
 
 }  // namespace

@@ -64,6 +64,8 @@ std::string BrowseWithDesktop(QWidget* pOwner, const std::string& strTitle,
 
 COptionDlg::COptionDlg(CRadioCore* pCore, CSkinEngine* pSkin, QWidget* pParent)
     : CDialog(kTemplateId, pSkin, pParent), m_pCore(pCore), m_browseFolder(BrowseWithDesktop) {
+    // Only the OK button stores: Enter in the path box must not store and close.
+    SetEnterIsOk(false);
     Commands().On(IDC_BROWSE, CCommandMap::Clicked, [this] { OnBrowse(); });
     Commands().On(IDC_DEVICE, CCommandMap::SelChange, [this] { FillPortList(); });
 }
@@ -100,6 +102,7 @@ void COptionDlg::LoadTexts() {
     for (const auto& [nId, pKey] : kTexts) {
         SetDlgItemText(nId, m_pCore->GetText(pKey));
     }
+    setWindowTitle(QString::fromStdString(m_pCore->GetText("OP_WINTITLE")));
     const auto texts = [this](std::initializer_list<const char*> keys) {
         std::vector<std::string> items;
         for (const char* pKey : keys) {
@@ -186,8 +189,10 @@ void COptionDlg::FillDeviceList(const std::string& strDeviceName) {
 }
 
 // The stored port type picks the port, the last port of that type by the
-// rule of old; a port that also bears the stored name wins, so that opening
-// and confirming the window never moves the input to its namesake.
+// rule of old; a port of that type that also bears the stored name wins.
+// Recording takes its input by name, and cards often have several
+// microphone ports: confirming the window for another setting must not move
+// the recording to a different socket.
 void COptionDlg::FillPortList() {
     auto* pPorts = GetDlgItemAs<QComboBox>(IDC_PORT);
     const auto* pDevices = GetDlgItemAs<QComboBox>(IDC_DEVICE);

@@ -266,8 +266,11 @@ void CDialog::keyPressEvent(QKeyEvent* pEvent) {
     const bool bEnter = pEvent->key() == Qt::Key_Return || pEvent->key() == Qt::Key_Enter;
     if (bEnter && (pEvent->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier &&
         !HasDefaultButton()) {
-        // Enter is the OK command even without an OK button.
-        m_pCommands->Dispatch(IDOK, CCommandMap::Clicked);
+        // Enter is the OK command even without an OK button, unless the
+        // dialog said otherwise.
+        if (m_bEnterIsOk) {
+            m_pCommands->Dispatch(IDOK, CCommandMap::Clicked);
+        }
         return;
     }
     QDialog::keyPressEvent(pEvent);

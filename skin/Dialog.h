@@ -23,7 +23,8 @@ class CWindowTimers;
 // - Controls are found by identifier; their notifications go through
 //   Commands(), the dialog's message map. Identifiers 1 (OK) and 2 (Cancel),
 //   Enter without a default button, Escape and the close box end in OnOK()
-//   and OnCancel() unless the map handles them.
+//   and OnCancel() unless the map handles them; SetEnterIsOk(false) makes
+//   Enter without a default button no command at all.
 // - Window messages (MessageTarget(), for other parts and threads) go to
 //   WindowProc(), whose default calls the handler registered with OnMessage().
 // - Window timers by identifier call OnTimer().
@@ -102,6 +103,8 @@ protected:
     virtual void OnClose();
     virtual void OnTimer(int nId);
     virtual intptr_t WindowProc(uint32_t message, uintptr_t wParam, intptr_t lParam);
+    // For tool windows that hold typed entries: Enter must not end them.
+    void SetEnterIsOk(bool bEnterIsOk) { m_bEnterIsOk = bEnterIsOk; }
 
     void closeEvent(QCloseEvent* pEvent) override;
     void keyPressEvent(QKeyEvent* pEvent) override;
@@ -120,5 +123,6 @@ private:
     bool m_bBuilt = false;
     bool m_bDestroyed = false;
     bool m_bModal = false;
+    bool m_bEnterIsOk = true;
     std::string m_strLastError;
 };

@@ -59,7 +59,7 @@ TEST_F(PresetStoreTest, ClearingEmptiesTheSlotButKeepsItsTitle) {
 TEST_F(PresetStoreTest, TypedFrequenciesBecomeValuesWithinTheLimits) {
     EXPECT_EQ(CPresetStore::BuildValue(FM, "87.5", 8750, 10800), 8750u | 0x80000000u);
     EXPECT_EQ(CPresetStore::BuildValue(FM, "98.1", 8750, 10800), 9810u | 0x80000000u);
-    EXPECT_EQ(CPresetStore::BuildValue(FM, "76.1", 7600, 9000), 7609u | 0x80000000u);
+    EXPECT_EQ(CPresetStore::BuildValue(FM, "76.1", 7600, 9000), 7610u | 0x80000000u);
     EXPECT_EQ(CPresetStore::BuildValue(FM, " 108MHz", 8750, 10800), 10800u | 0x80000000u);
     EXPECT_EQ(CPresetStore::BuildValue(AM, "1008", 522, 1629), 1008u);
     EXPECT_EQ(CPresetStore::BuildValue(AM, "1710", 520, 1710), 1710u);

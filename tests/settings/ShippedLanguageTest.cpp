@@ -1,3 +1,5 @@
+#include <fstream>
+#include <set>
 #include <sstream>
 #include <string>
 
@@ -18,7 +20,8 @@ constexpr const char* kKeys =
     "OP_LANGUAGE_1 OP_LANGUAGE_2 NA_WINTITLE NA_BEGINTIME NA_ENDTIME NA_CHANNEL NA_FREQUENCY "
     "NA_MEMO NA_MUTE TA_WINTITLE TA_NEW TA_DELETE ALL_QUIT ALL_FREQUENCY TA_BEGINTIME "
     "TA_DURATION TA_MEMO MESSAGE_3 MESSAGE_4 MESSAGE_5 MESSAGE_6 MESSAGE_8 MESSAGE_9 MESSAGE_10 "
-    "MESSAGE_11 MESSAGE_12 MESSAGE_13";
+    "MESSAGE_11 MESSAGE_12 MESSAGE_13 MESSAGE_14 MESSAGE_15 MESSAGE_16 MESSAGE_17 MESSAGE_18 "
+    "MESSAGE_19 MESSAGE_20 MESSAGE_21 MESSAGE_22 MESSAGE_23 MESSAGE_24";
 
 size_t Characters(const std::string& text) {
     size_t nCount = 0;
@@ -26,6 +29,21 @@ size_t Characters(const std::string& text) {
         nCount += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
     }
     return nCount;
+}
+
+// The message keys a section of the shipped file holds, as its lines read.
+std::set<std::string> MessageKeys(const std::string& strSection) {
+    std::ifstream file(KESTREL_SHIPPED_LANGUAGE);
+    std::set<std::string> keys;
+    std::string strCurrent;
+    for (std::string line; std::getline(file, line);) {
+        if (!line.empty() && line.front() == '[') {
+            strCurrent = line.substr(1, line.find(']') - 1);
+        } else if (strCurrent == strSection && line.rfind("MESSAGE_", 0) == 0) {
+            keys.insert(line.substr(0, line.find('=')));
+        }
+    }
+    return keys;
 }
 
 // The copy the build puts beside the program, which is the file that runs.
@@ -51,6 +69,13 @@ TEST(ShippedLanguageTest, EveryLanguageHasEveryText) {
         EXPECT_NE(message.find("gstreamer1.0-libav"), std::string::npos) << section;
         EXPECT_NE(message.find("gstreamer1.0-plugins-bad"), std::string::npos) << section;
     }
+}
+
+// A message added in one language is there in the other.
+TEST(ShippedLanguageTest, BothLanguagesHaveTheSameMessages) {
+    const std::set<std::string> english = MessageKeys("English");
+    EXPECT_EQ(english, MessageKeys("Japanese"));
+    EXPECT_GE(english.size(), 18u);
 }
 
 }  // namespace

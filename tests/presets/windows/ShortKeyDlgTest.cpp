@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFocusEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPointer>
 #include <QTreeWidget>
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "platform/window/WindowMessages.h"
 #include "presets/PresetStore.h"
@@ -58,6 +60,10 @@ protected:
         Dlg().GetDlgItemAs<QLineEdit>(nId)->setText(pText);
         QFocusEvent focusOut(QEvent::FocusOut);
         QApplication::sendEvent(Dlg().GetDlgItem(nId), &focusOut);
+    }
+    void PressEnter(int nId) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QApplication::sendEvent(Dlg().GetDlgItem(nId), &press);
     }
     void ChooseModel(int nBand) {
         Combo(CShortKeyDlg::IDC_MODEL).setCurrentIndex(nBand);
@@ -156,7 +162,7 @@ TEST_F(ShortKeyDlgTest, DeleteClearsTheSelectedSlotButLeavesItsTitleKey) {
     EXPECT_EQ(LastNotice().wParam + static_cast<uintptr_t>(LastNotice().lParam), 0u);
 }
 
-TEST_F(ShortKeyDlgTest, DoubleClickCopiesTheRowAndAnEmptyRowKeepsTheListsBand) {
+TEST_F(ShortKeyDlgTest, DoubleClickCopiesTheRowAndAnEmptyRowSetsFm) {
     Preset(AM, 2, 1008, "Kansai");
     m_rig.Core().m_tuner.m_nBand = AM;
     Dlg();
@@ -165,26 +171,77 @@ TEST_F(ShortKeyDlgTest, DoubleClickCopiesTheRowAndAnEmptyRowKeepsTheListsBand) {
     EXPECT_EQ(Dlg().GetDlgItemText(CShortKeyDlg::IDC_FREQUENCY), "1008");
     EXPECT_EQ(Dlg().GetDlgItemText(CShortKeyDlg::IDC_TITLE), "Kansai");
 
-    Preset(FM, 6, 9810, "kept");
+    // An empty row of the AM list: the model box goes to FM, the list stays.
     List().setCurrentItem(List().topLevelItem(6));
     Dlg().Commands().Dispatch(CShortKeyDlg::IDC_LIST, CCommandMap::DblClk);
-    EXPECT_EQ(Dlg().ModelIndex(), AM);
+    EXPECT_EQ(Dlg().ModelIndex(), FM);
+    EXPECT_EQ(Combo(CShortKeyDlg::IDC_MODEL).currentText(), "FM");
+    EXPECT_EQ(Dlg().KeyIndex(), 6);
     EXPECT_EQ(Dlg().GetDlgItemText(CShortKeyDlg::IDC_FREQUENCY), "");
-    Type(CShortKeyDlg::IDC_FREQUENCY, "1100");
-    Click(CShortKeyDlg::IDC_APPLY);
-    EXPECT_EQ(Stored(AM, 6), 1100u);
-    EXPECT_EQ(Stored(FM, 6), 9810u | CPresetStore::kFmBit) << "the unseen FM slot is untouched";
+    EXPECT_EQ(Dlg().GetDlgItemText(CShortKeyDlg::IDC_TITLE), "");
+    EXPECT_EQ(Cell(2, 2), "1008KHz");
 }
 
-TEST_F(ShortKeyDlgTest, AFailedWriteIsReportedAndNotShown) {
+// Every channel of both FM band plans, typed as the window shows it and as
+// one would type it, is stored as exactly that channel: 80.10 is 8010, not
+// the 8009 a truncated 80.1 x 100 gives.
+TEST_F(ShortKeyDlgTest, EveryFmChannelIsStoredExactly) {
+    m_nTuned = 8010;
+    Dlg();
+    EXPECT_EQ(Dlg().GetDlgItemText(CShortKeyDlg::IDC_FREQUENCY), "80.10");
+    CTuner& tuner = m_rig.Core().m_tuner;
+    struct SPlan {
+        unsigned nLower;
+        unsigned nUpper;
+    };
+    for (const SPlan plan : {SPlan{7600, 9000}, SPlan{8750, 10800}}) {
+        tuner.m_nFmLower = plan.nLower;
+        tuner.m_nFmUpper = plan.nUpper;
+        for (unsigned f = plan.nLower; f <= plan.nUpper; f += 10) {
+            const std::string strShown = CPresetStore::FrequencyNumber(FM, f);
+            for (const std::string& strText : {strShown, strShown.substr(0, strShown.size() - 1)}) {
+                Type(CShortKeyDlg::IDC_FREQUENCY, strText.c_str());
+                Combo(CShortKeyDlg::IDC_KEY).setCurrentIndex(0);
+                Click(CShortKeyDlg::IDC_APPLY);
+                ASSERT_EQ(Stored(FM, 0), f | CPresetStore::kFmBit) << strText;
+            }
+        }
+    }
+}
+
+// Enter in the frequency box neither applies nor closes: the typed frequency
+// stays for Apply.
+TEST_F(ShortKeyDlgTest, EnterKeepsTheWindowAndTheTypedFrequency) {
+    Dlg().GetDlgItemAs<QLineEdit>(CShortKeyDlg::IDC_FREQUENCY)->setText("80.1");
+    PressEnter(CShortKeyDlg::IDC_FREQUENCY);
+    QApplication::processEvents();
+    ASSERT_FALSE(m_pDlg.isNull());
+    EXPECT_TRUE(Dlg().IsWindow());
+    EXPECT_TRUE(Dlg().isVisible());
+    EXPECT_EQ(Dlg().GetDlgItemText(CShortKeyDlg::IDC_FREQUENCY), "80.1");
+    EXPECT_EQ(PresetNotices(), 0);
+}
+
+TEST_F(ShortKeyDlgTest, AFailedWriteIsReportedInTheLanguageAndNotShown) {
+    std::ofstream(m_rig.m_dir.File("Language.ini"))
+        << "[Language]\nTOTAL=1\nLANGUAGE_1=English\n"
+           "[English]\nBI_WINTITLE=Presets\nMESSAGE_17=Not saved.\n";
+    m_nTuned = 9000;
+    Dlg();
+    EXPECT_EQ(Dlg().windowTitle(), "Presets");
     std::filesystem::remove(m_rig.m_profile.Path());
     std::filesystem::create_directory(m_rig.m_profile.Path());  // cannot be replaced
-    m_nTuned = 9000;
     Type(CShortKeyDlg::IDC_FREQUENCY, "98.1");
     Click(CShortKeyDlg::IDC_APPLY);
     ASSERT_EQ(m_rig.m_boxes.Shown().size(), 1u);
+    EXPECT_EQ(m_rig.m_boxes.Shown()[0].text, "Not saved.");
     EXPECT_EQ(Cell(0, 2), "");
     EXPECT_EQ(PresetNotices(), 0);
+
+    std::filesystem::remove(m_rig.m_dir.File("Language.ini"));  // no file: the English text
+    Click(CShortKeyDlg::IDC_APPLY);
+    ASSERT_EQ(m_rig.m_boxes.Shown().size(), 2u);
+    EXPECT_NE(m_rig.m_boxes.Shown()[1].text.find("could not be saved"), std::string::npos);
 }
 
 TEST_F(ShortKeyDlgTest, SnapsBackWithinSixPixelsOfItsDockedPlace) {

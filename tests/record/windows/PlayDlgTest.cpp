@@ -1,5 +1,6 @@
 #include <QAbstractButton>
 #include <QApplication>
+#include <QKeyEvent>
 #include <QPointer>
 #include <QSlider>
 #include <QTreeWidget>
@@ -185,6 +186,49 @@ TEST_F(PlayDlgTest, SaveAsAddsTheRecordingsExtensionAndReplacesOnlyWhatWasConfir
     Click(CPlayDlg::IDC_SAVE_AS);
     EXPECT_EQ(fs::file_size(strChosen + ".WAV"), 4u);
     EXPECT_EQ(m_rig.m_boxes.Shown().size(), 1u);
+}
+
+// The boxes of the player speak the language of the language file.
+TEST_F(PlayDlgTest, FailuresAreToldInTheLanguageOfTheLanguageFile) {
+    std::ofstream(m_rig.m_dir.File("Language.ini"))
+        << "[Language]\nTOTAL=1\nLANGUAGE_1=English\n"
+           "[English]\nPL_WINTITLE=Played\nMESSAGE_18=Not removed.\n"
+           "MESSAGE_19=Already there.\nMESSAGE_20=Not copied.\n";
+    const std::string source = AddRecording("a.wav", 1);
+    EXPECT_EQ(Player().windowTitle(), "Played");
+    EXPECT_EQ(Player().GetDlgItemText(CPlayDlg::IDC_TITLE), "Played");
+    std::ofstream(m_rig.m_dir.File("taken.WAV")) << "mine";
+    std::string strChosen;
+    Player().SetSaveFileDialog([&](QWidget*, const QString&) { return strChosen; });
+    Select(0);
+
+    strChosen = m_rig.m_dir.File("taken");  // taken.WAV exists, nobody confirmed it
+    Click(CPlayDlg::IDC_SAVE_AS);
+    strChosen = m_rig.m_dir.File("no-such-folder/copy.wav");
+    Click(CPlayDlg::IDC_SAVE_AS);
+    Core().m_fileListSet.Close();
+    Click(CPlayDlg::IDC_DELETE);
+
+    const std::vector<SShownMessageBox>& boxes = m_rig.m_boxes.Shown();
+    ASSERT_EQ(boxes.size(), 3u);
+    EXPECT_EQ(boxes[0].text, "Already there.\n" + m_rig.m_dir.File("taken.WAV"));
+    EXPECT_EQ(boxes[1].text.rfind("Not copied.\n" + strChosen + ": ", 0), 0u) << boxes[1].text;
+    EXPECT_EQ(boxes[2].text.rfind("Not removed.", 0), 0u) << boxes[2].text;
+    EXPECT_TRUE(fs::exists(source));
+}
+
+// Enter has no command in the player: it neither closes it nor stops it.
+TEST_F(PlayDlgTest, EnterLeavesThePlayerOpenAndPlaying) {
+    AddRecording("a.wav", 1, 30.0);
+    Player().show();
+    Player().Play(0);
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(&List(), &press);
+    QApplication::processEvents();
+    EXPECT_TRUE(Player().IsWindow());
+    EXPECT_TRUE(Player().isVisible());
+    EXPECT_TRUE(Playing());
+    EXPECT_EQ(Muted(), 1);
 }
 
 TEST_F(PlayDlgTest, PlayingWhileRecordingCataloguesTheRecordingFirst) {

@@ -1,10 +1,14 @@
 #include <QAbstractButton>
+#include <QApplication>
 #include <QComboBox>
+#include <QKeyEvent>
+#include <QLineEdit>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <fstream>
 #include <memory>
 
 #include "presets/PresetStore.h"
@@ -162,6 +166,74 @@ TEST_F(NewTaskDlgTest, AFailedRegistrationIsToldAndTheRowKept) {
     EXPECT_EQ(m_rig.TaskCount(), 1);
     ASSERT_EQ(m_rig.m_boxes.Shown().size(), 1u);
     EXPECT_EQ(m_rig.m_boxes.Shown()[0].icon, CMessageBoxes::EIcon::Warning);
+    EXPECT_NE(m_rig.Messages()[0].find("could not register"), std::string::npos);
+
+    std::ofstream(m_rig.m_dir.File("Language.ini"))
+        << "[Language]\nTOTAL=1\nLANGUAGE_1=English\n[English]\nMESSAGE_21=Not registered.\n";
+    EXPECT_TRUE(Add(begin + 3600, begin + 4200, CNewTaskDlg::BAND_AM, "1008"));
+    EXPECT_EQ(m_rig.Messages().back(), "Not registered.");
+}
+
+// The twelve Japanese channels that 100 times their decimal reading misses
+// (76.1 reads 76.099999...), and the window's own text for the station tuned.
+TEST_F(NewTaskDlgTest, FmTextsAreStoredAsTheNearestChannel) {
+    SetStandard(1);  // Japan, 76.0-90.0 MHz
+    m_rig.Core().m_tuner.m_nFmFreq = 8010;
+    m_rig.Core().m_tuner.m_nBand = CTuner::BAND_FM;
+    EXPECT_EQ(Dialog().GetDlgItemText(CNewTaskDlg::IDC_FREQUENCY), "80.10");
+    const auto storedChannel = [this] {
+        std::time_t end = 0;
+        CTaskSet& tasks = m_rig.Core().m_taskSet;
+        return tasks.GetEndTime(Dialog().StoredTask(), end) ? tasks.m_Channel : std::string();
+    };
+    std::time_t begin = m_rig.NextMinute() + 600;
+    ASSERT_TRUE(Add(begin, begin + 60, CNewTaskDlg::BAND_FM, Dialog().m_strFrequency));
+    EXPECT_EQ(storedChannel(), CTaskSet::ChannelText(CNewTaskDlg::kFmBit | 8010));
+
+    const std::pair<const char*, unsigned> texts[] = {
+        {"76.1", 7610}, {"76.6", 7660},  {"77.1", 7710},    {"77.6", 7760},   {"78.1", 7810},
+        {"78.6", 7860}, {"79.1", 7910},  {"79.6", 7960},    {"80.1", 8010},   {"80.6", 8060},
+        {"81.1", 8110}, {"81.60", 8160}, {" 80.099", 8010}, {"89.996", 9000},
+    };
+    for (const auto& [pText, f] : texts) {
+        begin += 120;
+        ASSERT_TRUE(Add(begin, begin + 60, CNewTaskDlg::BAND_FM, pText)) << pText;
+        EXPECT_EQ(storedChannel(), CTaskSet::ChannelText(CNewTaskDlg::kFmBit | f)) << pText;
+    }
+    EXPECT_THAT(m_rig.Messages(), IsEmpty());
+}
+
+// Without a language file every text is empty, the buttons' too; the window
+// title is the language file's.
+TEST_F(NewTaskDlgTest, TextsAndTitleComeFromTheLanguageFileOnly) {
+    EXPECT_EQ(Dialog().GetDlgItemText(CDialog::IDOK), "");
+    EXPECT_EQ(Dialog().GetDlgItemText(1052), "");
+    EXPECT_EQ(Dialog().windowTitle(), "");
+
+    std::ofstream(m_rig.m_dir.File("Language.ini"))
+        << "[Language]\nTOTAL=1\nLANGUAGE_1=English\n[English]\nNA_WINTITLE=New Recording\n"
+           "ALL_OK=Add\n";
+    m_pDialog.reset();
+    EXPECT_EQ(Dialog().windowTitle(), "New Recording");
+    EXPECT_EQ(Dialog().GetDlgItemText(CDialog::IDOK), "Add");
+    EXPECT_EQ(Dialog().GetDlgItemText(CDialog::IDCANCEL), "");
+}
+
+// Add is the dialog's default button: Enter in the frequency box adds.
+TEST_F(NewTaskDlgTest, EnterAdds) {
+    const std::time_t begin = m_rig.NextMinute() + 600;
+    CNewTaskDlg& dialog = Dialog();
+    dialog.show();
+    dialog.m_BeginDate = dialog.m_BeginTime = begin;
+    dialog.m_EndDate = dialog.m_EndTime = begin + 600;
+    dialog.m_nBand = CNewTaskDlg::BAND_AM;
+    dialog.m_strFrequency = "1008";
+    dialog.UpdateData(false);
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(dialog.GetDlgItem(CNewTaskDlg::IDC_FREQUENCY), &press);
+    EXPECT_FALSE(dialog.IsWindow());
+    EXPECT_EQ(dialog.result(), CDialog::IDOK);
+    EXPECT_EQ(m_rig.TaskCount(), 1);
 }
 
 }  // namespace

@@ -1,11 +1,13 @@
 #include <QAbstractButton>
 #include <QApplication>
+#include <QKeyEvent>
 #include <QPointer>
 #include <QTimer>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <functional>
 #include <memory>
 
@@ -120,6 +122,26 @@ TEST_F(TaskListDlgTest, OpensAtTheMainWindowsCornerAndSnapsBackWithinSixPixels) 
     List().move(Corner() + QPoint(7, 0));
     QApplication::processEvents();
     EXPECT_EQ(List().frameGeometry().topLeft(), Corner() + QPoint(7, 0));
+}
+
+// Without a language file every text is empty, the buttons' too; the window
+// title is the language file's. Enter closes the window, as Quit does.
+TEST_F(TaskListDlgTest, TextsComeFromTheLanguageFileOnlyAndEnterCloses) {
+    EXPECT_EQ(List().GetDlgItemText(CTaskListDlg::IDC_NEW), "");
+    EXPECT_EQ(List().GetDlgItemText(CDialog::IDCANCEL), "");
+    EXPECT_EQ(List().windowTitle(), "");
+    delete m_pList.data();
+
+    std::ofstream(m_rig.m_dir.File("Language.ini"))
+        << "[Language]\nTOTAL=1\nLANGUAGE_1=English\n"
+           "[English]\nTA_WINTITLE=Scheduled Recordings\nTA_NEW=New\n";
+    EXPECT_EQ(List().windowTitle(), "Scheduled Recordings");
+    EXPECT_EQ(List().GetDlgItemText(CTaskListDlg::IDC_TITLE), "Scheduled Recordings");
+    EXPECT_EQ(List().GetDlgItemText(CTaskListDlg::IDC_NEW), "New");
+
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(&Items(), &press);
+    EXPECT_FALSE(List().IsWindow());
 }
 
 }  // namespace

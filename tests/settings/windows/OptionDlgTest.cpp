@@ -1,6 +1,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QPointer>
 
 #include <gtest/gtest.h>
@@ -68,6 +69,7 @@ TEST_F(OptionDlgTest, FreshProfileShowsDefaultsInTheSecondLanguage) {
            "OP_SCANLEVEL_LOW=低\nOP_LANGUAGE_1=英語\nOP_LANGUAGE_2=日本語\n";
     Open();
     EXPECT_EQ(m_pDialog->GetDlgItemText(COptionDlg::IDC_TITLE), "設定");
+    EXPECT_EQ(m_pDialog->windowTitle(), "設定");
     EXPECT_EQ(Combo(COptionDlg::IDC_STANDARD).currentIndex(), 1);
     EXPECT_EQ(Items(COptionDlg::IDC_SCAN_LEVEL), (QStringList{"高", "中", "低"}));
     EXPECT_EQ(Combo(COptionDlg::IDC_SCAN_LEVEL).currentText(), "中");
@@ -101,6 +103,20 @@ TEST_F(OptionDlgTest, OkStoresEverythingAndMakesTheRadioTakeItUp) {
     EXPECT_FALSE(m_rig.Card().IsInputMuted(MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE))
         << "the receiver is heard on the new input";
     EXPECT_TRUE(m_pDialog.isNull()) << "the window freed itself";
+}
+
+// Only the OK button stores: Enter in the path box neither stores nor closes.
+TEST_F(OptionDlgTest, EnterStoresNothingAndKeepsTheWindow) {
+    Open();
+    m_pDialog->SetDlgItemText(COptionDlg::IDC_PATH, "/srv/radio");
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(m_pDialog->GetDlgItem(COptionDlg::IDC_PATH), &press);
+    Settle();
+    ASSERT_FALSE(m_pDialog.isNull());
+    EXPECT_TRUE(m_pDialog->IsWindow());
+    EXPECT_EQ(m_pDialog->GetDlgItemText(COptionDlg::IDC_PATH), "/srv/radio");
+    EXPECT_EQ(m_rig.m_profile.GetProfileString("SET", "PATH"), m_rig.RecordFolder());
+    EXPECT_EQ(m_rig.m_window.Count(WM_LANGUAGE_CHANGED, true), 0);
 }
 
 TEST_F(OptionDlgTest, PortsFollowTheStoredTypeOnEveryDevice) {
@@ -144,10 +160,12 @@ TEST_F(OptionDlgTest, SnapsBackWhenDraggedNearAndCancelStoresNothing) {
     Settle();
     EXPECT_EQ(m_pDialog->frameGeometry().topLeft(), corner + QPoint(7, 0));
 
+    // The whole path, however long: a folder cut short would be another folder.
+    const std::string strLong = "/media/" + std::string(300, 'r');
     m_pDialog->SetFolderBrowser(
-        [](QWidget*, const std::string&, const std::string&) { return "/media/records"; });
+        [&](QWidget*, const std::string&, const std::string&) { return strLong; });
     Click(COptionDlg::IDC_BROWSE);
-    EXPECT_EQ(m_pDialog->GetDlgItemText(COptionDlg::IDC_PATH), "/media/records");
+    EXPECT_EQ(m_pDialog->GetDlgItemText(COptionDlg::IDC_PATH), strLong);
     Click(CDialog::IDCANCEL);
     Settle();
     EXPECT_EQ(m_rig.m_profile.GetProfileString("SET", "PATH"), m_rig.RecordFolder());
