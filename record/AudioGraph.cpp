@@ -5,6 +5,8 @@
 #include "platform/dialogs/MessageBoxes.h"
 #include "platform/profile/Profile.h"
 #include "platform/trace/Trace.h"
+#include "platform/window/MessageTarget.h"
+#include "platform/window/WindowMessages.h"
 #include "settings/Language.h"
 
 namespace {
@@ -149,8 +151,14 @@ MediaStatus CAudioGraph::CreateCaptureGraph() {
     if (!pGraph) {
         return E_NOINTERFACE;
     }
+    // Only a failed recording is noticed: the window stops it and tells the
+    // user. Posting is safe from the streaming thread.
+    pGraph->SetFaultNotify([pNotifyWnd = m_pNotifyWnd] {
+        if (pNotifyWnd) {
+            pNotifyWnd->Post(WM_GRAPH_NOTIFY, 0, 0);
+        }
+    });
     m_pGB = std::move(pGraph);
-    // Graph notices are left unrequested: nothing would read them.
     return S_OK;
 }
 
@@ -268,6 +276,10 @@ std::string CAudioGraph::OutputFileName() const {
 bool CAudioGraph::StartRecording(bool bWav) {
     ClosePlayback();
     StopRecording();
+    m_eRecordFault = ECaptureFault::None;
+    m_strRecordFaultDetail.clear();
+    m_dRecordedSeconds = 0.0;
+    m_bRecordFileKept = false;
     if (MediaFailed(CreateCaptureGraph())) {
         return false;
     }
@@ -282,11 +294,14 @@ bool CAudioGraph::StartRecording(bool bWav) {
     } else if (MediaFailed(BuildWmaChain())) {
         return false;
     }
-    // A graph that does not run (device busy, folder missing, disk not
-    // writable) records nothing: that is a failed start, not a recording.
+    // A graph that does not run (device busy, folder missing, disk full or
+    // not writable) records nothing: that is a failed start, not a recording,
+    // and it leaves no file.
+    m_pGB->SetFreeSpaceReserve(m_nFreeSpaceReserve);
     if (MediaFailed(m_pGB->Run())) {
         KestrelTrace(kTag, "the capture graph does not run; no recording to %s",
                      OutputFileName().c_str());
+        KeepRecordOutcome();
         ReleaseCaptureGraph();
         return false;
     }
@@ -354,11 +369,37 @@ void CAudioGraph::RemoveWavChain() {
 int CAudioGraph::StopRecording() {
     if (m_pGB) {
         m_pGB->StopWhenReady();
+        if (m_bRecording) {
+            KeepRecordOutcome();
+        }
     }
     RemoveWavChain();
     ReleaseCaptureGraph();
     m_bRecording = false;
     return 0;
+}
+
+void CAudioGraph::KeepRecordOutcome() {
+    m_eRecordFault = m_pGB->Fault();
+    m_strRecordFaultDetail = m_pGB->FaultDetail();
+    m_dRecordedSeconds = m_pGB->WrittenSeconds();
+    m_bRecordFileKept = m_pGB->FileKept();
+}
+
+ECaptureFault CAudioGraph::RecordFault() const {
+    return m_bRecording && m_pGB ? m_pGB->Fault() : m_eRecordFault;
+}
+
+std::string CAudioGraph::RecordFaultDetail() const {
+    return m_bRecording && m_pGB ? m_pGB->FaultDetail() : m_strRecordFaultDetail;
+}
+
+double CAudioGraph::RecordedSeconds() const {
+    return m_bRecording && m_pGB ? m_pGB->WrittenSeconds() : m_dRecordedSeconds;
+}
+
+bool CAudioGraph::RecordFileKept() const {
+    return m_bRecording || m_bRecordFileKept;
 }
 
 MediaStatus CAudioGraph::CreatePlaybackGraph() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -19,6 +20,13 @@ class CProfile;
 // first device whose name contains the configured name, SelectDevice the
 // first whose name the given name contains. All calls come from the UI
 // thread.
+//
+// A recording watches itself: when the disk fills (its free space falls below
+// the reserve), the file cannot be written or the capture device goes, the
+// recording ends by itself with its file completed, and WM_GRAPH_NOTIFY
+// (wParam 0, lParam 0: the capture graph) is posted once to the notify window
+// from a streaming thread. It still counts as recording until StopRecording(),
+// which then returns normally; RecordFault() tells what happened.
 class CAudioGraph {
 public:
     static constexpr int kMaxEntries = 10;        // device and pin list entries
@@ -79,6 +87,24 @@ public:
     // Where a recording without a file name goes: test.wav in the home folder.
     static std::string FallbackRecordFile();
 
+    // How the running or the last recording went: None while it runs well
+    // and after a good stop; after a failed start, why, where known
+    // (DiskFull: the disk was below the reserve, and no file was made).
+    ECaptureFault RecordFault() const;
+    // What failed, for the log; empty without a fault.
+    std::string RecordFaultDetail() const;
+    // Seconds of audio in the record file, from the buffers the writer took
+    // (not the wall clock): while recording and after StopRecording() until
+    // the next start; after the stop, exactly what the file holds.
+    double RecordedSeconds() const;
+    // After StopRecording(): false when the recording left no file (a failed
+    // start, or a failure before any audio was written: the file is removed).
+    bool RecordFileKept() const;
+    // Free space recordings leave on the record folder's disk, so that the
+    // file can always be completed; 0 turns the watch off.
+    void SetFreeSpaceReserve(uint64_t nBytes) { m_nFreeSpaceReserve = nBytes; }
+    uint64_t FreeSpaceReserve() const { return m_nFreeSpaceReserve; }
+
 private:
     int PrepareDevice();
     MediaStatus BuildWavChain();
@@ -87,6 +113,8 @@ private:
     MediaStatus SetCaptureFormat(int nChannels, int nBytesPerSample, int nSampleRate);
     std::string OutputFileName() const;
     void ShowError(const std::string& strKey, const std::string& strDefault);
+    // Takes over the capture graph's account of its recording.
+    void KeepRecordOutcome();
 
     MediaStatus CreatePlaybackGraph();
     bool AddMatchingRenderer();
@@ -110,6 +138,12 @@ private:
     int m_nQuality = 0;
     std::string m_strRecordFile;
     bool m_bRecording = false;
+    uint64_t m_nFreeSpaceReserve = kDefaultFreeSpaceReserve;
+    // The last recording's outcome, once its graph is gone.
+    ECaptureFault m_eRecordFault = ECaptureFault::None;
+    std::string m_strRecordFaultDetail;
+    double m_dRecordedSeconds = 0.0;
+    bool m_bRecordFileKept = false;
     std::unique_ptr<CCaptureGraph> m_pGB;
     std::array<std::shared_ptr<const CMediaDevice>, kMaxEntries> m_pMonikers;
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,6 +32,21 @@ struct SAudioFormat {
     bool operator==(const SAudioFormat&) const = default;
 };
 
+// Why a recording ended before it was stopped.
+enum class ECaptureFault {
+    None,
+    DiskFull,    // the file's file system is full, or below the free-space reserve
+    WriteError,  // the file could not be written (I/O error, file system gone)
+    DeviceLost,  // the capture device stopped delivering audio (unplugged, taken)
+};
+
+// The free space a recording leaves by default. What the writers still need
+// after the stop is small and written in place (the WAV header; the ASF
+// header, the encoder's last frames and one packet, an audio-only file has no
+// index), but file systems spend blocks on metadata and copy-on-write file
+// systems on every rewritten block: 1 MiB covers that many times over.
+inline constexpr uint64_t kDefaultFreeSpaceReserve = 1024 * 1024;
+
 // One capture graph: a capture source bound from a device, the writer chain of
 // one file and the run state. Built anew for every recording.
 //
@@ -37,6 +54,14 @@ struct SAudioFormat {
 // the graph streams on threads of its own. Input pins and output pins are
 // counted from 0, each kind on its own. A graph destroyed while running ends
 // its stream first, so that the file written so far is complete.
+//
+// A running graph watches its own recording: when the device or the file
+// fails, or the file system's free space falls below the reserve, it stops
+// feeding the writer, lets the writer complete the file and calls the fault
+// notice once, on a streaming thread. The recording stays "running" until
+// StopWhenReady(), which then leaves a file whose header matches its data (or
+// no file when no audio was written), and the fault and the written length
+// stay readable until the graph goes.
 class CCaptureGraph {
 public:
     virtual ~CCaptureGraph() = default;
@@ -71,11 +96,34 @@ public:
     // E_POINTER: no capture source; E_FAIL: no chain or the link failed.
     virtual MediaStatus RenderCapture() = 0;
 
-    // Starts capturing. Fails when the device or the file cannot be opened.
+    // Called at most once per recording, from a streaming thread, when the
+    // recording fails; it must not block. Set before Run().
+    virtual void SetFaultNotify(std::function<void()> notify) = 0;
+    // Bytes of free space the recording leaves on the file's file system, so
+    // that the writer can always complete the file; 0 turns the watch off
+    // (then only a failed write ends the recording). Set before Run().
+    virtual void SetFreeSpaceReserve(uint64_t nBytes) = 0;
+
+    // Starts capturing. Fails when the device or the file cannot be opened,
+    // and with E_DISK_FULL, before the file is made, when the free space is
+    // below the reserve. A failed start leaves no file of its own behind.
     virtual MediaStatus Run() = 0;
     // Sends the end of the stream through the chain and waits (bounded) until
-    // the writer has completed the file (WAV header, ASF index), then stops.
+    // the writer has completed the file (WAV header, ASF index), then stops;
+    // a file left inconsistent by a failure is repaired, one without audio
+    // removed.
     virtual MediaStatus StopWhenReady() = 0;
     // Takes the WAV writer and the file writer out of a stopped graph.
     virtual void RemoveWavChain() = 0;
+
+    // From any thread. None while the recording runs well (or never ran).
+    virtual ECaptureFault Fault() const = 0;
+    // What failed, for the log; empty without a fault.
+    virtual std::string FaultDetail() const = 0;
+    // Seconds of audio the writer has taken; after StopWhenReady(), what the
+    // file holds.
+    virtual double WrittenSeconds() const = 0;
+    // After StopWhenReady(): false when the recording left no file (a failed
+    // start, or a failure before any audio was written).
+    virtual bool FileKept() const = 0;
 };

@@ -1,10 +1,15 @@
 #pragma once
 
+#include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 
+#include "platform/media/CaptureFaultSwitch.h"
 #include "platform/media/CaptureGraph.h"
+#include "platform/media/FreeSpaceWatch.h"
 #include "platform/media/GstCaptureSource.h"
 #include "platform/media/GstSupport.h"
 
@@ -13,13 +18,21 @@
 //   source ! audioconvert ! audioresample ! capsfilter ! avenc_wmav2 ! asfmux ! filesink
 // The converters pass the audio through untouched when the source can give
 // the format itself, and convert when it cannot.
+//
+// The recording is watched from the pipeline's own threads: a bus sync
+// handler sees every error as it is posted, and a probe on the raw audio
+// between the capsfilter and the writer checks the free space before each
+// buffer. Either ends the writer's stream there, so that wavenc and asfmux
+// complete the file (header rewritten in place) in the space kept free.
 class CGstCaptureGraph : public CCaptureGraph {
 public:
     // Makes an element of a factory (owned); null when it is not installed.
     using ElementFactory = std::function<GstElementPtr(const char* factory, const char* name)>;
 
-    // Null when the pipeline's own elements are not installed.
-    static std::unique_ptr<CGstCaptureGraph> Create(ElementFactory makeElement);
+    // Null when the pipeline's own elements are not installed. The fault
+    // switch (simulated back-end only) may be null.
+    static std::unique_ptr<CGstCaptureGraph> Create(
+        ElementFactory makeElement, std::shared_ptr<SCaptureFaultSwitch> pFaults = nullptr);
 
 private:
     struct SPasskey {
@@ -28,7 +41,8 @@ private:
 
 public:
     // Through Create() only.
-    CGstCaptureGraph(SPasskey, ElementFactory makeElement);
+    CGstCaptureGraph(SPasskey, ElementFactory makeElement,
+                     std::shared_ptr<SCaptureFaultSwitch> pFaults);
     ~CGstCaptureGraph() override;
 
     CGstCaptureGraph(const CGstCaptureGraph&) = delete;
@@ -46,9 +60,15 @@ public:
     MediaStatus SetAsfOutput(const std::string& strPath) override;
     MediaStatus ConfigureAsf(int nBitsPerSecond) override;
     MediaStatus RenderCapture() override;
+    void SetFaultNotify(std::function<void()> notify) override;
+    void SetFreeSpaceReserve(uint64_t nBytes) override;
     MediaStatus Run() override;
     MediaStatus StopWhenReady() override;
     void RemoveWavChain() override;
+    ECaptureFault Fault() const override;
+    std::string FaultDetail() const override;
+    double WrittenSeconds() const override;
+    bool FileKept() const override;
 
 private:
     // Output pin 0 is the source's only output pin.
@@ -56,8 +76,34 @@ private:
     // Makes the element and moves it into the pipeline; null on failure.
     GstElement* AddElement(const char* factory, const char* name);
     void RemoveElement(GstElement*& pElement);
+    void ConfigureFileWriter(const std::string& strPath);
+    void ResetWatch();
+    // Before the start: a recording that would end at once is not begun.
+    bool HasRoomToStart();
+    void RemoveFileOfFailedStart(bool bExisted) const;
+    bool WaitForWriterEnd(std::chrono::milliseconds timeout);
+    // After the stop: repairs what a failure left and measures the file.
+    void CompleteFile();
+
+    // Streaming threads (and the UI thread while it starts or stops).
+    static GstBusSyncReply OnBusMessage(GstBus* pBus, GstMessage* pMessage, gpointer pSelf);
+    static GstPadProbeReturn OnRawAudio(GstPad* pPad, GstPadProbeInfo* pInfo, gpointer pSelf);
+    static GstPadProbeReturn OnFileData(GstPad* pPad, GstPadProbeInfo* pInfo, gpointer pSelf);
+    void WatchMessage(GstMessage* pMessage);
+    GstPadProbeReturn WatchRawAudio(GstPadProbeInfo* pInfo);
+    GstPadProbeReturn InjectWriteFault(GstPadProbeInfo* pInfo);
+    ECaptureFault ClassifyError(GstMessage* pMessage) const;
+    // True (with what to log) when the free space is below the reserve. A
+    // buffer is small beside the reserve, and what the file takes of it is
+    // less for WMA: the check is on the reserve alone.
+    bool IsBelowReserve(std::string& strDetail) const;
+    // Records the first fault and sends the notice for a running recording.
+    void Fail(ECaptureFault eFault, const std::string& strDetail);
+    // Ends the writer's stream at the raw audio, once.
+    void EndWriterStream();
 
     ElementFactory m_makeElement;
+    std::shared_ptr<SCaptureFaultSwitch> m_pFaults;
     // Declared before the pipeline so that it outlives it.
     std::unique_ptr<CGstCaptureSource> m_pSource;
     GstElementPtr m_pPipeline;
@@ -72,6 +118,31 @@ private:
 
     std::optional<SAudioFormat> m_format;
     std::optional<SCaptureBuffering> m_buffering;
+    std::string m_strPath;
     bool m_bRendered = false;
     bool m_bRunning = false;
+    uint64_t m_nReserve = kDefaultFreeSpaceReserve;
+    // Set before the start, read by the streaming threads.
+    std::function<void()> m_notify;
+    CFreeSpaceWatch m_space;
+
+    // Shared with the streaming threads.
+    mutable std::mutex m_faultMutex;
+    std::atomic<ECaptureFault> m_eFault{ECaptureFault::None};
+    std::string m_strFaultDetail;  // guarded by m_faultMutex
+    bool m_bNoticeArmed = false;   // guarded by m_faultMutex
+    std::atomic<bool> m_bWriterFailed{false};
+    std::atomic<bool> m_bEndSent{false};
+    // Frames the writer completed, and those of the buffer it took last.
+    std::atomic<uint64_t> m_nFramesWritten{0};
+    std::atomic<uint64_t> m_nFramesPending{0};
+    std::atomic<int> m_nFrameBytes{0};
+    std::atomic<int> m_nSampleRate{0};
+    std::mutex m_endMutex;
+    std::condition_variable m_endReached;
+    bool m_bWriterEnded = false;  // guarded by m_endMutex
+
+    // After the stop.
+    std::atomic<double> m_dFileSeconds{-1.0};
+    bool m_bFileKept = false;
 };

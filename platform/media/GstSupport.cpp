@@ -23,7 +23,9 @@ const char* RawFormatName(int nBitsPerSample) {
     }
 }
 
-void TraceMessage(GstMessage* message) {
+}  // namespace
+
+void TraceBusMessage(GstMessage* message) {
     switch (GST_MESSAGE_TYPE(message)) {
         case GST_MESSAGE_ERROR:
             KestrelTrace(kTag, "error from %s: %s", GST_OBJECT_NAME(GST_MESSAGE_SRC(message)),
@@ -41,6 +43,8 @@ void TraceMessage(GstMessage* message) {
             break;
     }
 }
+
+namespace {
 
 // A sink opens its device on the way to READY; one that gets there can play.
 bool SinkOpens(GstElement* pSink) {
@@ -97,7 +101,7 @@ GstMessagePtr WaitForBusMessage(GstElement* pipeline, GstMessageType types,
         if (!pMessage) {
             return nullptr;
         }
-        TraceMessage(pMessage.get());
+        TraceBusMessage(pMessage.get());
         if (GST_MESSAGE_TYPE(pMessage.get()) != GST_MESSAGE_WARNING) {
             return pMessage;
         }
@@ -108,7 +112,7 @@ std::string DrainBus(GstElement* pipeline) {
     GstObjectPtr<GstBus> pBus(gst_element_get_bus(pipeline));
     std::string firstError;
     while (GstMessagePtr pMessage{gst_bus_pop(pBus.get())}) {
-        TraceMessage(pMessage.get());
+        TraceBusMessage(pMessage.get());
         if (firstError.empty() && GST_MESSAGE_TYPE(pMessage.get()) == GST_MESSAGE_ERROR) {
             firstError = ErrorText(pMessage.get());
         }

@@ -47,6 +47,9 @@ GstMessagePtr WaitForBusMessage(GstElement* pipeline, GstMessageType types,
 // error among them (empty when none), tracing every error and warning.
 std::string DrainBus(GstElement* pipeline);
 
+// Traces an error or a warning message; other messages are not traced.
+void TraceBusMessage(GstMessage* message);
+
 // The text of an error message: "error text (debug detail)".
 std::string ErrorText(GstMessage* message);
 

@@ -15,6 +15,8 @@ inline constexpr MediaStatus E_NOINTERFACE = static_cast<MediaStatus>(0x80004002
 inline constexpr MediaStatus E_POINTER = static_cast<MediaStatus>(0x80004003u);
 inline constexpr MediaStatus E_INVALIDARG = static_cast<MediaStatus>(0x80070057u);
 inline constexpr MediaStatus E_UNEXPECTED = static_cast<MediaStatus>(0x8000FFFFu);
+// No room on the disk (the Win32 disk-full code as a status).
+inline constexpr MediaStatus E_DISK_FULL = static_cast<MediaStatus>(0x80070070u);
 
 inline constexpr bool MediaFailed(MediaStatus status) {
     return status < 0;

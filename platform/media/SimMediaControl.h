@@ -49,6 +49,15 @@ public:
     // False plays to a null sink on the clock even where an output exists
     // (tests must not sound).
     virtual void SetRealAudioOutput(bool bReal) = 0;
+    // While set, the record folder's disk reports no free space: with the
+    // free-space watch on (the default), a start fails without making a file
+    // and a running recording ends at its next buffer as on a full disk (its
+    // file completed, the fault DiskFull).
+    virtual void SetDiskFull(bool bFull) = 0;
+    // The running recording meets the fault at its next buffer: DiskFull and
+    // WriteError fail the file writer (no space left, I/O error), DeviceLost
+    // the capture device. False when no recording runs (nothing happens).
+    virtual bool FailRecording(ECaptureFault eFault) = 0;
 
     // Per pin of the device as laid out: true for an input switched on.
     virtual std::vector<bool> InputStates(int nDevice) const = 0;

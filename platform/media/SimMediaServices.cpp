@@ -2,6 +2,7 @@
 
 #include <set>
 
+#include "platform/media/CaptureFaultSwitch.h"
 #include "platform/media/GstCaptureDevice.h"
 #include "platform/media/GstCaptureGraph.h"
 #include "platform/media/GstPlaybackGraph.h"
@@ -18,6 +19,8 @@ struct SSimMediaState {
     bool bRealOutput = true;
     SSimCaptureRequest lastCapture;
     std::string lastRenderer;
+    // Shared with every capture graph made, running ones included.
+    std::shared_ptr<SCaptureFaultSwitch> pFaults = std::make_shared<SCaptureFaultSwitch>();
 
     bool IsLaidOut(size_t nDevice, const std::string& strName) const {
         return nDevice < devices.size() && devices[nDevice].strName == strName;
@@ -179,7 +182,8 @@ std::unique_ptr<CCaptureGraph> CSimMediaServices::CreateCaptureGraph() {
                 return nullptr;
             }
             return MakeOwnedElement(factory, name);
-        });
+        },
+        m_pState->pFaults);
 }
 
 std::unique_ptr<CPlaybackGraph> CSimMediaServices::CreatePlaybackGraph() {
@@ -223,6 +227,18 @@ void CSimMediaServices::SetProgrammeSource(const CSimProgrammeSource* pSource) {
 
 void CSimMediaServices::SetRealAudioOutput(bool bReal) {
     m_pState->bRealOutput = bReal;
+}
+
+void CSimMediaServices::SetDiskFull(bool bFull) {
+    m_pState->pFaults->bDiskFull = bFull;
+}
+
+bool CSimMediaServices::FailRecording(ECaptureFault eFault) {
+    if (eFault == ECaptureFault::None || m_pState->pFaults->nRunning == 0) {
+        return false;
+    }
+    m_pState->pFaults->eNextFault = eFault;
+    return true;
 }
 
 std::vector<bool> CSimMediaServices::InputStates(int nDevice) const {

@@ -30,6 +30,8 @@ public:
     void SetElementMissing(const std::string& strFactory, bool bMissing) override;
     void SetProgrammeSource(const CSimProgrammeSource* pSource) override;
     void SetRealAudioOutput(bool bReal) override;
+    void SetDiskFull(bool bFull) override;
+    bool FailRecording(ECaptureFault eFault) override;
     std::vector<bool> InputStates(int nDevice) const override;
     SSimCaptureRequest LastCaptureRequest() const override;
     std::string LastRenderer() const override;
