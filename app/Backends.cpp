@@ -82,7 +82,7 @@ void CBackends::CreateSimulated() {
 #if KESTREL_HAVE_GSTREAMER
     m_pReceiver = std::make_shared<CSimReceiver>();
     auto pHid = std::make_unique<CSimHidServices>();
-    pHid->AddInterface(CSimReceiver::Interface(m_pReceiver));
+    m_nSimReceiverId = pHid->AddInterface(CSimReceiver::Interface(m_pReceiver));
     m_pSimHid = pHid.get();
     m_pDeviceNotices = pHid.get();
     m_pHid = std::move(pHid);

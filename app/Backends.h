@@ -32,6 +32,7 @@ public:
     // Demo mode's hardware, for the demo's own controls; null otherwise.
     CSimReceiver* SimReceiver() const { return m_pReceiver.get(); }
     CSimHidControl* SimHid() const { return m_pSimHid; }
+    int SimReceiverId() const { return m_nSimReceiverId; }
     CSimSoundCard* SimSoundCard() const { return m_pSoundCard.get(); }
 
 private:
@@ -46,6 +47,7 @@ private:
     std::unique_ptr<CDeviceNotices> m_pUdevNotices;
     CDeviceNotices* m_pDeviceNotices = nullptr;  // udev's, or the simulated HID's
     CSimHidControl* m_pSimHid = nullptr;
+    int m_nSimReceiverId = -1;
     // Outlives the mixer's handles, which watch their change notices with it.
     std::unique_ptr<CFdWatcher> m_pWatcher;
     std::unique_ptr<CMixerServices> m_pMixer;

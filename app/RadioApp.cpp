@@ -3,15 +3,16 @@
 #include <QApplication>
 
 #include <cstdio>
-#include <cstdlib>
 #include <exception>
 #include <memory>
 
 #include "app/Backends.h"
 #include "app/RadioDlg.h"
+#include "platform/hid/SimHidControl.h"
 #include "platform/instance/SingleInstance.h"
 #include "platform/profile/Profile.h"
 #include "platform/window/WindowMessages.h"
+#include "sim/receiver/SimReceiver.h"
 #include "skin/SkinEngine.h"
 
 int CRadioApp::TaskNumber(const QStringList& arguments) {
@@ -20,7 +21,11 @@ int CRadioApp::TaskNumber(const QStringList& arguments) {
         if (argument.startsWith('-') || argument.startsWith('/')) {
             continue;
         }
-        return static_cast<int>(std::strtol(argument.toUtf8().constData(), nullptr, 10));
+        // A file name or other text is no task: handed over as one, it
+        // would stop the running copy's recording.
+        bool bNumber = false;
+        const int nTask = argument.toInt(&bNumber, 10);
+        return bNumber ? nTask : -1;
     }
     return -1;
 }
@@ -60,6 +65,14 @@ bool CRadioApp::InitInstance() {
     CProfile profile(CProfile::DefaultPath());
     CRadioDlg window(pBackends->Services(), profile, &skin);
     pWindow = &window;
+    if (CSimHidControl* pSimHid = pBackends->SimHid()) {
+        const int nId = pBackends->SimReceiverId();
+        CSimReceiver* pReceiver = pBackends->SimReceiver();
+        window.SetDemoReceiver(
+            {[pSimHid, nId] { return pSimHid->IsPlugged(nId); },
+             [pSimHid, nId](bool bPlug) { bPlug ? pSimHid->Plug(nId) : pSimHid->Unplug(nId); },
+             [pReceiver](int nStep) { pReceiver->SetAmPlan(nStep); }});
+    }
     if (nTask > 0) {
         window.Core().m_nTaskNumber = nTask;
         window.Core().m_nScheduled = 1;

@@ -14,7 +14,8 @@ public:
     int ExitCode() const { return m_nExitCode; }
 
     // The first argument that is not a switch ("-x", "/x"), read as a decimal
-    // number (text reads as 0); -1 without one. arguments[0] is the program.
+    // number; -1 without one or when it is not a number. arguments[0] is the
+    // program.
     static int TaskNumber(const QStringList& arguments);
 
 private:

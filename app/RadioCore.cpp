@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <exception>
 #include <filesystem>
 
@@ -11,6 +12,7 @@
 #include "platform/mixer/MixerServices.h"
 #include "platform/mixer/MixerTypes.h"
 #include "platform/profile/Profile.h"
+#include "platform/text/Utf8Text.h"
 #include "platform/trace/Trace.h"
 
 namespace {
@@ -21,21 +23,13 @@ constexpr int kPinTypeMicrophone = 4099;  // MIXERLINE_COMPONENTTYPE_SRC_MICROPH
 constexpr int kTargetMicrophoneMute = 6;
 constexpr int kTargetLineMute = 7;
 constexpr size_t kMaxNameCharacters = 255;
+constexpr size_t kMaxCatalogueText = 255;  // FileList.FileName
+constexpr const char* kRecordFail = "MESSAGE_13";
+constexpr const char* kRecordFolderRefused = "MESSAGE_16";
+constexpr const char* kDiskFullAtStart = "MESSAGE_22";
 
 // "线路", the word for line that Chinese sound cards give their line input.
 constexpr const char* kChineseLine = "\xE7\xBA\xBF\xE8\xB7\xAF";
-
-// At most nMax characters, never ending inside a UTF-8 sequence.
-std::string CutCharacters(const std::string& strText, size_t nMax) {
-    size_t nCharacters = 0;
-    for (size_t n = 0; n < strText.size(); ++n) {
-        const bool bLead = (static_cast<unsigned char>(strText[n]) & 0xC0) != 0x80;
-        if (bLead && nCharacters++ == nMax) {
-            return strText.substr(0, n);
-        }
-    }
-    return strText;
-}
 
 bool IsLinePinName(std::string strName) {
     std::transform(strName.begin(), strName.end(), strName.begin(),
@@ -95,8 +89,8 @@ void CRadioCore::Init(CMessageTarget* pMainWnd) {
     if (strPinName.empty()) {
         ChooseDefaultPin(strPinName);
     }
-    m_audioGraph.SetDeviceName(CutCharacters(strDeviceName, kMaxNameCharacters));
-    m_audioGraph.SetPinName(CutCharacters(strPinName, kMaxNameCharacters));
+    m_audioGraph.SetDeviceName(CUtf8Text::Cut(strDeviceName, kMaxNameCharacters));
+    m_audioGraph.SetPinName(CUtf8Text::Cut(strPinName, kMaxNameCharacters));
     m_audioGraph.Open(pMainWnd);
     CheckDevice();
 }
@@ -236,9 +230,18 @@ std::string CRadioCore::ChannelText() const {
 }
 
 bool CRadioCore::StartRecording() {
+    m_strStartFailure = kRecordFail;
     m_tRecordStart = m_services.clock.Now();
     const bool bWav = m_profile.GetProfileInt(kSection, "RECOTYPE", 0) != 0;
     m_strRecordFile = RecordFileName(m_tRecordStart, bWav);
+    // The row names the file exactly or there is no recording: a name the
+    // catalogue cannot keep would leave a file that play and delete miss.
+    if (!CUtf8Text::IsValid(m_strRecordFile) ||
+        CUtf8Text::CharacterCount(m_strRecordFile) > kMaxCatalogueText) {
+        KestrelTrace(kTag, "the catalogue cannot name %s", m_strRecordFile.c_str());
+        m_strStartFailure = kRecordFolderRefused;
+        return false;
+    }
     // Made with its parents; a folder that cannot be made fails the start
     // here, before the recorder is built on it.
     const std::filesystem::path folder = std::filesystem::path(m_strRecordFile).parent_path();
@@ -261,6 +264,9 @@ bool CRadioCore::StartRecording() {
     ChooseCaptureInput(strDeviceName, strPinName);
     m_strChannel = ChannelText();
     if (!m_audioGraph.StartRecording(bWav)) {
+        if (m_audioGraph.RecordFault() == ECaptureFault::DiskFull) {
+            m_strStartFailure = kDiskFullAtStart;
+        }
         return false;
     }
     m_nRecording = 1;
@@ -287,12 +293,20 @@ void CRadioCore::StopRecording() {
     m_nScheduled = 0;
 }
 
+// A recording that failed is catalogued with the audio its file holds, not
+// the time it was meant to run; one that left no file is not catalogued.
 void CRadioCore::CatalogueRecording() {
+    if (!m_audioGraph.RecordFileKept()) {
+        KestrelTrace(kTag, "%s holds no audio and is not catalogued", m_strRecordFile.c_str());
+        return;
+    }
+    const bool bFailed = m_audioGraph.RecordFault() != ECaptureFault::None;
+    const std::int64_t nSeconds = bFailed ? std::llround(m_audioGraph.RecordedSeconds())
+                                          : m_services.clock.Now() - m_tRecordStart;
     try {
         m_fileListSet.AddNew();
         m_fileListSet.m_BeginTime = CFileListSet::FormatBeginTime(m_tRecordStart);
-        m_fileListSet.m_Duration =
-            CFileListSet::FormatDuration(m_services.clock.Now() - m_tRecordStart);
+        m_fileListSet.m_Duration = CFileListSet::FormatDuration(nSeconds);
         m_fileListSet.m_FileName = m_strRecordFile;
         m_fileListSet.m_Channel = m_strChannel;
         m_fileListSet.Update();

@@ -45,6 +45,8 @@ public:
     void FindDefaultInput(std::string& strDeviceName, std::string& strPortName);
     bool HasMixerInput();
     bool StartRecording();
+    // The language key of the message for the last start that failed.
+    const std::string& StartFailureKey() const { return m_strStartFailure; }
     void StopRecording();
 
     // The folder recordings go to (SET/PATH, by default RadioRecord in the
@@ -78,6 +80,8 @@ public:
     std::string m_strLanguage;
 
 private:
+    std::string m_strStartFailure;
+
     void OpenTable(CRecordset& table, const std::string& strSQL);
     void ShowMessage(const std::string& strKey);
     void ChooseDefaultPin(std::string& strPinName);

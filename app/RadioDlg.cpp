@@ -17,6 +17,7 @@
 #include "platform/clock/Clock.h"
 #include "platform/dialogs/MessageBoxes.h"
 #include "platform/hid/DeviceNotices.h"
+#include "platform/trace/Trace.h"
 #include "platform/window/WindowMessages.h"
 #include "presets/PresetStore.h"
 #include "record/PlayDlg.h"
@@ -135,10 +136,15 @@ void CRadioDlg::MapMessages() {
     };
     on(WM_SEEK_FOUND, [this](uintptr_t) { PresetSync(); });
     on(WM_PRESETS_CHANGED, [this](uintptr_t) { RefreshKeypad(); });
-    on(WM_LANGUAGE_CHANGED, [this](uintptr_t) { LoadTooltips(); });
+    // Sent after the options' OK, which may also have changed the band plan.
+    on(WM_LANGUAGE_CHANGED, [this](uintptr_t) {
+        LoadTooltips();
+        SyncDemoPlan();
+    });
     on(WM_START_TASK, [this](uintptr_t wParam) { StartScheduledTask(static_cast<int>(wParam)); });
     on(MM_MIXM_CONTROL_CHANGE, [this](uintptr_t) { OnMixerChange(); });
     on(WM_DEVICECHANGE, [this](uintptr_t) { CheckDevice(); });
+    on(WM_GRAPH_NOTIFY, [this](uintptr_t) { OnGraphNotify(); });
 }
 
 bool CRadioDlg::OnInitDialog() {
@@ -154,6 +160,8 @@ bool CRadioDlg::OnInitDialog() {
     m_pVolume = GetDlgItemAs<QSlider>(IDC_VOLUME);
     if (m_pVolume) {
         m_pVolume->setRange(0, 0xFFFF);
+        // A click beside the handle moves a step one can hear.
+        m_pVolume->setPageStep(0x10000 / 10);
     }
     OnMixerChange();
     m_strBanner = kStartBanner;
@@ -173,6 +181,7 @@ bool CRadioDlg::OnInitDialog() {
                                  : CTuner::BAND_FM;
     ShowBand();
     m_core.m_tuner.LoadBandPlan();
+    SyncDemoPlan();
     if (m_core.m_nDevicePresent) {
         PresetSync();
     }
@@ -226,8 +235,10 @@ void CRadioDlg::SetFrequency(unsigned frequency) {
     PresetSync();
 }
 
+// A seek still walking would step the frequency this computes from.
 void CRadioDlg::StepChannel(bool bUp) {
-    const CTuner& tuner = m_core.m_tuner;
+    CTuner& tuner = m_core.m_tuner;
+    tuner.CancelSeek();
     const unsigned s =
         tuner.m_nBand == CTuner::BAND_FM || tuner.m_nAmStep == CTuner::AM_STEP_10KHZ ? 10u : 9u;
     const unsigned f = tuner.CurrentFrequency();
@@ -239,6 +250,7 @@ void CRadioDlg::StepChannel(bool bUp) {
 }
 
 void CRadioDlg::FineStep(bool bUp) {
+    m_core.m_tuner.CancelSeek();
     const unsigned f = m_core.m_tuner.CurrentFrequency();
     SetFrequency(bUp ? f + 1 : f - 1);
 }
@@ -265,6 +277,7 @@ std::string CRadioDlg::TitleBanner(const std::string& strTitle) {
 
 void CRadioDlg::Recall(const PresetEntry& entry) {
     CTuner& tuner = m_core.m_tuner;
+    tuner.CancelSeek();  // else the worker may overwrite the flag set here
     tuner.m_nChannelFlag = entry.nChannelFlag;
     tuner.SetCurrentFrequency(entry.nFrequency);
     tuner.StopSeek(entry.nFrequency);
@@ -290,6 +303,8 @@ void CRadioDlg::ChangeBand() {
     if (nBand == m_core.m_tuner.m_nBand) {
         return;
     }
+    // A seek still walking would step the new band's frequency.
+    m_core.m_tuner.CancelSeek();
     m_core.m_tuner.m_nBand = nBand;
     m_core.m_profile.WriteProfileInt("SETTING", "LASTMODEL", nBand);
     ShowBand();
@@ -456,7 +471,8 @@ void CRadioDlg::ToggleRecording() {
         }
         if (!m_core.StartRecording()) {
             m_core.m_services.messageBoxes.Show(
-                &MessageTarget(), m_core.m_texts.GetMessage(m_core.m_strLanguage, "MESSAGE_13"),
+                &MessageTarget(),
+                m_core.m_texts.GetMessage(m_core.m_strLanguage, m_core.StartFailureKey()),
                 CRadioCore::kCaption, CMessageBoxes::EIcon::Error);
             return;
         }
@@ -474,7 +490,38 @@ void CRadioDlg::ToggleRecording() {
     KillTimer(TIMER_RECORD);
     m_core.StopRecording();
     SetDlgItemText(IDC_RECORD_TIME, "");
+    EnableDlgItem(IDC_RECORD, m_core.m_nDevicePresent != 0);
     Q_EMIT RecordingsChanged();
+    ReportRecordingFault();
+}
+
+// The recorder ended a recording by itself (a full disk, a write error, a
+// gone capture device): stop at once, as at a scheduled end.
+void CRadioDlg::OnGraphNotify() {
+    if (!m_nRecording || m_core.m_audioGraph.RecordFault() == ECaptureFault::None) {
+        return;  // a notice of a recording already stopped
+    }
+    if (m_core.m_nScheduled) {
+        CScheduleBridge(m_core.m_services.scheduler)
+            .DeleteWorkItem(WorkItemName(m_core.m_nTaskNumber));
+    }
+    ToggleRecording();
+}
+
+void CRadioDlg::ReportRecordingFault() {
+    const CAudioGraph& graph = m_core.m_audioGraph;
+    const ECaptureFault eFault = graph.RecordFault();
+    if (eFault == ECaptureFault::None) {
+        return;
+    }
+    KestrelTrace("window", "the recording failed: %s", graph.RecordFaultDetail().c_str());
+    const char* pKey = !graph.RecordFileKept()               ? "MESSAGE_24"
+                       : eFault == ECaptureFault::DiskFull   ? "MESSAGE_14"
+                       : eFault == ECaptureFault::DeviceLost ? "MESSAGE_23"
+                                                             : "MESSAGE_15";
+    m_core.m_services.messageBoxes.Show(&MessageTarget(),
+                                        m_core.m_texts.GetMessage(m_core.m_strLanguage, pKey),
+                                        CRadioCore::kCaption, CMessageBoxes::EIcon::Error);
 }
 
 void CRadioDlg::OnRecordTimer() {
@@ -495,17 +542,22 @@ void CRadioDlg::OnRecordTimer() {
     }
 }
 
+// Only a recording this starts is a scheduled one: a flag left set without
+// it would end the user's next recording at an end time of 0. A task without
+// its row leaves a running recording alone.
 void CRadioDlg::StartScheduledTask(int nTask) {
     if (!m_core.m_nDevicePresent) {
+        ForgetUnstartedTask();
         return;
-    }
-    if (m_nRecording) {
-        ToggleRecording();
     }
     CScheduleBridge(m_core.m_services.scheduler).DeleteWorkItem(WorkItemName(nTask));
     std::time_t end = 0;
     if (!m_core.m_taskSet.GetEndTime(nTask, end)) {
+        ForgetUnstartedTask();
         return;
+    }
+    if (m_nRecording) {
+        ToggleRecording();
     }
     m_core.m_tScheduledEnd = end;
     // The channel word: bit 31 FM, bit 26 channel flag, bit 23 mute, low 16
@@ -518,6 +570,7 @@ void CRadioDlg::StartScheduledTask(int nTask) {
         m_masterMute.SetMute(1);
     }
     CTuner& tuner = m_core.m_tuner;
+    tuner.CancelSeek();
     tuner.m_nBand = (nWord >> 31) & 1 ? CTuner::BAND_FM : CTuner::BAND_AM;
     ShowBand();
     tuner.m_nChannelFlag = static_cast<int>((nWord >> 26) & 1);
@@ -527,13 +580,20 @@ void CRadioDlg::StartScheduledTask(int nTask) {
     RefreshKeypad();
     RefreshIndicators();
     ToggleRecording();
-    m_core.m_nScheduled = 1;
+    m_core.m_nScheduled = m_nRecording;
     m_core.m_strTaskMemo = m_core.m_taskSet.m_Memo;
 }
 
+void CRadioDlg::ForgetUnstartedTask() {
+    if (!m_nRecording) {
+        m_core.m_nScheduled = 0;
+    }
+}
+
+// A recording runs on without the receiver; its button must still stop it.
 void CRadioDlg::EnableTuning(bool bEnable) {
     for (int nId : kTuningButtons) {
-        EnableDlgItem(nId, bEnable);
+        EnableDlgItem(nId, bEnable || (nId == IDC_RECORD && m_nRecording));
     }
 }
 
@@ -698,8 +758,26 @@ void CRadioDlg::changeEvent(QEvent* pEvent) {
 // context menu instead.
 void CRadioDlg::contextMenuEvent(QContextMenuEvent* pEvent) {
     QMenu menu(this);
-    menu.addAction(QString::fromUtf8(kAboutItem), this, [this] { ShowAbout(); });
+    FillContextMenu(menu);
     menu.exec(pEvent->globalPos());
+}
+
+void CRadioDlg::SyncDemoPlan() {
+    if (m_demoReceiver.setAmPlan) {
+        m_demoReceiver.setAmPlan(m_core.m_tuner.m_nAmStep == CTuner::AM_STEP_10KHZ ? 10 : 9);
+    }
+}
+
+void CRadioDlg::FillContextMenu(QMenu& menu) {
+    menu.addAction(QString::fromUtf8(kAboutItem), this, [this] { ShowAbout(); });
+    if (!m_demoReceiver.isPlugged || !m_demoReceiver.setPlugged) {
+        return;
+    }
+    // Demo mode only: shows what the radio does when its receiver comes and goes.
+    const bool bPlugged = m_demoReceiver.isPlugged();
+    menu.addSeparator();
+    menu.addAction(bPlugged ? tr("Unplug the receiver") : tr("Plug in the receiver"), this,
+                   [this, bPlugged] { m_demoReceiver.setPlugged(!bPlugged); });
 }
 
 void CRadioDlg::ShowAbout() {

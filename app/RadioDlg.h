@@ -14,6 +14,7 @@
 
 class CQtTextSink;
 class CSkinMeter;
+class QMenu;
 class QSlider;
 
 // The main window (template 102, skin "MainWin"): it owns the radio core and
@@ -74,6 +75,18 @@ public:
     void SetToolWindowFactory(ToolWindowFactory factory) {
         m_toolWindowFactory = std::move(factory);
     }
+
+    // Demo mode's receiver switch: whether the simulated receiver is plugged
+    // in, and plugging or unplugging it. The context menu offers it.
+    struct SDemoReceiver {
+        std::function<bool()> isPlugged;
+        std::function<void(bool bPlug)> setPlugged;
+        // The register image does not tell the AM plans apart.
+        std::function<void(int nAmStepKHz)> setAmPlan;
+    };
+    void SetDemoReceiver(SDemoReceiver demo) { m_demoReceiver = std::move(demo); }
+    // The items of the window's context menu.
+    void FillContextMenu(QMenu& menu);
 
     // Tuning.
     void StepChannel(bool bUp);
@@ -143,6 +156,10 @@ private:
     void CloseToolWindows(int nKeep);
     QPointer<CDialog>& ToolWindowSlot(int nButton);
     void EnableTuning(bool bEnable);
+    void SyncDemoPlan();
+    void ForgetUnstartedTask();
+    void OnGraphNotify();
+    void ReportRecordingFault();
 
     std::string m_strBanner;
     CMixerLine m_masterMute;
@@ -163,5 +180,6 @@ private:
     QSlider* m_pVolume = nullptr;
     int m_nMute = 0;
     ToolWindowFactory m_toolWindowFactory;
+    SDemoReceiver m_demoReceiver;
     bool m_bClosed = false;
 };

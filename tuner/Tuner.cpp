@@ -9,9 +9,13 @@ namespace {
 
 constexpr uint8_t kStatusRequest = 0x2A;
 constexpr uint8_t kNoSignalBit = 0x80;
-constexpr uint8_t kMonoBit = 0x40;
+constexpr uint8_t kStereoBit = 0x40;
 constexpr unsigned kFmIf = 10700;
 constexpr unsigned kAmIf = 450;
+
+unsigned IfCount(const uint8_t report[4]) {
+    return ((unsigned{report[2]} << 8) | report[3]) >> 2;
+}
 
 std::string FormatDisplay(int nBand, unsigned frequency) {
     char text[32];
@@ -203,14 +207,41 @@ void CTuner::SetMute(int nFlag) {
     Tune(0);
 }
 
+void CTuner::ClearSeekLocked() {
+    m_bSeekRunning = 0;
+    m_nSeekDirection = SEEK_NONE;
+    m_nTuningMode = MODE_NORMAL;
+}
+
 bool CTuner::StopSeek(unsigned frequency) {
+    STuned tuned{};
+    bool bSent;
     {
         std::lock_guard lock(m_tuneMutex);
-        m_bSeekRunning = 0;
-        m_nSeekDirection = SEEK_NONE;
-        m_nTuningMode = MODE_NORMAL;
+        ClearSeekLocked();
+        bSent = TuneLocked(frequency, tuned);
     }
-    return Tune(frequency);
+    Publish(tuned);
+    return bSent;
+}
+
+void CTuner::CancelSeek() {
+    std::lock_guard lock(m_tuneMutex);
+    ClearSeekLocked();
+}
+
+bool CTuner::FinishSeek() {
+    STuned tuned{};
+    {
+        std::lock_guard lock(m_tuneMutex);
+        if (!m_bSeekRunning) {
+            return false;
+        }
+        ClearSeekLocked();
+        TuneLocked(0, tuned);
+    }
+    Publish(tuned);
+    return true;
 }
 
 bool CTuner::StartSeek(int nDirection) {
@@ -248,7 +279,7 @@ int CTuner::ChannelStep() const {
     return 9;
 }
 
-bool CTuner::SeekTune(int nMode, int nStep) {
+bool CTuner::SeekTune(int nMode, int nStep, const uint8_t* pStatus) {
     STuned tuned{};
     {
         std::lock_guard lock(m_tuneMutex);
@@ -259,7 +290,13 @@ bool CTuner::SeekTune(int nMode, int nStep) {
         if (nStep != 0) {
             SetCurrentFrequency(Wrap(CurrentFrequency() + static_cast<unsigned>(nStep)));
         }
+        if (pStatus) {
+            m_nChannelFlag = (pStatus[1] & kStereoBit) ? 0 : 1;
+        }
         TuneLocked(0, tuned);
+        if (pStatus) {
+            m_nTuningOffset = TuningOffset(IfCount(pStatus));
+        }
     }
     Publish(tuned);
     return true;
@@ -332,27 +369,21 @@ void CTuner::SeekThreadProc() {
                     }
                     m_clock.Sleep(milliseconds(100));
                     const bool bMeasured = ReadStatus(report);
-                    if (bMeasured) {
-                        m_nChannelFlag = (report[1] & kMonoBit) ? 0 : 1;
-                    }
-                    if (!m_bSeekRunning || !SeekTune(MODE_NORMAL, 0)) {
+                    if (!SeekTune(MODE_NORMAL, 0, bMeasured ? report : nullptr)) {
                         break;
                     }
-                    const unsigned count = ((unsigned{report[2]} << 8) | report[3]) >> 2;
-                    if (bMeasured) {
-                        m_nTuningOffset = TuningOffset(count);
-                    }
-                    if (bMeasured && InStationWindow(count)) {
-                        StopSeek(0);
-                        if (CMessageTarget* pWindow = m_pDevice->NotifyWindow()) {
-                            pWindow->Send(WM_SEEK_FOUND, 0, 0);
+                    if (bMeasured && InStationWindow(IfCount(report))) {
+                        if (FinishSeek()) {
+                            if (CMessageTarget* pWindow = m_pDevice->NotifyWindow()) {
+                                pWindow->Send(WM_SEEK_FOUND, 0, 0);
+                            }
                         }
                         break;
                     }
                 }
             }
             if (CurrentFrequency() == start) {
-                StopSeek(0);
+                FinishSeek();
                 break;
             }
             if (!m_bSeekRunning) {

@@ -45,6 +45,10 @@ public:
 
     bool StartSeek(int nDirection);
     bool StopSeek(unsigned frequency = 0);
+    // Ends a running seek without tuning. Once it returns the worker changes
+    // neither the frequency nor the channel flag: call it before the band, the
+    // frequency or the flag is set from outside the worker.
+    void CancelSeek();
     // The seek thread field: true from StartSeek until the worker's last act.
     bool HasSeekThread() const { return m_bSeekThread.load(); }
     // Stops a running seek and waits for its worker (before the tuner goes).
@@ -87,9 +91,14 @@ private:
     void SeekThreadProc();
     // The worker's tunes: done only while the seek runs, decided under the
     // tune lock, so a stop made between the worker's flag test and its tune
-    // always wins. nStep moves the current frequency first.
-    bool SeekTune(int nMode, int nStep);
+    // always wins. nStep moves the current frequency first; a measured status
+    // report sets the channel flag before the tune and the offset after it.
+    bool SeekTune(int nMode, int nStep, const uint8_t* pStatus = nullptr);
     bool SeekRequestStatus();
+    // The worker's own stop: tunes in normal mode only if no one stopped the
+    // seek first. False when someone did.
+    bool FinishSeek();
+    void ClearSeekLocked();
     bool TuneLocked(unsigned frequency, STuned& tuned);
     void BuildImage(unsigned frequency);
     bool SendImageLocked();

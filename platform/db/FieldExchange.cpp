@@ -5,6 +5,7 @@
 
 #include "platform/db/DBException.h"
 #include "platform/db/SqlText.h"
+#include "platform/text/Utf8Text.h"
 
 namespace {
 
@@ -57,14 +58,6 @@ std::string ToText(const CDbValue& value) {
         return sz;
     }
     return {};
-}
-
-std::size_t CharacterCount(const std::string& str) {
-    std::size_t nCount = 0;
-    for (unsigned char c : str) {
-        nCount += (c & 0xC0) != 0x80;
-    }
-    return nCount;
 }
 
 }  // namespace
@@ -146,10 +139,15 @@ void CFieldExchange::Text(const char* szColumn, std::string& strValue, std::size
             if (strValue.empty()) {
                 break;
             }
-            if (CharacterCount(strValue) > nMaxLength) {
+            // Stored as Unicode, other bytes would come back as another text.
+            if (!CUtf8Text::IsValid(strValue)) {
+                throw CDBException(CSqlText::Unbracket(szColumn) +
+                                   " takes UTF-8 text without NUL characters only");
+            }
+            if (CUtf8Text::CharacterCount(strValue) > nMaxLength) {
                 throw CDBException(CSqlText::Unbracket(szColumn) + " holds at most " +
                                    std::to_string(nMaxLength) + " characters; the text given has " +
-                                   std::to_string(CharacterCount(strValue)));
+                                   std::to_string(CUtf8Text::CharacterCount(strValue)));
             }
             m_assigned.emplace_back(CSqlText::Unbracket(szColumn), strValue);
             break;

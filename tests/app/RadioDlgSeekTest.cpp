@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+
 #include <chrono>
 #include <memory>
+#include <random>
 #include <thread>
 
 #include "app/RadioDlg.h"
@@ -34,6 +37,37 @@ TEST(RadioDlgSeekTest, ClosingWhileTheSeekWorkerWaitsOnTheWindowDoesNotHang) {
     pWindow->DestroyWindow();
     pWindow.reset();
     EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+}
+
+// The walk must not step the new band's frequency between the band switch
+// and its tune: the AM band comes up on its own channel, every time.
+TEST(RadioDlgSeekTest, ABandChangeDuringASeekTunesTheNewBandsOwnChannel) {
+    CCoreRig rig;
+    rig.m_pReceiver->SetStations({});
+    // Each dwell takes a moment of real time, so that the switch falls
+    // anywhere in the walk.
+    rig.m_clock.SetSettleHook([] { std::this_thread::sleep_for(100us); });
+    rig.Card();
+    CRadioDlg window(rig.Services(), rig.m_profile, nullptr);
+    ASSERT_TRUE(window.Create());
+    CTuner& tuner = window.Core().m_tuner;
+    auto* pAm = window.GetDlgItemAs<QAbstractButton>(CRadioDlg::IDC_AM);
+    auto* pFm = window.GetDlgItemAs<QAbstractButton>(CRadioDlg::IDC_FM);
+    ASSERT_TRUE(pAm && pFm);
+    std::mt19937 random(11);
+    for (int i = 0; i < 40; ++i) {
+        pFm->click();
+        tuner.m_nAmFreq = 999;
+        tuner.StopSeek(8000);
+        ASSERT_TRUE(tuner.StartSeek(CTuner::SEEK_UP));
+        std::this_thread::sleep_for(std::chrono::microseconds(random() % 3000));
+        pAm->click();
+        tuner.JoinSeek();
+        ASSERT_EQ(tuner.m_nBand, CTuner::BAND_AM);
+        EXPECT_EQ(tuner.m_nAmFreq, 999u) << "try " << i;
+        EXPECT_EQ(rig.m_profile.GetProfileInt("SETTING", "AM_FREQ", 0), 999) << "try " << i;
+    }
+    window.DestroyWindow();
 }
 
 }  // namespace

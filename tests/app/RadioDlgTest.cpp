@@ -2,6 +2,9 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QSlider>
 
 #include <gtest/gtest.h>
 
@@ -10,6 +13,7 @@
 #include <fstream>
 
 #include "app/RadioDlg.h"
+#include "platform/window/WindowMessages.h"
 #include "presets/PresetStore.h"
 #include "record/PlayDlg.h"
 #include "skin/SkinEngine.h"
@@ -286,6 +290,174 @@ TEST_F(RadioDlgTest, ScheduledTaskTunesItsChannelMutedAndRecordsUntilItsEnd) {
     EXPECT_EQ(window.Core().m_nScheduled, 0);
     EXPECT_TRUE(m_rig.Card().IsMasterMuted());
     EXPECT_EQ(m_rig.m_dataSource.CountRows("FileList"), 1);
+}
+
+// The catalogue keeps Unicode text: a folder named in other bytes would give
+// a row that names no file. It is refused before anything is recorded.
+TEST_F(RadioDlgTest, ARecordFolderTheCatalogueCannotNameIsRefusedFirst) {
+    CRadioDlg& window = Window();
+    for (const std::string& strFolder :
+         {m_rig.m_dir.File("Aufnahmen f\xFCr Radio"), m_rig.m_dir.File(std::string(300, 'r'))}) {
+        m_rig.m_boxes.Clear();
+        m_rig.m_profile.WriteProfileString("SET", "PATH", strFolder);
+        Click(CRadioDlg::IDC_RECORD);
+        EXPECT_EQ(window.Recording(), 0);
+        ASSERT_EQ(m_rig.m_boxes.Shown().size(), 1u);
+        EXPECT_NE(m_rig.m_boxes.Shown()[0].text.find("record folder"), std::string::npos);
+        std::error_code error;
+        EXPECT_FALSE(std::filesystem::exists(strFolder, error));
+    }
+    EXPECT_EQ(m_rig.m_dataSource.CountRows("FileList"), 0);
+}
+
+// A recording the recorder had to end (the disk filled) stops at once, is
+// catalogued with the audio its file holds and is reported; one that cannot
+// start on a full disk says so and leaves nothing.
+TEST_F(RadioDlgTest, ARecordingThatFailsStopsAtOnceAndSaysWhy) {
+    CRadioDlg& window = Window();
+    Click(CRadioDlg::IDC_RECORD);
+    ASSERT_EQ(window.Recording(), 1);
+    Pump(1500ms);
+    m_rig.m_clock.Advance(3600s);  // the wall clock is no measure of the file
+    ASSERT_TRUE(m_rig.m_media.FailRecording(ECaptureFault::DiskFull));
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (window.Recording() && std::chrono::steady_clock::now() < deadline) {
+        Pump(20ms);
+    }
+    EXPECT_EQ(window.Recording(), 0);
+    EXPECT_FALSE(window.GetDlgItem(CRadioDlg::IDC_RECORD_LAMP)->isVisible());
+    ASSERT_EQ(m_rig.m_boxes.Shown().size(), 1u);
+    EXPECT_NE(m_rig.m_boxes.Shown()[0].text.find("disk is full"), std::string::npos);
+    const SDbResult rows = m_rig.m_dataSource.Query("SELECT Duration FROM FileList");
+    ASSERT_EQ(rows.m_rows.size(), 1u);
+    EXPECT_TRUE(rows.m_rows[0][0] == CDbValue{std::string("00:00:01")} ||
+                rows.m_rows[0][0] == CDbValue{std::string("00:00:02")});
+
+    m_rig.m_boxes.Clear();
+    m_rig.m_media.SetDiskFull(true);
+    Click(CRadioDlg::IDC_RECORD);
+    EXPECT_EQ(window.Recording(), 0);
+    ASSERT_EQ(m_rig.m_boxes.Shown().size(), 1u);
+    EXPECT_NE(m_rig.m_boxes.Shown()[0].text.find("cannot start"), std::string::npos);
+    EXPECT_EQ(m_rig.m_dataSource.CountRows("FileList"), 1);
+}
+
+// After a scheduled start that recorded nothing, the user's next recording
+// is an ordinary one: it runs on past the recording timer's ticks.
+TEST_F(RadioDlgTest, AScheduledStartThatRecordedNothingLeavesTheNextRecordingToTheUser) {
+    CRadioDlg& window = Window();
+    const auto expectManualRecording = [&](const char* pCase) {
+        EXPECT_EQ(window.Core().m_nScheduled, 0) << pCase;
+        Click(CRadioDlg::IDC_RECORD);
+        ASSERT_EQ(window.Recording(), 1) << pCase;
+        m_rig.m_clock.Advance(5s);
+        Pump(1500ms);  // two ticks of the recording timer
+        EXPECT_EQ(window.Recording(), 1) << pCase;
+        Click(CRadioDlg::IDC_RECORD);
+    };
+
+    // Started for a task that has no row.
+    window.Core().m_nScheduled = 1;
+    window.Core().m_nTaskNumber = 41;
+    window.StartScheduledTask(41);
+    expectManualRecording("no row");
+
+    // Started for a task while the receiver is away.
+    m_rig.m_hid.Unplug(m_rig.m_nReceiver);
+    window.CheckDevice();
+    window.Core().m_nScheduled = 1;
+    window.StartScheduledTask(41);
+    m_rig.m_hid.Plug(m_rig.m_nReceiver);
+    window.CheckDevice();
+    expectManualRecording("receiver away");
+
+    // A task whose recording fails to start.
+    CTaskSet tasks(m_rig.m_dataSource.Driver());
+    ASSERT_TRUE(tasks.Open());
+    tasks.AddNew();
+    tasks.m_BeginTime = m_rig.m_clock.Now();
+    tasks.m_EndTime = m_rig.m_clock.Now() + 60;
+    tasks.m_Channel = std::to_string(0x80000000u | 8520u);
+    tasks.Update();
+    std::ofstream(m_rig.m_dir.File("plain")) << "not a folder";
+    m_rig.m_profile.WriteProfileString("SET", "PATH", m_rig.m_dir.File("plain/records"));
+    window.StartScheduledTask(tasks.m_ID);
+    EXPECT_EQ(window.Recording(), 0);
+    m_rig.m_profile.WriteProfileString("SET", "PATH", m_rig.RecordFolder());
+    expectManualRecording("failed start");
+}
+
+// A task handed over without its row (a stale job, a mistyped number) must
+// not end what the user is recording.
+TEST_F(RadioDlgTest, ATaskWithoutItsRowLeavesARunningRecordingAlone) {
+    CRadioDlg& window = Window();
+    Click(CRadioDlg::IDC_RECORD);
+    ASSERT_EQ(window.Recording(), 1);
+    window.MessageTarget().Send(WM_START_TASK, 0, 0);
+    window.StartScheduledTask(999);
+    EXPECT_EQ(window.Recording(), 1);
+    EXPECT_EQ(m_rig.m_dataSource.CountRows("FileList"), 0);
+    Click(CRadioDlg::IDC_RECORD);
+    EXPECT_EQ(m_rig.m_dataSource.CountRows("FileList"), 1);
+}
+
+// The recording goes on without the receiver; its button must still end it.
+TEST_F(RadioDlgTest, UnpluggingTheReceiverLeavesARunningRecordingStoppable) {
+    CRadioDlg& window = Window();
+    Click(CRadioDlg::IDC_RECORD);
+    m_rig.m_hid.Unplug(m_rig.m_nReceiver);
+    window.CheckDevice();
+    EXPECT_FALSE(window.GetDlgItem(CRadioDlg::IDC_STEP_UP)->isEnabled());
+    ASSERT_TRUE(window.GetDlgItem(CRadioDlg::IDC_RECORD)->isEnabled());
+    Click(CRadioDlg::IDC_RECORD);
+    EXPECT_EQ(window.Recording(), 0);
+    EXPECT_EQ(m_rig.m_dataSource.CountRows("FileList"), 1);
+    EXPECT_FALSE(window.GetDlgItem(CRadioDlg::IDC_RECORD)->isEnabled());
+}
+
+// A click beside the handle moves the volume a tenth of its range.
+TEST_F(RadioDlgTest, AClickOnTheVolumeGroovePagesByATenth) {
+    CRadioDlg& window = Window();
+    auto* pSlider = window.GetDlgItemAs<QSlider>(CRadioDlg::IDC_VOLUME);
+    ASSERT_NE(pSlider, nullptr);
+    m_rig.Card().SetMasterVolume(0);
+    Pump(50ms);  // the mixer's change notice reloads the slider
+    ASSERT_EQ(pSlider->value(), 0);
+    const QPoint beside(pSlider->width() - 2, pSlider->height() / 2);
+    const QPointF global = pSlider->mapToGlobal(QPointF(beside));
+    for (QEvent::Type eType : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+        QMouseEvent event(eType, QPointF(beside), global, Qt::LeftButton,
+                          eType == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                          Qt::NoModifier);
+        QApplication::sendEvent(pSlider, &event);
+    }
+    Pump(50ms);  // the release reaches the command map queued
+    EXPECT_EQ(pSlider->value(), 0x10000 / 10);
+    EXPECT_EQ(m_rig.Card().MasterVolume(), static_cast<uint32_t>(0x10000 / 10));
+}
+
+// Demo mode shows the receiver's removal and arrival from the context menu.
+TEST_F(RadioDlgTest, TheDemoMenuUnplugsAndReplugsTheReceiver) {
+    CRadioDlg& window = Window();
+    QMenu plain;
+    window.FillContextMenu(plain);
+    EXPECT_EQ(plain.actions().size(), 1);  // About only, outside demo mode
+
+    window.SetDemoReceiver({[this] { return m_rig.m_hid.IsPlugged(m_rig.m_nReceiver); },
+                            [this](bool bPlug) {
+                                bPlug ? m_rig.m_hid.Plug(m_rig.m_nReceiver)
+                                      : m_rig.m_hid.Unplug(m_rig.m_nReceiver);
+                            },
+                            nullptr});
+    for (int nPresent : {0, 1}) {
+        QMenu menu;
+        window.FillContextMenu(menu);
+        ASSERT_EQ(menu.actions().size(), 3);
+        menu.actions().back()->trigger();
+        Pump(100ms);  // the device notice arrives through the window's queue
+        EXPECT_EQ(window.Core().m_nDevicePresent, nPresent);
+        EXPECT_EQ(window.GetDlgItem(CRadioDlg::IDC_STEP_UP)->isEnabled(), nPresent == 1);
+    }
 }
 
 TEST_F(RadioDlgTest, RecordButtonAlwaysTogglesAndTheTimeAdvancesEverySecondTick) {

@@ -107,6 +107,32 @@ TEST(DialogTest, OkCancelAndCloseEndInTheDefaultsUnlessMapped) {
     EXPECT_TRUE(taskList.IsWindow());
 }
 
+// A tool window that holds typed entries: Enter is no command in it, while
+// a default button still answers Enter.
+class CNoEnterDlg : public CDialog {
+public:
+    explicit CNoEnterDlg(int nTemplateId) : CDialog(nTemplateId, nullptr) { SetEnterIsOk(false); }
+};
+
+TEST(DialogTest, EnterCanBeNoCommandWithoutADefaultButton) {
+    CNoEnterDlg shortKeys(132);
+    ASSERT_TRUE(shortKeys.Create());
+    int nOk = 0;
+    shortKeys.Commands().On(CDialog::IDOK, CCommandMap::Clicked, [&] { ++nOk; });
+    shortKeys.show();
+    QTest::keyClick(shortKeys.GetDlgItem(1047), Qt::Key_Return);
+    QTest::keyClick(&shortKeys, Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(nOk, 0);
+    EXPECT_TRUE(shortKeys.IsWindow());
+
+    CNoEnterDlg newTask(137);  // "&Add" is its default button
+    ASSERT_TRUE(newTask.Create());
+    newTask.Commands().On(CDialog::IDOK, CCommandMap::Clicked, [&] { ++nOk; });
+    newTask.show();
+    QTest::keyClick(newTask.GetDlgItem(1047), Qt::Key_Return);
+    EXPECT_EQ(nOk, 1);
+}
+
 // The new task dialog's members, exchanged as that dialog does.
 class CExchangeDlg : public CDialog {
 public:

@@ -210,12 +210,32 @@ TEST_F(SeekTest, AFoundStationsChannelFlagGoesOutWithEveryLaterTune) {
         StartAt(CTuner::BAND_FM, 9090, CTuner::SEEK_UP);
         ASSERT_TRUE(WaitForEnd());
         ASSERT_EQ(m_rig.m_window.m_nSeekFound, bStereo ? 2 : 1);
-        EXPECT_EQ(m_rig.m_tuner.m_nChannelFlag, bStereo ? 1 : 0);
+        EXPECT_EQ(m_rig.m_tuner.m_nChannelFlag, bStereo ? 0 : 1);
         EXPECT_EQ(m_rig.m_tuner.m_nTuningOffset, 20);
         m_rig.m_tuner.StopSeek(9500);
         m_rig.Settle();
-        EXPECT_EQ(m_rig.m_pReceiver->TunedState().bChannelFlag, bStereo);
+        EXPECT_EQ(m_rig.m_pReceiver->TunedState().bChannelFlag, !bStereo);
     }
+}
+
+// A preset recall made while the worker waits for the status it asked for:
+// the worker must not put the measured station's flag over the recalled one.
+TEST_F(SeekTest, ARecallDuringTheMeasureKeepsItsChannelFlag) {
+    m_rig.m_pReceiver->SetStations({{CTuner::BAND_FM, 9100, 1.0, true}});
+    m_onSleep = [this](size_t nIndex) {
+        if (nIndex == 2) {  // step, IF count, then the status request's dwell
+            m_rig.m_tuner.CancelSeek();
+            m_rig.m_tuner.m_nChannelFlag = 1;
+            m_rig.m_tuner.StopSeek(9500);
+        }
+    };
+    StartAt(CTuner::BAND_FM, 9090, CTuner::SEEK_UP);
+    ASSERT_TRUE(WaitForEnd());
+    EXPECT_EQ(m_clock.Sleeps().back(), milliseconds(100));
+    EXPECT_EQ(m_rig.m_tuner.m_nChannelFlag, 1);
+    EXPECT_EQ(m_rig.m_window.m_nSeekFound, 0);
+    ExpectEndedInNormalModeAt(9500);
+    EXPECT_TRUE(m_rig.m_pReceiver->TunedState().bChannelFlag);
 }
 
 // However the stop falls between the worker's flag test and its next tune,

@@ -134,6 +134,28 @@ TEST_F(RecordsetTest, InsertWritesOnlyTheMembersThatWereSet) {
     EXPECT_EQ(result.m_rows[0][2], CDbValue{std::string(255, 'm')});
 }
 
+// A text comes back exactly as it went in, or is refused: a Latin-1 file
+// name stored as replacement characters would no longer name its file.
+TEST_F(RecordsetTest, TextIsStoredExactlyOrRefused) {
+    CProbeSet set(Driver());
+    ASSERT_TRUE(set.Open());
+    for (const std::string& strBad :
+         {std::string("/home/k/Aufnahmen f\xFCr Radio"), std::string("cut\0here", 8),
+          std::string("\xC0\xAF"), std::string("\xED\xA0\x80")}) {
+        set.AddNew();
+        set.m_Memo = strBad;
+        EXPECT_THROW(set.Update(), CDBException);
+    }
+    EXPECT_EQ(Source().CountRows("Task"), 0);
+
+    const std::string strGood =
+        "/home/k/\xE5\xBD\x95\xE9\x9F\xB3 f\xC3\xBCr Radio \xF0\x9F\x93\xBB";
+    set.Add(1'178'028'189, strGood);
+    const SDbResult result = Source().Query("SELECT Memo FROM Task");
+    ASSERT_EQ(result.m_rows.size(), 1u);
+    EXPECT_EQ(result.m_rows[0][0], CDbValue{strGood});
+}
+
 TEST_F(RecordsetTest, DatabaseErrorsReachTheCallerWithTheDriversText) {
     CProbeSet set(Driver());
     ASSERT_TRUE(set.Open("select * from Task"));

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+// The UTF-8 rules every stored text keeps: the catalogue and the task table
+// keep text as Unicode, so a byte string that is not UTF-8 would come back as
+// another text (and a file name as another file).
+class CUtf8Text {
+public:
+    // Well-formed UTF-8 (no overlong forms, surrogates or code points above
+    // U+10FFFF) without a NUL.
+    static bool IsValid(std::string_view text);
+    // Characters, counting each lead byte.
+    static size_t CharacterCount(std::string_view text);
+    // At most nMax characters, never ending inside a sequence.
+    static std::string Cut(std::string_view text, size_t nMax);
+};
