@@ -2,7 +2,7 @@
 # never a silently dropped back-end.
 find_package(PkgConfig REQUIRED)
 find_package(Threads REQUIRED)
-find_package(Qt6 6.4 REQUIRED COMPONENTS Core Gui Widgets Svg Sql Network)
+find_package(Qt6 6.4 REQUIRED COMPONENTS Core Gui Widgets Svg Sql Network DBus)
 
 # kestrel_require_pkg(<option> <prefix> <module>...): pkg-config modules that
 # the back-end switched on by <option> needs; imported as PkgConfig::<prefix>.
