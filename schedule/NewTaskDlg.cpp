@@ -13,6 +13,7 @@
 #include "platform/dialogs/MessageBoxes.h"
 #include "platform/scheduler/ExecutablePath.h"
 #include "presets/PresetStore.h"
+#include "schedule/DataSourceId.h"
 #include "skin/CommandMap.h"
 #include "skin/DataExchange.h"
 #include "skin/SkinEngine.h"
@@ -32,7 +33,7 @@ constexpr std::pair<int, const char*> kTexts[] = {
 };
 constexpr int kBeginLabel = 1052;
 constexpr int kMemoLabel = 1056;
-constexpr const char* kRegistrationFailedKey = "MESSAGE_21";
+constexpr const char* kTaskKeptKey = "MESSAGE_27";
 
 std::string CurrentFolder() {
     std::error_code error;
@@ -218,11 +219,26 @@ void CNewTaskDlg::OnOK() {
         Refuse("MESSAGE_12");
         return;
     }
-    if (!StoreTask(begin, end, nWord)) {
+    if (!PrepareRegistration() || !StoreTask(begin, end, nWord) || !RegisterWorkItem(begin)) {
         return;
     }
-    RegisterWorkItem(begin);
     EndDialog(IDOK);
+}
+
+// Before anything is stored: a task whose work item cannot be made would
+// never record.
+bool CNewTaskDlg::PrepareRegistration() {
+    try {
+        m_bridge.m_strOwner = CDataSourceId::Obtain(m_pCore->m_services.database);
+    } catch (const CDBException& error) {
+        ShowError(error.ErrorText());
+        return false;
+    }
+    if (!m_bridge.PrepareScheduler()) {
+        Refuse(m_bridge.FailureKey());
+        return false;
+    }
+    return true;
 }
 
 // The new row's identifier is the one the insert gave it: the last row of a
@@ -247,26 +263,48 @@ bool CNewTaskDlg::StoreTask(std::time_t begin, std::time_t end, std::uint32_t nW
 }
 
 // The application is this program's own file: the current folder need not
-// be where it lives.
-void CNewTaskDlg::RegisterWorkItem(std::time_t begin) {
-    m_bridge.StartScheduler();
+// be where it lives. A task without its work item would never record, so a
+// failed registration takes the row away again and leaves the dialog open;
+// only a row that cannot be deleted is kept, for the task list to show.
+bool CNewTaskDlg::RegisterWorkItem(std::time_t begin) {
     m_bridge.m_strApplication = OwnExecutablePath();
     m_bridge.m_strParameters = std::to_string(m_nStoredTask);
     m_bridge.m_strWorkingDirectory = CurrentFolder();
     m_bridge.m_strComment = "KestrelRadio Record";
     m_bridge.CreateWorkItem(begin, WorkItemName(m_nStoredTask));
-    // A task without its work item would silently never record.
     if (m_bridge.LastRegistration()) {
-        return;
+        return true;
+    }
+    if (ForgetStoredTask()) {
+        Refuse(m_bridge.FailureKey());
+        return false;
     }
     m_pCore->m_services.messageBoxes.Show(
-        &MessageTarget(),
-        m_pCore->m_texts.GetMessage(m_pCore->m_strLanguage, kRegistrationFailedKey),
+        &MessageTarget(), m_pCore->m_texts.GetMessage(m_pCore->m_strLanguage, kTaskKeptKey),
         CRadioCore::kCaption, CMessageBoxes::EIcon::Warning);
+    return true;
 }
 
-void CNewTaskDlg::Refuse(const char* pszMessageKey) {
-    ShowError(m_pCore->m_texts.GetMessage(m_pCore->m_strLanguage, pszMessageKey));
+// DeleteById leaves the filter on the task: a re-query that succeeds and
+// finds nothing shows it gone.
+bool CNewTaskDlg::ForgetStoredTask() {
+    CTaskSet& tasks = m_pCore->m_taskSet;
+    try {
+        tasks.DeleteById(m_nStoredTask);
+    } catch (const CDBException& error) {
+        std::fprintf(stderr, "Kestrel: task %d cannot be deleted: %s\n", m_nStoredTask,
+                     error.what());
+        return false;
+    }
+    if (!tasks.Requery() || !tasks.IsEOF()) {
+        return false;
+    }
+    m_nStoredTask = 0;
+    return true;
+}
+
+void CNewTaskDlg::Refuse(const std::string& strMessageKey) {
+    ShowError(m_pCore->m_texts.GetMessage(m_pCore->m_strLanguage, strMessageKey));
 }
 
 void CNewTaskDlg::ShowError(const std::string& strText) {

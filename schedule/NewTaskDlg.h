@@ -13,8 +13,9 @@ class CRadioCore;
 // to the minute, a station from the presets or typed as band and frequency,
 // a memo and whether the sound card is muted meanwhile. Add checks the
 // entries in a fixed order and refuses with a message box at the first that
-// fails; otherwise it stores a Task row, registers its work item and ends
-// with IDOK.
+// fails, also when no work item could be made now; otherwise it stores a
+// Task row, registers its work item and ends with IDOK. A row whose work
+// item fails to register is deleted again.
 //
 // UI thread only. The core must outlive the dialog.
 class CNewTaskDlg : public CDialog {
@@ -45,7 +46,8 @@ public:
     static std::time_t CombineDateTime(std::time_t date, std::time_t time);
     // The scheduler's name of task nTask's work item.
     static std::string WorkItemName(int nTask);
-    // The identifier of the task the last Add stored; 0 before.
+    // The identifier of the task the last Add stored; 0 before, and after a
+    // row whose work item failed was deleted again.
     int StoredTask() const { return m_nStoredTask; }
 
     CScheduleBridge m_bridge;
@@ -72,9 +74,11 @@ private:
     // The channel word of the band and frequency entered; false when the
     // frequency lies outside the band plan.
     bool BuildChannelWord(std::uint32_t& nWord) const;
+    bool PrepareRegistration();
     bool StoreTask(std::time_t begin, std::time_t end, std::uint32_t nWord);
-    void RegisterWorkItem(std::time_t begin);
-    void Refuse(const char* pszMessageKey);
+    bool RegisterWorkItem(std::time_t begin);
+    bool ForgetStoredTask();
+    void Refuse(const std::string& strMessageKey);
     void ShowError(const std::string& strText);
 
     int m_nStoredTask = 0;

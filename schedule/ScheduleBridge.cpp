@@ -3,10 +3,12 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <sstream>
 #include <vector>
 
 #include "platform/scheduler/SchedulerServices.h"
+#include "schedule/DataSourceId.h"
 
 namespace {
 
@@ -49,9 +51,30 @@ int CScheduleBridge::StartScheduler() {
     return nError;
 }
 
+// A denied user is not helped by a daemon started for them.
+bool CScheduleBridge::PrepareScheduler() {
+    m_strFailureKey.clear();
+    std::string strReason;
+    ESchedulerState eState = m_services.State(strReason);
+    if (eState != ESchedulerState::Denied) {
+        const int nStart = StartScheduler();
+        eState = m_services.State(strReason);
+        if (eState == ESchedulerState::Stopped && nStart != 0) {
+            strReason += " and could not be started: " + std::string(std::strerror(nStart));
+        }
+    }
+    if (eState == ESchedulerState::Usable) {
+        return true;
+    }
+    m_strFailureKey = eState == ESchedulerState::Denied ? kDeniedKey : kStoppedKey;
+    m_err << "Scheduled recordings cannot run: " << strReason << "\n" << std::flush;
+    return false;
+}
+
 int CScheduleBridge::CreateWorkItem(std::time_t begin, const std::string& strName) {
     m_Begin = begin;
     m_strName = strName;
+    m_strFailureKey.clear();
     m_nRegistration = RegisterWorkItem();
     return 1;
 }
@@ -59,8 +82,14 @@ int CScheduleBridge::CreateWorkItem(std::time_t begin, const std::string& strNam
 int CScheduleBridge::RegisterWorkItem() {
     SWorkItem item;
     item.strName = m_strName;
+    item.strOwner = m_strOwner;
     item.strApplication = m_strApplication;
-    item.arguments = Words(m_strParameters);
+    if (!m_strOwner.empty()) {
+        item.arguments.push_back(CDataSourceId::Switch(m_strOwner));
+    }
+    for (std::string& word : Words(m_strParameters)) {
+        item.arguments.push_back(std::move(word));
+    }
     item.strWorkingDirectory = m_strWorkingDirectory;
     item.strComment = m_strComment;
     item.begin = m_Begin;
@@ -74,6 +103,7 @@ int CScheduleBridge::RegisterWorkItem() {
     if (nResult == 0) {
         return 1;
     }
+    m_strFailureKey = nResult == EACCES ? kDeniedKey : kNotRegisteredKey;
     // A name that exists fails quietly, as the first registration stands.
     if (nResult != EEXIST) {
         m_err << "Failed calling at, error = " << Hex(nResult) << "\n";
@@ -86,5 +116,5 @@ int CScheduleBridge::RegisterWorkItem() {
 }
 
 bool CScheduleBridge::DeleteWorkItem(const std::string& strName) {
-    return m_services.Remove(strName);
+    return m_services.Remove(strName, m_strOwner);
 }

@@ -12,8 +12,8 @@ class CSchedulerServices;
 //
 // Callers fill the application (OwnExecutablePath(), platform/scheduler/
 // ExecutablePath.h), parameters, working directory and comment before
-// CreateWorkItem(). Work items are named "KestrelRadio_Record_%d" after the
-// task's identifier.
+// CreateWorkItem(), and the owner before any call. Work items are named
+// "KestrelRadio_Record_%d" after the task's identifier.
 class CScheduleBridge {
 public:
     explicit CScheduleBridge(CSchedulerServices& services, std::ostream& out = std::cout,
@@ -23,17 +23,29 @@ public:
     CScheduleBridge(const CScheduleBridge&) = delete;
     CScheduleBridge& operator=(const CScheduleBridge&) = delete;
 
+    // Message keys of what keeps a work item from being made.
+    static constexpr const char* kNotRegisteredKey = "MESSAGE_21";
+    static constexpr const char* kStoppedKey = "MESSAGE_25";
+    static constexpr const char* kDeniedKey = "MESSAGE_26";
+
     // 0 when the scheduler runs or has been started, otherwise an errno value.
     int StartScheduler();
+    // Starts the scheduler when it is stopped and tells whether a work item
+    // registered now would run. When not, FailureKey() names the message that
+    // tells the user what to do, and the reason goes to the error stream.
+    bool PrepareScheduler();
     // Stores begin and name, registers the work item and returns 1 whatever
     // came of it; LastRegistration() keeps the outcome.
     int CreateWorkItem(std::time_t begin, const std::string& strName);
-    // True when the scheduler removed a work item of that name.
+    // True when the scheduler removed a work item of that name and owner.
     bool DeleteWorkItem(const std::string& strName);
 
     // 1 when the last registration succeeded, 0 when it failed (a work item
     // of that name existed, or the scheduler refused).
     int LastRegistration() const { return m_nRegistration; }
+    // Why the last PrepareScheduler() or registration failed, as a message
+    // key; empty after success.
+    const std::string& FailureKey() const { return m_strFailureKey; }
 
     std::string m_strApplication;
     // Blank-separated words, each passed to the program as one argument.
@@ -42,6 +54,10 @@ public:
     std::string m_strComment;
     std::string m_strName;
     std::time_t m_Begin = 0;
+    // The data source whose task the work item starts (CDataSourceId): it
+    // marks the item, and the program gets it as a switch before the
+    // parameters. Empty: items as older Kestrels made them.
+    std::string m_strOwner;
 
 private:
     int RegisterWorkItem();
@@ -50,4 +66,5 @@ private:
     std::ostream& m_out;
     std::ostream& m_err;
     int m_nRegistration = 0;
+    std::string m_strFailureKey;
 };

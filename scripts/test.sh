@@ -9,6 +9,20 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 "$root/scripts/install-deps.sh"
 jobs="$(nproc)"
 
+# The at daemon's suites run against the real daemon. When none runs, the test
+# command starts one for the run, stops it at the end, and tells the suites:
+# only then may they stop and restart it.
+atd_pid() {
+    local pid
+    pid="$(cat /run/atd.pid 2>/dev/null)" && [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = atd ] &&
+        echo "$pid"
+}
+if ! atd_pid >/dev/null && [ -x /usr/sbin/atd ] && /usr/sbin/atd; then
+    trap 'pid="$(atd_pid)" && kill "$pid" || true' EXIT
+    for _ in $(seq 30); do atd_pid >/dev/null && break; sleep 0.1; done
+    export KESTREL_TEST_ATD_STARTED=1
+fi
+
 export ASAN_OPTIONS="abort_on_error=1:detect_leaks=1:strict_string_checks=1"
 export LSAN_OPTIONS="suppressions=$root/scripts/sanitizers/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"

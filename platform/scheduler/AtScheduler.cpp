@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -23,12 +24,15 @@ namespace {
 
 constexpr const char* kTag = "scheduler";
 constexpr std::chrono::milliseconds kDaemonStartWait{3000};
+constexpr const char* kOwnerPrefix = "# Kestrel data source: ";
+// What at says (untranslated) to a user its access rules keep out.
+constexpr const char* kAtRefusal = "You do not have permission to use";
 
-std::string UserName() {
+std::string UserName(uid_t nUser) {
     passwd entry{};
     passwd* found = nullptr;
     std::vector<char> buffer(16384);
-    if (getpwuid_r(geteuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found) {
+    if (getpwuid_r(nUser, &entry, buffer.data(), buffer.size(), &found) != 0 || !found) {
         return {};
     }
     return found->pw_name;
@@ -83,10 +87,16 @@ std::string Trimmed(const std::string& strText) {
     return strText.substr(begin, end - begin + 1);
 }
 
+bool HasLineBreak(const std::string& strText) {
+    return strText.find_first_of("\r\n") != std::string::npos || HasNul(strText);
+}
+
 const char* Invalid(const SWorkItem& item) {
-    if (item.strName.empty() || item.strName.find_first_of("\r\n") != std::string::npos ||
-        HasNul(item.strName)) {
+    if (item.strName.empty() || HasLineBreak(item.strName)) {
         return "the work item's name is empty or has a line break in it";
+    }
+    if (HasLineBreak(item.strOwner)) {
+        return "the work item's owner has a line break in it";
     }
     if (item.strApplication.empty()) {
         return "the work item has no program to start";
@@ -104,6 +114,9 @@ const char* Invalid(const SWorkItem& item) {
 
 std::string BuildScript(const SWorkItem& item) {
     std::string script = CAtScheduler::MarkerLine(item.strName) + "\n";
+    if (!item.strOwner.empty()) {
+        script += CAtScheduler::OwnerLine(item.strOwner) + "\n";
+    }
     if (!item.strComment.empty()) {
         script += "# " + OneLine(item.strComment) + "\n";
     }
@@ -154,6 +167,44 @@ bool ParseAtqLine(const std::string& strLine, SAtJob& job) {
     job.cQueue = tokens[tokens.size() - 2][0];
     job.strOwner = tokens.back();
     return true;
+}
+
+// The job's script names the item, and its owner on the line after; a job
+// without an owner line (an older Kestrel's) goes by its name alone.
+bool IsJobOf(const std::string& strScript, const std::string& strName,
+             const std::string& strOwner) {
+    std::istringstream lines(strScript);
+    for (std::string strLine; std::getline(lines, strLine);) {
+        if (strLine != CAtScheduler::MarkerLine(strName)) {
+            continue;
+        }
+        if (!std::getline(lines, strLine) || !strLine.starts_with(kOwnerPrefix)) {
+            return true;
+        }
+        return !strOwner.empty() && strLine == CAtScheduler::OwnerLine(strOwner);
+    }
+    return false;
+}
+
+enum class EListing { Missing, Unreadable, Listed, NotListed };
+
+// Whether an access file of at's lists the user, one name a line.
+EListing FindUser(const std::string& strPath, const std::string& strUser) {
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(strPath, error);
+    if (status.type() == std::filesystem::file_type::not_found) {
+        return EListing::Missing;
+    }
+    std::ifstream file(strPath);
+    if (error || !std::filesystem::is_regular_file(status) || !file.is_open()) {
+        return EListing::Unreadable;
+    }
+    for (std::string strLine; std::getline(file, strLine);) {
+        if (strLine == strUser) {
+            return EListing::Listed;
+        }
+    }
+    return file.bad() ? EListing::Unreadable : EListing::NotListed;
 }
 
 // A process that still runs: not a zombie left for its parent to reap.
@@ -209,7 +260,7 @@ SChildCommand DaemonCommand(std::vector<std::string> argv, std::chrono::seconds 
 }  // namespace
 
 CAtScheduler::CAtScheduler(SAtCommands commands)
-    : m_commands(std::move(commands)), m_strUser(UserName()) {
+    : m_commands(std::move(commands)), m_strUser(UserName(m_commands.nUser)) {
     if (m_commands.strAtd.empty()) {
         m_commands.strAtd = KESTREL_ATD_PATH;
     }
@@ -217,6 +268,62 @@ CAtScheduler::CAtScheduler(SAtCommands commands)
 
 std::string CAtScheduler::MarkerLine(const std::string& strName) {
     return "# Kestrel work item: " + strName;
+}
+
+std::string CAtScheduler::OwnerLine(const std::string& strOwner) {
+    return kOwnerPrefix + strOwner;
+}
+
+// at's own rule: root always may; otherwise at.allow, when it exists, must
+// list the user, or else at.deny must not; with neither, nobody else may.
+bool CAtScheduler::IsPermitted(std::string& strReason) {
+    if (m_commands.nUser == 0) {
+        return true;
+    }
+    if (m_strUser.empty()) {
+        strReason = "this user has no name in the user database";
+        return false;
+    }
+    // The file that decides: at.allow when it exists, else at.deny.
+    EListing eListing = FindUser(m_commands.strAllowFile, m_strUser);
+    const bool bAllowList = eListing != EListing::Missing;
+    const std::string& strFile = bAllowList ? m_commands.strAllowFile : m_commands.strDenyFile;
+    if (!bAllowList) {
+        eListing = FindUser(strFile, m_strUser);
+    }
+    if (eListing == EListing::Missing) {
+        strReason = "neither " + m_commands.strAllowFile + " nor " + strFile +
+                    " exists: only root may use at";
+        return false;
+    }
+    if (eListing != EListing::Unreadable) {
+        const bool bPermitted = (eListing == EListing::Listed) == bAllowList;
+        if (!bPermitted) {
+            strReason =
+                m_strUser + (bAllowList ? " is not listed in " : " is listed in ") + strFile;
+        }
+        return bPermitted;
+    }
+    // Only at's own group may read the files on Debian; atq applies the
+    // same rules and says so when they keep the user out.
+    SChildResult result = RunChildProcess(AtCommand({m_commands.strAtq}));
+    if (result.nExitStatus != 0 && result.strErr.find(kAtRefusal) != std::string::npos) {
+        strReason = Trimmed(result.strErr);
+        return false;
+    }
+    return true;
+}
+
+ESchedulerState CAtScheduler::State(std::string& strReason) {
+    strReason.clear();
+    if (!IsPermitted(strReason)) {
+        return ESchedulerState::Denied;
+    }
+    if (!IsRunning()) {
+        strReason = "atd is not running";
+        return ESchedulerState::Stopped;
+    }
+    return ESchedulerState::Usable;
 }
 
 // The daemon's own pid file tells it apart from the atd processes that run
@@ -299,26 +406,19 @@ bool CAtScheduler::ListJobs(std::vector<SAtJob>& jobs) {
     return true;
 }
 
-bool CAtScheduler::FindJobs(const std::string& strName, std::vector<int>& ids) {
+bool CAtScheduler::FindJobs(const std::string& strName, const std::string& strOwner,
+                            std::vector<int>& ids) {
     ids.clear();
     std::vector<SAtJob> jobs;
     if (!ListJobs(jobs)) {
         return false;
     }
-    const std::string strMarker = MarkerLine(strName);
     for (const SAtJob& job : jobs) {
         SChildResult result =
             RunChildProcess(AtCommand({m_commands.strAt, "-c", std::to_string(job.nId)}));
         // A job may have run and gone since atq listed it.
-        if (!result.Succeeded()) {
-            continue;
-        }
-        std::istringstream lines(result.strOut);
-        for (std::string strLine; std::getline(lines, strLine);) {
-            if (strLine == strMarker) {
-                ids.push_back(job.nId);
-                break;
-            }
+        if (result.Succeeded() && IsJobOf(result.strOut, strName, strOwner)) {
+            ids.push_back(job.nId);
         }
     }
     return true;
@@ -336,8 +436,11 @@ int CAtScheduler::Submit(const SWorkItem& item, std::string& strError) {
         strError = "the begin time has passed";
         return EINVAL;
     }
+    if (!IsPermitted(strError)) {
+        return EACCES;
+    }
     std::vector<int> ids;
-    if (!FindJobs(item.strName, ids)) {
+    if (!FindJobs(item.strName, item.strOwner, ids)) {
         strError = "the scheduler's jobs could not be listed";
         return EIO;
     }
@@ -353,6 +456,9 @@ int CAtScheduler::Submit(const SWorkItem& item, std::string& strError) {
     }
     if (result.nExitStatus != 0) {
         strError = Trimmed(result.strErr);
+        if (strError.find(kAtRefusal) != std::string::npos) {
+            return EACCES;
+        }
         return result.nExitStatus > 0 ? result.nExitStatus : EIO;
     }
     // at reports "job <id> at <date>" among its warnings.
@@ -365,9 +471,9 @@ int CAtScheduler::Submit(const SWorkItem& item, std::string& strError) {
     return 0;
 }
 
-bool CAtScheduler::Remove(const std::string& strName) {
+bool CAtScheduler::Remove(const std::string& strName, const std::string& strOwner) {
     std::vector<int> ids;
-    if (!FindJobs(strName, ids)) {
+    if (!FindJobs(strName, strOwner, ids)) {
         return false;
     }
     bool bRemoved = false;

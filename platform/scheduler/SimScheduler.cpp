@@ -7,7 +7,30 @@
 
 #include "platform/scheduler/ChildProcess.h"
 
+namespace {
+
+// As the at back-end matches: an item without an owner goes by its name.
+bool IsItemOf(const SWorkItem& item, const std::string& strName, const std::string& strOwner) {
+    return item.strName == strName && (item.strOwner.empty() || item.strOwner == strOwner);
+}
+
+}  // namespace
+
 CSimScheduler::CSimScheduler() : m_launcher(&CSimScheduler::LaunchProgram) {}
+
+ESchedulerState CSimScheduler::State(std::string& strReason) {
+    std::lock_guard lock(m_mutex);
+    strReason.clear();
+    if (m_bDenied) {
+        strReason = "the simulated scheduler denies this user";
+        return ESchedulerState::Denied;
+    }
+    if (!m_bRunning) {
+        strReason = "the simulated scheduler is stopped";
+        return ESchedulerState::Stopped;
+    }
+    return ESchedulerState::Usable;
+}
 
 bool CSimScheduler::IsRunning() {
     std::lock_guard lock(m_mutex);
@@ -24,19 +47,24 @@ int CSimScheduler::Start() {
     return 0;
 }
 
-std::vector<SWorkItem>::iterator CSimScheduler::Find(const std::string& strName) {
+std::vector<SWorkItem>::iterator CSimScheduler::Find(const std::string& strName,
+                                                     const std::string& strOwner) {
     return std::find_if(m_items.begin(), m_items.end(),
-                        [&](const SWorkItem& item) { return item.strName == strName; });
+                        [&](const SWorkItem& item) { return IsItemOf(item, strName, strOwner); });
 }
 
 int CSimScheduler::Submit(const SWorkItem& item, std::string& strError) {
     std::lock_guard lock(m_mutex);
     strError.clear();
+    if (m_bDenied) {
+        strError = "You do not have permission to use at.";
+        return EACCES;
+    }
     if (m_nSubmitFailure != 0) {
         strError = std::strerror(m_nSubmitFailure);
         return m_nSubmitFailure;
     }
-    if (Find(item.strName) != m_items.end()) {
+    if (Find(item.strName, item.strOwner) != m_items.end()) {
         strError = "a work item named " + item.strName + " exists";
         return EEXIST;
     }
@@ -44,14 +72,14 @@ int CSimScheduler::Submit(const SWorkItem& item, std::string& strError) {
     return 0;
 }
 
-bool CSimScheduler::Remove(const std::string& strName) {
+bool CSimScheduler::Remove(const std::string& strName, const std::string& strOwner) {
     std::lock_guard lock(m_mutex);
-    auto found = Find(strName);
-    if (m_bRemoveFails || found == m_items.end()) {
+    if (m_bRemoveFails) {
         return false;
     }
-    m_items.erase(found);
-    return true;
+    return std::erase_if(m_items, [&](const SWorkItem& item) {
+               return IsItemOf(item, strName, strOwner);
+           }) > 0;
 }
 
 std::vector<SWorkItem> CSimScheduler::WorkItems() const {
@@ -86,7 +114,7 @@ int CSimScheduler::Fire(const std::string& strName) {
     // Unlocked: the started program may well delete its own item meanwhile.
     int nStatus = launcher(*item);
     std::lock_guard lock(m_mutex);
-    auto found = Find(strName);
+    auto found = Find(strName, item->strOwner);
     if (found != m_items.end()) {
         m_items.erase(found);
     }
@@ -96,6 +124,11 @@ int CSimScheduler::Fire(const std::string& strName) {
 void CSimScheduler::SetLauncher(Launcher launcher) {
     std::lock_guard lock(m_mutex);
     m_launcher = launcher ? std::move(launcher) : Launcher(&CSimScheduler::LaunchProgram);
+}
+
+void CSimScheduler::SetDenied(bool bDenied) {
+    std::lock_guard lock(m_mutex);
+    m_bDenied = bDenied;
 }
 
 void CSimScheduler::SetRunning(bool bRunning) {

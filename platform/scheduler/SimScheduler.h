@@ -11,10 +11,11 @@ class CSimScheduler : public CSchedulerServices, public CSimSchedulerControl {
 public:
     CSimScheduler();
 
+    ESchedulerState State(std::string& strReason) override;
     bool IsRunning() override;
     int Start() override;
     int Submit(const SWorkItem& item, std::string& strError) override;
-    bool Remove(const std::string& strName) override;
+    bool Remove(const std::string& strName, const std::string& strOwner) override;
 
     std::vector<SWorkItem> WorkItems() const override;
     std::optional<SWorkItem> WorkItem(const std::string& strName) const override;
@@ -23,12 +24,13 @@ public:
     void SetRunning(bool bRunning) override;
     int StartCount() const override;
     void SetFailure(EOperation operation, int nError) override;
+    void SetDenied(bool bDenied) override;
 
     // The default launcher: starts the item's program as the scheduler would.
     static int LaunchProgram(const SWorkItem& item);
 
 private:
-    std::vector<SWorkItem>::iterator Find(const std::string& strName);
+    std::vector<SWorkItem>::iterator Find(const std::string& strName, const std::string& strOwner);
 
     mutable std::mutex m_mutex;
     std::vector<SWorkItem> m_items;
@@ -38,4 +40,5 @@ private:
     int m_nStartFailure = 0;
     int m_nSubmitFailure = 0;
     bool m_bRemoveFails = false;
+    bool m_bDenied = false;
 };

@@ -19,6 +19,8 @@ public:
     virtual ~CSimSchedulerControl() = default;
 
     virtual std::vector<SWorkItem> WorkItems() const = 0;
+
+    // The first item of that name, whatever its owner.
     virtual std::optional<SWorkItem> WorkItem(const std::string& strName) const = 0;
 
     // Runs the item's program (its arguments, working directory and
@@ -36,4 +38,7 @@ public:
     // Every later call of the operation fails with this errno value (Remove
     // returns false); 0 lets it succeed again.
     virtual void SetFailure(EOperation operation, int nError) = 0;
+    // Keeps this user out as the scheduler's access rules would: State()
+    // says Denied and Submit() fails with EACCES.
+    virtual void SetDenied(bool bDenied) = 0;
 };

@@ -120,6 +120,102 @@ TEST_F(AtSchedulerTest, JobScriptStartsTheProgramAsItStandsWithoutLettingThePath
                     .starts_with(CAtScheduler::MarkerLine("KestrelRadio_Record_42") + "\n"));
 }
 
+TEST_F(AtSchedulerTest, OwnerLineFollowsTheMarkerAndJobsOfOtherOwnersNeverMatch) {
+    const std::string strName = "KestrelRadio_Record_1";
+    CAtScheduler scheduler(m_commands);
+    SWorkItem item = Item(strName);
+    item.strOwner = "source-a";
+    std::string strError;
+    ASSERT_EQ(scheduler.Submit(item, strError), 0) << strError;
+    EXPECT_TRUE(ReadFile(Tools() / "submitted.sh")
+                    .starts_with(CAtScheduler::MarkerLine(strName) + "\n" +
+                                 CAtScheduler::OwnerLine("source-a") + "\n"));
+    item.strOwner = "a\nexec rm";
+    EXPECT_EQ(scheduler.Submit(item, strError), EINVAL);
+
+    const std::string strJob = "\t2031-05-01 10:00 a " + Me() + "\n";
+    WriteFile(Tools() / "atq.txt", "3" + strJob + "4" + strJob);
+    WriteFile(Tools() / "job3", CAtScheduler::MarkerLine(strName) + "\n" +
+                                    CAtScheduler::OwnerLine("source-a") + "\n");
+    WriteFile(Tools() / "job4", CAtScheduler::MarkerLine(strName) + "\n" +
+                                    CAtScheduler::OwnerLine("source-b") + "\n" +
+                                    CAtScheduler::OwnerLine("source-a") + "\n");
+    std::vector<int> ids;
+    ASSERT_TRUE(scheduler.FindJobs(strName, "source-a", ids));
+    EXPECT_EQ(ids, std::vector<int>{3});
+    ASSERT_TRUE(scheduler.FindJobs(strName, "", ids));
+    EXPECT_TRUE(ids.empty()) << "no owner asked for is no owner's job";
+    EXPECT_TRUE(scheduler.Remove(strName, "source-b"));
+    EXPECT_EQ(ReadFile(Tools() / "removed.txt"), "4\n");
+
+    fs::remove(Tools() / "submitted.sh");
+    item.strOwner = "source-c";
+    EXPECT_EQ(scheduler.Submit(item, strError), 0) << "another data source's task 1";
+    item.strOwner = "source-a";
+    EXPECT_EQ(scheduler.Submit(item, strError), EEXIST);
+
+    // An older Kestrel's job has no owner line: it goes by its name alone.
+    WriteFile(Tools() / "job4", CAtScheduler::MarkerLine(strName) + "\nexec x\n");
+    ASSERT_TRUE(scheduler.FindJobs(strName, "source-c", ids));
+    EXPECT_EQ(ids, std::vector<int>{4});
+}
+
+// at's rules, for a user other than root: at.allow, when there, must list
+// the user; otherwise at.deny must not; with neither only root may.
+TEST_F(AtSchedulerTest, AccessRulesOfAtDecideBeforeTheDaemonDoes) {
+    const passwd* pNobody = getpwnam("nobody");
+    ASSERT_NE(pNobody, nullptr);
+    const std::string strNobody = pNobody->pw_name;
+    m_commands.strAllowFile = m_temp.File("at.allow");
+    m_commands.strDenyFile = m_temp.File("at.deny");
+    m_commands.strPidFile = m_temp.File("atd.pid");  // no daemon
+    m_commands.nUser = pNobody->pw_uid;
+    const auto state = [this](std::string& strReason) {
+        return CAtScheduler(m_commands).State(strReason);
+    };
+    std::string strReason;
+
+    EXPECT_EQ(state(strReason), ESchedulerState::Denied);
+    EXPECT_NE(strReason.find("only root"), std::string::npos) << strReason;
+
+    WriteFile(m_temp.Path() / "at.deny", "alice\n" + strNobody + "x\n");
+    EXPECT_EQ(state(strReason), ESchedulerState::Stopped) << "permitted, but no daemon";
+    EXPECT_EQ(strReason, "atd is not running");
+    WriteFile(m_temp.Path() / "at.deny", "alice\n" + strNobody + "\n");
+    EXPECT_EQ(state(strReason), ESchedulerState::Denied);
+    EXPECT_EQ(strReason, strNobody + " is listed in " + m_commands.strDenyFile);
+
+    WriteFile(m_temp.Path() / "at.allow", "alice\n");
+    EXPECT_EQ(state(strReason), ESchedulerState::Denied);
+    EXPECT_EQ(strReason, strNobody + " is not listed in " + m_commands.strAllowFile);
+    WriteFile(m_temp.Path() / "at.allow", "alice\n" + strNobody + "\n");
+    EXPECT_EQ(state(strReason), ESchedulerState::Stopped) << "at.allow wins over at.deny";
+
+    std::string strError;
+    WriteFile(m_temp.Path() / "at.allow", "");
+    EXPECT_EQ(CAtScheduler(m_commands).Submit(Item("KestrelRadio_Record_1"), strError), EACCES);
+    EXPECT_FALSE(fs::exists(Tools() / "submitted.sh"));
+
+    m_commands.nUser = 0;
+    EXPECT_EQ(state(strReason), ESchedulerState::Stopped) << "root always may";
+}
+
+// Only at's group may read the files on Debian: then at itself is asked.
+TEST_F(AtSchedulerTest, AccessFilesThatCannotBeReadLeaveTheAnswerToAt) {
+    const passwd* pNobody = getpwnam("nobody");
+    ASSERT_NE(pNobody, nullptr);
+    fs::create_directory(m_temp.Path() / "at.allow");  // cannot be read as a list, even by root
+    m_commands.strAllowFile = m_temp.File("at.allow");
+    m_commands.strPidFile = m_temp.File("atd.pid");
+    m_commands.nUser = pNobody->pw_uid;
+    std::string strReason;
+    EXPECT_EQ(CAtScheduler(m_commands).State(strReason), ESchedulerState::Stopped);
+
+    WriteTool(Tools() / "atq", "echo 'You do not have permission to use atq.' >&2; exit 1\n");
+    EXPECT_EQ(CAtScheduler(m_commands).State(strReason), ESchedulerState::Denied);
+    EXPECT_EQ(strReason, "You do not have permission to use atq.");
+}
+
 TEST_F(AtSchedulerTest, FindsOnlyThisUsersJobWithTheExactMarker) {
     const std::string strName = "KestrelRadio_Record_1";
     WriteFile(Tools() / "atq.txt", "3\tTue May  1 14:03:00 2007 a " + Me() +
@@ -138,16 +234,16 @@ TEST_F(AtSchedulerTest, FindsOnlyThisUsersJobWithTheExactMarker) {
 
     CAtScheduler scheduler(m_commands);
     std::vector<int> ids;
-    ASSERT_TRUE(scheduler.FindJobs(strName, ids));
+    ASSERT_TRUE(scheduler.FindJobs(strName, "", ids));
     EXPECT_EQ(ids, std::vector<int>{5});
 
     std::string strError;
     EXPECT_EQ(scheduler.Submit(Item(strName), strError), EEXIST);
     EXPECT_FALSE(fs::exists(Tools() / "submitted.sh")) << "the first job stands alone";
 
-    EXPECT_FALSE(scheduler.Remove("KestrelRadio_Record_99"));
+    EXPECT_FALSE(scheduler.Remove("KestrelRadio_Record_99", ""));
     EXPECT_FALSE(fs::exists(Tools() / "removed.txt"));
-    EXPECT_TRUE(scheduler.Remove(strName));
+    EXPECT_TRUE(scheduler.Remove(strName, ""));
     EXPECT_EQ(ReadFile(Tools() / "removed.txt"), "5\n");
 }
 
@@ -164,14 +260,16 @@ TEST_F(AtSchedulerTest, RefusesWhatAtWouldRunWronglyAndPassesOnAtsOwnRefusal) {
     EXPECT_FALSE(fs::exists(Tools() / "submitted.sh"));
 
     WriteFile(Tools() / "refuse", "You do not have permission to use at.\n");
-    EXPECT_NE(scheduler.Submit(Item("KestrelRadio_Record_1"), strError), 0);
+    EXPECT_EQ(scheduler.Submit(Item("KestrelRadio_Record_1"), strError), EACCES);
     EXPECT_EQ(strError, "You do not have permission to use at.");
+    WriteFile(Tools() / "refuse", "Garbled time\n");
+    EXPECT_EQ(scheduler.Submit(Item("KestrelRadio_Record_1"), strError), 1);
 
     m_commands.strAtq = (m_temp.Path() / "missing").string();
     CAtScheduler withoutAtq(m_commands);
     EXPECT_NE(withoutAtq.Submit(Item("KestrelRadio_Record_1"), strError), 0)
         << "without a job list, a name that exists cannot be ruled out";
-    EXPECT_FALSE(withoutAtq.Remove("KestrelRadio_Record_1"));
+    EXPECT_FALSE(withoutAtq.Remove("KestrelRadio_Record_1", ""));
 }
 
 TEST(ChildProcessTest, AChildThatStopsReadingOrHangsDoesNotTakeTheCallerDown) {

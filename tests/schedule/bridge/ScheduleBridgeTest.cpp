@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "platform/scheduler/SimScheduler.h"
+#include "schedule/DataSourceId.h"
 #include "schedule/ScheduleBridge.h"
 
 namespace {
@@ -80,4 +81,74 @@ TEST_F(ScheduleBridgeTest, FailedRegistrationStillReturnsOneAndOnlyARefusalIsRep
     EXPECT_EQ(m_bridge.LastRegistration(), 0);
     EXPECT_TRUE(m_err.str().starts_with("Failed calling at, error = 0xd\n")) << m_err.str();
     EXPECT_EQ(m_out.str(), "");
+}
+
+TEST_F(ScheduleBridgeTest, PrepareSchedulerStartsWhatItCanAndNamesWhatTheUserMustDo) {
+    EXPECT_TRUE(m_bridge.PrepareScheduler());
+    EXPECT_EQ(m_bridge.FailureKey(), "");
+    m_scheduler.SetRunning(false);
+    EXPECT_TRUE(m_bridge.PrepareScheduler());
+    EXPECT_TRUE(m_scheduler.IsRunning());
+    EXPECT_EQ(m_err.str(), "");
+
+    m_scheduler.SetRunning(false);
+    m_scheduler.SetFailure(CSimSchedulerControl::EOperation::Start, EPERM);
+    EXPECT_FALSE(m_bridge.PrepareScheduler());
+    EXPECT_EQ(m_bridge.FailureKey(), CScheduleBridge::kStoppedKey);
+    EXPECT_EQ(m_err.str(),
+              "Scheduled recordings cannot run: the simulated scheduler is stopped and could not "
+              "be started: Operation not permitted\n");
+    EXPECT_EQ(m_out.str(),
+              "Task Scheduler is already running.\n"
+              "Task Scheduler has been started.\n"
+              "Could not start Task Scheduler.\n");
+
+    // A denied user is not helped by starting the daemon.
+    m_scheduler.SetDenied(true);
+    const int nStarts = m_scheduler.StartCount();
+    EXPECT_FALSE(m_bridge.PrepareScheduler());
+    EXPECT_EQ(m_bridge.FailureKey(), CScheduleBridge::kDeniedKey);
+    EXPECT_EQ(m_scheduler.StartCount(), nStarts);
+}
+
+TEST_F(ScheduleBridgeTest, WorkItemsBelongToTheirDataSourceAndHandItToTheProgram) {
+    m_bridge.m_strOwner = "source-a";
+    m_bridge.CreateWorkItem(1'178'028'240, "KestrelRadio_Record_7");
+    CScheduleBridge other(m_scheduler, m_out, m_err);
+    other.m_strOwner = "source-b";
+    other.m_strApplication = "/opt/kestrel/bin/kestrel";
+    other.m_strParameters = "7";
+    other.CreateWorkItem(1'178'031'840, "KestrelRadio_Record_7");
+    ASSERT_EQ(other.LastRegistration(), 1) << "the same task number of another data source";
+
+    const std::vector<SWorkItem> items = m_scheduler.WorkItems();
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_EQ(items[0].strOwner, "source-a");
+    EXPECT_EQ(items[0].arguments, (std::vector<std::string>{"--data-source=source-a", "7"}));
+    EXPECT_EQ(CDataSourceId::FromArguments(items[0].arguments), "source-a");
+
+    EXPECT_TRUE(other.DeleteWorkItem("KestrelRadio_Record_7"));
+    ASSERT_EQ(m_scheduler.WorkItems().size(), 1u);
+    EXPECT_EQ(m_scheduler.WorkItems()[0].strOwner, "source-a");
+    EXPECT_FALSE(other.DeleteWorkItem("KestrelRadio_Record_7"));
+}
+
+TEST_F(ScheduleBridgeTest, FailedRegistrationNamesItsMessage) {
+    m_bridge.CreateWorkItem(1'178'028'240, "KestrelRadio_Record_7");
+    EXPECT_EQ(m_bridge.FailureKey(), "");
+    m_bridge.CreateWorkItem(1'178'028'240, "KestrelRadio_Record_7");
+    EXPECT_EQ(m_bridge.FailureKey(), CScheduleBridge::kNotRegisteredKey);
+    m_scheduler.SetDenied(true);
+    m_bridge.CreateWorkItem(1'178'028'240, "KestrelRadio_Record_8");
+    EXPECT_EQ(m_bridge.FailureKey(), CScheduleBridge::kDeniedKey);
+}
+
+TEST(DataSourceIdTest, SwitchIsOneArgumentAndIdsAreFreshUuids) {
+    const std::string strId = CDataSourceId::NewId();
+    EXPECT_EQ(strId.size(), 36u);
+    EXPECT_EQ(strId[14], '4');
+    EXPECT_NE(strId, CDataSourceId::NewId());
+    EXPECT_EQ(CDataSourceId::Switch(strId), "--data-source=" + strId);
+    EXPECT_EQ(CDataSourceId::FromArguments({"-x", CDataSourceId::Switch(strId), "12"}), strId);
+    EXPECT_EQ(CDataSourceId::FromArguments({"12"}), "");
 }

@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "presets/PresetStore.h"
+#include "schedule/DataSourceId.h"
 #include "schedule/NewTaskDlg.h"
 #include "skin/CommandMap.h"
 #include "tests/schedule/windows/TaskRig.h"
@@ -53,6 +54,13 @@ protected:
         dialog.GetDlgItemAs<QAbstractButton>(CDialog::IDOK)->click();
         return !dialog.IsWindow() && dialog.result() == CDialog::IDOK;
     }
+    // The scheduler's messages, by their keys.
+    void WriteMessages() {
+        std::ofstream(m_rig.m_dir.File("Language.ini"))
+            << "[Language]\nTOTAL=1\nLANGUAGE_1=English\n[English]\n"
+               "MESSAGE_21=Not registered.\nMESSAGE_25=No daemon.\nMESSAGE_26=Denied.\n"
+               "MESSAGE_27=Kept without its job.\n";
+    }
     void SetStandard(int nStandard) {
         m_rig.m_profile.WriteProfileInt("SET", "BAND", nStandard);
         m_rig.Core().m_tuner.LoadBandPlan();
@@ -83,7 +91,10 @@ TEST_F(NewTaskDlgTest, AddStoresTheRowAndItsWorkItemUnderTheInsertedIdentifier) 
     const std::vector<SWorkItem> items = m_rig.m_scheduler.WorkItems();
     ASSERT_EQ(items.size(), 1u);
     EXPECT_EQ(items[0].strName, "KestrelRadio_Record_" + std::to_string(nId));
-    EXPECT_THAT(items[0].arguments, ElementsAre(std::to_string(nId)));
+    const std::string strSource = CDataSourceId::Obtain(m_rig.m_dataSource.Driver());
+    EXPECT_EQ(items[0].strOwner, strSource);
+    EXPECT_THAT(items[0].arguments,
+                ElementsAre(CDataSourceId::Switch(strSource), std::to_string(nId)));
     EXPECT_EQ(items[0].begin, begin);
 }
 
@@ -159,19 +170,77 @@ TEST_F(NewTaskDlgTest, ChannelListOffersThePresetsAndPickingOneSetsBandAndFreque
     EXPECT_THAT(m_rig.Messages(), ElementsAre(kFreqOut));
 }
 
-TEST_F(NewTaskDlgTest, AFailedRegistrationIsToldAndTheRowKept) {
+// A task stored as if it will run, with no work item, would never record.
+TEST_F(NewTaskDlgTest, AFailedRegistrationTakesTheRowAwayAgainAndSaysSo) {
+    WriteMessages();
     const std::time_t begin = m_rig.NextMinute() + 600;
-    m_rig.m_scheduler.SetFailure(CSimSchedulerControl::EOperation::Submit, EACCES);
+    m_rig.m_scheduler.SetFailure(CSimSchedulerControl::EOperation::Submit, EIO);
+    EXPECT_FALSE(Add(begin, begin + 600, CNewTaskDlg::BAND_AM, "1008"));
+    EXPECT_EQ(m_rig.TaskCount(), 0);
+    EXPECT_EQ(Dialog().StoredTask(), 0);
+    EXPECT_THAT(m_rig.Messages(), ElementsAre("Not registered."));
+    EXPECT_EQ(m_rig.m_boxes.Shown()[0].icon, CMessageBoxes::EIcon::Error);
+
+    // The dialog stays open with its entries: Add again once the scheduler works.
+    m_rig.m_scheduler.SetFailure(CSimSchedulerControl::EOperation::Submit, 0);
+    Dialog().GetDlgItemAs<QAbstractButton>(CDialog::IDOK)->click();
+    EXPECT_EQ(Dialog().result(), CDialog::IDOK);
+    EXPECT_EQ(m_rig.TaskCount(), 1);
+    EXPECT_EQ(m_rig.m_scheduler.WorkItems().size(), 1u);
+}
+
+// Only a row that cannot be deleted stays, and the user is told to delete it.
+TEST_F(NewTaskDlgTest, ARowThatCannotBeDeletedAfterAFailedRegistrationIsToldAndListed) {
+    WriteMessages();
+    m_rig.Core();
+    m_rig.m_dataSource.Execute(
+        "CREATE TRIGGER KeepTasks BEFORE DELETE ON Task BEGIN SELECT RAISE(ABORT, 'kept'); END");
+    m_rig.m_scheduler.SetFailure(CSimSchedulerControl::EOperation::Submit, EIO);
+    const std::time_t begin = m_rig.NextMinute() + 600;
     EXPECT_TRUE(Add(begin, begin + 600, CNewTaskDlg::BAND_AM, "1008"));
     EXPECT_EQ(m_rig.TaskCount(), 1);
-    ASSERT_EQ(m_rig.m_boxes.Shown().size(), 1u);
+    EXPECT_THAT(m_rig.Messages(), ElementsAre("Kept without its job."));
     EXPECT_EQ(m_rig.m_boxes.Shown()[0].icon, CMessageBoxes::EIcon::Warning);
-    EXPECT_NE(m_rig.Messages()[0].find("could not register"), std::string::npos);
+}
 
-    std::ofstream(m_rig.m_dir.File("Language.ini"))
-        << "[Language]\nTOTAL=1\nLANGUAGE_1=English\n[English]\nMESSAGE_21=Not registered.\n";
-    EXPECT_TRUE(Add(begin + 3600, begin + 4200, CNewTaskDlg::BAND_AM, "1008"));
-    EXPECT_EQ(m_rig.Messages().back(), "Not registered.");
+TEST_F(NewTaskDlgTest, ASchedulerThatCannotWorkIsToldBeforeAnythingIsStored) {
+    WriteMessages();
+    const std::time_t begin = m_rig.NextMinute() + 600;
+    m_rig.m_scheduler.SetRunning(false);
+    m_rig.m_scheduler.SetFailure(CSimSchedulerControl::EOperation::Start, EPERM);
+    EXPECT_FALSE(Add(begin, begin + 600, CNewTaskDlg::BAND_AM, "1008"));
+    m_rig.m_scheduler.SetDenied(true);
+    EXPECT_FALSE(Add(begin, begin + 600, CNewTaskDlg::BAND_AM, "1008"));
+    EXPECT_THAT(m_rig.Messages(), ElementsAre("No daemon.", "Denied."));
+    EXPECT_EQ(m_rig.TaskCount(), 0);
+    EXPECT_TRUE(m_rig.m_scheduler.WorkItems().empty());
+
+    // The checks of the entries come first, in their own order.
+    EXPECT_FALSE(Add(begin, begin, CNewTaskDlg::BAND_AM, "1008"));
+    EXPECT_EQ(m_rig.Messages().back(), kEndFirst);
+
+    m_rig.m_scheduler.SetDenied(false);
+    m_rig.m_scheduler.SetFailure(CSimSchedulerControl::EOperation::Start, 0);
+    EXPECT_TRUE(Add(begin, begin + 600, CNewTaskDlg::BAND_AM, "1008"));
+    EXPECT_TRUE(m_rig.m_scheduler.IsRunning());
+}
+
+// A re-created database hands out task 1 again; the old database's job for
+// its own task 1 is not this one's.
+TEST_F(NewTaskDlgTest, AnotherDataSourcesWorkItemOfTheSameNameIsLeftAlone) {
+    const std::time_t begin = m_rig.NextMinute() + 600;
+    SWorkItem old;
+    old.strName = CNewTaskDlg::WorkItemName(1);
+    old.strOwner = CDataSourceId::NewId();
+    std::string strError;
+    ASSERT_EQ(m_rig.m_scheduler.Submit(old, strError), 0);
+
+    ASSERT_TRUE(Add(begin, begin + 600, CNewTaskDlg::BAND_AM, "1008"));
+    ASSERT_EQ(Dialog().StoredTask(), 1);
+    EXPECT_EQ(m_rig.m_scheduler.WorkItems().size(), 2u);
+    EXPECT_TRUE(Dialog().m_bridge.DeleteWorkItem(CNewTaskDlg::WorkItemName(1)));
+    ASSERT_EQ(m_rig.m_scheduler.WorkItems().size(), 1u);
+    EXPECT_EQ(m_rig.m_scheduler.WorkItems()[0].strOwner, old.strOwner);
 }
 
 // The twelve Japanese channels that 100 times their decimal reading misses
