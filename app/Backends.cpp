@@ -6,6 +6,11 @@
 
 #include "platform/clock/SystemClock.h"
 #include "platform/db/OdbcDriver.h"
+#include "platform/desktop/DBusDesktopNotifier.h"
+#include "platform/desktop/LogindSleepInhibitor.h"
+#include "platform/desktop/SimDesktopNotifier.h"
+#include "platform/desktop/SimSleepInhibitor.h"
+#include "platform/dialogs/LogMessageBoxes.h"
 #include "platform/dialogs/QtMessageBoxes.h"
 #include "platform/hid/HidrawServices.h"
 #include "platform/hid/SimHidServices.h"
@@ -36,29 +41,41 @@ namespace {
 
 }  // namespace
 
-CBackends::EKind CBackends::KindFromEnvironment() {
+namespace {
+
+std::string SimulateSwitch() {
     const char* pValue = std::getenv("KESTREL_SIMULATE");
-    return pValue && std::string(pValue) == "1" ? EKind::Simulated : EKind::Linux;
+    return pValue ? pValue : "";
 }
 
-CBackends::CBackends(EKind eKind) : m_eKind(eKind) {
+}  // namespace
+
+CBackends::EKind CBackends::KindFromEnvironment() {
+    const std::string strValue = SimulateSwitch();
+    return strValue == "1" || strValue == kUnplugged ? EKind::Simulated : EKind::Linux;
+}
+
+CBackends::CBackends(EKind eKind, EScreen eScreen) : m_eKind(eKind) {
     if (eKind == EKind::Simulated) {
         CreateSimulated();
     } else {
         CreateLinux();
     }
-    CreateCommon();
+    CreateCommon(eScreen);
 }
 
 CBackends::~CBackends() = default;
 
 SRadioServices CBackends::Services() {
-    return {*m_pHid,          *m_pDeviceNotices, *m_pMixer, *m_pMedia, *m_pDatabase,
-            *m_pMessageBoxes, *m_pScheduler,     *m_pClock, false};
+    return {*m_pHid,      *m_pDeviceNotices,  *m_pMixer,     *m_pMedia,
+            *m_pDatabase, *m_pMessageBoxes,   *m_pScheduler, *m_pClock,
+            *m_pNotifier, *m_pSleepInhibitor, false};
 }
 
 void CBackends::CreateLinux() {
     m_pHid = std::make_unique<CHidrawServices>();
+    m_pNotifier = std::make_unique<CDBusDesktopNotifier>();
+    m_pSleepInhibitor = std::make_unique<CLogindSleepInhibitor>();
 #if KESTREL_HAVE_UDEV
     m_pUdevNotices = std::make_unique<CUdevDeviceNotices>();
     m_pDeviceNotices = m_pUdevNotices.get();
@@ -79,10 +96,15 @@ void CBackends::CreateLinux() {
 }
 
 void CBackends::CreateSimulated() {
+    m_pNotifier = std::make_unique<CSimDesktopNotifier>();
+    m_pSleepInhibitor = std::make_unique<CSimSleepInhibitor>();
 #if KESTREL_HAVE_GSTREAMER
     m_pReceiver = std::make_shared<CSimReceiver>();
     auto pHid = std::make_unique<CSimHidServices>();
     m_nSimReceiverId = pHid->AddInterface(CSimReceiver::Interface(m_pReceiver));
+    if (SimulateSwitch() == kUnplugged) {
+        pHid->Unplug(m_nSimReceiverId);
+    }
     m_pSimHid = pHid.get();
     m_pDeviceNotices = pHid.get();
     m_pHid = std::move(pHid);
@@ -104,9 +126,13 @@ void CBackends::CreateSimulated() {
 #endif
 }
 
-void CBackends::CreateCommon() {
+void CBackends::CreateCommon(EScreen eScreen) {
     m_pDatabase = std::make_unique<COdbcDriver>();
-    m_pMessageBoxes = std::make_unique<CQtMessageBoxes>();
+    if (eScreen == EScreen::None) {
+        m_pMessageBoxes = std::make_unique<CLogMessageBoxes>();
+    } else {
+        m_pMessageBoxes = std::make_unique<CQtMessageBoxes>();
+    }
     m_pClock = std::make_unique<CSystemClock>();
 #if KESTREL_HAVE_ATD
     m_pScheduler = std::make_unique<CAtScheduler>();

@@ -17,11 +17,15 @@ class CSimSoundCard;
 class CBackends {
 public:
     enum class EKind { Linux, Simulated };
+    // A run with a window shows its message boxes; one with no screen logs them.
+    enum class EScreen { Window, None };
 
-    // Simulated when KESTREL_SIMULATE is "1".
+    // Simulated when KESTREL_SIMULATE is "1", or "unplugged" for the simulated
+    // hardware with the receiver not plugged in yet.
     static EKind KindFromEnvironment();
+    static constexpr const char* kUnplugged = "unplugged";
     // Throws std::runtime_error naming a back-end this build lacks.
-    explicit CBackends(EKind eKind);
+    explicit CBackends(EKind eKind, EScreen eScreen = EScreen::Window);
     ~CBackends();
 
     CBackends(const CBackends&) = delete;
@@ -38,7 +42,7 @@ public:
 private:
     void CreateLinux();
     void CreateSimulated();
-    void CreateCommon();
+    void CreateCommon(EScreen eScreen);
 
     EKind m_eKind;
     // Declared before the media services, whose capture sources play it.
@@ -57,4 +61,6 @@ private:
     std::unique_ptr<CMessageBoxes> m_pMessageBoxes;
     std::unique_ptr<CSchedulerServices> m_pScheduler;
     std::unique_ptr<CClock> m_pClock;
+    std::unique_ptr<CDesktopNotifier> m_pNotifier;
+    std::unique_ptr<CSleepInhibitor> m_pSleepInhibitor;
 };

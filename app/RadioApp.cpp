@@ -1,17 +1,22 @@
 #include "app/RadioApp.h"
 
 #include <QApplication>
+#include <QEventLoop>
 
 #include <cstdio>
 #include <exception>
 #include <memory>
+#include <vector>
 
 #include "app/Backends.h"
+#include "app/HeadlessRun.h"
+#include "app/QuitOnSignal.h"
 #include "app/RadioDlg.h"
 #include "platform/hid/SimHidControl.h"
 #include "platform/instance/SingleInstance.h"
 #include "platform/profile/Profile.h"
 #include "platform/window/WindowMessages.h"
+#include "schedule/DataSourceId.h"
 #include "sim/receiver/SimReceiver.h"
 #include "skin/SkinEngine.h"
 
@@ -30,20 +35,71 @@ int CRadioApp::TaskNumber(const QStringList& arguments) {
     return -1;
 }
 
+std::string CRadioApp::DataSourceOfTask() {
+    std::vector<std::string> arguments;
+    for (const QString& argument : QCoreApplication::arguments()) {
+        arguments.push_back(argument.toStdString());
+    }
+    return CDataSourceId::FromArguments(arguments);
+}
+
+int CRadioApp::RunHeadless(int nTask) {
+    CHeadlessRun* pRun = nullptr;
+    CSingleInstance instance(CRadioDlg::kTitle);
+    const bool bRunningCopy = instance.Claim(nTask, [&pRun](int nRequest) {
+        if (!pRun) {
+            return true;
+        }
+        // A start without a task is someone who wants the window: this run
+        // gives way and goes on recording until its task ends.
+        if (nRequest < 0) {
+            return false;
+        }
+        pRun->Core().m_pMainWnd->Post(WM_START_TASK, static_cast<uintptr_t>(nRequest), 0);
+        return true;
+    });
+    if (!bRunningCopy) {
+        return 0;  // the copy that runs records it
+    }
+    std::unique_ptr<CBackends> pBackends;
+    try {
+        pBackends =
+            std::make_unique<CBackends>(CBackends::KindFromEnvironment(), CBackends::EScreen::None);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "kestrel: %s\n", error.what());
+        return 1;
+    }
+    CProfile profile(CProfile::DefaultPath());
+    CHeadlessRun run(pBackends->Services(), profile);
+    run.Recorder().SetExpectedDataSource(DataSourceOfTask());
+    pRun = &run;
+    if (run.Start(nTask)) {
+        QEventLoop loop;
+        QObject::connect(&run, &CHeadlessRun::Finished, &loop, &QEventLoop::quit);
+        CQuitOnSignal quit(loop);
+        loop.exec();
+    }
+    pRun = nullptr;
+    return run.ExitCode();
+}
+
 bool CRadioApp::InitInstance() {
     const int nTask = TaskNumber(QApplication::arguments());
     CRadioDlg* pWindow = nullptr;
     CSingleInstance instance(CRadioDlg::kTitle);
     const bool bRunningCopy = instance.Claim(nTask, [&pWindow](int nRequest) {
         if (!pWindow) {
-            return;
+            return true;
         }
+        // Posted: the later start is answered at once, whatever boxes the
+        // task's start may show.
         if (nRequest >= 0) {
-            pWindow->MessageTarget().Send(WM_START_TASK, static_cast<uintptr_t>(nRequest), 0);
+            pWindow->MessageTarget().Post(WM_START_TASK, static_cast<uintptr_t>(nRequest), 0);
         }
         pWindow->showNormal();
         pWindow->raise();
         pWindow->activateWindow();
+        return true;
     });
     if (!bRunningCopy) {
         return false;  // the copy that runs has it
@@ -76,6 +132,7 @@ bool CRadioApp::InitInstance() {
     if (nTask > 0) {
         window.Core().m_nTaskNumber = nTask;
         window.Core().m_nScheduled = 1;
+        window.Recorder().SetExpectedDataSource(DataSourceOfTask());
     }
     window.DoModal();
     pWindow = nullptr;

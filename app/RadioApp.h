@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+#include <string>
+
 // The application: it either hands a request to the copy of Kestrel that
 // already runs for this user, or becomes the radio, runs the main window
 // until it closes, and ends. The scheduler starts it with a task number to
@@ -18,6 +20,13 @@ public:
     // program.
     static int TaskNumber(const QStringList& arguments);
 
+    // Records task nTask with no window (needs a QCoreApplication), or hands
+    // it to the running copy. Returns the process's exit status.
+    static int RunHeadless(int nTask);
+
 private:
+    // The data source the work item that started this process was made for.
+    static std::string DataSourceOfTask();
+
     int m_nExitCode = 0;
 };

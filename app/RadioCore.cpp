@@ -14,6 +14,8 @@
 #include "platform/profile/Profile.h"
 #include "platform/text/Utf8Text.h"
 #include "platform/trace/Trace.h"
+#include "presets/PresetStore.h"
+#include "schedule/DataSourceId.h"
 
 namespace {
 
@@ -229,6 +231,39 @@ std::string CRadioCore::ChannelText() const {
     return CFileListSet::FormatChannel(nBand, nFrequency);
 }
 
+const std::string& CRadioCore::DataSourceId() {
+    if (!m_dataSourceId) {
+        try {
+            m_dataSourceId = CDataSourceId::Obtain(m_services.database);
+        } catch (const CDBException& error) {
+            KestrelTrace(kTag, "the data source's id cannot be read: %s",
+                         error.ErrorText().c_str());
+            return *(m_dataSourceId = std::string());
+        }
+    }
+    return *m_dataSourceId;
+}
+
+void CRadioCore::Recall(const PresetEntry& entry) {
+    m_tuner.CancelSeek();
+    m_tuner.m_nChannelFlag = entry.nChannelFlag;
+    m_tuner.SetCurrentFrequency(entry.nFrequency);
+    m_tuner.StopSeek(entry.nFrequency);
+}
+
+std::optional<PresetEntry> CRadioCore::SyncPreset() {
+    CPresetStore presets(m_profile);
+    const int nBand = m_tuner.m_nBand;
+    const int nSlot = presets.FindSlot(nBand, m_tuner.CurrentFrequency());
+    if (nSlot < 0) {
+        m_tuner.StopSeek(0);
+        return std::nullopt;
+    }
+    PresetEntry entry = presets.ReadEntry(nBand, nSlot);
+    Recall(entry);
+    return entry;
+}
+
 bool CRadioCore::StartRecording() {
     m_strStartFailure = kRecordFail;
     m_tRecordStart = m_services.clock.Now();
@@ -294,15 +329,21 @@ void CRadioCore::StopRecording() {
 }
 
 // A recording that failed is catalogued with the audio its file holds, not
-// the time it was meant to run; one that left no file is not catalogued.
+// the time it was meant to run.
+std::int64_t CRadioCore::RecordedSeconds() const {
+    if (m_audioGraph.RecordFault() != ECaptureFault::None) {
+        return std::llround(m_audioGraph.RecordedSeconds());
+    }
+    return m_services.clock.Now() - m_tRecordStart;
+}
+
+// One that left no file is not catalogued.
 void CRadioCore::CatalogueRecording() {
     if (!m_audioGraph.RecordFileKept()) {
         KestrelTrace(kTag, "%s holds no audio and is not catalogued", m_strRecordFile.c_str());
         return;
     }
-    const bool bFailed = m_audioGraph.RecordFault() != ECaptureFault::None;
-    const std::int64_t nSeconds = bFailed ? std::llround(m_audioGraph.RecordedSeconds())
-                                          : m_services.clock.Now() - m_tRecordStart;
+    const std::int64_t nSeconds = RecordedSeconds();
     try {
         m_fileListSet.AddNew();
         m_fileListSet.m_BeginTime = CFileListSet::FormatBeginTime(m_tRecordStart);

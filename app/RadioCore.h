@@ -2,11 +2,13 @@
 
 #include <cstdint>
 #include <ctime>
+#include <optional>
 #include <string>
 
 #include "app/RadioServices.h"
 #include "device/HidDevice.h"
 #include "mixer/MixerLine.h"
+#include "presets/PresetEntry.h"
 #include "record/AudioGraph.h"
 #include "record/FileListSet.h"
 #include "schedule/TaskSet.h"
@@ -45,6 +47,12 @@ public:
     void FindDefaultInput(std::string& strDeviceName, std::string& strPortName);
     bool HasMixerInput();
     bool StartRecording();
+    // Seconds the current or last recording holds: the audio written when the
+    // recorder had to end it, else the time since its start.
+    std::int64_t RecordedSeconds() const;
+    // The id of the data source the tables are in (what its work items carry);
+    // empty when it cannot be read. Read once.
+    const std::string& DataSourceId();
     // The language key of the message for the last start that failed.
     const std::string& StartFailureKey() const { return m_strStartFailure; }
     void StopRecording();
@@ -55,6 +63,13 @@ public:
     std::string RecordFileName(std::time_t tStart, bool bWav) const;
     // "FM 100.90MHz" or "AM 1629KHz" for the tuner's band and frequency.
     std::string ChannelText() const;
+
+    // Tunes a preset: the flag, then the frequency, a running seek ended
+    // first so that it cannot step over them.
+    void Recall(const PresetEntry& entry);
+    // The preset sync's tuning: the slot of the current frequency recalled,
+    // or the frequency retuned when no slot holds it. The slot's entry, if any.
+    std::optional<PresetEntry> SyncPreset();
 
     // Declared in the order the parts are made; they go in reverse.
     const SRadioServices m_services;
@@ -81,6 +96,7 @@ public:
 
 private:
     std::string m_strStartFailure;
+    std::optional<std::string> m_dataSourceId;
 
     void OpenTable(CRecordset& table, const std::string& strSQL);
     void ShowMessage(const std::string& strKey);

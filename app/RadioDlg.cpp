@@ -76,17 +76,14 @@ size_t CountCharacters(const std::string& strText) {
     }));
 }
 
-std::string WorkItemName(int nTask) {
-    return "KestrelRadio_Record_" + std::to_string(nTask);
-}
-
 }  // namespace
 
 CRadioDlg::CRadioDlg(const SRadioServices& services, CProfile& profile, CSkinEngine* pSkin)
     : CDialog(kTemplateId, pSkin),
       m_masterMute(services.mixer),
       m_masterVolume(services.mixer),
-      m_core(services, profile) {
+      m_core(services, profile),
+      m_recorder(m_core, *this) {
     // A main window, not a dialog: it can be minimised (the tool windows hide with it).
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -144,7 +141,7 @@ void CRadioDlg::MapMessages() {
     on(WM_START_TASK, [this](uintptr_t wParam) { StartScheduledTask(static_cast<int>(wParam)); });
     on(MM_MIXM_CONTROL_CHANGE, [this](uintptr_t) { OnMixerChange(); });
     on(WM_DEVICECHANGE, [this](uintptr_t) { CheckDevice(); });
-    on(WM_GRAPH_NOTIFY, [this](uintptr_t) { OnGraphNotify(); });
+    on(WM_GRAPH_NOTIFY, [this](uintptr_t) { m_recorder.OnGraphNotify(); });
 }
 
 bool CRadioDlg::OnInitDialog() {
@@ -213,9 +210,7 @@ void CRadioDlg::DestroyWindow() {
     m_bClosed = true;
     // A recording left running would end as a file without its header sizes
     // and without a catalogue row.
-    if (m_nRecording) {
-        ToggleRecording();
-    }
+    m_recorder.Stop(CRecorder::kStoppedByClosing);
     m_core.m_tuner.m_nMute = 1;
     m_core.m_tuner.StopSeek(0);
     CloseToolWindows(0);
@@ -256,15 +251,17 @@ void CRadioDlg::FineStep(bool bUp) {
 }
 
 void CRadioDlg::PresetSync() {
-    CPresetStore presets(m_core.m_profile);
-    const int nBand = m_core.m_tuner.m_nBand;
-    const int nSlot = presets.FindSlot(nBand, m_core.m_tuner.CurrentFrequency());
-    if (nSlot >= 0) {
-        Recall(presets.ReadEntry(nBand, nSlot));
+    ShowPreset(m_core.SyncPreset());
+}
+
+// The banner and indicators of the preset just tuned, or of none.
+void CRadioDlg::ShowPreset(const std::optional<PresetEntry>& entry) {
+    if (!entry) {
+        m_strBanner = kNoPresetBanner;
         return;
     }
-    m_core.m_tuner.StopSeek(0);
-    m_strBanner = kNoPresetBanner;
+    m_strBanner = entry->strTitle.empty() ? kNoPresetBanner : TitleBanner(entry->strTitle);
+    RefreshIndicators();
 }
 
 std::string CRadioDlg::TitleBanner(const std::string& strTitle) {
@@ -276,13 +273,8 @@ std::string CRadioDlg::TitleBanner(const std::string& strTitle) {
 }
 
 void CRadioDlg::Recall(const PresetEntry& entry) {
-    CTuner& tuner = m_core.m_tuner;
-    tuner.CancelSeek();  // else the worker may overwrite the flag set here
-    tuner.m_nChannelFlag = entry.nChannelFlag;
-    tuner.SetCurrentFrequency(entry.nFrequency);
-    tuner.StopSeek(entry.nFrequency);
-    m_strBanner = entry.strTitle.empty() ? kNoPresetBanner : TitleBanner(entry.strTitle);
-    RefreshIndicators();
+    m_core.Recall(entry);
+    ShowPreset(entry);
 }
 
 void CRadioDlg::RecallSlot(int nSlot) {
@@ -462,66 +454,47 @@ void CRadioDlg::PlaceIndicators() {
 }
 
 void CRadioDlg::ToggleRecording() {
-    if (!m_nRecording) {
-        // The player mutes the receiver while it plays; its Stop lets the
-        // recording hear it again.
-        if (auto* pPlayer = qobject_cast<CPlayDlg*>(m_pPlayer.data());
-            pPlayer && pPlayer->IsWindow()) {
-            pPlayer->OnStop();
-        }
-        if (!m_core.StartRecording()) {
-            m_core.m_services.messageBoxes.Show(
-                &MessageTarget(),
-                m_core.m_texts.GetMessage(m_core.m_strLanguage, m_core.StartFailureKey()),
-                CRadioCore::kCaption, CMessageBoxes::EIcon::Error);
-            return;
-        }
-        m_nRecording = 1;
-        ShowDlgItem(IDC_RECORD_LAMP, true);
-        if (m_pRecordMeter) {
-            m_pRecordMeter->SetValue(100);
-        }
-        SetDlgItemText(IDC_RECORD_TIME, "00:00:00");
-        SetTimer(TIMER_RECORD, 600);
+    if (m_recorder.IsRecording()) {
+        m_recorder.Stop();
         return;
     }
-    m_nRecording = 0;
+    // The player mutes the receiver while it plays; its Stop lets the
+    // recording hear it again.
+    if (auto* pPlayer = qobject_cast<CPlayDlg*>(m_pPlayer.data()); pPlayer && pPlayer->IsWindow()) {
+        pPlayer->OnStop();
+    }
+    m_recorder.Start();
+}
+
+void CRadioDlg::RecordingStarted() {
+    ShowDlgItem(IDC_RECORD_LAMP, true);
+    if (m_pRecordMeter) {
+        m_pRecordMeter->SetValue(100);
+    }
+    SetDlgItemText(IDC_RECORD_TIME, "00:00:00");
+    SetTimer(TIMER_RECORD, 600);
+}
+
+void CRadioDlg::RecordingStopped() {
     ShowDlgItem(IDC_RECORD_LAMP, false);
     KillTimer(TIMER_RECORD);
-    m_core.StopRecording();
     SetDlgItemText(IDC_RECORD_TIME, "");
     EnableDlgItem(IDC_RECORD, m_core.m_nDevicePresent != 0);
+    UpdateData(false);
     Q_EMIT RecordingsChanged();
-    ReportRecordingFault();
 }
 
-// The recorder ended a recording by itself (a full disk, a write error, a
-// gone capture device): stop at once, as at a scheduled end.
-void CRadioDlg::OnGraphNotify() {
-    if (!m_nRecording || m_core.m_audioGraph.RecordFault() == ECaptureFault::None) {
-        return;  // a notice of a recording already stopped
-    }
-    if (m_core.m_nScheduled) {
-        CScheduleBridge(m_core.m_services.scheduler)
-            .DeleteWorkItem(WorkItemName(m_core.m_nTaskNumber));
-    }
-    ToggleRecording();
+void CRadioDlg::TaskTuned(const std::optional<PresetEntry>& entry) {
+    ShowBand();
+    ShowPreset(entry);
+    RefreshKeypad();
+    RefreshIndicators();
 }
 
-void CRadioDlg::ReportRecordingFault() {
-    const CAudioGraph& graph = m_core.m_audioGraph;
-    const ECaptureFault eFault = graph.RecordFault();
-    if (eFault == ECaptureFault::None) {
-        return;
-    }
-    KestrelTrace("window", "the recording failed: %s", graph.RecordFaultDetail().c_str());
-    const char* pKey = !graph.RecordFileKept()               ? "MESSAGE_24"
-                       : eFault == ECaptureFault::DiskFull   ? "MESSAGE_14"
-                       : eFault == ECaptureFault::DeviceLost ? "MESSAGE_23"
-                                                             : "MESSAGE_15";
-    m_core.m_services.messageBoxes.Show(&MessageTarget(),
-                                        m_core.m_texts.GetMessage(m_core.m_strLanguage, pKey),
-                                        CRadioCore::kCaption, CMessageBoxes::EIcon::Error);
+void CRadioDlg::MuteOutput() {
+    m_nMute = 1;
+    UpdateData(false);
+    m_masterMute.SetMute(1);
 }
 
 void CRadioDlg::OnRecordTimer() {
@@ -534,66 +507,16 @@ void CRadioDlg::OnRecordTimer() {
         const std::time_t now = m_core.m_services.clock.Now();
         SetDlgItemText(IDC_RECORD_TIME, CFileListSet::FormatDuration(now - m_core.m_tRecordStart));
     }
-    if (m_core.m_nScheduled && m_core.m_services.clock.Now() >= m_core.m_tScheduledEnd) {
-        CScheduleBridge(m_core.m_services.scheduler)
-            .DeleteWorkItem(WorkItemName(m_core.m_nTaskNumber));
-        UpdateData(false);
-        ToggleRecording();
-    }
+    m_recorder.Tick();
 }
 
-// Only a recording this starts is a scheduled one: a flag left set without
-// it would end the user's next recording at an end time of 0. A task without
-// its row leaves a running recording alone.
 void CRadioDlg::StartScheduledTask(int nTask) {
-    if (!m_core.m_nDevicePresent) {
-        ForgetUnstartedTask();
-        return;
-    }
-    CScheduleBridge(m_core.m_services.scheduler).DeleteWorkItem(WorkItemName(nTask));
-    std::time_t end = 0;
-    if (!m_core.m_taskSet.GetEndTime(nTask, end)) {
-        ForgetUnstartedTask();
-        return;
-    }
-    if (m_nRecording) {
-        ToggleRecording();
-    }
-    m_core.m_tScheduledEnd = end;
-    // The channel word: bit 31 FM, bit 26 channel flag, bit 23 mute, low 16
-    // bits the frequency.
-    const auto nWord =
-        static_cast<uint32_t>(std::strtoll(m_core.m_taskSet.m_Channel.c_str(), nullptr, 10));
-    if ((nWord >> 23) & 1) {
-        m_nMute = 1;
-        UpdateData(false);
-        m_masterMute.SetMute(1);
-    }
-    CTuner& tuner = m_core.m_tuner;
-    tuner.CancelSeek();
-    tuner.m_nBand = (nWord >> 31) & 1 ? CTuner::BAND_FM : CTuner::BAND_AM;
-    ShowBand();
-    tuner.m_nChannelFlag = static_cast<int>((nWord >> 26) & 1);
-    m_core.m_nTaskNumber = nTask;
-    tuner.StopSeek(nWord & 0xFFFF);
-    PresetSync();
-    RefreshKeypad();
-    RefreshIndicators();
-    ToggleRecording();
-    m_core.m_nScheduled = m_nRecording;
-    m_core.m_strTaskMemo = m_core.m_taskSet.m_Memo;
+    m_recorder.StartTask(nTask);
 }
 
-void CRadioDlg::ForgetUnstartedTask() {
-    if (!m_nRecording) {
-        m_core.m_nScheduled = 0;
-    }
-}
-
-// A recording runs on without the receiver; its button must still stop it.
 void CRadioDlg::EnableTuning(bool bEnable) {
     for (int nId : kTuningButtons) {
-        EnableDlgItem(nId, bEnable || (nId == IDC_RECORD && m_nRecording));
+        EnableDlgItem(nId, bEnable || (nId == IDC_RECORD && m_recorder.IsRecording()));
     }
 }
 
@@ -605,6 +528,7 @@ void CRadioDlg::CheckDevice() {
         m_core.m_services.clock.Sleep(std::chrono::seconds(1));
         PresetSync();
     }
+    m_recorder.OnDeviceChange(nNow != 0);
     EnableTuning(nNow != 0);
     if (nNow) {
         m_core.SelectInputMute();

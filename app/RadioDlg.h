@@ -5,9 +5,11 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/RadioCore.h"
+#include "app/Recorder.h"
 #include "mixer/MixerLine.h"
 #include "presets/PresetEntry.h"
 #include "skin/Dialog.h"
@@ -24,7 +26,7 @@ class QSlider;
 // and docks the tool windows to its right edge.
 //
 // UI thread only. The services and the profile must outlive the window.
-class CRadioDlg : public CDialog {
+class CRadioDlg : public CDialog, private CRecorder::CObserver {
     Q_OBJECT
 
 public:
@@ -120,7 +122,8 @@ public:
     int PresetPage() const { return m_nPresetPage; }
     const PresetEntry& KeypadEntry(int n) const { return m_keypad[static_cast<size_t>(n)]; }
     int Mute() const { return m_nMute; }
-    int Recording() const { return m_nRecording; }
+    int Recording() const { return m_recorder.IsRecording() ? 1 : 0; }
+    CRecorder& Recorder() { return m_recorder; }
 
     // The banner a preset title gives, and the one for no preset.
     static std::string TitleBanner(const std::string& strTitle);
@@ -156,10 +159,13 @@ private:
     void CloseToolWindows(int nKeep);
     QPointer<CDialog>& ToolWindowSlot(int nButton);
     void EnableTuning(bool bEnable);
+    // The recorder's news.
+    void RecordingStarted() override;
+    void RecordingStopped() override;
+    void TaskTuned(const std::optional<PresetEntry>& entry) override;
+    void MuteOutput() override;
+    void ShowPreset(const std::optional<PresetEntry>& entry);
     void SyncDemoPlan();
-    void ForgetUnstartedTask();
-    void OnGraphNotify();
-    void ReportRecordingFault();
 
     std::string m_strBanner;
     CMixerLine m_masterMute;
@@ -169,10 +175,10 @@ private:
     QPointer<CDialog> m_pShortKeys;
     QPointer<CDialog> m_pTaskList;
     std::array<PresetEntry, kKeypadSlots> m_keypad;
-    int m_nRecording = 0;
     // Written from the seek worker; outlives the core, which joins it.
     std::unique_ptr<CQtTextSink> m_pFrequencyDisplay;
     CRadioCore m_core;
+    CRecorder m_recorder;
     int m_nPresetPage = 0;
     CSkinMeter* m_pChannelMeter = nullptr;  // children of the window
     CSkinMeter* m_pSignalMeter = nullptr;

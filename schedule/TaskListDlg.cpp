@@ -7,12 +7,14 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 
 #include "app/RadioCore.h"
 #include "platform/db/DBException.h"
 #include "platform/dialogs/MessageBoxes.h"
 #include "presets/PresetStore.h"
 #include "schedule/NewTaskDlg.h"
+#include "schedule/TaskOutcomes.h"
 #include "skin/CommandMap.h"
 #include "skin/SkinEngine.h"
 
@@ -30,11 +32,24 @@ struct SColumn {
     int nWidth;
 };
 constexpr SColumn kColumns[] = {
-    {"ALL_FREQUENCY", 115},
-    {"TA_BEGINTIME", 115},
-    {"TA_DURATION", 70},
-    {"TA_MEMO", 140},
+    {"ALL_FREQUENCY", 115}, {"TA_BEGINTIME", 115}, {"TA_DURATION", 70},
+    {"TA_MEMO", 140},       {"TA_OUTCOME", 120},
 };
+constexpr int kOutcomeColumn = 4;
+
+const char* OutcomeKey(STaskOutcome::EKind eKind) {
+    switch (eKind) {
+        case STaskOutcome::EKind::Recorded:
+            return "TA_RECORDED";
+        case STaskOutcome::EKind::Partial:
+            return "TA_PARTIAL";
+        case STaskOutcome::EKind::Missed:
+            return "TA_MISSED";
+        case STaskOutcome::EKind::Failed:
+            break;
+    }
+    return "TA_FAILED";
+}
 
 constexpr std::uint32_t kFmBit = 1u << 31;
 // The list shows the frequency from the channel word's low 16 bits only.
@@ -105,6 +120,8 @@ void CTaskListDlg::FillList() {
     if (!tasks.Requery()) {
         return;
     }
+    CTaskOutcomes outcomes(m_pCore->m_services.database);
+    const std::map<int, STaskOutcome> ended = outcomes.All();
     for (; !tasks.IsEOF(); tasks.MoveNext()) {
         auto* pItem = new QTreeWidgetItem(pList);  // owned by the list
         pItem->setText(0,
@@ -113,7 +130,21 @@ void CTaskListDlg::FillList() {
         pItem->setText(2, QString::fromStdString(DurationText(tasks.m_BeginTime, tasks.m_EndTime)));
         pItem->setText(3, QString::fromStdString(tasks.m_Memo));
         pItem->setData(0, Qt::UserRole, tasks.m_ID);
+        if (const auto found = ended.find(tasks.m_ID); found != ended.end()) {
+            ShowOutcome(*pItem, found->second);
+        }
     }
+}
+
+// How a task that has run ended; the reason and the file in its tooltip.
+void CTaskListDlg::ShowOutcome(QTreeWidgetItem& item, const STaskOutcome& outcome) const {
+    item.setText(kOutcomeColumn,
+                 QString::fromStdString(m_pCore->GetText(OutcomeKey(outcome.eKind))));
+    std::string strDetail = outcome.strReason;
+    if (!outcome.strFile.empty()) {
+        strDetail += (strDetail.empty() ? "" : "\n") + outcome.strFile;
+    }
+    item.setToolTip(kOutcomeColumn, QString::fromStdString(strDetail));
 }
 
 // The new task dialog has no parent: were this window closed while it runs,
@@ -145,7 +176,9 @@ void CTaskListDlg::OnDelete() {
         return;
     }
     delete pItem;
+    m_bridge.m_strOwner = m_pCore->DataSourceId();
     m_bridge.DeleteWorkItem(CNewTaskDlg::WorkItemName(nId));
+    CTaskOutcomes(m_pCore->m_services.database).Forget(nId);
 }
 
 void CTaskListDlg::OnOK() {

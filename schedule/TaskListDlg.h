@@ -9,10 +9,13 @@
 
 class CRadioCore;
 class QTreeWidget;
+class QTreeWidgetItem;
+struct STaskOutcome;
 
 // The scheduled recordings, earliest begin first (template 138, skin
-// "TaskListWin"): New opens the new task dialog and refills the list when it
-// stored a task; Delete removes the selected task's row and its work item.
+// "TaskListWin"), with how each that has run ended: New opens the new task
+// dialog and refills the list when it stored a task; Delete removes the
+// selected task's row, its work item and its outcome.
 // A tool window of the main window, docked to its top-right corner.
 //
 // UI thread only. The core must outlive the window.
@@ -49,4 +52,5 @@ protected:
 private:
     void SetTexts();
     void SetUpColumns();
+    void ShowOutcome(QTreeWidgetItem& item, const STaskOutcome& outcome) const;
 };

@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr std::array<std::pair<std::string_view, std::string_view>, 21> kEnglishMessages{{
+constexpr std::array<std::pair<std::string_view, std::string_view>, 37> kEnglishMessages{{
     {"MESSAGE_3", "Record WMA format file error,Plese install Microsoft Window Media 9/10"},
     {"MESSAGE_4", "Can't find sound card"},
     {"MESSAGE_5", "Can't open database"},
@@ -33,8 +33,8 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 21> kEnglish
     {"MESSAGE_19", "A file of this name already exists; the recording was not saved."},
     {"MESSAGE_20", "The recording could not be saved."},
     {"MESSAGE_21",
-     "The recording is stored, but the task scheduler could not register it, so it will not "
-     "start by itself. Delete it in the task list and add it again."},
+     "The task scheduler could not register this recording, so it was not added. Please try "
+     "again."},
     {"MESSAGE_22",
      "The disk is full, so the recording cannot start. Free some space or choose another record "
      "folder in the options."},
@@ -42,6 +42,31 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 21> kEnglish
      "The sound card stopped delivering audio, so the recording was stopped. What was recorded "
      "until then is saved."},
     {"MESSAGE_24", "The recording stopped before any audio was written; no file was saved."},
+    {"MESSAGE_25",
+     "Scheduled recordings need the at daemon (atd), which is not running. An administrator can "
+     "enable it once with: sudo systemctl enable --now atd"},
+    {"MESSAGE_26",
+     "Scheduled recordings need the at command, which this user may not use. An administrator "
+     "can allow it by adding the user name to /etc/at.allow (if that file exists) or removing it "
+     "from /etc/at.deny."},
+    {"MESSAGE_27",
+     "The recording is stored, but the task scheduler could not register it, so it will not "
+     "start by itself. Delete it in the task list and add it again."},
+    {"MESSAGE_40", "The receiver was not plugged in, so the scheduled recording did not start."},
+    {"MESSAGE_41", "Missed: Kestrel started after the scheduled recording's end time."},
+    {"MESSAGE_42", "Started {minutes} min late."},
+    {"MESSAGE_43", "Stopped by hand before its end."},
+    {"MESSAGE_44", "Stopped before its end: another scheduled recording started."},
+    {"MESSAGE_45", "Stopped before its end: Kestrel was closed."},
+    {"MESSAGE_46", "The receiver was unplugged during the recording."},
+    {"MESSAGE_47",
+     "The disk may fill before the end: the recording needs about {needed} MB and {free} MB are "
+     "free."},
+    {"MESSAGE_48", "The scheduled recording is no longer in the schedule."},
+    {"MESSAGE_49", "Scheduled recording finished"},
+    {"MESSAGE_50", "Scheduled recording partly made"},
+    {"MESSAGE_51", "Scheduled recording missed"},
+    {"MESSAGE_52", "Scheduled recording failed"},
 }};
 
 }  // namespace

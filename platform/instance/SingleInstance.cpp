@@ -15,7 +15,8 @@ namespace {
 constexpr const char* kTag = "instance";
 constexpr int kConnectMs = 1000;
 constexpr int kReplyMs = 2000;
-constexpr const char* kReply = "ok\n";
+constexpr const char* kTaken = "ok\n";
+constexpr const char* kGivenWay = "released\n";
 
 // The title with every character that is not a letter or digit made '_'.
 QString SafeName(const std::string& strTitle) {
@@ -68,8 +69,9 @@ bool CSingleInstance::Forward(int nTask) {
     // Wait for the copy to have it, so that it is not lost as this one ends.
     if (!socket.waitForBytesWritten(kReplyMs) || !socket.waitForReadyRead(kReplyMs)) {
         KestrelTrace(kTag, "the running copy did not confirm task %d", nTask);
+        return true;
     }
-    return true;
+    return socket.readLine() != kGivenWay;
 }
 
 bool CSingleInstance::Listen() {
@@ -96,11 +98,13 @@ void CSingleInstance::ServeConnection() {
             }
             bool bNumber = false;
             const int nTask = pSocket->readLine().trimmed().toInt(&bNumber);
-            pSocket->write(kReply);
-            pSocket->disconnectFromServer();
-            if (m_onRequest) {
-                m_onRequest(bNumber ? nTask : 0);
+            const bool bTaken = !m_onRequest || m_onRequest(bNumber ? nTask : -1);
+            if (!bTaken) {
+                m_pServer->close();  // the later start listens in its place
             }
+            pSocket->write(bTaken ? kTaken : kGivenWay);
+            pSocket->flush();
+            pSocket->disconnectFromServer();
         });
     }
 }

@@ -50,7 +50,7 @@ TEST(BackendsTest, DemoModeCoreFindsTheReceiverAndRecordsFromTheMixersCard) {
     CSimMessageTarget window;
     {
         CRadioCore core({real.hid, real.deviceNotices, real.mixer, real.media, real.database, boxes,
-                         real.scheduler, real.clock, false},
+                         real.scheduler, real.clock, real.notifier, real.sleepInhibitor, false},
                         profile);
         core.Init(&window);
         EXPECT_TRUE(boxes.Shown().empty());

@@ -9,6 +9,8 @@
 #include "platform/clock/SimClock.h"
 #include "platform/clock/SystemClock.h"
 #include "platform/db/SimDataSource.h"
+#include "platform/desktop/SimDesktopNotifier.h"
+#include "platform/desktop/SimSleepInhibitor.h"
 #include "platform/dialogs/SimMessageBoxes.h"
 #include "platform/hid/SimHidServices.h"
 #include "platform/media/SimMediaServices.h"
@@ -66,8 +68,9 @@ public:
     }
 
     SRadioServices Services() {
-        return {m_hid,   m_hid,       m_mixer,   m_media, m_dataSource.Driver(),
-                m_boxes, m_scheduler, *m_pClock, m_bVista};
+        return {m_hid,   m_hid,       m_mixer,   m_media,    m_dataSource.Driver(),
+                m_boxes, m_scheduler, *m_pClock, m_notifier, m_inhibitor,
+                m_bVista};
     }
 
     CRadioCore& Core() {
@@ -94,6 +97,8 @@ public:
     CSimMediaServices m_media;
     CSimMessageBoxes m_boxes;
     CSimScheduler m_scheduler;
+    CSimDesktopNotifier m_notifier;
+    CSimSleepInhibitor m_inhibitor;
     CSimClock m_clock;
     CSystemClock m_realClock;
     CClock* m_pClock = &m_clock;

@@ -283,7 +283,8 @@ TEST_F(RadioCoreTest, DatabaseLayerThatRaisesStillGivesOneBoxPerTable) {
     CRaisingDriver driver;
     SRadioServices services = m_rig.Services();
     CRadioCore core({services.hid, services.deviceNotices, services.mixer, services.media, driver,
-                     services.messageBoxes, services.scheduler, services.clock, false},
+                     services.messageBoxes, services.scheduler, services.clock, services.notifier,
+                     services.sleepInhibitor, false},
                     m_rig.m_profile);
     core.Init(&m_rig.m_window);
     ASSERT_EQ(m_rig.m_boxes.Shown().size(), 2u);

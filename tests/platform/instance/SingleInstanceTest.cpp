@@ -1,4 +1,5 @@
 #include <QCoreApplication>
+#include <QThread>
 
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -44,7 +45,10 @@ protected:
 TEST_F(SingleInstanceTest, LaterStartsHandTheirTaskNumbersToTheRunningCopy) {
     std::vector<int> requests;
     auto pRunning = Start();
-    ASSERT_TRUE(pRunning->Claim(-1, [&](int nTask) { requests.push_back(nTask); }));
+    ASSERT_TRUE(pRunning->Claim(-1, [&](int nTask) {
+        requests.push_back(nTask);
+        return true;
+    }));
 
     EXPECT_FALSE(ClaimFromLaterStart(3));
     EXPECT_FALSE(ClaimFromLaterStart(-1));
@@ -65,10 +69,49 @@ TEST_F(SingleInstanceTest, SocketLeftByACrashedCopyIsTakenOver) {
 
     int nReceived = 0;
     auto pRunning = Start();
-    ASSERT_TRUE(pRunning->Claim(-1, [&](int nTask) { nReceived = nTask; }));
+    ASSERT_TRUE(pRunning->Claim(-1, [&](int nTask) {
+        nReceived = nTask;
+        return true;
+    }));
     EXPECT_FALSE(ClaimFromLaterStart(7));
     QCoreApplication::processEvents();
     EXPECT_EQ(nReceived, 7);
+}
+
+// A copy with no screen gives way to a start that can show the window; the
+// tasks after that reach the new copy.
+TEST_F(SingleInstanceTest, ACopyThatGivesWayLetsTheLaterStartRun) {
+    std::vector<int> headless;
+    auto pHeadless = Start();
+    ASSERT_TRUE(pHeadless->Claim(5, [&](int nTask) {
+        headless.push_back(nTask);
+        return nTask >= 0;
+    }));
+    EXPECT_FALSE(ClaimFromLaterStart(6));
+
+    // The window's copy serves on a thread of its own, as a process would.
+    std::atomic<int> nWindowed{0};
+    QThread thread;
+    thread.start();
+    auto pWindow = Start();
+    pWindow->moveToThread(&thread);
+    std::atomic<int> nClaimed{-1};
+    QMetaObject::invokeMethod(pWindow.get(), [&] {
+        nClaimed = pWindow->Claim(-1, [&](int nTask) {
+            nWindowed = nTask;
+            return true;
+        });
+    });
+    while (nClaimed < 0) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    ASSERT_EQ(nClaimed, 1);
+    EXPECT_FALSE(ClaimFromLaterStart(7));
+    EXPECT_EQ(nWindowed, 7);
+    thread.quit();
+    thread.wait();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(headless, (std::vector<int>{6, -1}));
 }
 
 TEST_F(SingleInstanceTest, CopyThatEndedLeavesTheNameFree) {

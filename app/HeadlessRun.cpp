@@ -1,0 +1,107 @@
+#include "app/HeadlessRun.h"
+
+#include "platform/hid/DeviceNotices.h"
+#include "platform/profile/Profile.h"
+#include "platform/window/WindowMessages.h"
+
+namespace {
+
+// The recording timer of the window: the end of a scheduled recording is
+// checked as often.
+constexpr int kRecordTimerMs = 600;
+
+}  // namespace
+
+CHeadlessRun::CHeadlessRun(const SRadioServices& services, CProfile& profile, QObject* pParent)
+    : QObject(pParent),
+      m_services(services),
+      m_target([this](uint32_t message, uintptr_t wParam, intptr_t) {
+          return OnMessage(message, wParam);
+      }),
+      m_masterMute(services.mixer),
+      m_core(services, profile),
+      m_recorder(m_core, *this) {
+    m_recordTimer.setInterval(kRecordTimerMs);
+    connect(&m_recordTimer, &QTimer::timeout, this, [this] {
+        if (!m_recorder.Tick()) {
+            FinishWhenIdle();
+        }
+    });
+}
+
+// A recording still running when the run is ended (a signal) is completed
+// and catalogued.
+CHeadlessRun::~CHeadlessRun() {
+    m_recorder.Stop(CRecorder::kStoppedByClosing);
+    m_services.deviceNotices.Stop();
+    m_target.Close();
+}
+
+bool CHeadlessRun::Start(int nTask) {
+    m_core.Init(&m_target);
+    m_core.m_tuner.m_nBand = m_core.m_profile.GetProfileInt("SETTING", "LASTMODEL", 1) == 0
+                                 ? CTuner::BAND_AM
+                                 : CTuner::BAND_FM;
+    m_core.m_tuner.LoadBandPlan();
+    m_masterMute.SelectLine(&m_target, 1, "");
+    m_services.deviceNotices.Start(&m_target);
+    StartTask(nTask);
+    return m_recorder.IsRecording();
+}
+
+void CHeadlessRun::StartTask(int nTask) {
+    m_recorder.StartTask(nTask);
+    if (m_recorder.IsRecording()) {
+        m_recordTimer.start();
+    }
+}
+
+intptr_t CHeadlessRun::OnMessage(uint32_t message, uintptr_t wParam) {
+    switch (message) {
+        case WM_START_TASK:
+            StartTask(static_cast<int>(wParam));
+            FinishWhenIdle();
+            break;
+        case WM_GRAPH_NOTIFY:
+            m_recorder.OnGraphNotify();
+            break;
+        case WM_DEVICECHANGE:
+            m_recorder.OnDeviceChange(m_core.CheckDevice() != 0);
+            break;
+        default:
+            break;  // reports of the device link, mixer notices: nothing to show
+    }
+    return 0;
+}
+
+void CHeadlessRun::RecordingStopped() {
+    m_recordTimer.stop();
+    FinishWhenIdle();
+}
+
+void CHeadlessRun::MuteOutput() {
+    m_masterMute.SetMute(1);
+}
+
+void CHeadlessRun::TaskEnded(const STaskOutcome& outcome) {
+    switch (outcome.eKind) {
+        case STaskOutcome::EKind::Recorded:
+        case STaskOutcome::EKind::Partial:
+            m_nExitCode = 0;
+            break;
+        case STaskOutcome::EKind::Missed:
+            m_nExitCode = 2;
+            break;
+        case STaskOutcome::EKind::Failed:
+            m_nExitCode = 1;
+            break;
+    }
+}
+
+void CHeadlessRun::FinishWhenIdle() {
+    QTimer::singleShot(0, this, [this] {
+        if (!m_recorder.IsRecording()) {
+            Q_EMIT Finished();
+        }
+    });
+}

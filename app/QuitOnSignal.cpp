@@ -1,0 +1,52 @@
+#include "app/QuitOnSignal.h"
+
+#include <QEventLoop>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
+
+namespace {
+
+std::atomic<int> g_wakeFd{-1};
+
+// Only what is safe in a signal handler: one write to the pipe.
+void OnSignal(int) {
+    const int fd = g_wakeFd.load();
+    if (fd >= 0) {
+        const char c = 1;
+        [[maybe_unused]] const ssize_t n = ::write(fd, &c, 1);
+    }
+}
+
+}  // namespace
+
+CQuitOnSignal::CQuitOnSignal(QEventLoop& loop) {
+    if (::pipe2(m_fds, O_CLOEXEC | O_NONBLOCK) != 0) {
+        return;  // no way to be woken: the default handlers stay
+    }
+    g_wakeFd = m_fds[1];
+    m_pNotifier = std::make_unique<QSocketNotifier>(m_fds[0], QSocketNotifier::Read);
+    QObject::connect(m_pNotifier.get(), &QSocketNotifier::activated, &loop, &QEventLoop::quit);
+    struct sigaction action {};
+    action.sa_handler = &OnSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (size_t n = 0; n < std::size(kSignals); ++n) {
+        ::sigaction(kSignals[n], &action, &m_old[n]);
+    }
+}
+
+CQuitOnSignal::~CQuitOnSignal() {
+    if (m_fds[0] < 0) {
+        return;
+    }
+    for (size_t n = 0; n < std::size(kSignals); ++n) {
+        ::sigaction(kSignals[n], &m_old[n], nullptr);
+    }
+    g_wakeFd = -1;
+    m_pNotifier.reset();
+    ::close(m_fds[0]);
+    ::close(m_fds[1]);
+}

@@ -1,0 +1,360 @@
+#include "app/Recorder.h"
+
+#include <sys/statvfs.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <utility>
+
+#include "app/RadioCore.h"
+#include "platform/clock/Clock.h"
+#include "platform/desktop/DesktopNotifier.h"
+#include "platform/desktop/SleepInhibitor.h"
+#include "platform/dialogs/MessageBoxes.h"
+#include "platform/profile/Profile.h"
+#include "platform/trace/Trace.h"
+#include "schedule/ScheduleBridge.h"
+
+namespace {
+
+constexpr const char* kTag = "recorder";
+// Rows hold whole minutes and the scheduler starts the program within the
+// begin minute: later than that is a late start.
+constexpr std::time_t kLateAfter = 60;
+
+constexpr const char* kReceiverAbsent = "MESSAGE_40";
+constexpr const char* kMissed = "MESSAGE_41";
+constexpr const char* kStartedLate = "MESSAGE_42";
+constexpr const char* kReceiverUnplugged = "MESSAGE_46";
+constexpr const char* kSpaceShort = "MESSAGE_47";
+constexpr const char* kNoRow = "MESSAGE_48";
+
+std::string WorkItemName(int nTask) {
+    return "KestrelRadio_Record_" + std::to_string(nTask);
+}
+
+std::string Replace(std::string strText, const std::string& strField, const std::string& strValue) {
+    if (const size_t n = strText.find(strField); n != std::string::npos) {
+        strText.replace(n, strField.size(), strValue);
+    }
+    return strText;
+}
+
+std::string Joined(const std::string& strFirst, const std::string& strSecond) {
+    if (strFirst.empty() || strSecond.empty()) {
+        return strFirst + strSecond;
+    }
+    return strFirst + " " + strSecond;
+}
+
+// Bytes a second of recording takes in the format and quality of the profile.
+std::uint64_t BytesPerSecond(const CProfile& profile) {
+    const bool bWav = profile.GetProfileInt("SET", "RECOTYPE", 0) != 0;
+    const int nQuality = profile.GetProfileInt("SET", "QUALITY", 0);
+    constexpr std::uint64_t kWavRates[] = {11025, 22050, 44100};
+    constexpr std::uint64_t kWmaRates[] = {64000, 96000, 128000};
+    const size_t n = nQuality >= 0 && nQuality <= 2 ? static_cast<size_t>(nQuality) : 2;
+    return bWav ? kWavRates[n] * 4 : kWmaRates[n] / 8;
+}
+
+// Free bytes where the folder is or, while it does not exist yet, where it
+// will be made.
+std::optional<std::uint64_t> FreeBytes(std::filesystem::path folder) {
+    std::error_code error;
+    while (!folder.empty() && !std::filesystem::exists(folder, error)) {
+        folder = folder.parent_path();
+    }
+    struct statvfs info {};
+    if (folder.empty() || ::statvfs(folder.c_str(), &info) != 0) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint64_t>(info.f_bavail) * info.f_frsize;
+}
+
+}  // namespace
+
+CRecorder::CRecorder(CRadioCore& core, CObserver& observer)
+    : m_core(core), m_observer(observer), m_outcomes(core.m_services.database) {}
+
+CRecorder::~CRecorder() = default;
+
+bool CRecorder::IsScheduled() const {
+    return m_core.m_nScheduled != 0;
+}
+
+std::string CRecorder::Text(const char* pKey) const {
+    return m_core.m_texts.GetMessage(m_core.m_strLanguage, pKey);
+}
+
+void CRecorder::Report(const std::string& strText) {
+    if (m_task) {
+        std::fprintf(stderr, "kestrel: scheduled task %d: %s\n", m_task->nTask, strText.c_str());
+    }
+    m_core.m_services.messageBoxes.Show(m_core.m_pMainWnd, strText, CRadioCore::kCaption,
+                                        CMessageBoxes::EIcon::Error);
+}
+
+bool CRecorder::Start() {
+    if (m_bRecording) {
+        return true;
+    }
+    if (!m_core.StartRecording()) {
+        Report(Text(m_core.StartFailureKey().c_str()));
+        return false;
+    }
+    m_bRecording = true;
+    m_awake = m_core.m_services.sleepInhibitor.Inhibit("Recording " + m_core.m_strChannel);
+    m_observer.RecordingStarted();
+    return true;
+}
+
+void CRecorder::Stop(const char* pReasonKey) {
+    if (!m_bRecording) {
+        return;
+    }
+    m_bRecording = false;
+    m_core.StopRecording();
+    m_awake.Release();
+    m_observer.RecordingStopped();
+    const std::string strFault = FaultText();
+    if (!strFault.empty()) {
+        KestrelTrace(kTag, "the recording failed: %s",
+                     m_core.m_audioGraph.RecordFaultDetail().c_str());
+        Report(strFault);
+    }
+    FinishTask(pReasonKey, strFault);
+}
+
+std::string CRecorder::FaultText() const {
+    const CAudioGraph& graph = m_core.m_audioGraph;
+    switch (graph.RecordFault()) {
+        case ECaptureFault::None:
+            return {};
+        case ECaptureFault::DiskFull:
+            return Text(graph.RecordFileKept() ? "MESSAGE_14" : "MESSAGE_24");
+        case ECaptureFault::DeviceLost:
+            return Text(graph.RecordFileKept() ? "MESSAGE_23" : "MESSAGE_24");
+        case ECaptureFault::WriteError:
+            break;
+    }
+    return Text(graph.RecordFileKept() ? "MESSAGE_15" : "MESSAGE_24");
+}
+
+bool CRecorder::Tick() {
+    if (!m_bRecording) {
+        return false;
+    }
+    if (m_core.m_nScheduled && m_core.m_services.clock.Now() >= m_core.m_tScheduledEnd) {
+        DeleteWorkItem(m_core.m_nTaskNumber);
+        Stop(nullptr);
+    }
+    return m_bRecording;
+}
+
+void CRecorder::OnGraphNotify() {
+    if (!m_bRecording || m_core.m_audioGraph.RecordFault() == ECaptureFault::None) {
+        return;  // a notice of a recording already stopped
+    }
+    if (m_core.m_nScheduled) {
+        DeleteWorkItem(m_core.m_nTaskNumber);
+    }
+    Stop(nullptr);
+}
+
+void CRecorder::OnDeviceChange(bool bPresent) {
+    if (bPresent || !m_bRecording || !m_task) {
+        return;
+    }
+    m_task->strNotes = Joined(m_task->strNotes, Text(kReceiverUnplugged));
+    m_task->bPartial = true;
+}
+
+void CRecorder::DeleteWorkItem(int nTask) {
+    CScheduleBridge bridge(m_core.m_services.scheduler);
+    bridge.m_strOwner = m_core.DataSourceId();
+    bridge.DeleteWorkItem(WorkItemName(nTask));
+}
+
+// Only a recording started here is a scheduled one: a flag left set without
+// it would end the user's next recording at an end time of 0.
+void CRecorder::ForgetUnstartedTask() {
+    if (!m_bRecording) {
+        m_core.m_nScheduled = 0;
+    }
+}
+
+void CRecorder::StartTask(int nTask) {
+    if (!m_core.m_nDevicePresent) {
+        ForgetUnstartedTask();
+        EndTask(nTask, STaskOutcome::EKind::Failed, Text(kReceiverAbsent));
+        return;
+    }
+    // A job made for another data source (or a database made anew since) does
+    // not name a row here.
+    const std::string strExpected = std::exchange(m_strExpectedSource, {});
+    if (!strExpected.empty() && strExpected != m_core.DataSourceId()) {
+        ForgetUnstartedTask();
+        EndTask(nTask, STaskOutcome::EKind::Failed, Text(kNoRow), false);
+        return;
+    }
+    DeleteWorkItem(nTask);
+    std::time_t end = 0;
+    // A task without its row (a stale job, a mistyped number) leaves a running
+    // recording alone.
+    if (!m_core.m_taskSet.GetEndTime(nTask, end)) {
+        ForgetUnstartedTask();
+        const std::string strWhy = m_core.m_taskSet.IsOpen() ? Text(kNoRow) : Text("MESSAGE_5");
+        EndTask(nTask, STaskOutcome::EKind::Failed, strWhy, false);
+        return;
+    }
+    const std::time_t begin = m_core.m_taskSet.m_BeginTime;
+    const std::uint32_t nWord = CTaskSet::ChannelWord(m_core.m_taskSet.m_Channel);
+    const std::string strMemo = m_core.m_taskSet.m_Memo;
+    const std::time_t now = m_core.m_services.clock.Now();
+    if (now >= end) {
+        ForgetUnstartedTask();
+        EndTask(nTask, STaskOutcome::EKind::Missed, Text(kMissed));
+        return;
+    }
+    Stop(kStoppedForTask);
+    m_core.m_tScheduledEnd = end;
+    m_core.m_nTaskNumber = nTask;
+    TuneTask(nWord);
+
+    STaskRun run{nTask, FreeSpaceNote(end), false};
+    if (now > begin + kLateAfter) {
+        const std::string strMinutes = std::to_string((now - begin) / 60);
+        run.strNotes = Joined(Replace(Text(kStartedLate), "{minutes}", strMinutes), run.strNotes);
+        run.bPartial = true;
+    }
+    m_task = run;
+    if (!Start()) {
+        const std::string strWhy = Text(m_core.StartFailureKey().c_str());
+        m_task.reset();
+        m_core.m_nScheduled = 0;
+        EndTask(nTask, STaskOutcome::EKind::Failed, strWhy);
+        return;
+    }
+    m_core.m_nScheduled = 1;
+    m_core.m_strTaskMemo = strMemo;
+}
+
+// The channel word: bit 31 FM, bit 26 channel flag, bit 23 mute, the low 16
+// bits the frequency.
+void CRecorder::TuneTask(std::uint32_t nWord) {
+    if ((nWord >> 23) & 1) {
+        m_observer.MuteOutput();
+    }
+    CTuner& tuner = m_core.m_tuner;
+    tuner.CancelSeek();
+    tuner.m_nBand = (nWord >> 31) & 1 ? CTuner::BAND_FM : CTuner::BAND_AM;
+    tuner.m_nChannelFlag = static_cast<int>((nWord >> 26) & 1);
+    tuner.StopSeek(nWord & 0xFFFF);
+    m_observer.TaskTuned(m_core.SyncPreset());
+}
+
+// A recording that will not fit still runs, to stop cleanly when the disk is
+// full; its outcome says so beforehand.
+std::string CRecorder::FreeSpaceNote(std::time_t end) const {
+    const std::time_t now = m_core.m_services.clock.Now();
+    const std::uint64_t nNeeded =
+        static_cast<std::uint64_t>(end - now) * BytesPerSecond(m_core.m_profile);
+    const std::optional<std::uint64_t> free = FreeBytes(m_core.RecordFolder());
+    const std::uint64_t nReserve = m_core.m_audioGraph.FreeSpaceReserve();
+    if (!free || *free >= nNeeded + nReserve) {
+        return {};
+    }
+    const std::uint64_t nUsable = *free > nReserve ? *free - nReserve : 0;
+    constexpr std::uint64_t kMegabyte = 1024 * 1024;
+    std::string strNote = Replace(Text(kSpaceShort), "{needed}",
+                                  std::to_string((nNeeded + kMegabyte - 1) / kMegabyte));
+    strNote = Replace(strNote, "{free}", std::to_string(nUsable / kMegabyte));
+    std::fprintf(stderr, "kestrel: %s\n", strNote.c_str());
+    return strNote;
+}
+
+// The end of a scheduled recording: recorded when it ran from its begin to
+// its end, partly recorded when it started late, lost the receiver or was
+// stopped early, failed when it left no file.
+void CRecorder::FinishTask(const char* pReasonKey, const std::string& strFault) {
+    if (!m_task) {
+        return;
+    }
+    const STaskRun run = *m_task;
+    m_task.reset();
+    const bool bReachedEnd = m_core.m_services.clock.Now() >= m_core.m_tScheduledEnd;
+    STaskOutcome::EKind eKind = STaskOutcome::EKind::Recorded;
+    std::string strReason = run.strNotes;
+    if (!m_core.m_audioGraph.RecordFileKept()) {
+        eKind = STaskOutcome::EKind::Failed;
+        strReason = Joined(strFault, strReason);
+    } else if (!strFault.empty()) {
+        eKind = STaskOutcome::EKind::Partial;
+        strReason = Joined(strFault, strReason);
+    } else if (!bReachedEnd && pReasonKey) {
+        eKind = STaskOutcome::EKind::Partial;
+        strReason = Joined(Text(pReasonKey), strReason);
+    } else if (run.bPartial) {
+        eKind = STaskOutcome::EKind::Partial;
+    }
+    EndTask(run.nTask, eKind, strReason);
+}
+
+void CRecorder::EndTask(int nTask, STaskOutcome::EKind eKind, const std::string& strReason,
+                        bool bKeep) {
+    STaskOutcome outcome;
+    outcome.nTask = nTask;
+    outcome.eKind = eKind;
+    outcome.strReason = strReason;
+    outcome.ended = m_core.m_services.clock.Now();
+    const bool bRecorded =
+        eKind == STaskOutcome::EKind::Recorded || eKind == STaskOutcome::EKind::Partial;
+    if (bRecorded) {
+        outcome.strFile = m_core.m_strRecordFile;
+        outcome.nSeconds = m_core.RecordedSeconds();
+    }
+    std::string strLine =
+        "kestrel: scheduled task " + std::to_string(nTask) + " " + STaskOutcome::KindName(eKind);
+    if (bRecorded) {
+        strLine += ": " + outcome.strFile;
+    }
+    if (!strReason.empty()) {
+        strLine += " (" + strReason + ")";
+    }
+    std::fprintf(stderr, "%s\n", strLine.c_str());
+    if (bKeep && !m_outcomes.Record(outcome)) {
+        std::fprintf(stderr, "kestrel: the outcome of scheduled task %d is not kept: %s\n", nTask,
+                     m_outcomes.LastError().c_str());
+    }
+    Notify(outcome);
+    m_observer.TaskEnded(outcome);
+}
+
+// The desktop tells a user who was away; without a notification service
+// the outcome is still kept and logged.
+void CRecorder::Notify(const STaskOutcome& outcome) {
+    const char* pSummaryKey = "MESSAGE_49";
+    auto urgency = ENotificationUrgency::Normal;
+    switch (outcome.eKind) {
+        case STaskOutcome::EKind::Recorded:
+            break;
+        case STaskOutcome::EKind::Partial:
+            pSummaryKey = "MESSAGE_50";
+            break;
+        case STaskOutcome::EKind::Missed:
+            pSummaryKey = "MESSAGE_51";
+            urgency = ENotificationUrgency::Critical;
+            break;
+        case STaskOutcome::EKind::Failed:
+            pSummaryKey = "MESSAGE_52";
+            urgency = ENotificationUrgency::Critical;
+            break;
+    }
+    std::string strBody = outcome.strReason;
+    if (!outcome.strFile.empty()) {
+        strBody = Joined(
+            outcome.strFile + " (" + CFileListSet::FormatDuration(outcome.nSeconds) + ")", strBody);
+    }
+    m_core.m_services.notifier.Notify(Text(pSummaryKey), strBody, urgency);
+}
