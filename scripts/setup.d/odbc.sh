@@ -4,8 +4,8 @@
 # ($ODBCINI, else .odbc.ini in the home folder of the account, which is where
 # unixODBC looks whatever $HOME says): a SQLite database under
 # ${XDG_DATA_HOME:-~/.local/share}/Kestrel, through the SQLite3 ODBC driver.
-# Then the tables Task and FileList are created in KestrelRadio where they are
-# missing (SQLite or PostgreSQL; other databases get them by hand, see the
+# Then the tables Task, FileList and TaskOutcome are created in KestrelRadio
+# where they are missing (SQLite or PostgreSQL; other databases get them by hand, see the
 # README). An existing data source or table is never changed, so a second run
 # changes nothing.
 set -euo pipefail
@@ -87,14 +87,18 @@ esac
 
 reply="$(echo "SELECT 1" | run_sql)" || fail "cannot reach the data source $name: $reply"
 
+# create_missing <table> <columns> [<indexed columns>]
 create_missing() {
-    local table="$1" columns="$2" indexed="$3"
+    local table="$1" columns="$2" indexed="${3:-}"
     if echo "SELECT COUNT(*) FROM $table WHERE 1 = 0" | run_sql >/dev/null; then
         return
     fi
-    reply="$(printf 'CREATE TABLE %s (%s)\nCREATE INDEX %sBeginTime ON %s (%s)\n' \
-        "$table" "$columns" "$table" "$table" "$indexed" | run_sql)" ||
-        fail "cannot create the table $table in $name: $reply"
+    local statements
+    statements="$(printf 'CREATE TABLE %s (%s)' "$table" "$columns")"
+    if [ -n "$indexed" ]; then
+        statements+="$(printf '\nCREATE INDEX %sBeginTime ON %s (%s)' "$table" "$table" "$indexed")"
+    fi
+    reply="$(echo "$statements" | run_sql)" || fail "cannot create the table $table in $name: $reply"
     echo "Created the table $table in $name."
 }
 
@@ -102,3 +106,5 @@ create_missing Task "$key, BeginTime $timestamp, EndTime $timestamp, Channel VAR
     "BeginTime, EndTime"
 create_missing FileList "$key, Channel VARCHAR(255), ChannelName VARCHAR(255), BeginTime VARCHAR(255), Duration VARCHAR(255), Memo VARCHAR(255), FileName VARCHAR(255)" \
     BeginTime
+# How each scheduled task ended (Kestrel also makes it when it is missing).
+create_missing TaskOutcome "TaskID INTEGER PRIMARY KEY, Outcome VARCHAR(255), Reason VARCHAR(255), FileName VARCHAR(255), Duration BIGINT, EndedAt BIGINT"
