@@ -22,15 +22,21 @@ QStringList Arguments(int argc, char* argv[]) {
 
 // Started for a task where no display can be opened (the scheduler keeps the
 // environment of the moment the task was made), the program records it with
-// no window: Qt would abort on the missing display.
+// no window: Qt would abort on the missing display. A task started on a
+// display nobody sees (offscreen) is recorded so too: a window there would
+// wait in its message boxes for good.
 int main(int argc, char* argv[]) {
     const int nTask = CRadioApp::TaskNumber(Arguments(argc, argv));
     std::string strWhy;
-    if (!CDisplayProbe::CanOpenDisplay(&strWhy)) {
+    const bool bDisplay = CDisplayProbe::CanOpenDisplay(&strWhy);
+    if (!bDisplay || (nTask > 0 && CDisplayProbe::IsDisplayless())) {
         if (nTask <= 0) {
             std::fprintf(stderr, "kestrel: %s; start Kestrel in a desktop session\n",
                          strWhy.c_str());
             return 1;
+        }
+        if (bDisplay) {
+            strWhy = "the display draws into memory only";
         }
         QCoreApplication application(argc, argv);
         std::setlocale(LC_NUMERIC, "C");

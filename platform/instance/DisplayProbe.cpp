@@ -54,12 +54,15 @@ bool CanOpenWayland(const std::string& strDisplay) {
 
 }  // namespace
 
+bool CDisplayProbe::IsDisplayless() {
+    return IsDisplaylessPlatform(Environment("QT_QPA_PLATFORM"));
+}
+
 bool CDisplayProbe::CanOpenDisplay(std::string* pWhy) {
     std::string strWhy;
-    const std::string strPlatform = Environment("QT_QPA_PLATFORM");
     const std::string strX = Environment("DISPLAY");
     const std::string strWayland = Environment("WAYLAND_DISPLAY");
-    if (IsDisplaylessPlatform(strPlatform)) {
+    if (IsDisplayless()) {
         return true;
     }
     if (!strWayland.empty() && CanOpenWayland(strWayland)) {

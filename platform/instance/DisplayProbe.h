@@ -14,4 +14,7 @@ public:
     // without one), when the X display of DISPLAY accepts a connection, or
     // when the Wayland socket of WAYLAND_DISPLAY does. strWhy says why not.
     static bool CanOpenDisplay(std::string* pWhy = nullptr);
+    // True when QT_QPA_PLATFORM names a platform that draws into memory only:
+    // a window there is one nobody sees.
+    static bool IsDisplayless();
 };

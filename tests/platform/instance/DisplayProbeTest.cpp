@@ -48,8 +48,10 @@ TEST_F(DisplayProbeTest, ADisplayThatIsNotThereCannotBeOpened) {
     EXPECT_FALSE(CDisplayProbe::CanOpenDisplay(&strWhy));
     EXPECT_EQ(strWhy, "the display :93 cannot be opened");
 
+    EXPECT_FALSE(CDisplayProbe::IsDisplayless());
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     EXPECT_TRUE(CDisplayProbe::CanOpenDisplay());
+    EXPECT_TRUE(CDisplayProbe::IsDisplayless());
 }
 
 }  // namespace
