@@ -75,7 +75,7 @@ void CRadioCore::Init(CMessageTarget* pMainWnd) {
     m_pMainWnd = pMainWnd;  // first, so that the boxes below have their owner
     OpenTable(m_fileListSet, "select * from FileList");
     OpenTable(m_taskSet, "select * from Task");
-    m_tuner.m_pDevice = &m_device;
+    m_tuner.SetDevice(&m_device);
 
     std::string strDeviceName = m_profile.GetProfileString(kSection, "DeviceName");
     std::string strPinName = m_profile.GetProfileString(kSection, "PinName");
@@ -225,9 +225,9 @@ std::string CRadioCore::RecordFileName(std::time_t tStart, bool bWav) const {
 }
 
 std::string CRadioCore::ChannelText() const {
-    const int nBand = m_tuner.m_nBand.load();
+    const int nBand = m_tuner.Band();
     const unsigned nFrequency =
-        nBand == CTuner::BAND_FM ? m_tuner.m_nFmFreq.load() : m_tuner.m_nAmFreq.load();
+        nBand == CTuner::BAND_FM ? m_tuner.Frequency(CTuner::BAND_FM) : m_tuner.Frequency(CTuner::BAND_AM);
     return CFileListSet::FormatChannel(nBand, nFrequency);
 }
 
@@ -246,14 +246,14 @@ const std::string& CRadioCore::DataSourceId() {
 
 void CRadioCore::Recall(const PresetEntry& entry) {
     m_tuner.CancelSeek();
-    m_tuner.m_nChannelFlag = entry.nChannelFlag;
+    m_tuner.SetChannelFlag(entry.nChannelFlag);
     m_tuner.SetCurrentFrequency(entry.nFrequency);
     m_tuner.StopSeek(entry.nFrequency);
 }
 
 std::optional<PresetEntry> CRadioCore::SyncPreset() {
     CPresetStore presets(m_profile);
-    const int nBand = m_tuner.m_nBand;
+    const int nBand = m_tuner.Band();
     const int nSlot = presets.FindSlot(nBand, m_tuner.CurrentFrequency());
     if (nSlot < 0) {
         m_tuner.StopSeek(0);

@@ -168,14 +168,14 @@ bool CRadioDlg::OnInitDialog() {
     m_core.Init(&MessageTarget());
     if (QWidget* pDisplay = GetDlgItem(IDC_FREQUENCY)) {
         m_pFrequencyDisplay = std::make_unique<CQtTextSink>(pDisplay);
-        m_core.m_tuner.m_pDisplay = m_pFrequencyDisplay.get();
+        m_core.m_tuner.SetDisplay(m_pFrequencyDisplay.get());
     }
     m_core.m_services.deviceNotices.Start(&MessageTarget());
     CheckDevice();
 
-    m_core.m_tuner.m_nBand = m_core.m_profile.GetProfileInt("SETTING", "LASTMODEL", 1) == 0
+    m_core.m_tuner.SetBand(m_core.m_profile.GetProfileInt("SETTING", "LASTMODEL", 1) == 0
                                  ? CTuner::BAND_AM
-                                 : CTuner::BAND_FM;
+                                 : CTuner::BAND_FM);
     ShowBand();
     m_core.m_tuner.LoadBandPlan();
     SyncDemoPlan();
@@ -211,8 +211,8 @@ void CRadioDlg::DestroyWindow() {
     // A recording left running would end as a file without its header sizes
     // and without a catalogue row.
     m_recorder.Stop(CRecorder::kStoppedByClosing);
-    m_core.m_tuner.m_nMute = 1;
-    m_core.m_tuner.StopSeek(0);
+    m_core.m_tuner.CancelSeek();
+    m_core.m_tuner.SetMute(1);
     CloseToolWindows(0);
     m_core.m_inputMute.SetMute(1);
     m_core.m_tuner.SetMute(1);
@@ -235,7 +235,7 @@ void CRadioDlg::StepChannel(bool bUp) {
     CTuner& tuner = m_core.m_tuner;
     tuner.CancelSeek();
     const unsigned s =
-        tuner.m_nBand == CTuner::BAND_FM || tuner.m_nAmStep == CTuner::AM_STEP_10KHZ ? 10u : 9u;
+        tuner.Band() == CTuner::BAND_FM || tuner.AmStep() == CTuner::AM_STEP_10KHZ ? 10u : 9u;
     const unsigned f = tuner.CurrentFrequency();
     if (bUp) {
         SetFrequency(f - f % s + s);
@@ -282,7 +282,7 @@ void CRadioDlg::RecallSlot(int nSlot) {
 }
 
 void CRadioDlg::ShowBand() {
-    const bool bFm = m_core.m_tuner.m_nBand == CTuner::BAND_FM;
+    const bool bFm = m_core.m_tuner.Band() == CTuner::BAND_FM;
     if (auto* pButton = GetDlgItemAs<QAbstractButton>(bFm ? IDC_FM : IDC_AM)) {
         pButton->setChecked(true);
     }
@@ -292,12 +292,12 @@ void CRadioDlg::ShowBand() {
 void CRadioDlg::ChangeBand() {
     const auto* pAm = GetDlgItemAs<QAbstractButton>(IDC_AM);
     const int nBand = pAm && pAm->isChecked() ? CTuner::BAND_AM : CTuner::BAND_FM;
-    if (nBand == m_core.m_tuner.m_nBand) {
+    if (nBand == m_core.m_tuner.Band()) {
         return;
     }
     // A seek still walking would step the new band's frequency.
     m_core.m_tuner.CancelSeek();
-    m_core.m_tuner.m_nBand = nBand;
+    m_core.m_tuner.SetBand(nBand);
     m_core.m_profile.WriteProfileInt("SETTING", "LASTMODEL", nBand);
     ShowBand();
     PresetSync();
@@ -313,7 +313,7 @@ void CRadioDlg::OnSeek(int nDirection) {
 
 void CRadioDlg::RefreshKeypad() {
     CPresetStore presets(m_core.m_profile);
-    const int nBand = m_core.m_tuner.m_nBand;
+    const int nBand = m_core.m_tuner.Band();
     for (int i = 0; i < kKeypadSlots; ++i) {
         const int nSlot = i + kKeypadSlots * m_nPresetPage;
         const CPresetStore::SSlot slot = presets.ReadSlot(nBand, nSlot);
@@ -415,14 +415,17 @@ void CRadioDlg::ScrollBanner() {
     SetDlgItemText(IDC_BANNER, m_strBanner);
 }
 
+int CRadioDlg::SignalLevel(int nBand, int nTuningOffset) {
+    return nTuningOffset * (nBand == CTuner::BAND_FM ? 5 : 18);
+}
+
 void CRadioDlg::RefreshIndicators() {
     const CTuner& tuner = m_core.m_tuner;
     if (m_pSignalMeter) {
-        const int nScale = tuner.m_nBand == CTuner::BAND_FM ? 5 : 18;
-        m_pSignalMeter->SetValue(tuner.m_nTuningOffset * nScale);
+        m_pSignalMeter->SetValue(SignalLevel(tuner.Band(), tuner.TuningOffset()));
     }
     if (m_pChannelMeter) {
-        m_pChannelMeter->SetValue(tuner.m_nChannelFlag ? 50 : 100);
+        m_pChannelMeter->SetValue(tuner.ChannelFlag() ? 50 : 100);
     }
 }
 
@@ -688,7 +691,7 @@ void CRadioDlg::contextMenuEvent(QContextMenuEvent* pEvent) {
 
 void CRadioDlg::SyncDemoPlan() {
     if (m_demoReceiver.setAmPlan) {
-        m_demoReceiver.setAmPlan(m_core.m_tuner.m_nAmStep == CTuner::AM_STEP_10KHZ ? 10 : 9);
+        m_demoReceiver.setAmPlan(m_core.m_tuner.AmStep() == CTuner::AM_STEP_10KHZ ? 10 : 9);
     }
 }
 

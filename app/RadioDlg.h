@@ -125,6 +125,9 @@ public:
     int Recording() const { return m_recorder.IsRecording() ? 1 : 0; }
     CRecorder& Recorder() { return m_recorder; }
 
+    // The signal indicator's value for a measured station's tuning offset
+    // (the meter shows it clamped to 0..100).
+    static int SignalLevel(int nBand, int nTuningOffset);
     // The banner a preset title gives, and the one for no preset.
     static std::string TitleBanner(const std::string& strTitle);
     static const char* const kNoPresetBanner;

@@ -248,8 +248,8 @@ void CRecorder::TuneTask(std::uint32_t nWord) {
     }
     CTuner& tuner = m_core.m_tuner;
     tuner.CancelSeek();
-    tuner.m_nBand = (nWord >> 31) & 1 ? CTuner::BAND_FM : CTuner::BAND_AM;
-    tuner.m_nChannelFlag = static_cast<int>((nWord >> 26) & 1);
+    tuner.SetBand((nWord >> 31) & 1 ? CTuner::BAND_FM : CTuner::BAND_AM);
+    tuner.SetChannelFlag(static_cast<int>((nWord >> 26) & 1));
     tuner.StopSeek(nWord & 0xFFFF);
     m_observer.TaskTuned(m_core.SyncPreset());
 }

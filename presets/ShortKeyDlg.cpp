@@ -110,7 +110,7 @@ bool CShortKeyDlg::OnInitDialog() {
     LayOutControls();
 
     const CTuner& tuner = m_pCore->m_tuner;
-    const int nBand = tuner.m_nBand;
+    const int nBand = tuner.Band();
     m_nKeyIndex = FillList(nBand);
     m_nModelIndex = nBand;
     m_strFrequency = CPresetStore::FrequencyNumber(nBand, tuner.CurrentFrequency());
@@ -252,8 +252,8 @@ void CShortKeyDlg::OnApply() {
     const CTuner& tuner = m_pCore->m_tuner;
     const bool bFm = nBand == CPresetStore::BAND_FM;
     const std::optional<uint32_t> nValue =
-        CPresetStore::BuildValue(nBand, m_strFrequency, bFm ? tuner.m_nFmLower : tuner.m_nAmLower,
-                                 bFm ? tuner.m_nFmUpper : tuner.m_nAmUpper);
+        CPresetStore::BuildValue(nBand, m_strFrequency, bFm ? tuner.LowerLimit(CTuner::BAND_FM) : tuner.LowerLimit(CTuner::BAND_AM),
+                                 bFm ? tuner.UpperLimit(CTuner::BAND_FM) : tuner.UpperLimit(CTuner::BAND_AM));
     if (!nValue) {
         return;  // outside the band: refused without a word
     }

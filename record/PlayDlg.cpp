@@ -212,8 +212,8 @@ void CPlayDlg::Play(int nIndex) {
     m_pList->setFocus();
 
     CTuner& tuner = m_pCore->m_tuner;
-    tuner.m_nMute = 1;
-    tuner.StopSeek(0);
+    tuner.CancelSeek();
+    tuner.SetMute(1);
 
     CAudioGraph& graph = m_pCore->m_audioGraph;
     const std::string strFile = m_pCore->m_fileListSet.GetFileName(RowId(nIndex));
@@ -286,8 +286,8 @@ void CPlayDlg::OnStop() {
     CAudioGraph& graph = m_pCore->m_audioGraph;
     graph.SetPlaybackOpen(false);
     graph.ClosePlayback();
-    m_pCore->m_tuner.m_nMute = 0;
-    m_pCore->m_tuner.StopSeek(0);
+    m_pCore->m_tuner.CancelSeek();
+    m_pCore->m_tuner.SetMute(0);
 }
 
 void CPlayDlg::OnPrevious() {

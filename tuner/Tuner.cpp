@@ -77,20 +77,21 @@ void CTuner::SetLimits() {
     }
 }
 
-unsigned CTuner::LowerLimit() const {
-    return m_nBand == BAND_FM ? m_nFmLower : m_nAmLower;
+unsigned CTuner::LowerLimit(int nBand) const {
+    return nBand == BAND_FM ? m_nFmLower : m_nAmLower;
 }
 
-unsigned CTuner::UpperLimit() const {
-    return m_nBand == BAND_FM ? m_nFmUpper : m_nAmUpper;
+unsigned CTuner::UpperLimit(int nBand) const {
+    return nBand == BAND_FM ? m_nFmUpper : m_nAmUpper;
 }
 
 unsigned CTuner::Wrap(unsigned frequency) const {
-    if (frequency < LowerLimit()) {
-        return UpperLimit();
+    const int nBand = m_nBand;
+    if (frequency < LowerLimit(nBand)) {
+        return UpperLimit(nBand);
     }
-    if (frequency > UpperLimit()) {
-        return LowerLimit();
+    if (frequency > UpperLimit(nBand)) {
+        return LowerLimit(nBand);
     }
     return frequency;
 }
@@ -104,15 +105,19 @@ uint16_t CTuner::PllWord(unsigned frequency) const {
 }
 
 unsigned CTuner::CurrentFrequency() const {
-    return m_nBand == BAND_FM ? m_nFmFreq.load() : m_nAmFreq.load();
+    return Frequency(m_nBand);
+}
+
+unsigned CTuner::Frequency(int nBand) const {
+    return nBand == BAND_FM ? m_nFmFreq.load() : m_nAmFreq.load();
 }
 
 void CTuner::SetCurrentFrequency(unsigned frequency) {
-    if (m_nBand == BAND_FM) {
-        m_nFmFreq = frequency;
-    } else {
-        m_nAmFreq = frequency;
-    }
+    SetFrequency(m_nBand, frequency);
+}
+
+void CTuner::SetFrequency(int nBand, unsigned frequency) {
+    (nBand == BAND_FM ? m_nFmFreq : m_nAmFreq) = frequency;
 }
 
 std::string CTuner::FormatFrequency(unsigned frequency) const {
@@ -345,7 +350,8 @@ void CTuner::SeekThreadProc() {
                 break;
             }
             const unsigned frequency = CurrentFrequency();
-            const bool bEdge = frequency == LowerLimit() || frequency == UpperLimit();
+            const bool bEdge =
+                frequency == LowerLimit(m_nBand) || frequency == UpperLimit(m_nBand);
             m_clock.Sleep(milliseconds(bEdge ? 500 : 110));
             if (!m_bSeekRunning) {
                 break;

@@ -57,9 +57,41 @@ public:
     // Current frequency of the current band.
     unsigned CurrentFrequency() const;
     void SetCurrentFrequency(unsigned frequency);
+    // The last frequency of a band, whichever band is current.
+    unsigned Frequency(int nBand) const;
+    void SetFrequency(int nBand, unsigned frequency);
     // The display text of a frequency in the current band ("87.50MHz", "1629KHz").
     std::string FormatFrequency(unsigned frequency) const;
 
+    // The state the windows show and change. Band, flag and frequency are set
+    // from outside the worker only after CancelSeek() or StopSeek().
+    int Band() const { return m_nBand; }
+    void SetBand(int nBand) { m_nBand = nBand; }
+    int ChannelFlag() const { return m_nChannelFlag; }
+    void SetChannelFlag(int nFlag) { m_nChannelFlag = nFlag; }
+    // How far the last measured station's IF lay inside the station window.
+    int TuningOffset() const { return m_nTuningOffset; }
+    int Mute() const { return m_nMute; }
+    int TuningMode() const { return m_nTuningMode; }
+    // Sets the mode of the next tune; the seek worker sets its own.
+    void SetTuningMode(int nMode) { m_nTuningMode = nMode; }
+    bool IsSeekRunning() const { return m_bSeekRunning != 0; }
+    // The band plan: AM channel spacing, FM range, seek tolerance, limits.
+    int AmStep() const { return m_nAmStep; }
+    int FmRange() const { return m_nFmRange; }
+    int Tolerance() const { return m_nTolerance; }
+    unsigned LowerLimit(int nBand) const;
+    unsigned UpperLimit(int nBand) const;
+    // The channel spacing of the current band: 10 (FM's 100 kHz, AM's
+    // 10 kHz) or 9.
+    int ChannelStep() const;
+
+    // Where the frequency text goes (may stay null) and which link the
+    // images go through; set before the first tune.
+    void SetDisplay(CTextSink* pDisplay) { m_pDisplay = pDisplay; }
+    void SetDevice(CHidDevice* pDevice) { m_pDevice = pDevice; }
+
+private:
     CTextSink* m_pDisplay = nullptr;
     std::atomic<int> m_nBand{BAND_FM};
     std::atomic<int> m_nAmStep{AM_STEP_9KHZ};
@@ -80,7 +112,6 @@ public:
     uint8_t m_image[8] = {};  // guarded by m_tuneMutex
     CHidDevice* m_pDevice = nullptr;
 
-private:
     // What a tune changed, published after the tune lock is released.
     struct STuned {
         uint64_t nGeneration;
@@ -103,9 +134,6 @@ private:
     void BuildImage(unsigned frequency);
     bool SendImageLocked();
     void Publish(const STuned& tuned);
-    int ChannelStep() const;
-    unsigned LowerLimit() const;
-    unsigned UpperLimit() const;
     bool ReadStatus(uint8_t report[4]) const;
     bool InStationWindow(unsigned count) const;
     int TuningOffset(unsigned count) const;

@@ -28,7 +28,7 @@ TEST(RadioCoreRecordingTest, TwoSecondWavRecordingOfATunedStationIsCatalogued) {
     ASSERT_TRUE(core.m_fileListSet.IsOpen());
     EXPECT_EQ(core.m_audioGraph.PinName(), "Line");
 
-    core.m_tuner.m_nBand = CTuner::BAND_FM;
+    core.m_tuner.SetBand(CTuner::BAND_FM);
     ASSERT_TRUE(core.m_tuner.Tune(8000));
     ASSERT_TRUE(rig.m_pReceiver->WaitForReports(1, 2000ms));
 

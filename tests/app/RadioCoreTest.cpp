@@ -73,11 +73,11 @@ TEST_F(RadioCoreTest, RecordTypeChoosesWavOrWmaAndTwoStartsInOneSecondShareTheNa
 
 TEST_F(RadioCoreTest, CatalogueRowCarriesChannelStartAndDurationOfTheRecording) {
     CRadioCore& core = m_rig.Core();
-    core.m_tuner.m_nBand = CTuner::BAND_FM;
-    core.m_tuner.m_nFmFreq = 10090;
+    core.m_tuner.SetBand(CTuner::BAND_FM);
+    core.m_tuner.SetFrequency(CTuner::BAND_FM, 10090);
     EXPECT_EQ(core.ChannelText(), "FM 100.90MHz");
-    core.m_tuner.m_nBand = CTuner::BAND_AM;
-    core.m_tuner.m_nAmFreq = 1629;
+    core.m_tuner.SetBand(CTuner::BAND_AM);
+    core.m_tuner.SetFrequency(CTuner::BAND_AM, 1629);
     EXPECT_EQ(core.ChannelText(), "AM 1629KHz");
 
     core.m_nScheduled = 1;

@@ -57,14 +57,14 @@ TEST(RadioDlgSeekTest, ABandChangeDuringASeekTunesTheNewBandsOwnChannel) {
     std::mt19937 random(11);
     for (int i = 0; i < 40; ++i) {
         pFm->click();
-        tuner.m_nAmFreq = 999;
+        tuner.SetFrequency(CTuner::BAND_AM, 999);
         tuner.StopSeek(8000);
         ASSERT_TRUE(tuner.StartSeek(CTuner::SEEK_UP));
         std::this_thread::sleep_for(std::chrono::microseconds(random() % 3000));
         pAm->click();
         tuner.JoinSeek();
-        ASSERT_EQ(tuner.m_nBand, CTuner::BAND_AM);
-        EXPECT_EQ(tuner.m_nAmFreq, 999u) << "try " << i;
+        ASSERT_EQ(tuner.Band(), CTuner::BAND_AM);
+        EXPECT_EQ(tuner.Frequency(CTuner::BAND_AM), 999u) << "try " << i;
         EXPECT_EQ(rig.m_profile.GetProfileInt("SETTING", "AM_FREQ", 0), 999) << "try " << i;
     }
     window.DestroyWindow();

@@ -74,36 +74,36 @@ protected:
 };
 
 TEST_F(RadioDlgTest, ChannelAndFineStepsKeepToTheGridAndWrap) {
-    Tuner().m_nFmFreq = 8815;
+    Tuner().SetFrequency(CTuner::BAND_FM, 8815);
     Window().StepChannel(false);
-    EXPECT_EQ(Tuner().m_nFmFreq, 8810u);
+    EXPECT_EQ(Tuner().Frequency(CTuner::BAND_FM), 8810u);
     Window().StepChannel(false);
-    EXPECT_EQ(Tuner().m_nFmFreq, 8800u);
-    Tuner().m_nFmFreq = 8815;
+    EXPECT_EQ(Tuner().Frequency(CTuner::BAND_FM), 8800u);
+    Tuner().SetFrequency(CTuner::BAND_FM, 8815);
     Window().StepChannel(true);
-    EXPECT_EQ(Tuner().m_nFmFreq, 8820u);
+    EXPECT_EQ(Tuner().Frequency(CTuner::BAND_FM), 8820u);
     Window().FineStep(true);
-    EXPECT_EQ(Tuner().m_nFmFreq, 8821u);
+    EXPECT_EQ(Tuner().Frequency(CTuner::BAND_FM), 8821u);
 
     // Up lowers, Down raises.
     Key(Qt::Key_Up);
-    EXPECT_EQ(Tuner().m_nFmFreq, 8820u);
+    EXPECT_EQ(Tuner().Frequency(CTuner::BAND_FM), 8820u);
     Key(Qt::Key_Down);
-    EXPECT_EQ(Tuner().m_nFmFreq, 8830u);
+    EXPECT_EQ(Tuner().Frequency(CTuner::BAND_FM), 8830u);
 
-    Tuner().m_nFmFreq = Tuner().m_nFmLower.load();
+    Tuner().SetFrequency(CTuner::BAND_FM, Tuner().LowerLimit(CTuner::BAND_FM));
     Window().StepChannel(false);
-    EXPECT_EQ(Tuner().m_nFmFreq, Tuner().m_nFmUpper.load());
-    EXPECT_EQ(m_rig.m_pReceiver->TunedState().nFrequency, Tuner().m_nFmUpper.load());
+    EXPECT_EQ(Tuner().Frequency(CTuner::BAND_FM), Tuner().UpperLimit(CTuner::BAND_FM));
+    EXPECT_EQ(m_rig.m_pReceiver->TunedState().nFrequency, Tuner().UpperLimit(CTuner::BAND_FM));
 
     Click(CRadioDlg::IDC_AM);
-    ASSERT_EQ(Tuner().m_nAmStep, CTuner::AM_STEP_9KHZ);
-    Tuner().m_nAmFreq = 1000;
+    ASSERT_EQ(Tuner().AmStep(), CTuner::AM_STEP_9KHZ);
+    Tuner().SetFrequency(CTuner::BAND_AM, 1000);
     Window().StepChannel(true);
-    EXPECT_EQ(Tuner().m_nAmFreq, 1008u);
-    Tuner().m_nAmFreq = 1000;
+    EXPECT_EQ(Tuner().Frequency(CTuner::BAND_AM), 1008u);
+    Tuner().SetFrequency(CTuner::BAND_AM, 1000);
     Window().StepChannel(false);
-    EXPECT_EQ(Tuner().m_nAmFreq, 999u);
+    EXPECT_EQ(Tuner().Frequency(CTuner::BAND_AM), 999u);
 }
 
 TEST_F(RadioDlgTest, KeypadShowsItsPageAndDigitKeysRecallItsSlots) {
@@ -123,12 +123,12 @@ TEST_F(RadioDlgTest, KeypadShowsItsPageAndDigitKeysRecallItsSlots) {
               "FM 80.00MHz\n  Radio Thirty-Five");
 
     Key(Qt::Key_5);
-    EXPECT_EQ(Tuner().m_nFmFreq, 8000u);
+    EXPECT_EQ(Tuner().Frequency(CTuner::BAND_FM), 8000u);
     EXPECT_EQ(window.Banner().rfind("Radio Thirty-Five      Radio Thirty-Five", 0), 0u);
 
     // An empty slot's key does nothing.
     Key(Qt::Key_4);
-    EXPECT_EQ(Tuner().m_nFmFreq, 8000u);
+    EXPECT_EQ(Tuner().Frequency(CTuner::BAND_FM), 8000u);
 
     Key(Qt::Key_PageDown);
     Key(Qt::Key_PageDown);
@@ -192,19 +192,22 @@ TEST_F(RadioDlgTest, BannerRepeatsTheTitleAndScrollsWholeCharacters) {
 
 TEST_F(RadioDlgTest, IndicatorsShowTheTuningOffsetAndTheChannelFlag) {
     CRadioDlg& window = Window();
-    Tuner().m_nTuningOffset = 20;
-    Tuner().m_nChannelFlag = 1;
+    Tuner().SetChannelFlag(1);
     window.RefreshIndicators();
-    EXPECT_EQ(MeterValue(CRadioDlg::IDC_SIGNAL), 100);
     EXPECT_EQ(MeterValue(CRadioDlg::IDC_CHANNEL), 50);
+    EXPECT_EQ(MeterValue(CRadioDlg::IDC_SIGNAL), 0);  // nothing measured yet
 
     Click(CRadioDlg::IDC_AM);
-    for (auto [nOffset, nShown] : {std::pair{6, 100}, {5, 90}, {-2, 0}}) {
-        Tuner().m_nTuningOffset = nOffset;
-        Tuner().m_nChannelFlag = 0;
-        window.RefreshIndicators();
-        EXPECT_EQ(MeterValue(CRadioDlg::IDC_SIGNAL), nShown) << nOffset;
-        EXPECT_EQ(MeterValue(CRadioDlg::IDC_CHANNEL), 100);
+    Tuner().SetChannelFlag(0);
+    window.RefreshIndicators();
+    EXPECT_EQ(MeterValue(CRadioDlg::IDC_CHANNEL), 100);
+    // The meter clamps what the offset gives: FM 20 is 100, AM 6 is 108.
+    CSkinMeter& signal = *Window().GetDlgItemAs<CSkinMeter>(CRadioDlg::IDC_SIGNAL);
+    for (auto [nBand, nOffset, nShown] :
+         {std::tuple{CTuner::BAND_FM, 20, 100}, {CTuner::BAND_AM, 6, 100},
+          {CTuner::BAND_AM, 5, 90}, {CTuner::BAND_AM, -2, 0}}) {
+        signal.SetValue(CRadioDlg::SignalLevel(nBand, nOffset));
+        EXPECT_EQ(signal.GetValue(), nShown) << nOffset;
     }
 }
 
@@ -214,7 +217,7 @@ TEST_F(RadioDlgTest, SelectedBandButtonChangesNothingAndTheOtherSwitchesBand) {
     EXPECT_EQ(m_rig.m_profile.GetProfileString("SETTING", "LASTMODEL"), "");
 
     Click(CRadioDlg::IDC_AM);
-    EXPECT_EQ(Tuner().m_nBand, CTuner::BAND_AM);
+    EXPECT_EQ(Tuner().Band(), CTuner::BAND_AM);
     EXPECT_EQ(m_rig.m_profile.GetProfileString("SETTING", "LASTMODEL"), "0");
     EXPECT_EQ(window.GetDlgItemText(CRadioDlg::IDC_BAND), "AM");
 }
@@ -276,7 +279,7 @@ TEST_F(RadioDlgTest, ScheduledTaskTunesItsChannelMutedAndRecordsUntilItsEnd) {
     EXPECT_EQ(window.Recording(), 1);
     EXPECT_EQ(window.Core().m_nScheduled, 1);
     EXPECT_EQ(window.Core().m_strTaskMemo, "morning news");
-    EXPECT_EQ(Tuner().m_nFmFreq, 8520u);
+    EXPECT_EQ(Tuner().Frequency(CTuner::BAND_FM), 8520u);
     EXPECT_EQ(window.Mute(), 1);
     EXPECT_TRUE(m_rig.Card().IsMasterMuted());
 

@@ -37,7 +37,7 @@ protected:
     }
 
     void StartAt(int nBand, unsigned frequency, int nDirection) {
-        m_rig.m_tuner.m_nBand = nBand;
+        m_rig.m_tuner.SetBand(nBand);
         m_rig.m_tuner.StopSeek(frequency);
         m_rig.Settle();
         std::lock_guard lock(m_mutex);
@@ -80,8 +80,8 @@ protected:
     }
 
     void ExpectEndedInNormalModeAt(unsigned frequency) {
-        EXPECT_EQ(m_rig.m_tuner.m_bSeekRunning, 0);
-        EXPECT_EQ(m_rig.m_tuner.m_nTuningMode, CTuner::MODE_NORMAL);
+        EXPECT_EQ(m_rig.m_tuner.IsSeekRunning(), 0);
+        EXPECT_EQ(m_rig.m_tuner.TuningMode(), CTuner::MODE_NORMAL);
         EXPECT_EQ(m_rig.m_tuner.CurrentFrequency(), frequency);
         const SSimTunedState last = m_rig.m_pReceiver->TunedState();
         EXPECT_EQ(last.nMode, CTuner::MODE_NORMAL);
@@ -201,7 +201,7 @@ TEST_F(SeekTest, TheScanLevelDecidesWhichIfCountIsAStation) {
         EXPECT_EQ(m_rig.m_window.m_nSeekFound, c.bFound ? 1 : 0) << c.count;
         ExpectEndedInNormalModeAt(c.bFound ? c.station : c.start);
     }
-    EXPECT_EQ(m_rig.m_tuner.m_nTuningOffset, 445 - 444);
+    EXPECT_EQ(m_rig.m_tuner.TuningOffset(), 445 - 444);
 }
 
 TEST_F(SeekTest, AFoundStationsChannelFlagGoesOutWithEveryLaterTune) {
@@ -210,8 +210,8 @@ TEST_F(SeekTest, AFoundStationsChannelFlagGoesOutWithEveryLaterTune) {
         StartAt(CTuner::BAND_FM, 9090, CTuner::SEEK_UP);
         ASSERT_TRUE(WaitForEnd());
         ASSERT_EQ(m_rig.m_window.m_nSeekFound, bStereo ? 2 : 1);
-        EXPECT_EQ(m_rig.m_tuner.m_nChannelFlag, bStereo ? 0 : 1);
-        EXPECT_EQ(m_rig.m_tuner.m_nTuningOffset, 20);
+        EXPECT_EQ(m_rig.m_tuner.ChannelFlag(), bStereo ? 0 : 1);
+        EXPECT_EQ(m_rig.m_tuner.TuningOffset(), 20);
         m_rig.m_tuner.StopSeek(9500);
         m_rig.Settle();
         EXPECT_EQ(m_rig.m_pReceiver->TunedState().bChannelFlag, !bStereo);
@@ -225,14 +225,14 @@ TEST_F(SeekTest, ARecallDuringTheMeasureKeepsItsChannelFlag) {
     m_onSleep = [this](size_t nIndex) {
         if (nIndex == 2) {  // step, IF count, then the status request's dwell
             m_rig.m_tuner.CancelSeek();
-            m_rig.m_tuner.m_nChannelFlag = 1;
+            m_rig.m_tuner.SetChannelFlag(1);
             m_rig.m_tuner.StopSeek(9500);
         }
     };
     StartAt(CTuner::BAND_FM, 9090, CTuner::SEEK_UP);
     ASSERT_TRUE(WaitForEnd());
     EXPECT_EQ(m_clock.Sleeps().back(), milliseconds(100));
-    EXPECT_EQ(m_rig.m_tuner.m_nChannelFlag, 1);
+    EXPECT_EQ(m_rig.m_tuner.ChannelFlag(), 1);
     EXPECT_EQ(m_rig.m_window.m_nSeekFound, 0);
     ExpectEndedInNormalModeAt(9500);
     EXPECT_TRUE(m_rig.m_pReceiver->TunedState().bChannelFlag);

@@ -45,7 +45,7 @@ class CTunerRig {
 public:
     explicit CTunerRig(CClock& clock) : m_tuner(m_profile, clock) {
         m_nReceiver = m_services.AddInterface(CSimReceiver::Interface(m_pReceiver));
-        m_tuner.m_pDevice = &m_device;
+        m_tuner.SetDevice(&m_device);
         m_device.Open(&m_window, WM_DEVICE_REPORT);
     }
     ~CTunerRig() {

@@ -54,26 +54,26 @@ TEST_F(TunerTest, WorkedImagesReachTheReceiverByteForByte) {
     };
     for (const SWorkedImage& row : worked) {
         m_rig.UsePlan(row.nStandard);
-        m_rig.m_tuner.m_nBand = row.nBand;
+        m_rig.m_tuner.SetBand(row.nBand);
         EXPECT_EQ(TuneAndReceive(row.frequency), row.image) << row.frequency;
         EXPECT_EQ(m_rig.m_pReceiver->TunedState().nFrequency, row.frequency);
     }
 
     m_rig.UsePlan(0);
-    m_rig.m_tuner.m_nBand = CTuner::BAND_FM;
-    m_rig.m_tuner.m_nTuningMode = CTuner::MODE_SEEK_STEP;
+    m_rig.m_tuner.SetBand(CTuner::BAND_FM);
+    m_rig.m_tuner.SetTuningMode(CTuner::MODE_SEEK_STEP);
     EXPECT_EQ(TuneAndReceive(8750), (Image{0x28, 0xAC, 0x07, 0x03, 0x29, 0xF2, 0x0C, 0x10}));
-    m_rig.m_tuner.m_nTuningMode = CTuner::MODE_IF_COUNT;
+    m_rig.m_tuner.SetTuningMode(CTuner::MODE_IF_COUNT);
     EXPECT_EQ(TuneAndReceive(8750), (Image{0x28, 0xAC, 0x07, 0x07, 0x29, 0xF2, 0x04, 0x10}));
 }
 
 TEST_F(TunerTest, MuteSilencesEveryTuneInEveryMode) {
     m_rig.m_tuner.SetMute(1);
     for (int nMode : {CTuner::MODE_NORMAL, CTuner::MODE_SEEK_STEP, CTuner::MODE_IF_COUNT}) {
-        m_rig.m_tuner.m_nTuningMode = nMode;
+        m_rig.m_tuner.SetTuningMode(nMode);
         EXPECT_TRUE(TuneAndReceive(0)[5] & 0x20) << nMode;
     }
-    m_rig.m_tuner.m_nTuningMode = CTuner::MODE_NORMAL;
+    m_rig.m_tuner.SetTuningMode(CTuner::MODE_NORMAL);
     m_rig.m_tuner.SetMute(0);
     EXPECT_FALSE(TuneAndReceive(0)[5] & 0x20);
 }
@@ -90,7 +90,7 @@ TEST_F(TunerTest, NothingIsSentWhileTheLinkIsClosed) {
     m_rig.m_device.Close();
     EXPECT_FALSE(m_rig.m_tuner.Tune(8800));
     EXPECT_FALSE(m_rig.m_tuner.SendImage());
-    EXPECT_EQ(m_rig.m_tuner.m_nFmFreq, 8800u);
+    EXPECT_EQ(m_rig.m_tuner.Frequency(CTuner::BAND_FM), 8800u);
 }
 
 // Two threads tune at once while the read thread runs: the receiver only ever

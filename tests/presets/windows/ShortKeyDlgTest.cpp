@@ -34,13 +34,20 @@ protected:
     }
     ~ShortKeyDlgTest() override { delete m_pDlg.data(); }
 
+    // The regional standard: its FM limits bound what the window takes.
+    static constexpr int kEurope = 0;
+    static constexpr int kJapan = 1;
+    void UsePlan(int nPlan) {
+        m_rig.m_profile.WriteProfileInt("SET", "BAND", nPlan);
+        m_rig.Core().m_tuner.LoadBandPlan();
+    }
+
     // Opened as the main window opens it, on first use.
     CShortKeyDlg& Dlg() {
         if (!m_pDlg) {
             CTuner& tuner = m_rig.Core().m_tuner;
-            tuner.m_nFmLower = 8750;
-            tuner.m_nFmUpper = 10800;
-            tuner.m_nFmFreq = m_nTuned;
+            UsePlan(kEurope);
+            tuner.SetFrequency(CTuner::BAND_FM, m_nTuned);
             m_pDlg = new CShortKeyDlg(&m_rig.Core(), &m_skin, &m_main);
             m_pDlg->setWindowFlag(Qt::Tool);
             m_pDlg->setAttribute(Qt::WA_DeleteOnClose);
@@ -164,7 +171,7 @@ TEST_F(ShortKeyDlgTest, DeleteClearsTheSelectedSlotButLeavesItsTitleKey) {
 
 TEST_F(ShortKeyDlgTest, DoubleClickCopiesTheRowAndAnEmptyRowSetsFm) {
     Preset(AM, 2, 1008, "Kansai");
-    m_rig.Core().m_tuner.m_nBand = AM;
+    m_rig.Core().m_tuner.SetBand(AM);
     Dlg();
     List().setCurrentItem(List().topLevelItem(2));
     Dlg().Commands().Dispatch(CShortKeyDlg::IDC_LIST, CCommandMap::DblClk);
@@ -190,14 +197,9 @@ TEST_F(ShortKeyDlgTest, EveryFmChannelIsStoredExactly) {
     Dlg();
     EXPECT_EQ(Dlg().GetDlgItemText(CShortKeyDlg::IDC_FREQUENCY), "80.10");
     CTuner& tuner = m_rig.Core().m_tuner;
-    struct SPlan {
-        unsigned nLower;
-        unsigned nUpper;
-    };
-    for (const SPlan plan : {SPlan{7600, 9000}, SPlan{8750, 10800}}) {
-        tuner.m_nFmLower = plan.nLower;
-        tuner.m_nFmUpper = plan.nUpper;
-        for (unsigned f = plan.nLower; f <= plan.nUpper; f += 10) {
+    for (const int nPlan : {kJapan, kEurope}) {
+        UsePlan(nPlan);
+        for (unsigned f = tuner.LowerLimit(FM); f <= tuner.UpperLimit(FM); f += 10) {
             const std::string strShown = CPresetStore::FrequencyNumber(FM, f);
             for (const std::string& strText : {strShown, strShown.substr(0, strShown.size() - 1)}) {
                 Type(CShortKeyDlg::IDC_FREQUENCY, strText.c_str());

@@ -61,7 +61,7 @@ protected:
     void Select(int nRow) { List().setCurrentItem(List().topLevelItem(nRow)); }
     void Click(int nId) { Player().GetDlgItemAs<QAbstractButton>(nId)->click(); }
     bool Playing() const { return m_rig.m_pCore->m_audioGraph.IsPlaybackOpen(); }
-    int Muted() { return Core().m_tuner.m_nMute; }
+    int Muted() { return Core().m_tuner.Mute(); }
     std::vector<std::string> CatalogueFiles() {
         std::vector<std::string> names;
         const SDbResult rows = m_rig.m_dataSource.Query("SELECT FileName FROM FileList");

@@ -49,7 +49,7 @@ protected:
     void Use(const SPlan& plan, int nScanLevel) {
         m_rig.m_profile.WriteProfileInt("SET", "SCANLEVEL", nScanLevel);
         m_rig.UsePlan(plan.nStandard);
-        m_rig.m_tuner.m_nBand = plan.nBand;
+        m_rig.m_tuner.SetBand(plan.nBand);
     }
 
     void TuneTo(unsigned frequency) {

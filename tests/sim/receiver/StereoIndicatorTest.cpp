@@ -22,7 +22,7 @@ protected:
     void SetUp() override {
         m_clock.SetSettleHook([this] { m_rig.Settle(); });
         m_rig.UsePlan(1);
-        m_rig.m_tuner.m_nBand = CTuner::BAND_FM;
+        m_rig.m_tuner.SetBand(CTuner::BAND_FM);
 
         ASSERT_TRUE(m_engine.Initialise("KestrelFM"));
         ASSERT_TRUE(m_engine.LoadSkin("SKIN", "KESTRELSKIN")) << m_engine.LastError();
@@ -42,7 +42,7 @@ protected:
         }
         m_rig.m_tuner.JoinSeek();
         EXPECT_EQ(m_rig.m_tuner.CurrentFrequency(), station);
-        return m_rig.m_tuner.m_nChannelFlag;
+        return m_rig.m_tuner.ChannelFlag();
     }
 
     QImage Render(int nValue) {
