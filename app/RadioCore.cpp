@@ -226,8 +226,8 @@ std::string CRadioCore::RecordFileName(std::time_t tStart, bool bWav) const {
 
 std::string CRadioCore::ChannelText() const {
     const int nBand = m_tuner.Band();
-    const unsigned nFrequency =
-        nBand == CTuner::BAND_FM ? m_tuner.Frequency(CTuner::BAND_FM) : m_tuner.Frequency(CTuner::BAND_AM);
+    const unsigned nFrequency = nBand == CTuner::BAND_FM ? m_tuner.Frequency(CTuner::BAND_FM)
+                                                         : m_tuner.Frequency(CTuner::BAND_AM);
     return CFileListSet::FormatChannel(nBand, nFrequency);
 }
 

@@ -174,8 +174,8 @@ bool CRadioDlg::OnInitDialog() {
     CheckDevice();
 
     m_core.m_tuner.SetBand(m_core.m_profile.GetProfileInt("SETTING", "LASTMODEL", 1) == 0
-                                 ? CTuner::BAND_AM
-                                 : CTuner::BAND_FM);
+                               ? CTuner::BAND_AM
+                               : CTuner::BAND_FM);
     ShowBand();
     m_core.m_tuner.LoadBandPlan();
     SyncDemoPlan();

@@ -251,9 +251,10 @@ void CShortKeyDlg::OnApply() {
     }
     const CTuner& tuner = m_pCore->m_tuner;
     const bool bFm = nBand == CPresetStore::BAND_FM;
-    const std::optional<uint32_t> nValue =
-        CPresetStore::BuildValue(nBand, m_strFrequency, bFm ? tuner.LowerLimit(CTuner::BAND_FM) : tuner.LowerLimit(CTuner::BAND_AM),
-                                 bFm ? tuner.UpperLimit(CTuner::BAND_FM) : tuner.UpperLimit(CTuner::BAND_AM));
+    const std::optional<uint32_t> nValue = CPresetStore::BuildValue(
+        nBand, m_strFrequency,
+        bFm ? tuner.LowerLimit(CTuner::BAND_FM) : tuner.LowerLimit(CTuner::BAND_AM),
+        bFm ? tuner.UpperLimit(CTuner::BAND_FM) : tuner.UpperLimit(CTuner::BAND_AM));
     if (!nValue) {
         return;  // outside the band: refused without a word
     }

@@ -64,8 +64,9 @@ bool CNewTaskDlg::OnInitDialog() {
     m_BeginDate = m_BeginTime = m_EndDate = m_EndTime = now;
     const CTuner& tuner = m_pCore->m_tuner;
     m_nBand = tuner.Band() == CTuner::BAND_FM ? BAND_FM : BAND_AM;
-    m_strFrequency = m_nBand == BAND_FM ? CPresetStore::FrequencyNumber(BAND_FM, tuner.Frequency(CTuner::BAND_FM))
-                                        : std::to_string(tuner.Frequency(CTuner::BAND_AM));
+    m_strFrequency = m_nBand == BAND_FM
+                         ? CPresetStore::FrequencyNumber(BAND_FM, tuner.Frequency(CTuner::BAND_FM))
+                         : std::to_string(tuner.Frequency(CTuner::BAND_AM));
     UpdateData(false);
 
     for (int nId : {IDC_BEGIN_TIME, IDC_END_TIME}) {
@@ -148,7 +149,8 @@ void CNewTaskDlg::FillChannels() {
             pCombo->addItem(
                 QString::fromStdString(CPresetStore::ChannelText(nBand, f, slot.strTitle)),
                 QVariant::fromValue(slot.nValue));
-            if (nBand == tuner.Band() && (f == tuner.Frequency(CTuner::BAND_AM) || f == tuner.Frequency(CTuner::BAND_FM))) {
+            if (nBand == tuner.Band() &&
+                (f == tuner.Frequency(CTuner::BAND_AM) || f == tuner.Frequency(CTuner::BAND_FM))) {
                 pCombo->setCurrentIndex(pCombo->count() - 1);
             }
         }
@@ -182,9 +184,10 @@ bool CNewTaskDlg::BuildChannelWord(std::uint32_t& nWord) const {
     }
     const CTuner& tuner = m_pCore->m_tuner;
     const bool bFm = m_nBand == BAND_FM;
-    const std::optional<std::uint32_t> value =
-        CPresetStore::BuildValue(m_nBand, m_strFrequency, bFm ? tuner.LowerLimit(CTuner::BAND_FM) : tuner.LowerLimit(CTuner::BAND_AM),
-                                 bFm ? tuner.UpperLimit(CTuner::BAND_FM) : tuner.UpperLimit(CTuner::BAND_AM));
+    const std::optional<std::uint32_t> value = CPresetStore::BuildValue(
+        m_nBand, m_strFrequency,
+        bFm ? tuner.LowerLimit(CTuner::BAND_FM) : tuner.LowerLimit(CTuner::BAND_AM),
+        bFm ? tuner.UpperLimit(CTuner::BAND_FM) : tuner.UpperLimit(CTuner::BAND_AM));
     if (!value) {
         return false;
     }

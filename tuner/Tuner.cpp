@@ -350,8 +350,7 @@ void CTuner::SeekThreadProc() {
                 break;
             }
             const unsigned frequency = CurrentFrequency();
-            const bool bEdge =
-                frequency == LowerLimit(m_nBand) || frequency == UpperLimit(m_nBand);
+            const bool bEdge = frequency == LowerLimit(m_nBand) || frequency == UpperLimit(m_nBand);
             m_clock.Sleep(milliseconds(bEdge ? 500 : 110));
             if (!m_bSeekRunning) {
                 break;

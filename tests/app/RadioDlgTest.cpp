@@ -203,9 +203,10 @@ TEST_F(RadioDlgTest, IndicatorsShowTheTuningOffsetAndTheChannelFlag) {
     EXPECT_EQ(MeterValue(CRadioDlg::IDC_CHANNEL), 100);
     // The meter clamps what the offset gives: FM 20 is 100, AM 6 is 108.
     CSkinMeter& signal = *Window().GetDlgItemAs<CSkinMeter>(CRadioDlg::IDC_SIGNAL);
-    for (auto [nBand, nOffset, nShown] :
-         {std::tuple{CTuner::BAND_FM, 20, 100}, {CTuner::BAND_AM, 6, 100},
-          {CTuner::BAND_AM, 5, 90}, {CTuner::BAND_AM, -2, 0}}) {
+    for (auto [nBand, nOffset, nShown] : {std::tuple{CTuner::BAND_FM, 20, 100},
+                                          {CTuner::BAND_AM, 6, 100},
+                                          {CTuner::BAND_AM, 5, 90},
+                                          {CTuner::BAND_AM, -2, 0}}) {
         signal.SetValue(CRadioDlg::SignalLevel(nBand, nOffset));
         EXPECT_EQ(signal.GetValue(), nShown) << nOffset;
     }

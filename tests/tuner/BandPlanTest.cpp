@@ -37,7 +37,8 @@ TEST_F(BandPlanTest, AFirstStartIsJapanAndFoldsAm520Into1629) {
     EXPECT_EQ(pTuner->AmStep(), CTuner::AM_STEP_9KHZ);
     EXPECT_EQ(pTuner->Tolerance(), 5);
     EXPECT_EQ(pTuner->Frequency(CTuner::BAND_FM), 8750u);
-    EXPECT_EQ(pTuner->Frequency(CTuner::BAND_AM), 520u);  // taken as stored, folded at the first tune
+    EXPECT_EQ(pTuner->Frequency(CTuner::BAND_AM),
+              520u);  // taken as stored, folded at the first tune
 
     EXPECT_FALSE(pTuner->Tune(0));  // no link: nothing sent
     EXPECT_EQ(m_display.m_strText, "87.50MHz");
