@@ -39,10 +39,10 @@ CHeadlessRun::~CHeadlessRun() {
 
 bool CHeadlessRun::Start(int nTask) {
     m_core.Init(&m_target);
-    m_core.m_tuner.SetBand(m_core.m_profile.GetProfileInt("SETTING", "LASTMODEL", 1) == 0
+    m_core.Tuner().SetBand(m_core.Profile().GetProfileInt("SETTING", "LASTMODEL", 1) == 0
                                ? CTuner::BAND_AM
                                : CTuner::BAND_FM);
-    m_core.m_tuner.LoadBandPlan();
+    m_core.Tuner().LoadBandPlan();
     m_masterMute.SelectLine(&m_target, 1, "");
     m_services.deviceNotices.Start(&m_target);
     StartTask(nTask);

@@ -55,7 +55,7 @@ int CRadioApp::RunHeadless(int nTask) {
         if (nRequest < 0) {
             return false;
         }
-        pRun->Core().m_pMainWnd->Post(WM_START_TASK, static_cast<uintptr_t>(nRequest), 0);
+        pRun->Core().MainWindow()->Post(WM_START_TASK, static_cast<uintptr_t>(nRequest), 0);
         return true;
     });
     if (!bRunningCopy) {
@@ -130,8 +130,8 @@ bool CRadioApp::InitInstance() {
              [pReceiver](int nStep) { pReceiver->SetAmPlan(nStep); }});
     }
     if (nTask > 0) {
-        window.Core().m_nTaskNumber = nTask;
-        window.Core().m_nScheduled = 1;
+        window.Core().SetTaskNumber(nTask);
+        window.Core().SetScheduled(1);
         window.Recorder().SetExpectedDataSource(DataSourceOfTask());
     }
     window.DoModal();

@@ -147,6 +147,10 @@ std::string CRadioCore::GetText(const std::string& strKey) const {
     return m_texts.GetText(m_strLanguage, strKey);
 }
 
+std::string CRadioCore::Message(const std::string& strKey) const {
+    return m_texts.GetMessage(m_strLanguage, strKey);
+}
+
 std::string CRadioCore::LoadLanguageName() const {
     return m_texts.LoadLanguageName();
 }

@@ -23,9 +23,9 @@ class CProfile;
 // order when the main window opens, follows the receiver's presence, looks up
 // window texts, chooses the capture input and starts and stops recordings.
 //
-// Everything here runs on the UI thread. The members are public because the
-// main window and the dialogs work on them directly. The services and the
-// profile must outlive the core.
+// Everything here runs on the UI thread. The windows reach its parts and its
+// state through the accessors below. The services and the profile must
+// outlive the core.
 class CRadioCore {
 public:
     static constexpr const char* kCaption = "Kestrel Radio";
@@ -71,6 +71,47 @@ public:
     // or the frequency retuned when no slot holds it. The slot's entry, if any.
     std::optional<PresetEntry> SyncPreset();
 
+    // The parts, for the windows and the recorder to work on.
+    const SRadioServices& Services() const { return m_services; }
+    CProfile& Profile() const { return m_profile; }
+    CTuner& Tuner() { return m_tuner; }
+    const CTuner& Tuner() const { return m_tuner; }
+    CHidDevice& Device() { return m_device; }
+    CTaskSet& TaskSet() { return m_taskSet; }
+    CFileListSet& FileList() { return m_fileListSet; }
+    CAudioGraph& AudioGraph() { return m_audioGraph; }
+    const CAudioGraph& AudioGraph() const { return m_audioGraph; }
+    const CLanguageTexts& Texts() const { return m_texts; }
+    CMessageTarget* MainWindow() const { return m_pMainWnd; }
+
+    // The receiver-present flag CheckDevice keeps.
+    int DevicePresent() const { return m_nDevicePresent; }
+    // Mutes the receiver's input line on the sound card.
+    void MuteInput() { m_inputMute.SetMute(1); }
+
+    // The message text of a key in the current language.
+    std::string Message(const std::string& strKey) const;
+    const std::string& Language() const { return m_strLanguage; }
+    // Takes up the language the profile names now.
+    void ReloadLanguage() { m_strLanguage = LoadLanguageName(); }
+
+    // The current or last recording.
+    int Recording() const { return m_nRecording; }
+    std::time_t RecordStart() const { return m_tRecordStart; }
+    const std::string& RecordFile() const { return m_strRecordFile; }
+    const std::string& Channel() const { return m_strChannel; }
+
+    // The scheduled task under way: StopRecording clears the flag.
+    int Scheduled() const { return m_nScheduled; }
+    void SetScheduled(int nScheduled) { m_nScheduled = nScheduled; }
+    int TaskNumber() const { return m_nTaskNumber; }
+    void SetTaskNumber(int nTask) { m_nTaskNumber = nTask; }
+    std::time_t ScheduledEnd() const { return m_tScheduledEnd; }
+    void SetScheduledEnd(std::time_t end) { m_tScheduledEnd = end; }
+    const std::string& TaskMemo() const { return m_strTaskMemo; }
+    void SetTaskMemo(const std::string& strMemo) { m_strTaskMemo = strMemo; }
+
+private:
     // Declared in the order the parts are made; they go in reverse.
     const SRadioServices m_services;
     CProfile& m_profile;
@@ -94,7 +135,6 @@ public:
     int m_nScheduled = 0;
     std::string m_strLanguage;
 
-private:
     std::string m_strStartFailure;
     std::optional<std::string> m_dataSourceId;
 

@@ -96,7 +96,7 @@ CRadioDlg::CRadioDlg(const SRadioServices& services, CProfile& profile, CSkinEng
 // before the core joins it.
 CRadioDlg::~CRadioDlg() {
     CloseMessageTarget();
-    m_core.m_services.deviceNotices.Stop();
+    m_core.Services().deviceNotices.Stop();
 }
 
 void CRadioDlg::MapCommands() {
@@ -168,26 +168,26 @@ bool CRadioDlg::OnInitDialog() {
     m_core.Init(&MessageTarget());
     if (QWidget* pDisplay = GetDlgItem(IDC_FREQUENCY)) {
         m_pFrequencyDisplay = std::make_unique<CQtTextSink>(pDisplay);
-        m_core.m_tuner.SetDisplay(m_pFrequencyDisplay.get());
+        m_core.Tuner().SetDisplay(m_pFrequencyDisplay.get());
     }
-    m_core.m_services.deviceNotices.Start(&MessageTarget());
+    m_core.Services().deviceNotices.Start(&MessageTarget());
     CheckDevice();
 
-    m_core.m_tuner.SetBand(m_core.m_profile.GetProfileInt("SETTING", "LASTMODEL", 1) == 0
+    m_core.Tuner().SetBand(m_core.Profile().GetProfileInt("SETTING", "LASTMODEL", 1) == 0
                                ? CTuner::BAND_AM
                                : CTuner::BAND_FM);
     ShowBand();
-    m_core.m_tuner.LoadBandPlan();
+    m_core.Tuner().LoadBandPlan();
     SyncDemoPlan();
-    if (m_core.m_nDevicePresent) {
+    if (m_core.DevicePresent()) {
         PresetSync();
     }
 
     SetTimer(TIMER_REPAINT, 50);
     RefreshKeypad();
     PlaceIndicators();
-    if (m_core.m_nScheduled) {
-        StartScheduledTask(m_core.m_nTaskNumber);
+    if (m_core.Scheduled()) {
+        StartScheduledTask(m_core.TaskNumber());
     }
     LoadTooltips();
     return true;
@@ -211,12 +211,12 @@ void CRadioDlg::DestroyWindow() {
     // A recording left running would end as a file without its header sizes
     // and without a catalogue row.
     m_recorder.Stop(CRecorder::kStoppedByClosing);
-    m_core.m_tuner.CancelSeek();
-    m_core.m_tuner.SetMute(1);
+    m_core.Tuner().CancelSeek();
+    m_core.Tuner().SetMute(1);
     CloseToolWindows(0);
-    m_core.m_inputMute.SetMute(1);
-    m_core.m_tuner.SetMute(1);
-    m_core.m_services.deviceNotices.Stop();
+    m_core.MuteInput();
+    m_core.Tuner().SetMute(1);
+    m_core.Services().deviceNotices.Stop();
     KillTimer(TIMER_BANNER);
     KillTimer(TIMER_RECORD);
     KillTimer(TIMER_SEEK);
@@ -226,13 +226,13 @@ void CRadioDlg::DestroyWindow() {
 // Tuning ----------------------------------------------------------------------
 
 void CRadioDlg::SetFrequency(unsigned frequency) {
-    m_core.m_tuner.SetCurrentFrequency(m_core.m_tuner.Wrap(frequency));
+    m_core.Tuner().SetCurrentFrequency(m_core.Tuner().Wrap(frequency));
     PresetSync();
 }
 
 // A seek still walking would step the frequency this computes from.
 void CRadioDlg::StepChannel(bool bUp) {
-    CTuner& tuner = m_core.m_tuner;
+    CTuner& tuner = m_core.Tuner();
     tuner.CancelSeek();
     const unsigned s =
         tuner.Band() == CTuner::BAND_FM || tuner.AmStep() == CTuner::AM_STEP_10KHZ ? 10u : 9u;
@@ -245,8 +245,8 @@ void CRadioDlg::StepChannel(bool bUp) {
 }
 
 void CRadioDlg::FineStep(bool bUp) {
-    m_core.m_tuner.CancelSeek();
-    const unsigned f = m_core.m_tuner.CurrentFrequency();
+    m_core.Tuner().CancelSeek();
+    const unsigned f = m_core.Tuner().CurrentFrequency();
     SetFrequency(bUp ? f + 1 : f - 1);
 }
 
@@ -282,7 +282,7 @@ void CRadioDlg::RecallSlot(int nSlot) {
 }
 
 void CRadioDlg::ShowBand() {
-    const bool bFm = m_core.m_tuner.Band() == CTuner::BAND_FM;
+    const bool bFm = m_core.Tuner().Band() == CTuner::BAND_FM;
     if (auto* pButton = GetDlgItemAs<QAbstractButton>(bFm ? IDC_FM : IDC_AM)) {
         pButton->setChecked(true);
     }
@@ -292,28 +292,28 @@ void CRadioDlg::ShowBand() {
 void CRadioDlg::ChangeBand() {
     const auto* pAm = GetDlgItemAs<QAbstractButton>(IDC_AM);
     const int nBand = pAm && pAm->isChecked() ? CTuner::BAND_AM : CTuner::BAND_FM;
-    if (nBand == m_core.m_tuner.Band()) {
+    if (nBand == m_core.Tuner().Band()) {
         return;
     }
     // A seek still walking would step the new band's frequency.
-    m_core.m_tuner.CancelSeek();
-    m_core.m_tuner.SetBand(nBand);
-    m_core.m_profile.WriteProfileInt("SETTING", "LASTMODEL", nBand);
+    m_core.Tuner().CancelSeek();
+    m_core.Tuner().SetBand(nBand);
+    m_core.Profile().WriteProfileInt("SETTING", "LASTMODEL", nBand);
     ShowBand();
     PresetSync();
     RefreshKeypad();
 }
 
 void CRadioDlg::OnSeek(int nDirection) {
-    m_core.m_tuner.StartSeek(nDirection);
+    m_core.Tuner().StartSeek(nDirection);
     SetTimer(TIMER_SEEK, 500);
 }
 
 // Keypad ----------------------------------------------------------------------
 
 void CRadioDlg::RefreshKeypad() {
-    CPresetStore presets(m_core.m_profile);
-    const int nBand = m_core.m_tuner.Band();
+    CPresetStore presets(m_core.Profile());
+    const int nBand = m_core.Tuner().Band();
     for (int i = 0; i < kKeypadSlots; ++i) {
         const int nSlot = i + kKeypadSlots * m_nPresetPage;
         const CPresetStore::SSlot slot = presets.ReadSlot(nBand, nSlot);
@@ -329,7 +329,7 @@ void CRadioDlg::RefreshKeypad() {
             pButton->setToolTip(QString::fromStdString(
                 CPresetStore::TooltipText(nBand, entry.nFrequency, entry.strTitle)));
         }
-        pButton->setEnabled(slot.nValue != 0 && m_core.m_nDevicePresent);
+        pButton->setEnabled(slot.nValue != 0 && m_core.DevicePresent());
         SetDlgItemText(IDC_KEY_0 + i, std::to_string(nSlot));
     }
 }
@@ -351,8 +351,8 @@ void CRadioDlg::OnVolume() {
 void CRadioDlg::OnMute() {
     m_nMute = m_nMute ? 0 : 1;
     UpdateData(false);
-    if (m_core.m_services.bVista) {
-        m_core.m_tuner.SetMute(m_nMute);
+    if (m_core.Services().bVista) {
+        m_core.Tuner().SetMute(m_nMute);
     } else {
         m_masterMute.SetMute(m_nMute);
     }
@@ -376,7 +376,7 @@ void CRadioDlg::OnTimer(int nId) {
             KillTimer(TIMER_REPAINT);
             break;
         case TIMER_SEEK:
-            if (!m_core.m_tuner.HasSeekThread()) {
+            if (!m_core.Tuner().HasSeekThread()) {
                 RefreshIndicators();
                 KillTimer(TIMER_SEEK);
             }
@@ -420,7 +420,7 @@ int CRadioDlg::SignalLevel(int nBand, int nTuningOffset) {
 }
 
 void CRadioDlg::RefreshIndicators() {
-    const CTuner& tuner = m_core.m_tuner;
+    const CTuner& tuner = m_core.Tuner();
     if (m_pSignalMeter) {
         m_pSignalMeter->SetValue(SignalLevel(tuner.Band(), tuner.TuningOffset()));
     }
@@ -482,7 +482,7 @@ void CRadioDlg::RecordingStopped() {
     ShowDlgItem(IDC_RECORD_LAMP, false);
     KillTimer(TIMER_RECORD);
     SetDlgItemText(IDC_RECORD_TIME, "");
-    EnableDlgItem(IDC_RECORD, m_core.m_nDevicePresent != 0);
+    EnableDlgItem(IDC_RECORD, m_core.DevicePresent() != 0);
     UpdateData(false);
     Q_EMIT RecordingsChanged();
 }
@@ -507,8 +507,8 @@ void CRadioDlg::OnRecordTimer() {
         if (m_pRecordMeter) {
             m_pRecordMeter->SetValue(100);
         }
-        const std::time_t now = m_core.m_services.clock.Now();
-        SetDlgItemText(IDC_RECORD_TIME, CFileListSet::FormatDuration(now - m_core.m_tRecordStart));
+        const std::time_t now = m_core.Services().clock.Now();
+        SetDlgItemText(IDC_RECORD_TIME, CFileListSet::FormatDuration(now - m_core.RecordStart()));
     }
     m_recorder.Tick();
 }
@@ -524,11 +524,11 @@ void CRadioDlg::EnableTuning(bool bEnable) {
 }
 
 void CRadioDlg::CheckDevice() {
-    const int nBefore = m_core.m_nDevicePresent;
+    const int nBefore = m_core.DevicePresent();
     const int nNow = m_core.CheckDevice();
     if (!nBefore && nNow) {
         // The receiver takes a moment after it appears before it tunes.
-        m_core.m_services.clock.Sleep(std::chrono::seconds(1));
+        m_core.Services().clock.Sleep(std::chrono::seconds(1));
         PresetSync();
     }
     m_recorder.OnDeviceChange(nNow != 0);
@@ -537,7 +537,7 @@ void CRadioDlg::CheckDevice() {
         m_core.SelectInputMute();
         SetTimer(TIMER_BANNER, 200);
     } else {
-        m_core.m_inputMute.SetMute(1);
+        m_core.MuteInput();
         KillTimer(TIMER_BANNER);
     }
     RefreshKeypad();
@@ -691,7 +691,7 @@ void CRadioDlg::contextMenuEvent(QContextMenuEvent* pEvent) {
 
 void CRadioDlg::SyncDemoPlan() {
     if (m_demoReceiver.setAmPlan) {
-        m_demoReceiver.setAmPlan(m_core.m_tuner.AmStep() == CTuner::AM_STEP_10KHZ ? 10 : 9);
+        m_demoReceiver.setAmPlan(m_core.Tuner().AmStep() == CTuner::AM_STEP_10KHZ ? 10 : 9);
     }
 }
 

@@ -75,59 +75,61 @@ std::optional<std::uint64_t> FreeBytes(std::filesystem::path folder) {
 }  // namespace
 
 CRecorder::CRecorder(CRadioCore& core, CObserver& observer)
-    : m_core(core), m_observer(observer), m_outcomes(core.m_services.database) {}
+    : m_core(core), m_observer(observer), m_outcomes(core.Services().database) {}
 
 CRecorder::~CRecorder() = default;
 
+bool CRecorder::IsRecording() const {
+    return m_core.Recording() != 0;
+}
+
 bool CRecorder::IsScheduled() const {
-    return m_core.m_nScheduled != 0;
+    return m_core.Scheduled() != 0;
 }
 
 std::string CRecorder::Text(const char* pKey) const {
-    return m_core.m_texts.GetMessage(m_core.m_strLanguage, pKey);
+    return m_core.Message(pKey);
 }
 
 void CRecorder::Report(const std::string& strText) {
     if (m_task) {
         std::fprintf(stderr, "kestrel: scheduled task %d: %s\n", m_task->nTask, strText.c_str());
     }
-    m_core.m_services.messageBoxes.Show(m_core.m_pMainWnd, strText, CRadioCore::kCaption,
+    m_core.Services().messageBoxes.Show(m_core.MainWindow(), strText, CRadioCore::kCaption,
                                         CMessageBoxes::EIcon::Error);
 }
 
 bool CRecorder::Start() {
-    if (m_bRecording) {
+    if (IsRecording()) {
         return true;
     }
     if (!m_core.StartRecording()) {
         Report(Text(m_core.StartFailureKey().c_str()));
         return false;
     }
-    m_bRecording = true;
-    m_awake = m_core.m_services.sleepInhibitor.Inhibit("Recording " + m_core.m_strChannel);
+    m_awake = m_core.Services().sleepInhibitor.Inhibit("Recording " + m_core.Channel());
     m_observer.RecordingStarted();
     return true;
 }
 
 void CRecorder::Stop(const char* pReasonKey) {
-    if (!m_bRecording) {
+    if (!IsRecording()) {
         return;
     }
-    m_bRecording = false;
     m_core.StopRecording();
     m_awake.Release();
     m_observer.RecordingStopped();
     const std::string strFault = FaultText();
     if (!strFault.empty()) {
         KestrelTrace(kTag, "the recording failed: %s",
-                     m_core.m_audioGraph.RecordFaultDetail().c_str());
+                     m_core.AudioGraph().RecordFaultDetail().c_str());
         Report(strFault);
     }
     FinishTask(pReasonKey, strFault);
 }
 
 std::string CRecorder::FaultText() const {
-    const CAudioGraph& graph = m_core.m_audioGraph;
+    const CAudioGraph& graph = m_core.AudioGraph();
     switch (graph.RecordFault()) {
         case ECaptureFault::None:
             return {};
@@ -142,28 +144,28 @@ std::string CRecorder::FaultText() const {
 }
 
 bool CRecorder::Tick() {
-    if (!m_bRecording) {
+    if (!IsRecording()) {
         return false;
     }
-    if (m_core.m_nScheduled && m_core.m_services.clock.Now() >= m_core.m_tScheduledEnd) {
-        DeleteWorkItem(m_core.m_nTaskNumber);
+    if (m_core.Scheduled() && m_core.Services().clock.Now() >= m_core.ScheduledEnd()) {
+        DeleteWorkItem(m_core.TaskNumber());
         Stop(nullptr);
     }
-    return m_bRecording;
+    return IsRecording();
 }
 
 void CRecorder::OnGraphNotify() {
-    if (!m_bRecording || m_core.m_audioGraph.RecordFault() == ECaptureFault::None) {
+    if (!IsRecording() || m_core.AudioGraph().RecordFault() == ECaptureFault::None) {
         return;  // a notice of a recording already stopped
     }
-    if (m_core.m_nScheduled) {
-        DeleteWorkItem(m_core.m_nTaskNumber);
+    if (m_core.Scheduled()) {
+        DeleteWorkItem(m_core.TaskNumber());
     }
     Stop(nullptr);
 }
 
 void CRecorder::OnDeviceChange(bool bPresent) {
-    if (bPresent || !m_bRecording || !m_task) {
+    if (bPresent || !IsRecording() || !m_task) {
         return;
     }
     m_task->strNotes = Joined(m_task->strNotes, Text(kReceiverUnplugged));
@@ -171,7 +173,7 @@ void CRecorder::OnDeviceChange(bool bPresent) {
 }
 
 void CRecorder::DeleteWorkItem(int nTask) {
-    CScheduleBridge bridge(m_core.m_services.scheduler);
+    CScheduleBridge bridge(m_core.Services().scheduler);
     bridge.m_strOwner = m_core.DataSourceId();
     bridge.DeleteWorkItem(WorkItemName(nTask));
 }
@@ -179,13 +181,13 @@ void CRecorder::DeleteWorkItem(int nTask) {
 // Only a recording started here is a scheduled one: a flag left set without
 // it would end the user's next recording at an end time of 0.
 void CRecorder::ForgetUnstartedTask() {
-    if (!m_bRecording) {
-        m_core.m_nScheduled = 0;
+    if (!IsRecording()) {
+        m_core.SetScheduled(0);
     }
 }
 
 void CRecorder::StartTask(int nTask) {
-    if (!m_core.m_nDevicePresent) {
+    if (!m_core.DevicePresent()) {
         ForgetUnstartedTask();
         EndTask(nTask, STaskOutcome::EKind::Failed, Text(kReceiverAbsent));
         return;
@@ -202,24 +204,24 @@ void CRecorder::StartTask(int nTask) {
     std::time_t end = 0;
     // A task without its row (a stale job, a mistyped number) leaves a running
     // recording alone.
-    if (!m_core.m_taskSet.GetEndTime(nTask, end)) {
+    if (!m_core.TaskSet().GetEndTime(nTask, end)) {
         ForgetUnstartedTask();
-        const std::string strWhy = m_core.m_taskSet.IsOpen() ? Text(kNoRow) : Text("MESSAGE_5");
+        const std::string strWhy = m_core.TaskSet().IsOpen() ? Text(kNoRow) : Text("MESSAGE_5");
         EndTask(nTask, STaskOutcome::EKind::Failed, strWhy, false);
         return;
     }
-    const std::time_t begin = m_core.m_taskSet.m_BeginTime;
-    const std::uint32_t nWord = CTaskSet::ChannelWord(m_core.m_taskSet.m_Channel);
-    const std::string strMemo = m_core.m_taskSet.m_Memo;
-    const std::time_t now = m_core.m_services.clock.Now();
+    const std::time_t begin = m_core.TaskSet().m_BeginTime;
+    const std::uint32_t nWord = CTaskSet::ChannelWord(m_core.TaskSet().m_Channel);
+    const std::string strMemo = m_core.TaskSet().m_Memo;
+    const std::time_t now = m_core.Services().clock.Now();
     if (now >= end) {
         ForgetUnstartedTask();
         EndTask(nTask, STaskOutcome::EKind::Missed, Text(kMissed));
         return;
     }
     Stop(kStoppedForTask);
-    m_core.m_tScheduledEnd = end;
-    m_core.m_nTaskNumber = nTask;
+    m_core.SetScheduledEnd(end);
+    m_core.SetTaskNumber(nTask);
     TuneTask(nWord);
 
     STaskRun run{nTask, FreeSpaceNote(end), false};
@@ -232,12 +234,12 @@ void CRecorder::StartTask(int nTask) {
     if (!Start()) {
         const std::string strWhy = Text(m_core.StartFailureKey().c_str());
         m_task.reset();
-        m_core.m_nScheduled = 0;
+        m_core.SetScheduled(0);
         EndTask(nTask, STaskOutcome::EKind::Failed, strWhy);
         return;
     }
-    m_core.m_nScheduled = 1;
-    m_core.m_strTaskMemo = strMemo;
+    m_core.SetScheduled(1);
+    m_core.SetTaskMemo(strMemo);
 }
 
 // The channel word: bit 31 FM, bit 26 channel flag, bit 23 mute, the low 16
@@ -246,7 +248,7 @@ void CRecorder::TuneTask(std::uint32_t nWord) {
     if ((nWord >> 23) & 1) {
         m_observer.MuteOutput();
     }
-    CTuner& tuner = m_core.m_tuner;
+    CTuner& tuner = m_core.Tuner();
     tuner.CancelSeek();
     tuner.SetBand((nWord >> 31) & 1 ? CTuner::BAND_FM : CTuner::BAND_AM);
     tuner.SetChannelFlag(static_cast<int>((nWord >> 26) & 1));
@@ -257,11 +259,11 @@ void CRecorder::TuneTask(std::uint32_t nWord) {
 // A recording that will not fit still runs, to stop cleanly when the disk is
 // full; its outcome says so beforehand.
 std::string CRecorder::FreeSpaceNote(std::time_t end) const {
-    const std::time_t now = m_core.m_services.clock.Now();
+    const std::time_t now = m_core.Services().clock.Now();
     const std::uint64_t nNeeded =
-        static_cast<std::uint64_t>(end - now) * BytesPerSecond(m_core.m_profile);
+        static_cast<std::uint64_t>(end - now) * BytesPerSecond(m_core.Profile());
     const std::optional<std::uint64_t> free = FreeBytes(m_core.RecordFolder());
-    const std::uint64_t nReserve = m_core.m_audioGraph.FreeSpaceReserve();
+    const std::uint64_t nReserve = m_core.AudioGraph().FreeSpaceReserve();
     if (!free || *free >= nNeeded + nReserve) {
         return {};
     }
@@ -283,10 +285,10 @@ void CRecorder::FinishTask(const char* pReasonKey, const std::string& strFault) 
     }
     const STaskRun run = *m_task;
     m_task.reset();
-    const bool bReachedEnd = m_core.m_services.clock.Now() >= m_core.m_tScheduledEnd;
+    const bool bReachedEnd = m_core.Services().clock.Now() >= m_core.ScheduledEnd();
     STaskOutcome::EKind eKind = STaskOutcome::EKind::Recorded;
     std::string strReason = run.strNotes;
-    if (!m_core.m_audioGraph.RecordFileKept()) {
+    if (!m_core.AudioGraph().RecordFileKept()) {
         eKind = STaskOutcome::EKind::Failed;
         strReason = Joined(strFault, strReason);
     } else if (!strFault.empty()) {
@@ -307,11 +309,11 @@ void CRecorder::EndTask(int nTask, STaskOutcome::EKind eKind, const std::string&
     outcome.nTask = nTask;
     outcome.eKind = eKind;
     outcome.strReason = strReason;
-    outcome.ended = m_core.m_services.clock.Now();
+    outcome.ended = m_core.Services().clock.Now();
     const bool bRecorded =
         eKind == STaskOutcome::EKind::Recorded || eKind == STaskOutcome::EKind::Partial;
     if (bRecorded) {
-        outcome.strFile = m_core.m_strRecordFile;
+        outcome.strFile = m_core.RecordFile();
         outcome.nSeconds = m_core.RecordedSeconds();
     }
     std::string strLine =
@@ -356,5 +358,5 @@ void CRecorder::Notify(const STaskOutcome& outcome) {
         strBody = Joined(
             outcome.strFile + " (" + CFileListSet::FormatDuration(outcome.nSeconds) + ")", strBody);
     }
-    m_core.m_services.notifier.Notify(Text(pSummaryKey), strBody, urgency);
+    m_core.Services().notifier.Notify(Text(pSummaryKey), strBody, urgency);
 }

@@ -52,7 +52,7 @@ public:
     // A scheduled one that had not reached its end is kept as partly recorded
     // for strReasonKey (a message key).
     void Stop(const char* pReasonKey = kStoppedByHand);
-    bool IsRecording() const { return m_bRecording; }
+    bool IsRecording() const;
     bool IsScheduled() const;
 
     // The scheduled start of a task (the work item fired, or a later start
@@ -102,7 +102,6 @@ private:
     CRadioCore& m_core;
     CObserver& m_observer;
     CTaskOutcomes m_outcomes;
-    bool m_bRecording = false;
     std::optional<STaskRun> m_task;
     // Keeps the machine awake while a recording runs.
     CSleepInhibition m_awake;

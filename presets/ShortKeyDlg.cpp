@@ -109,7 +109,7 @@ bool CShortKeyDlg::OnInitDialog() {
     DockToOwner();
     LayOutControls();
 
-    const CTuner& tuner = m_pCore->m_tuner;
+    const CTuner& tuner = m_pCore->Tuner();
     const int nBand = tuner.Band();
     m_nKeyIndex = FillList(nBand);
     m_nModelIndex = nBand;
@@ -188,7 +188,7 @@ int CShortKeyDlg::FillList(int nBand) {
         return -1;
     }
     m_pList->clear();
-    const CPresetStore presets(m_pCore->m_profile);
+    const CPresetStore presets(m_pCore->Profile());
     int nFirstEmpty = -1;
     for (int n = 0; n < CPresetStore::kSlots; ++n) {
         auto* pItem = new QTreeWidgetItem(m_pList);  // owned by the list
@@ -249,7 +249,7 @@ void CShortKeyDlg::OnApply() {
     if (n < 0 || n >= CPresetStore::kSlots || nBand < 0) {
         return;
     }
-    const CTuner& tuner = m_pCore->m_tuner;
+    const CTuner& tuner = m_pCore->Tuner();
     const bool bFm = nBand == CPresetStore::BAND_FM;
     const std::optional<uint32_t> nValue = CPresetStore::BuildValue(
         nBand, m_strFrequency,
@@ -259,7 +259,7 @@ void CShortKeyDlg::OnApply() {
         return;  // outside the band: refused without a word
     }
     // Stored before it is shown, so the list never shows what the profile lacks.
-    if (!CPresetStore(m_pCore->m_profile).WriteSlot(nBand, n, *nValue, m_strTitle)) {
+    if (!CPresetStore(m_pCore->Profile()).WriteSlot(nBand, n, *nValue, m_strTitle)) {
         ShowSaveFailure();
         return;
     }
@@ -280,7 +280,7 @@ void CShortKeyDlg::OnDelete() {
         return;
     }
     const int n = m_pList->indexOfTopLevelItem(pItem);
-    if (!CPresetStore(m_pCore->m_profile).ClearSlot(m_nModelIndex, n)) {
+    if (!CPresetStore(m_pCore->Profile()).ClearSlot(m_nModelIndex, n)) {
         ShowSaveFailure();
         return;
     }
@@ -343,15 +343,14 @@ void CShortKeyDlg::moveEvent(QMoveEvent* pEvent) {
 }
 
 void CShortKeyDlg::NotifyMainWindow(uintptr_t wParam, intptr_t lParam) {
-    if (CMessageTarget* pMain = m_pCore->m_pMainWnd) {
+    if (CMessageTarget* pMain = m_pCore->MainWindow()) {
         pMain->Post(WM_PRESETS_CHANGED, wParam, lParam);
     }
 }
 
 void CShortKeyDlg::ShowSaveFailure() {
     KestrelTrace("shortkey", "the profile %s could not be written",
-                 m_pCore->m_profile.Path().c_str());
-    m_pCore->m_services.messageBoxes.Show(
-        &MessageTarget(), m_pCore->m_texts.GetMessage(m_pCore->m_strLanguage, kSaveFailedKey),
-        CRadioCore::kCaption, CMessageBoxes::EIcon::Error);
+                 m_pCore->Profile().Path().c_str());
+    m_pCore->Services().messageBoxes.Show(&MessageTarget(), m_pCore->Message(kSaveFailedKey),
+                                          CRadioCore::kCaption, CMessageBoxes::EIcon::Error);
 }

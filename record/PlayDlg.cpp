@@ -138,7 +138,7 @@ void CPlayDlg::SetUpTooltips() {
 // List ------------------------------------------------------------------------
 
 void CPlayDlg::FillList() {
-    CFileListSet& fileList = m_pCore->m_fileListSet;
+    CFileListSet& fileList = m_pCore->FileList();
     fileList.m_strFilter.clear();
     fileList.m_strSort = "BeginTime";
     if (!fileList.Requery() || !m_pList) {
@@ -185,13 +185,13 @@ void CPlayDlg::SelectRow(QTreeWidgetItem* pItem) {
 // Playback ends a recording in the media object; ending it here as well keeps
 // the recording's catalogue row and the main window's state right.
 void CPlayDlg::EndRecording() {
-    if (!m_pCore->m_nRecording) {
+    if (!m_pCore->Recording()) {
         return;
     }
     if (auto* pOwner = qobject_cast<CDialog*>(parentWidget())) {
         pOwner->Commands().Dispatch(kRecordCommand, CCommandMap::Clicked);
     }
-    if (m_pCore->m_nRecording) {
+    if (m_pCore->Recording()) {
         m_pCore->StopRecording();
     }
 }
@@ -211,12 +211,12 @@ void CPlayDlg::Play(int nIndex) {
     SelectRow(m_pList->topLevelItem(nIndex));
     m_pList->setFocus();
 
-    CTuner& tuner = m_pCore->m_tuner;
+    CTuner& tuner = m_pCore->Tuner();
     tuner.CancelSeek();
     tuner.SetMute(1);
 
-    CAudioGraph& graph = m_pCore->m_audioGraph;
-    const std::string strFile = m_pCore->m_fileListSet.GetFileName(RowId(nIndex));
+    CAudioGraph& graph = m_pCore->AudioGraph();
+    const std::string strFile = m_pCore->FileList().GetFileName(RowId(nIndex));
     if (graph.OpenPlayback(strFile, true)) {
         m_dDuration = graph.GetDuration();
         if (m_pSlider) {
@@ -235,7 +235,7 @@ void CPlayDlg::OnTimer(int nId) {
         CDialog::OnTimer(nId);
         return;
     }
-    const CAudioGraph& graph = m_pCore->m_audioGraph;
+    const CAudioGraph& graph = m_pCore->AudioGraph();
     const double dPosition = graph.GetPosition();
     if (!m_pSlider) {
         return;
@@ -255,11 +255,11 @@ void CPlayDlg::OnTimer(int nId) {
 }
 
 void CPlayDlg::OnSliderReleased() {
-    if (!m_pSlider || !m_pCore->m_audioGraph.IsPlaybackOpen()) {
+    if (!m_pSlider || !m_pCore->AudioGraph().IsPlaybackOpen()) {
         return;
     }
     KillTimer(TIMER_POSITION);
-    m_pCore->m_audioGraph.Seek(m_pSlider->value(), 0.0);
+    m_pCore->AudioGraph().Seek(m_pSlider->value(), 0.0);
     SetTimer(TIMER_POSITION, kPositionPeriodMs);
 }
 
@@ -273,8 +273,8 @@ void CPlayDlg::OnListDblClk() {
 void CPlayDlg::OnPlayPause() {
     int nRow = SelectedRow();
     if (nRow == m_nCurrentIndex) {
-        if (m_pCore->m_audioGraph.IsPlaybackOpen()) {
-            m_pCore->m_audioGraph.TogglePause();
+        if (m_pCore->AudioGraph().IsPlaybackOpen()) {
+            m_pCore->AudioGraph().TogglePause();
             return;
         }
         nRow = std::max(nRow, 0);
@@ -283,11 +283,11 @@ void CPlayDlg::OnPlayPause() {
 }
 
 void CPlayDlg::OnStop() {
-    CAudioGraph& graph = m_pCore->m_audioGraph;
+    CAudioGraph& graph = m_pCore->AudioGraph();
     graph.SetPlaybackOpen(false);
     graph.ClosePlayback();
-    m_pCore->m_tuner.CancelSeek();
-    m_pCore->m_tuner.SetMute(0);
+    m_pCore->Tuner().CancelSeek();
+    m_pCore->Tuner().SetMute(0);
 }
 
 void CPlayDlg::OnPrevious() {
@@ -306,14 +306,14 @@ void CPlayDlg::OnDelete() {
         return;
     }
     const int nId = RowId(nRow);
-    const bool bPlayingRow = nRow == m_nCurrentIndex && m_pCore->m_audioGraph.IsPlaybackOpen();
-    const std::string strFile = m_pCore->m_fileListSet.GetFileName(nId);
+    const bool bPlayingRow = nRow == m_nCurrentIndex && m_pCore->AudioGraph().IsPlaybackOpen();
+    const std::string strFile = m_pCore->FileList().GetFileName(nId);
     // The file goes only with its row: a row left behind would point at nothing.
     if (!DeleteCatalogueRow(nId)) {
         return;
     }
     if (bPlayingRow) {
-        m_pCore->m_audioGraph.ClosePlayback();  // the receiver stays muted
+        m_pCore->AudioGraph().ClosePlayback();  // the receiver stays muted
     }
     delete m_pList->takeTopLevelItem(nRow);
     // The rows below moved up; the current one with them.
@@ -333,7 +333,7 @@ void CPlayDlg::OnDelete() {
 }
 
 bool CPlayDlg::DeleteCatalogueRow(int nId) {
-    CFileListSet& fileList = m_pCore->m_fileListSet;
+    CFileListSet& fileList = m_pCore->FileList();
     try {
         fileList.DeleteById(nId);
     } catch (const CDBException& e) {
@@ -372,7 +372,7 @@ void CPlayDlg::OnSaveAs() {
     if (nRow < 0) {
         return;
     }
-    const std::string strSource = m_pCore->m_fileListSet.GetFileName(RowId(nRow));
+    const std::string strSource = m_pCore->FileList().GetFileName(RowId(nRow));
     if (strSource.empty()) {
         KestrelTrace("player", "row %d has no recording file", RowId(nRow));
         return;
@@ -414,11 +414,11 @@ bool CPlayDlg::CopyRecording(const std::string& strSource, const std::string& st
 }
 
 std::string CPlayDlg::Message(const char* pKey) const {
-    return m_pCore->m_texts.GetMessage(m_pCore->m_strLanguage, pKey);
+    return m_pCore->Message(pKey);
 }
 
 void CPlayDlg::ShowError(const std::string& strText) {
-    m_pCore->m_services.messageBoxes.Show(&MessageTarget(), strText, CRadioCore::kCaption,
+    m_pCore->Services().messageBoxes.Show(&MessageTarget(), strText, CRadioCore::kCaption,
                                           CMessageBoxes::EIcon::Error);
 }
 

@@ -48,7 +48,7 @@ std::string CNewTaskDlg::WorkItemName(int nTask) {
 }
 
 CNewTaskDlg::CNewTaskDlg(CRadioCore* pCore, CSkinEngine* pSkin, QWidget* pParent)
-    : CDialog(kTemplateId, pSkin, pParent), m_bridge(pCore->m_services.scheduler), m_pCore(pCore) {
+    : CDialog(kTemplateId, pSkin, pParent), m_bridge(pCore->Services().scheduler), m_pCore(pCore) {
     Commands().On(IDC_CHANNEL, CCommandMap::SelChange, [this] { OnChannel(); });
 }
 
@@ -60,9 +60,9 @@ bool CNewTaskDlg::OnInitDialog() {
     SetTexts();
     LayOut();
 
-    const std::time_t now = m_pCore->m_services.clock.Now();
+    const std::time_t now = m_pCore->Services().clock.Now();
     m_BeginDate = m_BeginTime = m_EndDate = m_EndTime = now;
-    const CTuner& tuner = m_pCore->m_tuner;
+    const CTuner& tuner = m_pCore->Tuner();
     m_nBand = tuner.Band() == CTuner::BAND_FM ? BAND_FM : BAND_AM;
     m_strFrequency = m_nBand == BAND_FM
                          ? CPresetStore::FrequencyNumber(BAND_FM, tuner.Frequency(CTuner::BAND_FM))
@@ -137,8 +137,8 @@ void CNewTaskDlg::FillChannels() {
     if (!pCombo) {
         return;
     }
-    const CPresetStore presets(m_pCore->m_profile);
-    const CTuner& tuner = m_pCore->m_tuner;
+    const CPresetStore presets(m_pCore->Profile());
+    const CTuner& tuner = m_pCore->Tuner();
     for (int nBand : {BAND_AM, BAND_FM}) {
         for (int i = 0; i < CPresetStore::kSlots; ++i) {
             const CPresetStore::SSlot slot = presets.ReadSlot(nBand, i);
@@ -182,7 +182,7 @@ bool CNewTaskDlg::BuildChannelWord(std::uint32_t& nWord) const {
     if (m_nBand != BAND_AM && m_nBand != BAND_FM) {
         return false;
     }
-    const CTuner& tuner = m_pCore->m_tuner;
+    const CTuner& tuner = m_pCore->Tuner();
     const bool bFm = m_nBand == BAND_FM;
     const std::optional<std::uint32_t> value = CPresetStore::BuildValue(
         m_nBand, m_strFrequency,
@@ -197,7 +197,7 @@ bool CNewTaskDlg::BuildChannelWord(std::uint32_t& nWord) const {
 
 void CNewTaskDlg::OnOK() {
     UpdateData(true);
-    const std::time_t now = m_pCore->m_services.clock.Now();
+    const std::time_t now = m_pCore->Services().clock.Now();
     const std::time_t begin = CombineDateTime(m_BeginDate, m_BeginTime);
     const std::time_t end = CombineDateTime(m_EndDate, m_EndTime);
     if (end < now || begin <= now) {
@@ -208,7 +208,7 @@ void CNewTaskDlg::OnOK() {
         Refuse("MESSAGE_9");
         return;
     }
-    CTaskSet& tasks = m_pCore->m_taskSet;
+    CTaskSet& tasks = m_pCore->TaskSet();
     if (!tasks.IsTimeFree(begin, end)) {
         Refuse("MESSAGE_10");
         return;
@@ -232,7 +232,7 @@ void CNewTaskDlg::OnOK() {
 // never record.
 bool CNewTaskDlg::PrepareRegistration() {
     try {
-        m_bridge.m_strOwner = CDataSourceId::Obtain(m_pCore->m_services.database);
+        m_bridge.m_strOwner = CDataSourceId::Obtain(m_pCore->Services().database);
     } catch (const CDBException& error) {
         ShowError(error.ErrorText());
         return false;
@@ -248,7 +248,7 @@ bool CNewTaskDlg::PrepareRegistration() {
 // re-query sorted by begin is another task whenever this one is not the
 // latest.
 bool CNewTaskDlg::StoreTask(std::time_t begin, std::time_t end, std::uint32_t nWord) {
-    CTaskSet& tasks = m_pCore->m_taskSet;
+    CTaskSet& tasks = m_pCore->TaskSet();
     try {
         tasks.AddNew();
         tasks.m_BeginTime = begin;
@@ -282,16 +282,15 @@ bool CNewTaskDlg::RegisterWorkItem(std::time_t begin) {
         Refuse(m_bridge.FailureKey());
         return false;
     }
-    m_pCore->m_services.messageBoxes.Show(
-        &MessageTarget(), m_pCore->m_texts.GetMessage(m_pCore->m_strLanguage, kTaskKeptKey),
-        CRadioCore::kCaption, CMessageBoxes::EIcon::Warning);
+    m_pCore->Services().messageBoxes.Show(&MessageTarget(), m_pCore->Message(kTaskKeptKey),
+                                          CRadioCore::kCaption, CMessageBoxes::EIcon::Warning);
     return true;
 }
 
 // DeleteById leaves the filter on the task: a re-query that succeeds and
 // finds nothing shows it gone.
 bool CNewTaskDlg::ForgetStoredTask() {
-    CTaskSet& tasks = m_pCore->m_taskSet;
+    CTaskSet& tasks = m_pCore->TaskSet();
     try {
         tasks.DeleteById(m_nStoredTask);
     } catch (const CDBException& error) {
@@ -307,10 +306,10 @@ bool CNewTaskDlg::ForgetStoredTask() {
 }
 
 void CNewTaskDlg::Refuse(const std::string& strMessageKey) {
-    ShowError(m_pCore->m_texts.GetMessage(m_pCore->m_strLanguage, strMessageKey));
+    ShowError(m_pCore->Message(strMessageKey));
 }
 
 void CNewTaskDlg::ShowError(const std::string& strText) {
-    m_pCore->m_services.messageBoxes.Show(&MessageTarget(), strText, CRadioCore::kCaption,
+    m_pCore->Services().messageBoxes.Show(&MessageTarget(), strText, CRadioCore::kCaption,
                                           CMessageBoxes::EIcon::Error);
 }

@@ -58,7 +58,7 @@ constexpr std::uint32_t kListFrequencyMask = 0xFFFF;
 }  // namespace
 
 CTaskListDlg::CTaskListDlg(CRadioCore* pCore, CSkinEngine* pSkin, QWidget* pParent)
-    : CDialog(kTemplateId, pSkin, pParent), m_bridge(pCore->m_services.scheduler), m_pCore(pCore) {
+    : CDialog(kTemplateId, pSkin, pParent), m_bridge(pCore->Services().scheduler), m_pCore(pCore) {
     Commands().On(IDC_NEW, CCommandMap::Clicked, [this] { OnNew(); });
     Commands().On(IDC_DELETE, CCommandMap::Clicked, [this] { OnDelete(); });
 }
@@ -114,13 +114,13 @@ void CTaskListDlg::FillList() {
         return;
     }
     pList->clear();
-    CTaskSet& tasks = m_pCore->m_taskSet;
+    CTaskSet& tasks = m_pCore->TaskSet();
     tasks.m_strFilter.clear();
     tasks.m_strSort = "BeginTime";
     if (!tasks.Requery()) {
         return;
     }
-    CTaskOutcomes outcomes(m_pCore->m_services.database);
+    CTaskOutcomes outcomes(m_pCore->Services().database);
     const std::map<int, STaskOutcome> ended = outcomes.All();
     for (; !tasks.IsEOF(); tasks.MoveNext()) {
         auto* pItem = new QTreeWidgetItem(pList);  // owned by the list
@@ -168,17 +168,17 @@ void CTaskListDlg::OnDelete() {
     QTreeWidgetItem* pItem = selected.first();
     const int nId = pItem->data(0, Qt::UserRole).toInt();
     try {
-        m_pCore->m_taskSet.DeleteById(nId);
+        m_pCore->TaskSet().DeleteById(nId);
     } catch (const CDBException& error) {
         // The row is still there: so are its item and its work item.
-        m_pCore->m_services.messageBoxes.Show(&MessageTarget(), error.ErrorText(),
+        m_pCore->Services().messageBoxes.Show(&MessageTarget(), error.ErrorText(),
                                               CRadioCore::kCaption, CMessageBoxes::EIcon::Error);
         return;
     }
     delete pItem;
     m_bridge.m_strOwner = m_pCore->DataSourceId();
     m_bridge.DeleteWorkItem(CNewTaskDlg::WorkItemName(nId));
-    CTaskOutcomes(m_pCore->m_services.database).Forget(nId);
+    CTaskOutcomes(m_pCore->Services().database).Forget(nId);
 }
 
 void CTaskListDlg::OnOK() {

@@ -81,7 +81,7 @@ bool COptionDlg::OnInitDialog() {
     LoadSettings();
     DockToOwner();
     LayOutControls();
-    if (m_pCore->m_services.bVista) {
+    if (m_pCore->Services().bVista) {
         EnableDlgItem(IDC_DEVICE, false);
         EnableDlgItem(IDC_PORT, false);
     }
@@ -116,7 +116,7 @@ void COptionDlg::LoadTexts() {
              texts({"OP_SCANLEVEL_HIGH", "OP_SCANLEVEL_MIDDLE", "OP_SCANLEVEL_LOW"}));
     FillList(IDC_QUALITY,
              texts({"OP_RECORDQUALITY_NORMAL", "OP_RECORDQUALITY_GOOD", "OP_RECORDQUALITY_BEST"}));
-    FillList(IDC_LANGUAGE, m_pCore->m_texts.LanguageList(m_pCore->m_strLanguage));
+    FillList(IDC_LANGUAGE, m_pCore->Texts().LanguageList(m_pCore->Language()));
 }
 
 void COptionDlg::FillList(int nId, const std::vector<std::string>& items) {
@@ -131,7 +131,7 @@ void COptionDlg::FillList(int nId, const std::vector<std::string>& items) {
 }
 
 void COptionDlg::LoadSettings() {
-    const CProfile& profile = m_pCore->m_profile;
+    const CProfile& profile = m_pCore->Profile();
     m_nStandard = profile.GetProfileInt(kSection, "BAND", 1);
     m_nQuality = profile.GetProfileInt(kSection, "QUALITY", 0);
     m_nRecordType = profile.GetProfileInt(kSection, "RECOTYPE", 0);
@@ -169,7 +169,7 @@ void COptionDlg::FillDeviceList(const std::string& strDeviceName) {
         return;
     }
     pDevices->clear();
-    CMixerServices& mixer = m_pCore->m_services.mixer;
+    CMixerServices& mixer = m_pCore->Services().mixer;
     const uint32_t nDevices = mixer.GetNumDevs();
     m_nDevice = -1;
     for (uint32_t id = 0; id < nDevices; ++id) {
@@ -202,11 +202,11 @@ void COptionDlg::FillPortList() {
     std::vector<std::string> names;
     std::vector<uint32_t> types;
     if (pDevices->currentIndex() >= 0) {
-        CMixerLine mixer(m_pCore->m_services.mixer);
+        CMixerLine mixer(m_pCore->Services().mixer);
         mixer.ListSpeakerSources(pDevices->currentData().toInt(), names, types);
     }
     pPorts->clear();
-    const CProfile& profile = m_pCore->m_profile;
+    const CProfile& profile = m_pCore->Profile();
     const int nWantedType = profile.GetProfileInt(kSection, "PinType", kPinTypeMicrophone);
     const std::string strWantedName = profile.GetProfileString(kSection, "PinName");
     int nSelected = -1;
@@ -240,7 +240,7 @@ void COptionDlg::OnBrowse() {
 
 void COptionDlg::OnOK() {
     UpdateData(true);
-    CProfile& profile = m_pCore->m_profile;
+    CProfile& profile = m_pCore->Profile();
     const auto* pPorts = GetDlgItemAs<QComboBox>(IDC_PORT);
     const bool bPort = pPorts && pPorts->currentIndex() >= 0;
     profile.WriteProfileString(kSection, "DeviceName", GetDlgItemText(IDC_DEVICE));
@@ -254,12 +254,12 @@ void COptionDlg::OnOK() {
     profile.WriteProfileString(kSection, "PATH", m_strPath);
     profile.WriteProfileInt(kSection, "LANGUAGE", m_nLanguage);
 
-    m_pCore->m_strLanguage = m_pCore->LoadLanguageName();
-    if (m_pCore->m_pMainWnd) {
-        m_pCore->m_pMainWnd->Send(WM_LANGUAGE_CHANGED, 0, 0);
+    m_pCore->ReloadLanguage();
+    if (m_pCore->MainWindow()) {
+        m_pCore->MainWindow()->Send(WM_LANGUAGE_CHANGED, 0, 0);
     }
-    m_pCore->m_tuner.LoadBandPlan();
-    m_pCore->m_tuner.StopSeek(0);  // retunes under the new plan
+    m_pCore->Tuner().LoadBandPlan();
+    m_pCore->Tuner().StopSeek(0);  // retunes under the new plan
     m_pCore->SelectInputMute();
     EndDialog(IDOK);
 }

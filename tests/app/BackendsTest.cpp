@@ -54,9 +54,9 @@ TEST(BackendsTest, DemoModeCoreFindsTheReceiverAndRecordsFromTheMixersCard) {
                         profile);
         core.Init(&window);
         EXPECT_TRUE(boxes.Shown().empty());
-        EXPECT_EQ(core.m_nDevicePresent, 1);
-        EXPECT_TRUE(core.m_fileListSet.IsOpen());
-        EXPECT_EQ(core.m_audioGraph.DeviceListEntry(0), backends.SimSoundCard()->ProductName());
+        EXPECT_EQ(core.DevicePresent(), 1);
+        EXPECT_TRUE(core.FileList().IsOpen());
+        EXPECT_EQ(core.AudioGraph().DeviceListEntry(0), backends.SimSoundCard()->ProductName());
 
         core.SelectInputMute();
         EXPECT_FALSE(backends.SimSoundCard()->IsInputMuted(MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE));
@@ -64,7 +64,7 @@ TEST(BackendsTest, DemoModeCoreFindsTheReceiverAndRecordsFromTheMixersCard) {
         EXPECT_EQ(profile.GetProfileString("SET", "DeviceName"),
                   backends.SimSoundCard()->ProductName());
         core.StopRecording();
-        EXPECT_TRUE(std::filesystem::exists(core.m_strRecordFile));
+        EXPECT_TRUE(std::filesystem::exists(core.RecordFile()));
         EXPECT_EQ(dataSource.CountRows("FileList"), 1);
 
         // Pulling the receiver out is a device notice; the check closes the link.

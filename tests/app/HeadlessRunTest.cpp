@@ -53,7 +53,7 @@ TEST_F(HeadlessRunTest, RecordsItsTaskAndOneHandedOverThenFinishes) {
     QObject::connect(&run, &CHeadlessRun::Finished, [&] { bFinished = true; });
     ASSERT_TRUE(run.Start(nFirst));
 
-    run.Core().m_pMainWnd->Post(WM_START_TASK, static_cast<uintptr_t>(nSecond), 0);
+    run.Core().MainWindow()->Post(WM_START_TASK, static_cast<uintptr_t>(nSecond), 0);
     QCoreApplication::processEvents();
     ASSERT_TRUE(run.IsRecording());
     EXPECT_FALSE(bFinished);

@@ -24,19 +24,19 @@ TEST(RadioCoreRecordingTest, TwoSecondWavRecordingOfATunedStationIsCatalogued) {
     rig.m_profile.WriteProfileInt("SET", "RECOTYPE", 1);
     CRadioCore& core = rig.Core();
     ASSERT_TRUE(rig.m_boxes.Shown().empty());
-    ASSERT_EQ(core.m_nDevicePresent, 1);
-    ASSERT_TRUE(core.m_fileListSet.IsOpen());
-    EXPECT_EQ(core.m_audioGraph.PinName(), "Line");
+    ASSERT_EQ(core.DevicePresent(), 1);
+    ASSERT_TRUE(core.FileList().IsOpen());
+    EXPECT_EQ(core.AudioGraph().PinName(), "Line");
 
-    core.m_tuner.SetBand(CTuner::BAND_FM);
-    ASSERT_TRUE(core.m_tuner.Tune(8000));
+    core.Tuner().SetBand(CTuner::BAND_FM);
+    ASSERT_TRUE(core.Tuner().Tune(8000));
     ASSERT_TRUE(rig.m_pReceiver->WaitForReports(1, 2000ms));
 
     ASSERT_TRUE(core.StartRecording());
     std::this_thread::sleep_for(2s);
     core.StopRecording();
 
-    const std::string path = core.m_strRecordFile;
+    const std::string path = core.RecordFile();
     ASSERT_TRUE(std::filesystem::exists(path));
     const SWavHeader header = ReadWavHeader(path);
     ASSERT_TRUE(header.bValid);

@@ -17,11 +17,11 @@ TEST(RadioCoreSeekTest, SeekRunningWhenTheCoreGoesIsStoppedAndJoined) {
         CCoreRig rig;
         rig.m_pReceiver->SetStations({});
         CRadioCore& core = rig.Core();
-        ASSERT_EQ(core.m_nDevicePresent, 1);
-        core.m_tuner.StopSeek(8000);
-        ASSERT_TRUE(core.m_tuner.StartSeek(CTuner::SEEK_UP));
+        ASSERT_EQ(core.DevicePresent(), 1);
+        core.Tuner().StopSeek(8000);
+        ASSERT_TRUE(core.Tuner().StartSeek(CTuner::SEEK_UP));
         std::this_thread::sleep_for(std::chrono::milliseconds(5 + 5 * nRound));
-        ASSERT_TRUE(core.m_tuner.HasSeekThread());
+        ASSERT_TRUE(core.Tuner().HasSeekThread());
         const auto start = std::chrono::steady_clock::now();
         rig.m_pCore.reset();
         EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);

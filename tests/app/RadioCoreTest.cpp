@@ -56,42 +56,42 @@ TEST_F(RadioCoreTest, RecordTypeChoosesWavOrWmaAndTwoStartsInOneSecondShareTheNa
     CRadioCore& core = m_rig.Core();
     m_rig.m_profile.WriteProfileInt("SET", "RECOTYPE", 1);
     ASSERT_TRUE(core.StartRecording());
-    const std::string first = core.m_strRecordFile;
+    const std::string first = core.RecordFile();
     core.StopRecording();
     EXPECT_EQ(first, m_rig.RecordFolder() + "/" + kStamp + ".wav");
     EXPECT_TRUE(std::filesystem::exists(first));
 
     ASSERT_TRUE(core.StartRecording());
-    EXPECT_EQ(core.m_strRecordFile, first);
+    EXPECT_EQ(core.RecordFile(), first);
     core.StopRecording();
 
     m_rig.m_profile.WriteProfileInt("SET", "RECOTYPE", 0);
     ASSERT_TRUE(core.StartRecording());
-    EXPECT_EQ(core.m_strRecordFile, m_rig.RecordFolder() + "/" + kStamp + ".wma");
+    EXPECT_EQ(core.RecordFile(), m_rig.RecordFolder() + "/" + kStamp + ".wma");
     core.StopRecording();
 }
 
 TEST_F(RadioCoreTest, CatalogueRowCarriesChannelStartAndDurationOfTheRecording) {
     CRadioCore& core = m_rig.Core();
-    core.m_tuner.SetBand(CTuner::BAND_FM);
-    core.m_tuner.SetFrequency(CTuner::BAND_FM, 10090);
+    core.Tuner().SetBand(CTuner::BAND_FM);
+    core.Tuner().SetFrequency(CTuner::BAND_FM, 10090);
     EXPECT_EQ(core.ChannelText(), "FM 100.90MHz");
-    core.m_tuner.SetBand(CTuner::BAND_AM);
-    core.m_tuner.SetFrequency(CTuner::BAND_AM, 1629);
+    core.Tuner().SetBand(CTuner::BAND_AM);
+    core.Tuner().SetFrequency(CTuner::BAND_AM, 1629);
     EXPECT_EQ(core.ChannelText(), "AM 1629KHz");
 
-    core.m_nScheduled = 1;
+    core.SetScheduled(1);
     ASSERT_TRUE(core.StartRecording());
-    EXPECT_EQ(core.m_nRecording, 1);
+    EXPECT_EQ(core.Recording(), 1);
     m_rig.m_clock.Advance(1h + 2min + 3s);
     core.StopRecording();
 
-    EXPECT_EQ(core.m_nRecording, 0);
-    EXPECT_EQ(core.m_nScheduled, 0);
+    EXPECT_EQ(core.Recording(), 0);
+    EXPECT_EQ(core.Scheduled(), 0);
     EXPECT_EQ(FileListColumn("Channel"), "AM 1629KHz");
     EXPECT_EQ(FileListColumn("BeginTime"), "07-05-01 14:03:09");
     EXPECT_EQ(FileListColumn("Duration"), "01:02:03");
-    EXPECT_EQ(FileListColumn("FileName"), core.m_strRecordFile);
+    EXPECT_EQ(FileListColumn("FileName"), core.RecordFile());
     EXPECT_TRUE(m_rig.m_boxes.Shown().empty());
 
     core.StopRecording();  // none runs: no second row
@@ -109,8 +109,8 @@ TEST_F(RadioCoreTest, RecordFolderIsMadeWithItsParentsOrTheStartFails) {
     std::ofstream(m_rig.m_dir.File("plain")) << "a file, not a folder";
     m_rig.m_profile.WriteProfileString("SET", "PATH", m_rig.m_dir.File("plain/records"));
     EXPECT_FALSE(core.StartRecording());
-    EXPECT_EQ(core.m_nRecording, 0);
-    EXPECT_EQ(core.m_strRecordFile, m_rig.m_dir.File("plain/records/") + kStamp + ".wma");
+    EXPECT_EQ(core.Recording(), 0);
+    EXPECT_EQ(core.RecordFile(), m_rig.m_dir.File("plain/records/") + kStamp + ".wma");
     EXPECT_TRUE(m_rig.m_boxes.Shown().empty());  // the main window reports it
 }
 
@@ -180,7 +180,7 @@ TEST_F(RadioCoreCaptureTest, VistaBranchRecordsFromCaptureDeviceZero) {
     m_rig.Core().StopRecording();
     EXPECT_EQ(m_rig.m_media.LastCaptureRequest().strDevice,
               CSimMediaServices::DefaultCaptureDevice().strName);
-    EXPECT_EQ(m_rig.Core().m_audioGraph.PinIndex(), -1);
+    EXPECT_EQ(m_rig.Core().AudioGraph().PinIndex(), -1);
 }
 
 TEST_F(RadioCoreTest, InitChoosesTheLinePinWithoutStoringIt) {
@@ -202,9 +202,9 @@ TEST_F(RadioCoreTest, InitChoosesTheLinePinWithoutStoringIt) {
         }
         rig.m_media.SetCaptureDevices({{"Card", pins}});
         CRadioCore& core = rig.Core();
-        EXPECT_EQ(core.m_audioGraph.PinIndex(), c.nChosen) << c.pins[0];
-        EXPECT_EQ(core.m_audioGraph.PinName(), c.pins[static_cast<size_t>(c.nChosen)]);
-        EXPECT_EQ(core.m_audioGraph.DeviceName(), "Card");
+        EXPECT_EQ(core.AudioGraph().PinIndex(), c.nChosen) << c.pins[0];
+        EXPECT_EQ(core.AudioGraph().PinName(), c.pins[static_cast<size_t>(c.nChosen)]);
+        EXPECT_EQ(core.AudioGraph().DeviceName(), "Card");
         EXPECT_EQ(rig.m_profile.GetProfileString("SET", "PinName"), "");
         EXPECT_TRUE(rig.m_boxes.Shown().empty());
     }
@@ -217,24 +217,24 @@ TEST_F(RadioCoreTest, NoCaptureDeviceIsReportedAndTheReceiverIsStillOpened) {
     EXPECT_EQ(m_rig.m_boxes.Shown()[0].text, "Can't find audio device");
     EXPECT_EQ(m_rig.m_boxes.Shown()[0].caption, "Kestrel Radio");
     EXPECT_EQ(m_rig.m_boxes.Shown()[0].icon, CMessageBoxes::EIcon::Error);
-    EXPECT_EQ(core.m_nDevicePresent, 1);
-    EXPECT_TRUE(core.m_device.IsOpen());
+    EXPECT_EQ(core.DevicePresent(), 1);
+    EXPECT_TRUE(core.Device().IsOpen());
 }
 
 TEST_F(RadioCoreTest, CheckDeviceFollowsUnplugAndReplug) {
     CRadioCore& core = m_rig.Core();
-    EXPECT_EQ(core.m_nDevicePresent, 1);
+    EXPECT_EQ(core.DevicePresent(), 1);
     EXPECT_EQ(core.CheckDevice(), 1);  // still there: nothing changes
 
     m_rig.m_hid.Unplug(m_rig.m_nReceiver);
     EXPECT_EQ(core.CheckDevice(), 0);
-    EXPECT_FALSE(core.m_device.IsOpen());
+    EXPECT_FALSE(core.Device().IsOpen());
 
     m_rig.m_hid.Plug(m_rig.m_nReceiver);
     EXPECT_EQ(core.CheckDevice(), 1);
-    EXPECT_TRUE(core.m_device.IsOpen());
-    EXPECT_EQ(core.m_device.NotifyWindow(), &m_rig.m_window);
-    EXPECT_TRUE(core.m_tuner.Tune(8000));
+    EXPECT_TRUE(core.Device().IsOpen());
+    EXPECT_EQ(core.Device().NotifyWindow(), &m_rig.m_window);
+    EXPECT_TRUE(core.Tuner().Tune(8000));
 }
 
 TEST_F(RadioCoreTest, InputMuteLetsTheReceiverBeHeardExactlyWhileItIsThere) {
@@ -270,13 +270,13 @@ TEST_F(RadioCoreTest, MissingTablesAreReportedOnceEachAndAStopLeavesTheFileWitho
 
     m_rig.m_profile.WriteProfileInt("SET", "RECOTYPE", 1);
     ASSERT_TRUE(core.StartRecording());
-    core.m_nScheduled = 1;
+    core.SetScheduled(1);
     core.StopRecording();
     ASSERT_EQ(m_rig.m_boxes.Shown().size(), 1u);
     EXPECT_FALSE(m_rig.m_boxes.Shown()[0].text.empty());
-    EXPECT_EQ(core.m_nRecording, 0);
-    EXPECT_EQ(core.m_nScheduled, 0);
-    EXPECT_TRUE(std::filesystem::exists(core.m_strRecordFile));
+    EXPECT_EQ(core.Recording(), 0);
+    EXPECT_EQ(core.Scheduled(), 0);
+    EXPECT_TRUE(std::filesystem::exists(core.RecordFile()));
 }
 
 TEST_F(RadioCoreTest, DatabaseLayerThatRaisesStillGivesOneBoxPerTable) {
@@ -289,7 +289,7 @@ TEST_F(RadioCoreTest, DatabaseLayerThatRaisesStillGivesOneBoxPerTable) {
     core.Init(&m_rig.m_window);
     ASSERT_EQ(m_rig.m_boxes.Shown().size(), 2u);
     EXPECT_EQ(m_rig.m_boxes.Shown()[1].text, "Can't open database");
-    EXPECT_EQ(core.m_nDevicePresent, 1);  // Init went on
+    EXPECT_EQ(core.DevicePresent(), 1);  // Init went on
 }
 
 TEST_F(RadioCoreTest, TextsComeFromTheLanguageFileInTheCurrentFolder) {
@@ -299,7 +299,7 @@ TEST_F(RadioCoreTest, TextsComeFromTheLanguageFileInTheCurrentFolder) {
            "MESSAGE_5=Datenbank fehlt\n";
     m_rig.m_dataSource.Execute("drop table Task");
     CRadioCore& core = m_rig.Core();
-    EXPECT_EQ(core.m_strLanguage, "Deutsch");
+    EXPECT_EQ(core.Language(), "Deutsch");
     EXPECT_EQ(core.GetText("RECORD"), "Aufnahme");
     EXPECT_EQ(core.GetText("PLAY"), "");
     ASSERT_EQ(m_rig.m_boxes.Shown().size(), 1u);

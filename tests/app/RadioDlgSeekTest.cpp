@@ -24,7 +24,7 @@ TEST(RadioDlgSeekTest, ClosingWhileTheSeekWorkerWaitsOnTheWindowDoesNotHang) {
     rig.Card();
     auto pWindow = std::make_unique<CRadioDlg>(rig.Services(), rig.m_profile, nullptr);
     ASSERT_TRUE(pWindow->Create());
-    CTuner& tuner = pWindow->Core().m_tuner;
+    CTuner& tuner = pWindow->Core().Tuner();
     tuner.StopSeek(8000);
     tuner.StartSeek(CTuner::SEEK_UP);
     std::this_thread::sleep_for(1500ms);
@@ -50,7 +50,7 @@ TEST(RadioDlgSeekTest, ABandChangeDuringASeekTunesTheNewBandsOwnChannel) {
     rig.Card();
     CRadioDlg window(rig.Services(), rig.m_profile, nullptr);
     ASSERT_TRUE(window.Create());
-    CTuner& tuner = window.Core().m_tuner;
+    CTuner& tuner = window.Core().Tuner();
     auto* pAm = window.GetDlgItemAs<QAbstractButton>(CRadioDlg::IDC_AM);
     auto* pFm = window.GetDlgItemAs<QAbstractButton>(CRadioDlg::IDC_FM);
     ASSERT_TRUE(pAm && pFm);

@@ -42,7 +42,7 @@ protected:
         }
         return *m_pWindow;
     }
-    CTuner& Tuner() { return Window().Core().m_tuner; }
+    CTuner& Tuner() { return Window().Core().Tuner(); }
 
     void Key(int nKey) {
         // The volume slider has its own use for arrows; the window's keys win.
@@ -159,11 +159,11 @@ TEST_F(RadioDlgTest, ReceiverPluggedInLaterIsTunedToTheStoredFrequency) {
     Preset(CPresetStore::BAND_FM, 0, 8000, "");
     m_rig.m_hid.Unplug(m_rig.m_nReceiver);
     CRadioDlg& window = Window();
-    ASSERT_EQ(window.Core().m_nDevicePresent, 0);
+    ASSERT_EQ(window.Core().DevicePresent(), 0);
 
     m_rig.m_hid.Plug(m_rig.m_nReceiver);
     Pump(100ms);  // the device notice arrives through the window's queue
-    EXPECT_EQ(window.Core().m_nDevicePresent, 1);
+    EXPECT_EQ(window.Core().DevicePresent(), 1);
     ASSERT_TRUE(m_rig.m_pReceiver->WaitForReports(1, 2000ms));
     EXPECT_EQ(m_rig.m_pReceiver->TunedState().nFrequency, 8250u);
     EXPECT_TRUE(window.GetDlgItem(CRadioDlg::IDC_KEY_0)->isEnabled());
@@ -278,8 +278,8 @@ TEST_F(RadioDlgTest, ScheduledTaskTunesItsChannelMutedAndRecordsUntilItsEnd) {
     window.StartScheduledTask(nTask);
     EXPECT_FALSE(m_rig.m_scheduler.WorkItem(item.strName).has_value());
     EXPECT_EQ(window.Recording(), 1);
-    EXPECT_EQ(window.Core().m_nScheduled, 1);
-    EXPECT_EQ(window.Core().m_strTaskMemo, "morning news");
+    EXPECT_EQ(window.Core().Scheduled(), 1);
+    EXPECT_EQ(window.Core().TaskMemo(), "morning news");
     EXPECT_EQ(Tuner().Frequency(CTuner::BAND_FM), 8520u);
     EXPECT_EQ(window.Mute(), 1);
     EXPECT_TRUE(m_rig.Card().IsMasterMuted());
@@ -291,7 +291,7 @@ TEST_F(RadioDlgTest, ScheduledTaskTunesItsChannelMutedAndRecordsUntilItsEnd) {
         Pump(50ms);
     }
     EXPECT_EQ(window.Recording(), 0);
-    EXPECT_EQ(window.Core().m_nScheduled, 0);
+    EXPECT_EQ(window.Core().Scheduled(), 0);
     EXPECT_TRUE(m_rig.Card().IsMasterMuted());
     EXPECT_EQ(m_rig.m_dataSource.CountRows("FileList"), 1);
 }
@@ -351,7 +351,7 @@ TEST_F(RadioDlgTest, ARecordingThatFailsStopsAtOnceAndSaysWhy) {
 TEST_F(RadioDlgTest, AScheduledStartThatRecordedNothingLeavesTheNextRecordingToTheUser) {
     CRadioDlg& window = Window();
     const auto expectManualRecording = [&](const char* pCase) {
-        EXPECT_EQ(window.Core().m_nScheduled, 0) << pCase;
+        EXPECT_EQ(window.Core().Scheduled(), 0) << pCase;
         Click(CRadioDlg::IDC_RECORD);
         ASSERT_EQ(window.Recording(), 1) << pCase;
         m_rig.m_clock.Advance(5s);
@@ -361,15 +361,15 @@ TEST_F(RadioDlgTest, AScheduledStartThatRecordedNothingLeavesTheNextRecordingToT
     };
 
     // Started for a task that has no row.
-    window.Core().m_nScheduled = 1;
-    window.Core().m_nTaskNumber = 41;
+    window.Core().SetScheduled(1);
+    window.Core().SetTaskNumber(41);
     window.StartScheduledTask(41);
     expectManualRecording("no row");
 
     // Started for a task while the receiver is away.
     m_rig.m_hid.Unplug(m_rig.m_nReceiver);
     window.CheckDevice();
-    window.Core().m_nScheduled = 1;
+    window.Core().SetScheduled(1);
     window.StartScheduledTask(41);
     m_rig.m_hid.Plug(m_rig.m_nReceiver);
     window.CheckDevice();
@@ -459,7 +459,7 @@ TEST_F(RadioDlgTest, TheDemoMenuUnplugsAndReplugsTheReceiver) {
         ASSERT_EQ(menu.actions().size(), 3);
         menu.actions().back()->trigger();
         Pump(100ms);  // the device notice arrives through the window's queue
-        EXPECT_EQ(window.Core().m_nDevicePresent, nPresent);
+        EXPECT_EQ(window.Core().DevicePresent(), nPresent);
         EXPECT_EQ(window.GetDlgItem(CRadioDlg::IDC_STEP_UP)->isEnabled(), nPresent == 1);
     }
 }
@@ -467,8 +467,8 @@ TEST_F(RadioDlgTest, TheDemoMenuUnplugsAndReplugsTheReceiver) {
 TEST_F(RadioDlgTest, RecordButtonAlwaysTogglesAndTheTimeAdvancesEverySecondTick) {
     CRadioDlg& window = Window();
     Click(CRadioDlg::IDC_RECORD);
-    window.Core().m_nScheduled = 1;
-    window.Core().m_tScheduledEnd = m_rig.m_clock.Now() + 3600;
+    window.Core().SetScheduled(1);
+    window.Core().SetScheduledEnd(m_rig.m_clock.Now() + 3600);
     m_rig.m_clock.Advance(1s);
     const auto start = std::chrono::steady_clock::now();
     while (window.GetDlgItemText(CRadioDlg::IDC_RECORD_TIME) == "00:00:00" &&
@@ -480,7 +480,7 @@ TEST_F(RadioDlgTest, RecordButtonAlwaysTogglesAndTheTimeAdvancesEverySecondTick)
 
     Click(CRadioDlg::IDC_RECORD);
     EXPECT_EQ(window.Recording(), 0);
-    EXPECT_EQ(window.Core().m_nScheduled, 0);
+    EXPECT_EQ(window.Core().Scheduled(), 0);
 }
 
 TEST_F(RadioDlgTest, ToolWindowButtonsOpenCloseAndReplaceEachOther) {
@@ -530,7 +530,7 @@ TEST_F(RadioDlgTest, ClosingMutesTheReceiverAndFinishesARunningRecording) {
     CRadioDlg& window = Window();
     Click(CRadioDlg::IDC_RECORD);
     ASSERT_EQ(window.Recording(), 1);
-    const std::string path = window.Core().m_strRecordFile;
+    const std::string path = window.Core().RecordFile();
     window.DestroyWindow();
     EXPECT_FALSE(window.isVisible());
     EXPECT_EQ(m_rig.m_dataSource.CountRows("FileList"), 1);

@@ -80,7 +80,7 @@ TEST_F(RecorderTest, ATaskRecordsToItsEndAndIsKeptAsRecorded) {
     EXPECT_EQ(FileRows(), 1);
     const STaskOutcome outcome = Kept(nTask);
     EXPECT_EQ(outcome.eKind, STaskOutcome::EKind::Recorded);
-    EXPECT_EQ(outcome.strFile, m_rig.Core().m_strRecordFile);
+    EXPECT_EQ(outcome.strFile, m_rig.Core().RecordFile());
     EXPECT_TRUE(std::filesystem::exists(outcome.strFile));
     ASSERT_EQ(m_rig.m_notifier.Notifications().size(), 1u);
     EXPECT_EQ(m_rig.m_notifier.Notifications()[0].strSummary, "Scheduled recording finished");
@@ -140,7 +140,7 @@ TEST_F(RecorderTest, ARecordingTheRecorderEndsIsKeptAsPartial) {
     std::this_thread::sleep_for(1200ms);
     ASSERT_TRUE(m_rig.m_media.FailRecording(ECaptureFault::DiskFull));
     const auto deadline = std::chrono::steady_clock::now() + 5s;
-    while (m_rig.Core().m_audioGraph.RecordFault() == ECaptureFault::None &&
+    while (m_rig.Core().AudioGraph().RecordFault() == ECaptureFault::None &&
            std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(20ms);
     }

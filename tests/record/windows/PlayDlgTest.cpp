@@ -39,7 +39,7 @@ protected:
     std::string AddRecording(const std::string& strName, int nMinute, double dSeconds = 3.0) {
         const std::string path = m_rig.m_dir.File(strName);
         WriteWav(path, dSeconds);
-        CFileListSet& files = Core().m_fileListSet;
+        CFileListSet& files = Core().FileList();
         files.AddNew();
         files.m_BeginTime = "31-05-01 14:" + std::to_string(10 + nMinute) + ":00";
         files.m_Duration = "00:00:03";
@@ -60,8 +60,8 @@ protected:
     QSlider& Slider() { return *Player().GetDlgItemAs<QSlider>(CPlayDlg::IDC_POSITION); }
     void Select(int nRow) { List().setCurrentItem(List().topLevelItem(nRow)); }
     void Click(int nId) { Player().GetDlgItemAs<QAbstractButton>(nId)->click(); }
-    bool Playing() const { return m_rig.m_pCore->m_audioGraph.IsPlaybackOpen(); }
-    int Muted() { return Core().m_tuner.Mute(); }
+    bool Playing() const { return m_rig.m_pCore->AudioGraph().IsPlaybackOpen(); }
+    int Muted() { return Core().Tuner().Mute(); }
     std::vector<std::string> CatalogueFiles() {
         std::vector<std::string> names;
         const SDbResult rows = m_rig.m_dataSource.Query("SELECT FileName FROM FileList");
@@ -99,9 +99,9 @@ TEST_F(PlayDlgTest, PlaysRoundTheListMutingTheReceiverUntilStop) {
     EXPECT_EQ(Player().CurrentIndex(), 2);
 
     Click(CPlayDlg::IDC_PLAY_PAUSE);  // the playing row is selected
-    EXPECT_TRUE(Core().m_audioGraph.IsPaused());
+    EXPECT_TRUE(Core().AudioGraph().IsPaused());
     Click(CPlayDlg::IDC_PLAY_PAUSE);
-    EXPECT_FALSE(Core().m_audioGraph.IsPaused());
+    EXPECT_FALSE(Core().AudioGraph().IsPaused());
     EXPECT_EQ(Player().CurrentIndex(), 2);
 
     Click(CPlayDlg::IDC_STOP);
@@ -151,9 +151,9 @@ TEST_F(PlayDlgTest, DeletingThePlayingRowPlaysTheOneInItsPlace) {
     EXPECT_EQ(Player().CurrentIndex(), 0);
     Select(0);
     Click(CPlayDlg::IDC_PLAY_PAUSE);
-    EXPECT_TRUE(Core().m_audioGraph.IsPaused());
+    EXPECT_TRUE(Core().AudioGraph().IsPaused());
 
-    Core().m_fileListSet.Close();  // the catalogue refuses: file and row stay
+    Core().FileList().Close();  // the catalogue refuses: file and row stay
     Click(CPlayDlg::IDC_DELETE);
     EXPECT_TRUE(fs::exists(third));
     EXPECT_EQ(List().topLevelItemCount(), 1);
@@ -206,7 +206,7 @@ TEST_F(PlayDlgTest, FailuresAreToldInTheLanguageOfTheLanguageFile) {
     Click(CPlayDlg::IDC_SAVE_AS);
     strChosen = m_rig.m_dir.File("no-such-folder/copy.wav");
     Click(CPlayDlg::IDC_SAVE_AS);
-    Core().m_fileListSet.Close();
+    Core().FileList().Close();
     Click(CPlayDlg::IDC_DELETE);
 
     const std::vector<SShownMessageBox>& boxes = m_rig.m_boxes.Shown();
@@ -237,7 +237,7 @@ TEST_F(PlayDlgTest, PlayingWhileRecordingCataloguesTheRecordingFirst) {
     ASSERT_TRUE(Core().StartRecording());
     Select(0);
     Player().OnListDblClk();
-    EXPECT_EQ(Core().m_nRecording, 0);
+    EXPECT_EQ(Core().Recording(), 0);
     EXPECT_EQ(CatalogueFiles().size(), 2u);
     EXPECT_TRUE(Playing());
 }

@@ -13,7 +13,7 @@ public:
     // Stores a task as the new task dialog does; returns its identifier.
     int StoreTask(std::time_t begin, std::time_t end, const std::string& strChannel,
                   const std::string& strMemo = {}) {
-        CTaskSet& tasks = Core().m_taskSet;
+        CTaskSet& tasks = Core().TaskSet();
         tasks.AddNew();
         tasks.m_BeginTime = begin;
         tasks.m_EndTime = end;
