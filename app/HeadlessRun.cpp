@@ -32,9 +32,13 @@ CHeadlessRun::CHeadlessRun(const SRadioServices& services, CProfile& profile, QO
 // A recording still running when the run is ended (a signal) is completed
 // and catalogued.
 CHeadlessRun::~CHeadlessRun() {
-    m_recorder.Stop(CRecorder::kStoppedByClosing);
+    Stop();
     m_services.deviceNotices.Stop();
     m_target.Close();
+}
+
+void CHeadlessRun::Stop() {
+    m_recorder.Stop(CRecorder::kStoppedByClosing);
 }
 
 bool CHeadlessRun::Start(int nTask) {

@@ -29,6 +29,8 @@ public:
     bool Start(int nTask);
     // A task handed over by a later start.
     void StartTask(int nTask);
+    // Ends a recording that still runs (the process is asked to stop).
+    void Stop();
     bool IsRecording() const { return m_recorder.IsRecording(); }
     CRadioCore& Core() { return m_core; }
     CRecorder& Recorder() { return m_recorder; }

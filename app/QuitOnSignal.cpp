@@ -1,11 +1,10 @@
 #include "app/QuitOnSignal.h"
 
-#include <QEventLoop>
-
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <utility>
 
 namespace {
 
@@ -22,13 +21,18 @@ void OnSignal(int) {
 
 }  // namespace
 
-CQuitOnSignal::CQuitOnSignal(QEventLoop& loop) {
+CQuitOnSignal::CQuitOnSignal(std::function<void()> onSignal) : m_onSignal(std::move(onSignal)) {
     if (::pipe2(m_fds, O_CLOEXEC | O_NONBLOCK) != 0) {
         return;  // no way to be woken: the default handlers stay
     }
     g_wakeFd = m_fds[1];
     m_pNotifier = std::make_unique<QSocketNotifier>(m_fds[0], QSocketNotifier::Read);
-    QObject::connect(m_pNotifier.get(), &QSocketNotifier::activated, &loop, &QEventLoop::quit);
+    QObject::connect(m_pNotifier.get(), &QSocketNotifier::activated, [this] {
+        char buffer[16];
+        while (::read(m_fds[0], buffer, sizeof buffer) > 0) {
+        }
+        m_onSignal();
+    });
     struct sigaction action {};
     action.sa_handler = &OnSignal;
     sigemptyset(&action.sa_mask);

@@ -3,16 +3,16 @@
 #include <QSocketNotifier>
 
 #include <csignal>
+#include <functional>
 #include <memory>
 
-class QEventLoop;
-
-// Ends an event loop when the process is asked to stop (SIGTERM at shutdown,
-// SIGINT, SIGHUP), so that what runs in it is completed by its destructors
-// rather than cut off. One at a time; the old handlers come back when it goes.
+// Runs a handler on the event loop's thread when the process is asked to stop
+// (SIGTERM at logout or shutdown, SIGINT, SIGHUP), so that a recording is
+// completed and catalogued rather than cut off. One at a time; the old
+// handlers come back when it goes.
 class CQuitOnSignal {
 public:
-    explicit CQuitOnSignal(QEventLoop& loop);
+    explicit CQuitOnSignal(std::function<void()> onSignal);
     ~CQuitOnSignal();
 
     CQuitOnSignal(const CQuitOnSignal&) = delete;
@@ -24,4 +24,5 @@ private:
     int m_fds[2] = {-1, -1};
     struct sigaction m_old[3] = {};
     std::unique_ptr<QSocketNotifier> m_pNotifier;
+    std::function<void()> m_onSignal;
 };

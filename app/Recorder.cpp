@@ -197,7 +197,8 @@ void CRecorder::StartTask(int nTask) {
     const std::string strExpected = std::exchange(m_strExpectedSource, {});
     if (!strExpected.empty() && strExpected != m_core.DataSourceId()) {
         ForgetUnstartedTask();
-        EndTask(nTask, STaskOutcome::EKind::Failed, Text(kNoRow), false);
+        const char* pWhy = m_core.TaskSet().IsOpen() ? kNoRow : "MESSAGE_5";
+        EndTask(nTask, STaskOutcome::EKind::Failed, Text(pWhy), false);
         return;
     }
     DeleteWorkItem(nTask);
