@@ -16,13 +16,6 @@ namespace {
 
 constexpr const char* kTag = "device";
 
-void CloseEvent(int& fd) {
-    if (fd >= 0) {
-        ::close(fd);
-        fd = -1;
-    }
-}
-
 }  // namespace
 
 CHidDevice::CHidDevice(CHidServices& services) : m_services(services) {}
@@ -119,12 +112,12 @@ bool CHidDevice::Open(CMessageTarget* notifyWindow, uint32_t notifyMessage) {
     {
         std::lock_guard lock(m_bufferMutex);
         // Created clear: a Send made before the thread runs must not be lost.
-        m_hWriteRequestEvent = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-        m_hStopEvent = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+        m_hWriteRequestEvent.Reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+        m_hStopEvent.Reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
         m_inputBuffer.assign(nInputLength, 0);
         m_outputBuffer.assign(nOutputLength, 0);
     }
-    if (m_hWriteRequestEvent < 0 || m_hStopEvent < 0) {
+    if (!m_hWriteRequestEvent.IsValid() || !m_hStopEvent.IsValid()) {
         KestrelTrace(kTag, "cannot create the read thread's events: %s", std::strerror(errno));
         Close();
         return false;
@@ -148,7 +141,7 @@ void CHidDevice::Close() {
         std::lock_guard lock(m_bufferMutex);
         m_bOpen = false;
         if (m_thread.joinable()) {
-            ::eventfd_write(m_hStopEvent, 1);
+            ::eventfd_write(m_hStopEvent.Get(), 1);
         }
     }
     if (m_thread.joinable()) {
@@ -158,20 +151,20 @@ void CHidDevice::Close() {
     m_pWriteHandle.reset();
     m_nWritesDone = m_nWritesRequested.load();  // what was never written never will be
     std::lock_guard lock(m_bufferMutex);
-    CloseEvent(m_hWriteRequestEvent);
-    CloseEvent(m_hStopEvent);
+    m_hWriteRequestEvent.Reset();
+    m_hStopEvent.Reset();
     std::vector<uint8_t>().swap(m_inputBuffer);
     std::vector<uint8_t>().swap(m_outputBuffer);
 }
 
 bool CHidDevice::Send() {
     std::lock_guard lock(m_bufferMutex);
-    if (!m_bOpen || m_hWriteRequestEvent < 0) {
+    if (!m_bOpen || !m_hWriteRequestEvent.IsValid()) {
         return false;
     }
     // A flag, not a queue: requests made before the thread copies the buffer
     // merge into one write.
-    ::eventfd_write(m_hWriteRequestEvent, 1);
+    ::eventfd_write(m_hWriteRequestEvent.Get(), 1);
     ++m_nWritesRequested;
     return true;
 }
@@ -212,7 +205,7 @@ void CHidDevice::PostNotify(uintptr_t wParam, intptr_t lParam) {
 
 void CHidDevice::ServeWriteRequest(std::vector<uint8_t>& privateOutput) {
     eventfd_t requests;
-    ::eventfd_read(m_hWriteRequestEvent, &requests);
+    ::eventfd_read(m_hWriteRequestEvent.Get(), &requests);
     uint64_t nServed;
     {
         std::lock_guard lock(m_bufferMutex);
@@ -251,8 +244,8 @@ void CHidDevice::ReadThreadProc(size_t nInputLength, size_t nOutputLength) {
     Clock::time_point retryAt;
 
     for (;;) {
-        pollfd fds[3] = {{m_hWriteRequestEvent, POLLIN, 0},
-                         {m_hStopEvent, POLLIN, 0},
+        pollfd fds[3] = {{m_hWriteRequestEvent.Get(), POLLIN, 0},
+                         {m_hStopEvent.Get(), POLLIN, 0},
                          {m_pReadHandle->PollFd(), POLLIN, 0}};
         int nTimeoutMs = -1;
         if (bBackingOff) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/hid/HidServices.h"
+#include "platform/hid/UniqueFd.h"
 #include "platform/window/MessageTarget.h"
 #include "platform/window/WindowMessages.h"
 
@@ -80,8 +81,8 @@ private:
     std::thread m_thread;
     // Both eventfds are written under m_bufferMutex (Send, Close) so that a
     // Send racing Close never signals a closed descriptor.
-    int m_hWriteRequestEvent = -1;  // eventfd
-    int m_hStopEvent = -1;          // eventfd
+    CUniqueFd m_hWriteRequestEvent;  // eventfd
+    CUniqueFd m_hStopEvent;          // eventfd
     // Guards both buffers against the read thread, the tuner and Close.
     mutable std::mutex m_bufferMutex;
     std::atomic<uint64_t> m_nWritesRequested{0};

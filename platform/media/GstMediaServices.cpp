@@ -1,6 +1,9 @@
 #include "platform/media/GstMediaServices.h"
 
+#include <alsa/asoundlib.h>
+
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <optional>
 
@@ -45,6 +48,59 @@ std::optional<int> AlsaCardOf(GstDevice* pDevice) {
     }
     gst_structure_free(pProperties);
     return card;
+}
+
+// The PCM device number of an ALSA element ("hw:1,0", "plughw:CARD=x,DEV=2"
+// and the like); 0 where it names none.
+int AlsaPcmOf(GstDevice* pDevice) {
+    GstElement* pElement = gst_device_create_element(pDevice, nullptr);
+    if (!pElement) {
+        return 0;
+    }
+    GstElementPtr pOwned(GST_ELEMENT(gst_object_ref_sink(pElement)));
+    if (!g_object_class_find_property(G_OBJECT_GET_CLASS(pElement), "device")) {
+        return 0;
+    }
+    gchar* pName = nullptr;
+    g_object_get(pElement, "device", &pName, nullptr);
+    GCharPtr pOwnedName(pName);
+    const std::string strName = pName ? pName : "";
+    const size_t nAt = strName.find_last_of(",=");
+    return nAt == std::string::npos ? 0 : std::atoi(strName.c_str() + nAt + 1);
+}
+
+// The name the mixer back-end gives a card: its mixer name, or its card name
+// where that is empty. Empty when the card cannot be asked.
+std::string CardMixerName(int nCard) {
+    snd_ctl_t* pCtl = nullptr;
+    if (snd_ctl_open(&pCtl, ("hw:" + std::to_string(nCard)).c_str(), 0) < 0) {
+        return {};
+    }
+    snd_ctl_card_info_t* pInfo = nullptr;
+    std::string strName;
+    if (snd_ctl_card_info_malloc(&pInfo) == 0) {
+        if (snd_ctl_card_info(pCtl, pInfo) == 0) {
+            strName = snd_ctl_card_info_get_mixername(pInfo);
+            if (strName.empty()) {
+                strName = snd_ctl_card_info_get_name(pInfo);
+            }
+        }
+        snd_ctl_card_info_free(pInfo);
+    }
+    snd_ctl_close(pCtl);
+    return strName;
+}
+
+// A device of a sound card goes by its card's mixer name, so that the card
+// chosen in the mixer (the options dialog stores that name) is recorded, and
+// played to; other devices keep their own.
+std::string NameOf(GstDevice* pDevice) {
+    if (const std::optional<int> card = AlsaCardOf(pDevice)) {
+        if (std::string strName = CardMixerName(*card); !strName.empty()) {
+            return strName;
+        }
+    }
+    return DisplayNameOf(pDevice);
 }
 
 bool HasProperty(GstElement* pElement, const char* name) {
@@ -99,7 +155,7 @@ private:
 class CMonitoredCapture : public CGstCaptureDevice {
 public:
     explicit CMonitoredCapture(GstDevicePtr pDevice)
-        : m_pDevice(std::move(pDevice)), m_strName(DisplayNameOf(m_pDevice.get())) {}
+        : m_pDevice(std::move(pDevice)), m_strName(NameOf(m_pDevice.get())) {}
 
     const std::string& DisplayName() const override { return m_strName; }
 
@@ -120,7 +176,7 @@ private:
 class CMonitoredRenderer : public CGstRendererDevice {
 public:
     explicit CMonitoredRenderer(GstDevicePtr pDevice)
-        : m_pDevice(std::move(pDevice)), m_strName(DisplayNameOf(m_pDevice.get())) {}
+        : m_pDevice(std::move(pDevice)), m_strName(NameOf(m_pDevice.get())) {}
 
     const std::string& DisplayName() const override { return m_strName; }
 
@@ -148,11 +204,30 @@ bool Enumerate(const char* deviceClass, MediaDeviceList& devices) {
     }
     devices.clear();
     GList* pList = gst_device_monitor_get_devices(pMonitor.get());
+    // Cards in their order and each card's PCM devices in theirs: a name
+    // that several devices of one card share picks the card's first, the one
+    // its mixer's capture inputs feed. The rest keep the monitor's order.
+    struct SEntry {
+        int nCard;
+        int nPcm;
+        std::shared_ptr<Device> pDevice;
+    };
+    std::vector<SEntry> entries;
     for (GList* pItem = pList; pItem; pItem = pItem->next) {
         // The list's references pass to the device objects.
-        devices.push_back(std::make_shared<Device>(GstDevicePtr(GST_DEVICE(pItem->data))));
+        GstDevicePtr pDevice(GST_DEVICE(pItem->data));
+        const std::optional<int> card = AlsaCardOf(pDevice.get());
+        const int nPcm = card ? AlsaPcmOf(pDevice.get()) : 0;
+        entries.push_back(
+            {card.value_or(INT_MAX), nPcm, std::make_shared<Device>(std::move(pDevice))});
     }
     g_list_free(pList);
+    std::stable_sort(entries.begin(), entries.end(), [](const SEntry& a, const SEntry& b) {
+        return a.nCard != b.nCard ? a.nCard < b.nCard : a.nPcm < b.nPcm;
+    });
+    for (SEntry& entry : entries) {
+        devices.push_back(std::move(entry.pDevice));
+    }
     gst_device_monitor_stop(pMonitor.get());
     return true;
 }
