@@ -9,41 +9,36 @@
 #include <vector>
 
 #include "app/Backends.h"
+#include "app/CommandLine.h"
 #include "app/HeadlessRun.h"
 #include "app/QuitOnSignal.h"
 #include "app/RadioDlg.h"
+#include "platform/db/DataSourceSetup.h"
+#include "platform/db/OdbcDriver.h"
 #include "platform/hid/SimHidControl.h"
 #include "platform/instance/SingleInstance.h"
 #include "platform/profile/Profile.h"
 #include "platform/window/WindowMessages.h"
-#include "schedule/DataSourceId.h"
 #include "sim/receiver/SimReceiver.h"
 #include "skin/SkinEngine.h"
 
-int CRadioApp::TaskNumber(const QStringList& arguments) {
-    for (qsizetype n = 1; n < arguments.size(); ++n) {
-        const QString& argument = arguments[n];
-        if (argument.startsWith('-') || argument.startsWith('/')) {
-            continue;
-        }
-        // A file name or other text is no task: handed over as one, it
-        // would stop the running copy's recording.
-        bool bNumber = false;
-        const int nTask = argument.toInt(&bNumber, 10);
-        return bNumber ? nTask : -1;
+CRadioApp::CRadioApp(const CCommandLine& commandLine) : m_commandLine(commandLine) {}
+
+bool CRadioApp::SetUpDataSource(std::FILE* pReport) {
+    COdbcDriver driver;
+    CDataSourceSetup setup(driver);
+    const bool bDone = setup.Run();
+    for (const std::string& strDone : setup.Done()) {
+        std::fprintf(pReport, "kestrel: %s\n", strDone.c_str());
     }
-    return -1;
+    if (!bDone) {
+        std::fprintf(stderr, "kestrel: %s\n", setup.Error().c_str());
+    }
+    return bDone;
 }
 
-std::string CRadioApp::DataSourceOfTask() {
-    std::vector<std::string> arguments;
-    for (const QString& argument : QCoreApplication::arguments()) {
-        arguments.push_back(argument.toStdString());
-    }
-    return CDataSourceId::FromArguments(arguments);
-}
-
-int CRadioApp::RunHeadless(int nTask) {
+int CRadioApp::RunHeadless() {
+    const int nTask = m_commandLine.TaskNumber();
     CHeadlessRun* pRun = nullptr;
     CSingleInstance instance(CRadioDlg::kTitle);
     const bool bRunningCopy = instance.Claim(nTask, [&pRun](int nRequest) {
@@ -61,6 +56,7 @@ int CRadioApp::RunHeadless(int nTask) {
     if (!bRunningCopy) {
         return 0;  // the copy that runs records it
     }
+    SetUpDataSource(stderr);
     std::unique_ptr<CBackends> pBackends;
     try {
         pBackends =
@@ -71,20 +67,23 @@ int CRadioApp::RunHeadless(int nTask) {
     }
     CProfile profile(CProfile::DefaultPath());
     CHeadlessRun run(pBackends->Services(), profile);
-    run.Recorder().SetExpectedDataSource(DataSourceOfTask());
+    run.Recorder().SetExpectedDataSource(m_commandLine.DataSource());
     pRun = &run;
     if (run.Start(nTask)) {
         QEventLoop loop;
         QObject::connect(&run, &CHeadlessRun::Finished, &loop, &QEventLoop::quit);
-        CQuitOnSignal quit(loop);
+        CQuitOnSignal quit([&loop] { loop.quit(); });
         loop.exec();
     }
     pRun = nullptr;
+    // Asked to stop while recording: the recording is completed first, and
+    // its outcome decides the exit status.
+    run.Stop();
     return run.ExitCode();
 }
 
 bool CRadioApp::InitInstance() {
-    const int nTask = TaskNumber(QApplication::arguments());
+    const int nTask = m_commandLine.TaskNumber();
     CRadioDlg* pWindow = nullptr;
     CSingleInstance instance(CRadioDlg::kTitle);
     const bool bRunningCopy = instance.Claim(nTask, [&pWindow](int nRequest) {
@@ -104,6 +103,7 @@ bool CRadioApp::InitInstance() {
     if (!bRunningCopy) {
         return false;  // the copy that runs has it
     }
+    SetUpDataSource(stderr);
 
     std::unique_ptr<CBackends> pBackends;
     try {
@@ -132,8 +132,14 @@ bool CRadioApp::InitInstance() {
     if (nTask > 0) {
         window.Core().SetTaskNumber(nTask);
         window.Core().SetScheduled(1);
-        window.Recorder().SetExpectedDataSource(DataSourceOfTask());
+        window.Recorder().SetExpectedDataSource(m_commandLine.DataSource());
     }
+    // Asked to stop (a logout), the window closes as its close box would: a
+    // recording is completed and catalogued.
+    CQuitOnSignal quit([&window] {
+        window.DestroyWindow();
+        window.done(CDialog::IDCANCEL);  // also when hidden with a minimised desktop
+    });
     window.DoModal();
     pWindow = nullptr;
     return false;

@@ -1,8 +1,9 @@
 #pragma once
 
-#include <QStringList>
-
+#include <cstdio>
 #include <string>
+
+class CCommandLine;
 
 // The application: it either hands a request to the copy of Kestrel that
 // already runs for this user, or becomes the radio, runs the main window
@@ -10,23 +11,23 @@
 // make a scheduled recording.
 class CRadioApp {
 public:
+    explicit CRadioApp(const CCommandLine& commandLine);
+
     // Needs the QApplication. Returns false always: the process ends when it
     // returns (ExitCode() says how).
     bool InitInstance();
     int ExitCode() const { return m_nExitCode; }
 
-    // The first argument that is not a switch ("-x", "/x"), read as a decimal
-    // number; -1 without one or when it is not a number. arguments[0] is the
-    // program.
-    static int TaskNumber(const QStringList& arguments);
+    // Records the command line's task with no window (needs a
+    // QCoreApplication), or hands it to the running copy. Returns the
+    // process's exit status.
+    int RunHeadless();
 
-    // Records task nTask with no window (needs a QCoreApplication), or hands
-    // it to the running copy. Returns the process's exit status.
-    static int RunHeadless(int nTask);
+    // Registers the KestrelRadio data source for the user and makes its
+    // tables where they are missing; what was done goes to pReport.
+    static bool SetUpDataSource(std::FILE* pReport);
 
 private:
-    // The data source the work item that started this process was made for.
-    static std::string DataSourceOfTask();
-
+    const CCommandLine& m_commandLine;
     int m_nExitCode = 0;
 };

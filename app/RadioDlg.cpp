@@ -43,10 +43,13 @@ constexpr int kAboutTemplate = 100;
 
 // The buttons that need the receiver, and the nine command buttons' tooltips.
 constexpr int kTuningButtons[] = {1000, 1003, 1002, 1001, 1035, 1036, 1004, 1021, 1022};
+// The nine command buttons' tooltips, then those of the buttons that show
+// only a picture, so that a screen reader can name every button.
 constexpr std::pair<int, const char*> kTooltips[] = {
-    {1000, "TIP_P_PERV"}, {1001, "TIP_P_NEXT"}, {1002, "TIP_SPERV"},
-    {1003, "TIP_SNEXT"},  {1004, "TIP_RECORD"}, {1005, "TIP_SETTING"},
-    {1006, "TIP_MUSIC"},  {1007, "TIP_KEYSET"}, {1034, "TIP_TASK"},
+    {1000, "TIP_P_PERV"},  {1001, "TIP_P_NEXT"},    {1002, "TIP_SPERV"},     {1003, "TIP_SNEXT"},
+    {1004, "TIP_RECORD"},  {1005, "TIP_SETTING"},   {1006, "TIP_MUSIC"},     {1007, "TIP_KEYSET"},
+    {1034, "TIP_TASK"},    {1018, "TIP_PAGE_NEXT"}, {1019, "TIP_PAGE_PREV"}, {1031, "TIP_MUTE"},
+    {1035, "TIP_FINE_UP"}, {1036, "TIP_FINE_DOWN"},
 };
 
 struct SIndicator {

@@ -1,21 +1,40 @@
 #include <QApplication>
 #include <QCoreApplication>
+#include <QGuiApplication>
 
 #include <clocale>
 #include <cstdio>
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "app/CommandLine.h"
 #include "app/RadioApp.h"
+#include "generated/BuildInfo.h"
 #include "platform/instance/DisplayProbe.h"
+#include "settings/LanguageTexts.h"
 
 namespace {
 
-QStringList Arguments(int argc, char* argv[]) {
-    QStringList arguments;
-    for (int n = 0; n < argc; ++n) {
-        arguments << QString::fromLocal8Bit(argv[n]);
+// The verbs that answer and end before any radio runs; nullopt to run it.
+std::optional<int> Answer(const CCommandLine& commandLine) {
+    switch (commandLine.Action()) {
+        case CCommandLine::EAction::Help:
+            std::fputs(CCommandLine::HelpText("kestrel").c_str(), stdout);
+            return 0;
+        case CCommandLine::EAction::Version:
+            std::fputs(CCommandLine::VersionText().c_str(), stdout);
+            return 0;
+        case CCommandLine::EAction::SetUpDataSource:
+            return CRadioApp::SetUpDataSource(stdout) ? 0 : 1;
+        case CCommandLine::EAction::Error:
+            std::fprintf(stderr, "kestrel: %s\nTry 'kestrel --help'.\n",
+                         commandLine.ErrorText().c_str());
+            return CCommandLine::kUsageError;
+        case CCommandLine::EAction::Run:
+            break;
     }
-    return arguments;
+    return std::nullopt;
 }
 
 }  // namespace
@@ -26,7 +45,12 @@ QStringList Arguments(int argc, char* argv[]) {
 // display nobody sees (offscreen) is recorded so too: a window there would
 // wait in its message boxes for good.
 int main(int argc, char* argv[]) {
-    const int nTask = CRadioApp::TaskNumber(Arguments(argc, argv));
+    const CCommandLine commandLine(std::vector<std::string>(argv, argv + argc));
+    if (const std::optional<int> status = Answer(commandLine)) {
+        return *status;
+    }
+    CLanguageTexts::SetProgramPath(CLanguageTexts::RunningProgram());
+    const int nTask = commandLine.TaskNumber();
     std::string strWhy;
     const bool bDisplay = CDisplayProbe::CanOpenDisplay(&strWhy);
     if (!bDisplay || (nTask > 0 && CDisplayProbe::IsDisplayless())) {
@@ -42,12 +66,13 @@ int main(int argc, char* argv[]) {
         std::setlocale(LC_NUMERIC, "C");
         std::fprintf(stderr, "kestrel: %s; recording task %d without a window\n", strWhy.c_str(),
                      nTask);
-        return CRadioApp::RunHeadless(nTask);
+        return CRadioApp(commandLine).RunHeadless();
     }
     QApplication application(argc, argv);
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(KestrelBuildInfo::kApplicationId));
     // Profile, language file and catalogue numbers are written with a point.
     std::setlocale(LC_NUMERIC, "C");
-    CRadioApp radio;
+    CRadioApp radio(commandLine);
     radio.InitInstance();
     return radio.ExitCode();
 }

@@ -8,6 +8,7 @@
 #include "platform/window/MessageTarget.h"
 #include "platform/window/WindowMessages.h"
 #include "settings/Language.h"
+#include "settings/LanguageTexts.h"
 
 namespace {
 
@@ -94,13 +95,11 @@ std::string CAudioGraph::FallbackRecordFile() {
     return CProfile::HomeFolder() + "/test.wav";
 }
 
+// The language file is found and the language chosen as for every other
+// text; the messages have their own section per language key.
 std::string CAudioGraph::LoadText(const std::string& strKey, const std::string& strDefault) const {
-    std::error_code error;
-    const std::filesystem::path folder = std::filesystem::current_path(error);
-    const CLanguage language(folder.string() + "/Language.ini");
-    const long long nLanguage = m_profile.GetProfileInt("SET", "LANGUAGE", 1);
-    const std::string section = "LANGUAGE_" + std::to_string(nLanguage + 1);
-    return language.ReadString(section, strKey, strDefault);
+    const std::string strText = CLanguageTexts::RecordingMessage(m_profile, strKey);
+    return strText.empty() ? strDefault : strText;
 }
 
 void CAudioGraph::ShowError(const std::string& strKey, const std::string& strDefault) {

@@ -1,8 +1,7 @@
-# The language file ships beside the program: copied next to the executable
-# at build time, so the program runs from the build folder, and installed
-# beside it.
-include(GNUInstallDirs)
-
+# The language file: copied beside the program at build time, so that the
+# program run from the build folder finds it, and installed into the data
+# folder (share/kestrel), where the installed program looks for it when the
+# current directory has none.
 set(kestrel_language_file ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/Language.ini)
 add_custom_command(OUTPUT ${kestrel_language_file}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}
@@ -13,4 +12,4 @@ add_custom_command(OUTPUT ${kestrel_language_file}
     VERBATIM)
 add_custom_target(kestrel_language ALL DEPENDS ${kestrel_language_file})
 
-install(FILES Language.ini DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES Language.ini DESTINATION ${KESTREL_INSTALL_DATADIR})

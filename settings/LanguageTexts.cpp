@@ -1,10 +1,15 @@
 #include "settings/LanguageTexts.h"
 
+#include <algorithm>
 #include <array>
+#include <cctype>
+#include <cstdlib>
 #include <filesystem>
+#include <mutex>
 #include <system_error>
 #include <utility>
 
+#include "generated/BuildInfo.h"
 #include "platform/trace/Trace.h"
 
 namespace {
@@ -69,13 +74,74 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 37> kEnglish
     {"MESSAGE_52", "Scheduled recording failed"},
 }};
 
+constexpr const char* kTag = "language";
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) ==
+               std::tolower(static_cast<unsigned char>(y));
+    });
+}
+
+std::string Environment(const char* pName) {
+    const char* pValue = std::getenv(pName);
+    return pValue ? pValue : "";
+}
+
+// The program's path, set once at start-up.
+std::filesystem::path& ProgramPath() {
+    static std::filesystem::path program;
+    return program;
+}
+
+std::mutex& ProgramPathMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+bool IsLanguageFile(const std::filesystem::path& path) {
+    std::error_code error;
+    return std::filesystem::is_regular_file(path, error);
+}
+
 }  // namespace
 
-CLanguageTexts::CLanguageTexts(const CLanguage& language, const CProfile& profile)
-    : m_language(language), m_profile(profile) {}
+CLanguageTexts::CLanguageTexts(const CLanguage& language, const CProfile& profile,
+                               std::string strLocale)
+    : m_language(language), m_profile(profile), m_strLocale(std::move(strLocale)) {}
 
 std::string CLanguageTexts::LoadLanguageName() const {
-    return m_language.ReadString("Language", LanguageKey(m_profile), "English");
+    std::string strName = m_language.ReadString("Language", LanguageKey(), "English");
+    const std::string strWhy = m_profile.GetProfileString("SET", "LANGUAGE").empty()
+                                   ? "after the locale \"" + m_strLocale + "\""
+                                   : "chosen in the options";
+    KestrelTrace(kTag, "%s texts from %s (%s)", strName.c_str(), m_language.Path().c_str(),
+                 strWhy.c_str());
+    return strName;
+}
+
+// An empty value is no choice either: the options never store one.
+int CLanguageTexts::LanguageIndex() const {
+    if (m_profile.GetProfileString("SET", "LANGUAGE").empty()) {
+        return DefaultLanguageIndex();
+    }
+    return m_profile.GetProfileInt("SET", "LANGUAGE", 1);
+}
+
+// A fresh profile used to select the second language listed whatever the
+// desktop's language, and the shipped file lists Japanese second: a new user
+// got Japanese texts, and without a Japanese font could not even read the
+// language list to change it.
+int CLanguageTexts::DefaultLanguageIndex() const {
+    const std::string_view wanted = IsJapaneseLocale(m_strLocale) ? "Japanese" : "English";
+    const int nTotal = std::min(m_language.ReadInt("Language", "TOTAL", 0), kMaxLanguages);
+    for (int k = 1; k <= nTotal; ++k) {
+        if (EqualNoCase(m_language.ReadString("Language", "LANGUAGE_" + std::to_string(k)),
+                        wanted)) {
+            return k - 1;
+        }
+    }
+    return 1;
 }
 
 std::string CLanguageTexts::GetText(std::string_view strLanguage, std::string_view key) const {
@@ -101,19 +167,95 @@ std::vector<std::string> CLanguageTexts::LanguageList(std::string_view strLangua
 }
 
 std::string CLanguageTexts::RecordingMessage(const CProfile& profile, std::string_view key) {
-    CLanguage language(FilePath());
-    return language.ReadString(LanguageKey(profile), key, EnglishMessage(key));
+    const CLanguage language(FilePath());
+    const CLanguageTexts texts(language, profile);
+    return language.ReadString(texts.LanguageKey(), key, EnglishMessage(key));
 }
 
 std::string CLanguageTexts::FilePath() {
     std::error_code error;
     std::filesystem::path directory = std::filesystem::current_path(error);
     if (error) {
-        KestrelTrace("CLanguageTexts", "No current directory (%s): the language file is not read",
-                     error.message().c_str());
+        KestrelTrace(kTag, "No current directory (%s)", error.message().c_str());
+        directory.clear();
+    }
+    std::filesystem::path program;
+    {
+        const std::lock_guard lock(ProgramPathMutex());
+        program = ProgramPath();
+    }
+    return FindFile(directory, program);
+}
+
+std::string CLanguageTexts::FindFile(const std::filesystem::path& currentDirectory,
+                                     const std::filesystem::path& program) {
+    std::vector<std::filesystem::path> candidates;
+    if (!currentDirectory.empty()) {
+        candidates.push_back(currentDirectory / kFileName);
+    }
+    if (!program.empty()) {
+        const std::filesystem::path folder = program.parent_path();
+        candidates.push_back(
+            (folder / KestrelBuildInfo::kDataDirFromBinDir / kFileName).lexically_normal());
+        candidates.push_back(std::filesystem::path(KestrelBuildInfo::kDataDir) / kFileName);
+        candidates.push_back(folder / kFileName);
+    }
+    for (const std::filesystem::path& candidate : candidates) {
+        if (IsLanguageFile(candidate)) {
+            return candidate.string();
+        }
+    }
+    if (currentDirectory.empty()) {
+        KestrelTrace(kTag, "No language file: every text is the built-in one or empty");
         return {};
     }
-    return (directory / kFileName).string();
+    KestrelTrace(kTag, "No %s in %s%s: every text is the built-in one or empty",
+                 std::string(kFileName).c_str(), currentDirectory.c_str(),
+                 program.empty() ? "" : " nor in the installed data folder");
+    return (currentDirectory / kFileName).string();
+}
+
+void CLanguageTexts::SetProgramPath(std::filesystem::path program) {
+    const std::lock_guard lock(ProgramPathMutex());
+    ProgramPath() = std::move(program);
+}
+
+std::filesystem::path CLanguageTexts::RunningProgram() {
+    std::error_code error;
+    std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error) {
+        KestrelTrace(kTag, "The program's own path is unknown (%s)", error.message().c_str());
+        return {};
+    }
+    return program;
+}
+
+std::string CLanguageTexts::SystemLocale() {
+    std::string strLocale;
+    for (const char* pName : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        strLocale = Environment(pName);
+        if (!strLocale.empty()) {
+            break;
+        }
+    }
+    const bool bPlain = strLocale.empty() || strLocale == "C" || strLocale == "POSIX" ||
+                        strLocale.starts_with("C.");
+    const std::string strLanguages = Environment("LANGUAGE");
+    if (!bPlain && !strLanguages.empty()) {
+        const std::string strFirst = strLanguages.substr(0, strLanguages.find(':'));
+        if (!strFirst.empty()) {
+            return strFirst;
+        }
+    }
+    return strLocale;
+}
+
+bool CLanguageTexts::IsJapaneseLocale(std::string_view strLocale) {
+    if (strLocale.size() < 2 || !EqualNoCase(strLocale.substr(0, 2), "ja")) {
+        return false;
+    }
+    return strLocale.size() == 2 || strLocale[2] == '_' || strLocale[2] == '.' ||
+           strLocale[2] == '@';
 }
 
 std::string_view CLanguageTexts::EnglishMessage(std::string_view key) {
@@ -125,8 +267,8 @@ std::string_view CLanguageTexts::EnglishMessage(std::string_view key) {
     return {};
 }
 
-std::string CLanguageTexts::LanguageKey(const CProfile& profile) {
-    // Widened: the profile may hold INT_MAX, and i + 1 must not overflow.
-    const long long nIndex = profile.GetProfileInt("SET", "LANGUAGE", 1);
+// Widened: the profile may hold INT_MAX, and i + 1 must not overflow.
+std::string CLanguageTexts::LanguageKey() const {
+    const long long nIndex = LanguageIndex();
     return "LANGUAGE_" + std::to_string(nIndex + 1);
 }

@@ -137,7 +137,8 @@ void COptionDlg::LoadSettings() {
     m_nRecordType = profile.GetProfileInt(kSection, "RECOTYPE", 0);
     m_nScanLevel = profile.GetProfileInt(kSection, "SCANLEVEL", 1);
     m_strPath = m_pCore->RecordFolder();
-    m_nLanguage = profile.GetProfileInt(kSection, "LANGUAGE", 1);
+    // A fresh profile follows the desktop's language, not index 1.
+    m_nLanguage = m_pCore->Texts().LanguageIndex();
 
     std::string strDeviceName = profile.GetProfileString(kSection, "DeviceName");
     std::string strPinName = profile.GetProfileString(kSection, "PinName");

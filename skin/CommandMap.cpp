@@ -39,6 +39,9 @@ bool CCommandMap::Dispatch(int nId, ENotify notify) {
 void CCommandMap::Attach(int nId, QWidget* pControl) {
     if (auto* pButton = qobject_cast<QAbstractButton*>(pControl)) {
         connect(pButton, &QAbstractButton::clicked, this, [this, nId] { Dispatch(nId, Clicked); });
+        // Many buttons show only a picture: what they do is in their tooltip.
+        NameAfterToolTip(pButton);
+        pButton->installEventFilter(this);
         return;
     }
     if (auto* pCombo = qobject_cast<QComboBox*>(pControl)) {
@@ -60,7 +63,20 @@ void CCommandMap::Watch(QObject* pObject, int nId) {
     pObject->installEventFilter(this);
 }
 
+// Screen readers say the accessible name; without one Qt takes a button's
+// text, and a picture button has none. The tooltip (the language file's text)
+// names it, and follows it when the language changes.
+void CCommandMap::NameAfterToolTip(QAbstractButton* pButton) {
+    pButton->setAccessibleName(pButton->toolTip());
+}
+
 bool CCommandMap::eventFilter(QObject* pWatched, QEvent* pEvent) {
+    if (pEvent->type() == QEvent::ToolTipChange) {
+        if (auto* pButton = qobject_cast<QAbstractButton*>(pWatched)) {
+            NameAfterToolTip(pButton);
+        }
+        return false;
+    }
     bool bHasId = false;
     const int nId = pWatched->property(kCommandIdProperty).toInt(&bHasId);
     if (!bHasId) {

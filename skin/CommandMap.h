@@ -6,6 +6,7 @@
 #include <map>
 #include <utility>
 
+class QAbstractButton;
 class QWidget;
 
 // A dialog's message map for control notifications: one handler per control
@@ -18,6 +19,9 @@ class QWidget;
 //   KillFocus        an edit lost the keyboard focus
 //   ReleasedCapture  the mouse button was released over a trackbar, after the
 //                    trackbar has taken the new position
+//
+// An attached button's accessible name is its tooltip while it has one (its
+// text otherwise).
 //
 // Everything runs on the dialog's thread. A handler may destroy the dialog
 // only by deferred deletion.
@@ -46,6 +50,7 @@ protected:
 
 private:
     void Watch(QObject* pObject, int nId);
+    static void NameAfterToolTip(QAbstractButton* pButton);
 
     std::map<std::pair<int, ENotify>, Handler> m_handlers;
     Fallback m_fallback;

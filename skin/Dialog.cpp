@@ -1,5 +1,6 @@
 #include "skin/Dialog.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QPushButton>
@@ -185,6 +186,52 @@ void CDialog::SnapToOwner() {
     DockToOwner();
 }
 
+// A modal dialog keeps the keyboard until it ends; the windows it owns
+// (the radio's tool windows) stay in reach.
+bool CDialog::FocusNextWindow() {
+    const auto reachable = [](const QWidget* pWindow) {
+        const QWidget* pModal = QApplication::activeModalWidget();
+        for (const QWidget* pOwner = pWindow; pModal && pOwner; pOwner = pOwner->parentWidget()) {
+            if (pOwner == pModal) {
+                return true;
+            }
+        }
+        return !pModal;
+    };
+    if (!reachable(this)) {
+        return false;
+    }
+    QWidget* pTarget = nullptr;
+    if (parentWidget() && isWindow()) {
+        pTarget = parentWidget()->window();
+    } else {
+        for (CDialog* pTool : findChildren<CDialog*>(Qt::FindDirectChildrenOnly)) {
+            if (pTool->isWindow() && pTool->isVisible() && pTool->IsWindow() && !pTool->isModal()) {
+                pTarget = pTool;
+                break;
+            }
+        }
+    }
+    if (!pTarget || !pTarget->isVisible() || !reachable(pTarget)) {
+        return false;
+    }
+    pTarget->raise();
+    pTarget->activateWindow();
+    if (pTarget->focusWidget()) {
+        pTarget->focusWidget()->setFocus(Qt::ActiveWindowFocusReason);
+        return true;
+    }
+    for (QWidget* pNext = pTarget->nextInFocusChain(); pNext && pNext != pTarget;
+         pNext = pNext->nextInFocusChain()) {
+        if (pNext->window() == pTarget && pNext->isVisibleTo(pTarget) && pNext->isEnabled() &&
+            (pNext->focusPolicy() & Qt::TabFocus)) {
+            pNext->setFocus(Qt::TabFocusReason);
+            break;
+        }
+    }
+    return true;
+}
+
 void CDialog::CloseMessageTarget() {
     m_pTarget->Close();
 }
@@ -263,6 +310,11 @@ bool CDialog::HasDefaultButton() const {
 }
 
 void CDialog::keyPressEvent(QKeyEvent* pEvent) {
+    const Qt::KeyboardModifiers modifiers =
+        pEvent->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier);
+    if (pEvent->key() == Qt::Key_F6 && modifiers == Qt::NoModifier && FocusNextWindow()) {
+        return;
+    }
     const bool bEnter = pEvent->key() == Qt::Key_Return || pEvent->key() == Qt::Key_Enter;
     if (bEnter && (pEvent->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier &&
         !HasDefaultButton()) {

@@ -30,6 +30,9 @@ class CWindowTimers;
 // - Window timers by identifier call OnTimer().
 // - EndDialog() ends a modal run; on a modeless dialog it destroys the window,
 //   and a dialog with Qt::WA_DeleteOnClose then frees itself (deferred).
+// - From the keyboard: Tab walks the controls in template order, labels name
+//   the inputs beside them, buttons are named by their tooltips, Escape is
+//   Cancel, and F6 moves between a window and its open tool window.
 // UI thread only, except MessageTarget(), which any thread may use.
 class CDialog : public QDialog {
     Q_OBJECT
@@ -63,6 +66,10 @@ public:
     // Releases senders waiting on MessageTarget() and drops later messages
     // (CQtMessageTarget::Close). DestroyWindow() does it too.
     void CloseMessageTarget();
+    // F6: activates the owner of a tool window, or the open tool window of
+    // a window that owns one, with the keyboard focus on its last focused
+    // control (its first one the first time). False when there is none.
+    bool FocusNextWindow();
     // Built and not yet destroyed.
     bool IsWindow() const { return m_bBuilt && !m_bDestroyed; }
 

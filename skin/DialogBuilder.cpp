@@ -105,6 +105,41 @@ QWidget* CreateIcon(const SControlTemplate& control, QWidget* pParent) {
     return pLabel;
 }
 
+bool TakesInput(EControlKind kind) {
+    switch (kind) {
+        case EControlKind::Edit:
+        case EControlKind::ComboBox:
+        case EControlKind::ListView:
+        case EControlKind::Trackbar:
+        case EControlKind::DateTimePicker:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// A label that comes right before an input in template order, on the same
+// line, names it: screen readers say it when the input takes the focus.
+void NameInputByLabel(const SControlTemplate* pPrevious, QWidget* pPreviousWidget,
+                      const SControlTemplate& control, QWidget* pControl) {
+    if (!pPrevious || pPrevious->kind != EControlKind::Static || !TakesInput(control.kind)) {
+        return;
+    }
+    QRect line = control.rect;
+    if (control.kind == EControlKind::ComboBox) {
+        // The template's height is that of the open list.
+        line.setHeight(
+            std::min(line.height(), CDialogBuilder::kComboHeight / CDialogBuilder::kPixelsPerUnit));
+    }
+    const int nMiddle = pPrevious->rect.center().y();
+    if (nMiddle < line.top() || nMiddle > line.bottom()) {
+        return;
+    }
+    if (auto* pLabel = qobject_cast<QLabel*>(pPreviousWidget)) {
+        pLabel->setBuddy(pControl);
+    }
+}
+
 }  // namespace
 
 QRect CDialogBuilder::ToPixels(const QRect& dialogUnits) {
@@ -181,8 +216,13 @@ void CDialogBuilder::Build(const CDialogTemplate& dialogTemplate, QWidget* pDial
     pDialog->setFont(TemplateFont(dialogTemplate.FontName(), dialogTemplate.FontSize()));
     pDialog->setFixedSize(dialogTemplate.Size() * kPixelsPerUnit);
     pDialog->setWindowTitle(QString::fromStdString(dialogTemplate.Caption()));
+    const SControlTemplate* pPrevious = nullptr;
+    QWidget* pPreviousWidget = nullptr;
     for (const SControlTemplate& control : dialogTemplate.Controls()) {
         QWidget* pControl = Create(control, pDialog);
+        NameInputByLabel(pPrevious, pPreviousWidget, control, pControl);
+        pPrevious = &control;
+        pPreviousWidget = pControl;
         QRect rect = ToPixels(control.rect);
         if (control.kind == EControlKind::ComboBox) {
             rect.setHeight(std::min(rect.height(), kComboHeight));

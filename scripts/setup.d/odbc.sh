@@ -7,7 +7,9 @@
 # Then the tables Task, FileList and TaskOutcome are created in KestrelRadio
 # where they are missing (SQLite or PostgreSQL; other databases get them by hand, see the
 # README). An existing data source or table is never changed, so a second run
-# changes nothing.
+# changes nothing. Kestrel applies the same rules itself when it starts
+# (platform/db/DataSourceSetup), so an installed program needs no script; this
+# step also makes TaskOutcome, which the program makes when it first needs it.
 set -euo pipefail
 
 name=KestrelRadio

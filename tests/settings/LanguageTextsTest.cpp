@@ -1,9 +1,14 @@
 #include "settings/LanguageTexts.h"
 
 #include <climits>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -34,7 +39,29 @@ protected:
     CTempDir m_dir;
     CProfile m_profile{m_dir.File("Kestrel.ini")};
     CLanguage m_language{m_dir.File("Language.ini")};
-    CLanguageTexts m_texts{m_language, m_profile};
+    // A Japanese locale: a fresh profile then selects the second language,
+    // the one the shipped file lists as Japanese.
+    CLanguageTexts m_texts{m_language, m_profile, "ja_JP.UTF-8"};
+};
+
+// Sets environment variables for one block and puts them back.
+class CScopedEnvironment {
+public:
+    CScopedEnvironment(std::initializer_list<std::pair<const char*, const char*>> values) {
+        for (const auto& [pName, pValue] : values) {
+            const char* pOld = std::getenv(pName);
+            m_old.emplace_back(pName, pOld ? std::optional<std::string>(pOld) : std::nullopt);
+            pValue ? setenv(pName, pValue, 1) : unsetenv(pName);
+        }
+    }
+    ~CScopedEnvironment() {
+        for (const auto& [strName, oldValue] : m_old) {
+            oldValue ? setenv(strName.c_str(), oldValue->c_str(), 1) : unsetenv(strName.c_str());
+        }
+    }
+
+private:
+    std::vector<std::pair<std::string, std::optional<std::string>>> m_old;
 };
 
 constexpr const char* kTwoLanguages =
@@ -58,7 +85,7 @@ TEST_F(LanguageTextsTest, WithoutAFileTextsAreEmptyAndMessagesEnglish) {
 
 TEST_F(LanguageTextsTest, TheProfileIndexPicksTheLanguageByItsKey) {
     WriteLanguageFile(kTwoLanguages);
-    EXPECT_EQ(m_texts.LoadLanguageName(), "Japanese");  // fresh profile: index 1
+    EXPECT_EQ(m_texts.LoadLanguageName(), "Japanese");  // fresh profile, Japanese locale
 
     m_profile.WriteProfileInt("SET", "LANGUAGE", 0);
     EXPECT_EQ(m_texts.LoadLanguageName(), "English");
@@ -86,7 +113,9 @@ TEST_F(LanguageTextsTest, EmptyTextsStayEmptyAndEmptyMessagesFallBack) {
 
 TEST_F(LanguageTextsTest, RecordingMessagesComeFromTheSectionNamedLikeTheKey) {
     WriteLanguageFile(kTwoLanguages);
+    m_profile.WriteProfileInt("SET", "LANGUAGE", 1);
     CTempDir elsewhere;
+    std::ofstream(elsewhere.File("Language.ini")) << "[LANGUAGE_2]\nMESSAGE_3=elsewhere\n";
     {
         CCurrentDirectory cd(m_dir.Path());
         EXPECT_EQ(CLanguageTexts::FilePath(), m_dir.File("Language.ini"));
@@ -99,9 +128,129 @@ TEST_F(LanguageTextsTest, RecordingMessagesComeFromTheSectionNamedLikeTheKey) {
     {
         // The file of the current directory at the moment of the lookup.
         CCurrentDirectory cd(elsewhere.Path());
+        EXPECT_EQ(CLanguageTexts::RecordingMessage(m_profile, "MESSAGE_3"), "elsewhere");
         EXPECT_EQ(CLanguageTexts::RecordingMessage(m_profile, "MESSAGE_4"),
                   "Can't find sound card");
     }
+}
+
+TEST_F(LanguageTextsTest, WithoutAStoredLanguageTheLocaleChoosesIt) {
+    WriteLanguageFile(kTwoLanguages);
+    for (const char* pLocale : {"C", "", "POSIX", "en_GB.UTF-8", "de_DE@euro", "jav_ID"}) {
+        const CLanguageTexts texts(m_language, m_profile, pLocale);
+        EXPECT_EQ(texts.LanguageIndex(), 0) << pLocale;
+        EXPECT_EQ(texts.LoadLanguageName(), "English") << pLocale;
+    }
+    for (const char* pLocale : {"ja_JP.UTF-8", "ja", "ja_JP", "JA_jp.eucJP", "ja@x"}) {
+        const CLanguageTexts texts(m_language, m_profile, pLocale);
+        EXPECT_EQ(texts.LanguageIndex(), 1) << pLocale;
+        EXPECT_EQ(texts.LoadLanguageName(), "Japanese") << pLocale;
+    }
+
+    // A choice made in the options wins over the locale, and an empty value
+    // is no choice.
+    const CLanguageTexts english(m_language, m_profile, "en_US.UTF-8");
+    m_profile.WriteProfileInt("SET", "LANGUAGE", 1);
+    EXPECT_EQ(english.LoadLanguageName(), "Japanese");
+    m_profile.WriteProfileInt("SET", "LANGUAGE", 0);
+    EXPECT_EQ(CLanguageTexts(m_language, m_profile, "ja_JP.UTF-8").LoadLanguageName(), "English");
+    m_profile.WriteProfileString("SET", "LANGUAGE", "");
+    EXPECT_EQ(english.LoadLanguageName(), "English");
+}
+
+TEST_F(LanguageTextsTest, TheLocalesLanguageIsFoundByItsNameWhereverTheFileListsIt) {
+    WriteLanguageFile(
+        "[Language]\nTOTAL=3\nLANGUAGE_1=German\nLANGUAGE_2=japanese\n"
+        "LANGUAGE_3=English\n");
+    EXPECT_EQ(CLanguageTexts(m_language, m_profile, "en_US.UTF-8").LanguageIndex(), 2);
+    EXPECT_EQ(CLanguageTexts(m_language, m_profile, "ja_JP.UTF-8").LanguageIndex(), 1);
+
+    // A file that names neither keeps the old default, the second language.
+    WriteLanguageFile("[Language]\nTOTAL=2\nLANGUAGE_1=German\nLANGUAGE_2=French\n");
+    EXPECT_EQ(CLanguageTexts(m_language, m_profile, "en_US.UTF-8").LoadLanguageName(), "French");
+    // Languages past TOTAL are not offered, so not chosen either.
+    WriteLanguageFile("[Language]\nTOTAL=1\nLANGUAGE_1=German\nLANGUAGE_2=English\n");
+    EXPECT_EQ(CLanguageTexts(m_language, m_profile, "en_US.UTF-8").LanguageIndex(), 1);
+}
+
+TEST(SystemLocaleTest, MessagesFollowTheLocaleVariablesInGettextOrder) {
+    {
+        CScopedEnvironment env{{"LANGUAGE", nullptr},
+                               {"LC_ALL", nullptr},
+                               {"LC_MESSAGES", nullptr},
+                               {"LANG", "ja_JP.UTF-8"}};
+        EXPECT_EQ(CLanguageTexts::SystemLocale(), "ja_JP.UTF-8");
+    }
+    {
+        CScopedEnvironment env{{"LANGUAGE", nullptr},
+                               {"LC_ALL", "en_US.UTF-8"},
+                               {"LC_MESSAGES", "de_DE.UTF-8"},
+                               {"LANG", "ja_JP.UTF-8"}};
+        EXPECT_EQ(CLanguageTexts::SystemLocale(), "en_US.UTF-8");
+    }
+    {
+        CScopedEnvironment env{{"LANGUAGE", nullptr},
+                               {"LC_ALL", ""},
+                               {"LC_MESSAGES", "ja_JP.UTF-8"},
+                               {"LANG", "en_US.UTF-8"}};
+        EXPECT_EQ(CLanguageTexts::SystemLocale(), "ja_JP.UTF-8");
+    }
+    {
+        // LANGUAGE's list goes first, but not over the C locale.
+        CScopedEnvironment env{{"LANGUAGE", "ja:en"},
+                               {"LC_ALL", nullptr},
+                               {"LC_MESSAGES", nullptr},
+                               {"LANG", "en_US.UTF-8"}};
+        EXPECT_EQ(CLanguageTexts::SystemLocale(), "ja");
+    }
+    {
+        CScopedEnvironment env{{"LANGUAGE", "ja:en"},
+                               {"LC_ALL", "C.UTF-8"},
+                               {"LC_MESSAGES", nullptr},
+                               {"LANG", nullptr}};
+        EXPECT_EQ(CLanguageTexts::SystemLocale(), "C.UTF-8");
+        EXPECT_FALSE(CLanguageTexts::IsJapaneseLocale(CLanguageTexts::SystemLocale()));
+    }
+}
+
+// The current directory first; then, for the program that said where it
+// lives, its installed data folder, then the folder beside it.
+TEST(LanguageFileSearchTest, TheCurrentDirectoryThenTheInstalledDataFolderThenBesideTheProgram) {
+    CTempDir prefix;
+    CTempDir home;
+    const std::filesystem::path bin = prefix.Path() / "bin";
+    const std::filesystem::path data = prefix.Path() / "share" / "kestrel";
+    std::filesystem::create_directories(bin);
+    std::filesystem::create_directories(data);
+    const std::filesystem::path program = bin / "kestrel";
+    std::ofstream(program) << "";
+    const std::string installed = (data / "Language.ini").string();
+    const std::string beside = (bin / "Language.ini").string();
+    const std::string own = home.File("Language.ini");
+
+    EXPECT_EQ(CLanguageTexts::FindFile(home.Path(), program), own);  // none anywhere
+    EXPECT_EQ(CLanguageTexts::FindFile({}, program), "");
+
+    std::ofstream(beside) << "[Language]\n";
+    EXPECT_EQ(CLanguageTexts::FindFile(home.Path(), program), beside);
+    std::ofstream(installed) << "[Language]\n";
+    EXPECT_EQ(CLanguageTexts::FindFile(home.Path(), program), installed);
+    EXPECT_EQ(CLanguageTexts::FindFile({}, program), installed);
+    // Without the program's path only the current directory counts.
+    EXPECT_EQ(CLanguageTexts::FindFile(home.Path(), {}), own);
+
+    // A folder of that name is no language file.
+    std::filesystem::create_directory(own);
+    EXPECT_EQ(CLanguageTexts::FindFile(home.Path(), program), installed);
+    std::filesystem::remove(own);
+    std::ofstream(own) << "[Language]\n";
+    EXPECT_EQ(CLanguageTexts::FindFile(home.Path(), program), own);
+}
+
+TEST(LanguageFileSearchTest, TheRunningProgramIsThisTest) {
+    const std::filesystem::path program = CLanguageTexts::RunningProgram();
+    ASSERT_FALSE(program.empty());
+    EXPECT_TRUE(std::filesystem::equivalent(program, "/proc/self/exe"));
 }
 
 TEST_F(LanguageTextsTest, LongValuesAreCutAfter259Characters) {

@@ -11,6 +11,7 @@
 #include "platform/window/WindowMessages.h"
 #include "settings/OptionDlg.h"
 #include "tests/app/CoreRig.h"
+#include "tests/settings/ScopedLocale.h"
 
 namespace {
 
@@ -62,7 +63,9 @@ protected:
     QPointer<COptionDlg> m_pDialog;
 };
 
+// On a Japanese desktop: elsewhere a fresh profile follows the locale.
 TEST_F(OptionDlgTest, FreshProfileShowsDefaultsInTheSecondLanguage) {
+    CScopedLocale locale("ja_JP.UTF-8");
     std::ofstream(m_rig.m_dir.File("Language.ini"))
         << "[Language]\nTOTAL=2\nLANGUAGE_1=English\nLANGUAGE_2=Japanese\n"
            "[Japanese]\nOP_WINTITLE=設定\nOP_SCANLEVEL_HIGH=高\nOP_SCANLEVEL_MIDDLE=中\n"

@@ -1,0 +1,79 @@
+#include "app/CommandLine.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using EAction = CCommandLine::EAction;
+
+CCommandLine Parse(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), "kestrel");
+    return CCommandLine(arguments);
+}
+
+TEST(CommandLineTest, TheFirstPlainParameterIsTheTaskWhenItIsANumber) {
+    EXPECT_EQ(Parse({}).TaskNumber(), -1);
+    EXPECT_EQ(Parse({"3"}).TaskNumber(), 3);
+    EXPECT_EQ(Parse({"0"}).TaskNumber(), 0);
+    EXPECT_EQ(Parse({"+7"}).TaskNumber(), 7);
+    EXPECT_EQ(Parse({"-v", "7"}).TaskNumber(), 7);
+    EXPECT_EQ(Parse({"/x", "12", "13"}).TaskNumber(), 12);
+    for (const char* pText : {"news", "notes.txt", "3rd", "0x3", "", " 3", "99999999999"}) {
+        EXPECT_EQ(Parse({pText}).TaskNumber(), -1) << pText;
+        EXPECT_EQ(Parse({pText, "4"}).TaskNumber(), -1) << pText;  // only the first counts
+    }
+    // A path is text, not a switch of the framework's own syntax.
+    EXPECT_EQ(Parse({"/home/me/5", "6"}).TaskNumber(), -1);
+    // After "--" even a dash is plain.
+    EXPECT_EQ(Parse({"--", "8"}).TaskNumber(), 8);
+    EXPECT_EQ(Parse({"--", "-8"}).TaskNumber(), -1);
+    EXPECT_EQ(Parse({"5"}).Action(), EAction::Run);
+}
+
+TEST(CommandLineTest, AScheduledJobsLineGivesTaskAndDataSource) {
+    const CCommandLine line = Parse({"41", "--data-source=1b4e28ba-2fa1-41d2-883f-0016d3cca427"});
+    EXPECT_EQ(line.Action(), EAction::Run);
+    EXPECT_EQ(line.TaskNumber(), 41);
+    EXPECT_EQ(line.DataSource(), "1b4e28ba-2fa1-41d2-883f-0016d3cca427");
+    EXPECT_EQ(Parse({"--data-source", "abc", "2"}).DataSource(), "abc");
+    EXPECT_EQ(Parse({"--data-source", "abc", "2"}).TaskNumber(), 2);  // the value is no task
+    EXPECT_EQ(Parse({"--data-source=a", "--data-source=b"}).DataSource(), "a");
+    EXPECT_EQ(Parse({"3"}).DataSource(), "");
+}
+
+TEST(CommandLineTest, HelpVersionAndSetUpEndTheProgram) {
+    EXPECT_EQ(Parse({"--help"}).Action(), EAction::Help);
+    EXPECT_EQ(Parse({"--version"}).Action(), EAction::Version);
+    EXPECT_EQ(Parse({"--setup-data-source"}).Action(), EAction::SetUpDataSource);
+    EXPECT_EQ(Parse({"3", "--version", "--help"}).Action(), EAction::Version);  // the first
+    EXPECT_EQ(CCommandLine::VersionText(), "Kestrel 1.0\n");
+    const std::string strHelp = CCommandLine::HelpText("kestrel");
+    for (const char* pPart : {"Usage: kestrel [TASK]", "--data-source=ID", "--setup-data-source",
+                              "--help", "--version", "kestrel(1)"}) {
+        EXPECT_NE(strHelp.find(pPart), std::string::npos) << pPart;
+    }
+}
+
+TEST(CommandLineTest, UnknownOrMisusedSwitchesAreErrorsButToolkitOptionsPass) {
+    for (const auto& arguments : std::vector<std::vector<std::string>>{
+             {"--tune", "80.0"}, {"--helpme"}, {"--help=yes"}, {"--data-source"}, {"3", "--x"}}) {
+        const CCommandLine line = Parse(arguments);
+        EXPECT_EQ(line.Action(), EAction::Error) << arguments[0];
+        EXPECT_FALSE(line.ErrorText().empty()) << arguments[0];
+    }
+    EXPECT_EQ(Parse({"--tune", "80.0"}).ErrorText(), "unknown option --tune");
+    EXPECT_EQ(Parse({"--data-source"}).ErrorText(), "the option --data-source needs a value");
+    // An error wins over a request to end quietly.
+    EXPECT_EQ(Parse({"--help", "--bogus"}).Action(), EAction::Error);
+
+    // Qt reads its own options; their values are no task.
+    const CCommandLine qt = Parse({"-platform", "offscreen", "-style=fusion", "-reverse", "9"});
+    EXPECT_EQ(qt.Action(), EAction::Run);
+    EXPECT_EQ(qt.TaskNumber(), 9);
+    EXPECT_EQ(Parse({"-platform", "3"}).TaskNumber(), -1);
+}
+
+}  // namespace
