@@ -93,8 +93,8 @@ CCommandLine::CCommandLine(const std::vector<std::string>& arguments) {
             }
         } else if (argument.size() > 1 && argument.front() == '/' &&
                    argument.find('/', 1) == std::string::npos) {
-            // "/x": a switch in the framework's own syntax, which the
-            // scheduler's command lines never carry; a path is plain text.
+            // "/x": a DOS-style switch, which the scheduler's command lines
+            // never carry; a path is plain text.
         } else {
             TakePlain(argument);
         }

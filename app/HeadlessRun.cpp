@@ -43,9 +43,7 @@ void CHeadlessRun::Stop() {
 
 bool CHeadlessRun::Start(int nTask) {
     m_core.Init(&m_target);
-    m_core.Tuner().SetBand(m_core.Profile().GetProfileInt("SETTING", "LASTMODEL", 1) == 0
-                               ? CTuner::BAND_AM
-                               : CTuner::BAND_FM);
+    m_core.Tuner().SetBand(m_core.Settings().LastBand() == 0 ? CTuner::BAND_AM : CTuner::BAND_FM);
     m_core.Tuner().LoadBandPlan();
     m_masterMute.SelectLine(&m_target, 1, "");
     m_services.deviceNotices.Start(&m_target);

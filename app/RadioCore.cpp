@@ -11,6 +11,7 @@
 #include "platform/dialogs/MessageBoxes.h"
 #include "platform/mixer/MixerServices.h"
 #include "platform/mixer/MixerTypes.h"
+#include "platform/names/KestrelNames.h"
 #include "platform/profile/Profile.h"
 #include "platform/text/Utf8Text.h"
 #include "platform/trace/Trace.h"
@@ -20,8 +21,7 @@
 namespace {
 
 constexpr const char* kTag = "core";
-constexpr const char* kSection = "SET";
-constexpr int kPinTypeMicrophone = 4099;  // MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE
+using KestrelNames::kPinTypeMicrophone;
 constexpr int kTargetMicrophoneMute = 6;
 constexpr int kTargetLineMute = 7;
 constexpr size_t kMaxNameCharacters = 255;
@@ -77,8 +77,9 @@ void CRadioCore::Init(CMessageTarget* pMainWnd) {
     OpenTable(m_taskSet, "select * from Task");
     m_tuner.SetDevice(&m_device);
 
-    std::string strDeviceName = m_profile.GetProfileString(kSection, "DeviceName");
-    std::string strPinName = m_profile.GetProfileString(kSection, "PinName");
+    const CSettings settings = Settings();
+    std::string strDeviceName = settings.DeviceName();
+    std::string strPinName = settings.PinName();
     if (m_audioGraph.DeviceCount() == 0) {
         ShowMessage("MESSAGE_6");
         CheckDevice();
@@ -156,8 +157,9 @@ std::string CRadioCore::LoadLanguageName() const {
 }
 
 void CRadioCore::SelectInputMute() {
-    const std::string strDeviceName = m_profile.GetProfileString(kSection, "DeviceName");
-    const int nPinType = m_profile.GetProfileInt(kSection, "PinType", kPinTypeMicrophone);
+    const CSettings settings = Settings();
+    const std::string strDeviceName = settings.DeviceName();
+    const int nPinType = settings.PinType();
     if (m_inputMute.Selection() >= 0) {
         m_inputMute.SetMute(1);
     }
@@ -201,12 +203,11 @@ void CRadioCore::FindDefaultInput(std::string& strDeviceName, std::string& strPo
     }
     strDeviceName = strDevice;
     strPortName = strPort;
-    if (!m_profile.GetProfileString(kSection, "DeviceName").empty()) {
+    CSettings settings = Settings();
+    if (!settings.DeviceName().empty()) {
         return;
     }
-    m_profile.WriteProfileString(kSection, "DeviceName", strDevice);
-    m_profile.WriteProfileString(kSection, "PinName", strPort);
-    m_profile.WriteProfileInt(kSection, "PinType", static_cast<int>(nType));
+    settings.SetInput(strDevice, strPort, static_cast<int>(nType));
 }
 
 bool CRadioCore::HasMixerInput() {
@@ -217,7 +218,7 @@ bool CRadioCore::HasMixerInput() {
 }
 
 std::string CRadioCore::RecordFolder() const {
-    return m_profile.GetProfileString(kSection, "PATH", CProfile::HomeFolder() + "/RadioRecord");
+    return Settings().RecordPath();
 }
 
 std::string CRadioCore::RecordFileName(std::time_t tStart, bool bWav) const {
@@ -271,7 +272,8 @@ std::optional<PresetEntry> CRadioCore::SyncPreset() {
 bool CRadioCore::StartRecording() {
     m_strStartFailure = kRecordFail;
     m_tRecordStart = m_services.clock.Now();
-    const bool bWav = m_profile.GetProfileInt(kSection, "RECOTYPE", 0) != 0;
+    const CSettings settings = Settings();
+    const bool bWav = settings.IsWav();
     m_strRecordFile = RecordFileName(m_tRecordStart, bWav);
     // The row names the file exactly or there is no recording: a name the
     // catalogue cannot keep would leave a file that play and delete miss.
@@ -294,9 +296,9 @@ bool CRadioCore::StartRecording() {
 
     m_audioGraph.ClosePlayback();
     m_audioGraph.SetRecordFile(m_strRecordFile);
-    std::string strDeviceName = m_profile.GetProfileString(kSection, "DeviceName");
-    std::string strPinName = m_profile.GetProfileString(kSection, "PinName");
-    m_audioGraph.SetQuality(m_profile.GetProfileInt(kSection, "QUALITY", 0));
+    std::string strDeviceName = settings.DeviceName();
+    std::string strPinName = settings.PinName();
+    m_audioGraph.SetQuality(settings.Quality());
     if (strDeviceName.empty()) {
         FindDefaultInput(strDeviceName, strPinName);
     }

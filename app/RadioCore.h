@@ -8,6 +8,8 @@
 #include "app/RadioServices.h"
 #include "device/HidDevice.h"
 #include "mixer/MixerLine.h"
+#include "platform/names/KestrelNames.h"
+#include "platform/profile/Settings.h"
 #include "presets/PresetEntry.h"
 #include "record/AudioGraph.h"
 #include "record/FileListSet.h"
@@ -28,7 +30,7 @@ class CProfile;
 // outlive the core.
 class CRadioCore {
 public:
-    static constexpr const char* kCaption = "Kestrel Radio";
+    static constexpr const char* kCaption = KestrelNames::kWindowTitle;
 
     CRadioCore(const SRadioServices& services, CProfile& profile);
     // Stops a running seek and joins its worker before any part goes. The
@@ -71,9 +73,10 @@ public:
     // or the frequency retuned when no slot holds it. The slot's entry, if any.
     std::optional<PresetEntry> SyncPreset();
 
-    // The parts, for the windows and the recorder to work on.
+    // The working parts, for the windows and the recorder to use.
     const SRadioServices& Services() const { return m_services; }
     CProfile& Profile() const { return m_profile; }
+    CSettings Settings() const { return CSettings(m_profile); }
     CTuner& Tuner() { return m_tuner; }
     const CTuner& Tuner() const { return m_tuner; }
     CHidDevice& Device() { return m_device; }
@@ -112,7 +115,7 @@ public:
     void SetTaskMemo(const std::string& strMemo) { m_strTaskMemo = strMemo; }
 
 private:
-    // Declared in the order the parts are made; they go in reverse.
+    // Declared in the order they are made; they go in reverse.
     const SRadioServices m_services;
     CProfile& m_profile;
     CMixerLine m_inputMute;

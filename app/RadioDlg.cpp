@@ -176,9 +176,7 @@ bool CRadioDlg::OnInitDialog() {
     m_core.Services().deviceNotices.Start(&MessageTarget());
     CheckDevice();
 
-    m_core.Tuner().SetBand(m_core.Profile().GetProfileInt("SETTING", "LASTMODEL", 1) == 0
-                               ? CTuner::BAND_AM
-                               : CTuner::BAND_FM);
+    m_core.Tuner().SetBand(m_core.Settings().LastBand() == 0 ? CTuner::BAND_AM : CTuner::BAND_FM);
     ShowBand();
     m_core.Tuner().LoadBandPlan();
     SyncDemoPlan();
@@ -301,7 +299,7 @@ void CRadioDlg::ChangeBand() {
     // A seek still walking would step the new band's frequency.
     m_core.Tuner().CancelSeek();
     m_core.Tuner().SetBand(nBand);
-    m_core.Profile().WriteProfileInt("SETTING", "LASTMODEL", nBand);
+    m_core.Settings().SetLastBand(nBand);
     ShowBand();
     PresetSync();
     RefreshKeypad();

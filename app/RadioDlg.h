@@ -11,6 +11,7 @@
 #include "app/RadioCore.h"
 #include "app/Recorder.h"
 #include "mixer/MixerLine.h"
+#include "platform/names/KestrelNames.h"
 #include "presets/PresetEntry.h"
 #include "skin/Dialog.h"
 
@@ -31,7 +32,7 @@ class CRadioDlg : public CDialog, private CRecorder::CObserver {
 
 public:
     static constexpr int kTemplateId = 102;
-    static constexpr const char* kTitle = "Kestrel Radio";
+    static constexpr const char* kTitle = KestrelNames::kWindowTitle;
 
     enum : int {
         IDC_STEP_DOWN = 1000,

@@ -12,6 +12,7 @@
 #include "platform/desktop/DesktopNotifier.h"
 #include "platform/desktop/SleepInhibitor.h"
 #include "platform/dialogs/MessageBoxes.h"
+#include "platform/names/KestrelNames.h"
 #include "platform/profile/Profile.h"
 #include "platform/trace/Trace.h"
 #include "schedule/ScheduleBridge.h"
@@ -30,10 +31,6 @@ constexpr const char* kReceiverUnplugged = "MESSAGE_46";
 constexpr const char* kSpaceShort = "MESSAGE_47";
 constexpr const char* kNoRow = "MESSAGE_48";
 
-std::string WorkItemName(int nTask) {
-    return "KestrelRadio_Record_" + std::to_string(nTask);
-}
-
 std::string Replace(std::string strText, const std::string& strField, const std::string& strValue) {
     if (const size_t n = strText.find(strField); n != std::string::npos) {
         strText.replace(n, strField.size(), strValue);
@@ -49,9 +46,9 @@ std::string Joined(const std::string& strFirst, const std::string& strSecond) {
 }
 
 // Bytes a second of recording takes in the format and quality of the profile.
-std::uint64_t BytesPerSecond(const CProfile& profile) {
-    const bool bWav = profile.GetProfileInt("SET", "RECOTYPE", 0) != 0;
-    const int nQuality = profile.GetProfileInt("SET", "QUALITY", 0);
+std::uint64_t BytesPerSecond(const CSettings& settings) {
+    const bool bWav = settings.IsWav();
+    const int nQuality = settings.Quality();
     constexpr std::uint64_t kWavRates[] = {11025, 22050, 44100};
     constexpr std::uint64_t kWmaRates[] = {64000, 96000, 128000};
     const size_t n = nQuality >= 0 && nQuality <= 2 ? static_cast<size_t>(nQuality) : 2;
@@ -175,7 +172,7 @@ void CRecorder::OnDeviceChange(bool bPresent) {
 void CRecorder::DeleteWorkItem(int nTask) {
     CScheduleBridge bridge(m_core.Services().scheduler);
     bridge.m_strOwner = m_core.DataSourceId();
-    bridge.DeleteWorkItem(WorkItemName(nTask));
+    bridge.DeleteWorkItem(KestrelNames::WorkItemName(nTask));
 }
 
 // Only a recording started here is a scheduled one: a flag left set without
@@ -262,7 +259,7 @@ void CRecorder::TuneTask(std::uint32_t nWord) {
 std::string CRecorder::FreeSpaceNote(std::time_t end) const {
     const std::time_t now = m_core.Services().clock.Now();
     const std::uint64_t nNeeded =
-        static_cast<std::uint64_t>(end - now) * BytesPerSecond(m_core.Profile());
+        static_cast<std::uint64_t>(end - now) * BytesPerSecond(m_core.Settings());
     const std::optional<std::uint64_t> free = FreeBytes(m_core.RecordFolder());
     const std::uint64_t nReserve = m_core.AudioGraph().FreeSpaceReserve();
     if (!free || *free >= nNeeded + nReserve) {

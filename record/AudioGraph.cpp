@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "platform/dialogs/MessageBoxes.h"
+#include "platform/names/KestrelNames.h"
 #include "platform/profile/Profile.h"
 #include "platform/trace/Trace.h"
 #include "platform/window/MessageTarget.h"
@@ -13,7 +14,7 @@
 namespace {
 
 constexpr const char* kTag = "media";
-constexpr const char* kCaption = "Kestrel Radio";
+constexpr const char* kCaption = KestrelNames::kWindowTitle;
 const std::string kNoEntry;
 
 // Buffering asked of the capture pins: six buffers of 50 ms each.

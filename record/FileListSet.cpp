@@ -1,11 +1,12 @@
 #include "record/FileListSet.h"
+#include "platform/names/KestrelNames.h"
 
 #include <cstdio>
 
 CFileListSet::CFileListSet(CDbDriver& driver) : CRecordset(driver) {}
 
 std::string CFileListSet::GetDefaultConnect() const {
-    return "ODBC;DSN=KestrelRadio";
+    return KestrelNames::kConnectString;
 }
 
 std::string CFileListSet::GetDefaultSQL() const {

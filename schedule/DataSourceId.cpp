@@ -8,10 +8,11 @@
 
 #include "platform/db/DBException.h"
 #include "platform/db/DbDriver.h"
+#include "platform/names/KestrelNames.h"
 
 namespace {
 
-constexpr const char* kConnect = "ODBC;DSN=KestrelRadio";
+constexpr const char* kConnect = KestrelNames::kConnectString;
 // A fixed key for the one row: two programs that make the id at the same
 // time cannot both store theirs.
 constexpr const char* kCreate =

@@ -11,6 +11,7 @@
 #include "platform/clock/Clock.h"
 #include "platform/db/DBException.h"
 #include "platform/dialogs/MessageBoxes.h"
+#include "platform/names/KestrelNames.h"
 #include "platform/scheduler/ExecutablePath.h"
 #include "presets/PresetStore.h"
 #include "schedule/DataSourceId.h"
@@ -42,10 +43,6 @@ std::string CurrentFolder() {
 }
 
 }  // namespace
-
-std::string CNewTaskDlg::WorkItemName(int nTask) {
-    return "KestrelRadio_Record_" + std::to_string(nTask);
-}
 
 CNewTaskDlg::CNewTaskDlg(CRadioCore* pCore, CSkinEngine* pSkin, QWidget* pParent)
     : CDialog(kTemplateId, pSkin, pParent), m_bridge(pCore->Services().scheduler), m_pCore(pCore) {
@@ -273,8 +270,8 @@ bool CNewTaskDlg::RegisterWorkItem(std::time_t begin) {
     m_bridge.m_strApplication = OwnExecutablePath();
     m_bridge.m_strParameters = std::to_string(m_nStoredTask);
     m_bridge.m_strWorkingDirectory = CurrentFolder();
-    m_bridge.m_strComment = "KestrelRadio Record";
-    m_bridge.CreateWorkItem(begin, WorkItemName(m_nStoredTask));
+    m_bridge.m_strComment = KestrelNames::kWorkItemComment;
+    m_bridge.CreateWorkItem(begin, KestrelNames::WorkItemName(m_nStoredTask));
     if (m_bridge.LastRegistration()) {
         return true;
     }

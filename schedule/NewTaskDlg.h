@@ -44,8 +44,6 @@ public:
     // Calendar date of date combined with the hour and minute of time, in
     // local time, seconds 0.
     static std::time_t CombineDateTime(std::time_t date, std::time_t time);
-    // The scheduler's name of task nTask's work item.
-    static std::string WorkItemName(int nTask);
     // The identifier of the task the last Add stored; 0 before, and after a
     // row whose work item failed was deleted again.
     int StoredTask() const { return m_nStoredTask; }

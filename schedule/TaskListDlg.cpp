@@ -12,6 +12,7 @@
 #include "app/RadioCore.h"
 #include "platform/db/DBException.h"
 #include "platform/dialogs/MessageBoxes.h"
+#include "platform/names/KestrelNames.h"
 #include "presets/PresetStore.h"
 #include "schedule/NewTaskDlg.h"
 #include "schedule/TaskOutcomes.h"
@@ -177,7 +178,7 @@ void CTaskListDlg::OnDelete() {
     }
     delete pItem;
     m_bridge.m_strOwner = m_pCore->DataSourceId();
-    m_bridge.DeleteWorkItem(CNewTaskDlg::WorkItemName(nId));
+    m_bridge.DeleteWorkItem(KestrelNames::WorkItemName(nId));
     CTaskOutcomes(m_pCore->Services().database).Forget(nId);
 }
 

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/names/KestrelNames.h"
 #include "schedule/TaskOutcome.h"
 
 class CDbConnection;
@@ -21,7 +22,8 @@ class CTaskOutcomes {
 public:
     static constexpr const char* kTable = "TaskOutcome";
 
-    explicit CTaskOutcomes(CDbDriver& driver, std::string strConnect = "ODBC;DSN=KestrelRadio");
+    explicit CTaskOutcomes(CDbDriver& driver,
+                           std::string strConnect = KestrelNames::kConnectString);
     ~CTaskOutcomes();
 
     CTaskOutcomes(const CTaskOutcomes&) = delete;

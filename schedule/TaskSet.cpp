@@ -1,4 +1,5 @@
 #include "schedule/TaskSet.h"
+#include "platform/names/KestrelNames.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -6,7 +7,7 @@
 CTaskSet::CTaskSet(CDbDriver& driver) : CRecordset(driver) {}
 
 std::string CTaskSet::GetDefaultConnect() const {
-    return "ODBC;DSN=KestrelRadio";
+    return KestrelNames::kConnectString;
 }
 
 std::string CTaskSet::GetDefaultSQL() const {

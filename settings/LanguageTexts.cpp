@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "generated/BuildInfo.h"
+#include "platform/profile/Settings.h"
 #include "platform/trace/Trace.h"
 
 namespace {
@@ -106,13 +107,12 @@ bool IsLanguageFile(const std::filesystem::path& path) {
 
 }  // namespace
 
-CLanguageTexts::CLanguageTexts(const CLanguage& language, const CProfile& profile,
-                               std::string strLocale)
+CLanguageTexts::CLanguageTexts(const CLanguage& language, CProfile& profile, std::string strLocale)
     : m_language(language), m_profile(profile), m_strLocale(std::move(strLocale)) {}
 
 std::string CLanguageTexts::LoadLanguageName() const {
     std::string strName = m_language.ReadString("Language", LanguageKey(), "English");
-    const std::string strWhy = m_profile.GetProfileString("SET", "LANGUAGE").empty()
+    const std::string strWhy = !CSettings(m_profile).HasLanguage()
                                    ? "after the locale \"" + m_strLocale + "\""
                                    : "chosen in the options";
     KestrelTrace(kTag, "%s texts from %s (%s)", strName.c_str(), m_language.Path().c_str(),
@@ -122,10 +122,11 @@ std::string CLanguageTexts::LoadLanguageName() const {
 
 // An empty value is no choice either: the options never store one.
 int CLanguageTexts::LanguageIndex() const {
-    if (m_profile.GetProfileString("SET", "LANGUAGE").empty()) {
+    const CSettings settings(m_profile);
+    if (!settings.HasLanguage()) {
         return DefaultLanguageIndex();
     }
-    return m_profile.GetProfileInt("SET", "LANGUAGE", 1);
+    return settings.LanguageIndex(1);
 }
 
 // A fresh profile used to select the second language listed whatever the
@@ -166,7 +167,7 @@ std::vector<std::string> CLanguageTexts::LanguageList(std::string_view strLangua
     return names;
 }
 
-std::string CLanguageTexts::RecordingMessage(const CProfile& profile, std::string_view key) {
+std::string CLanguageTexts::RecordingMessage(CProfile& profile, std::string_view key) {
     const CLanguage language(FilePath());
     const CLanguageTexts texts(language, profile);
     return language.ReadString(texts.LanguageKey(), key, EnglishMessage(key));

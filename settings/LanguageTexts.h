@@ -24,7 +24,7 @@ public:
 
     // strLocale is the messages locale ("ja_JP.UTF-8", "C"); it picks the
     // language while the profile holds none.
-    CLanguageTexts(const CLanguage& language, const CProfile& profile,
+    CLanguageTexts(const CLanguage& language, CProfile& profile,
                    std::string strLocale = SystemLocale());
 
     // The name of the language that LanguageIndex() selects, "English" when
@@ -48,7 +48,7 @@ public:
     // the language file that FilePath() finds at the moment of the call, in
     // the section named like the language's key ("LANGUAGE_2"), not like the
     // language itself. Translations of these two live there.
-    static std::string RecordingMessage(const CProfile& profile, std::string_view key);
+    static std::string RecordingMessage(CProfile& profile, std::string_view key);
 
     // The language file: "Language.ini" in the current directory when there
     // is one. Once the program has said where it lives (SetProgramPath),
@@ -79,6 +79,6 @@ private:
     std::string LanguageKey() const;
 
     const CLanguage& m_language;
-    const CProfile& m_profile;
+    CProfile& m_profile;
     const std::string m_strLocale;
 };

@@ -23,8 +23,6 @@
 namespace {
 
 constexpr const char* kTag = "options";
-constexpr const char* kSection = "SET";
-constexpr int kPinTypeMicrophone = 4099;  // MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE
 constexpr const char* kBrowseTitle = "Select Path";
 
 constexpr std::pair<int, const char*> kTexts[] = {
@@ -131,17 +129,17 @@ void COptionDlg::FillList(int nId, const std::vector<std::string>& items) {
 }
 
 void COptionDlg::LoadSettings() {
-    const CProfile& profile = m_pCore->Profile();
-    m_nStandard = profile.GetProfileInt(kSection, "BAND", 1);
-    m_nQuality = profile.GetProfileInt(kSection, "QUALITY", 0);
-    m_nRecordType = profile.GetProfileInt(kSection, "RECOTYPE", 0);
-    m_nScanLevel = profile.GetProfileInt(kSection, "SCANLEVEL", 1);
+    const CSettings settings = m_pCore->Settings();
+    m_nStandard = settings.Standard();
+    m_nQuality = settings.Quality();
+    m_nRecordType = settings.RecordType();
+    m_nScanLevel = settings.ScanLevel();
     m_strPath = m_pCore->RecordFolder();
     // A fresh profile follows the desktop's language, not index 1.
     m_nLanguage = m_pCore->Texts().LanguageIndex();
 
-    std::string strDeviceName = profile.GetProfileString(kSection, "DeviceName");
-    std::string strPinName = profile.GetProfileString(kSection, "PinName");
+    std::string strDeviceName = settings.DeviceName();
+    std::string strPinName = settings.PinName();
     if (strDeviceName.empty()) {
         m_pCore->FindDefaultInput(strDeviceName, strPinName);
     }
@@ -207,9 +205,9 @@ void COptionDlg::FillPortList() {
         mixer.ListSpeakerSources(pDevices->currentData().toInt(), names, types);
     }
     pPorts->clear();
-    const CProfile& profile = m_pCore->Profile();
-    const int nWantedType = profile.GetProfileInt(kSection, "PinType", kPinTypeMicrophone);
-    const std::string strWantedName = profile.GetProfileString(kSection, "PinName");
+    const CSettings settings = m_pCore->Settings();
+    const int nWantedType = settings.PinType();
+    const std::string strWantedName = settings.PinName();
     int nSelected = -1;
     bool bNamed = false;
     for (size_t n = 0; n < std::min(names.size(), types.size()); ++n) {
@@ -241,19 +239,13 @@ void COptionDlg::OnBrowse() {
 
 void COptionDlg::OnOK() {
     UpdateData(true);
-    CProfile& profile = m_pCore->Profile();
+    CSettings settings = m_pCore->Settings();
     const auto* pPorts = GetDlgItemAs<QComboBox>(IDC_PORT);
     const bool bPort = pPorts && pPorts->currentIndex() >= 0;
-    profile.WriteProfileString(kSection, "DeviceName", GetDlgItemText(IDC_DEVICE));
-    profile.WriteProfileString(kSection, "PinName", GetDlgItemText(IDC_PORT));
-    profile.WriteProfileInt(kSection, "PinType", bPort ? pPorts->currentData().toInt() : -1);
-
-    profile.WriteProfileInt(kSection, "BAND", m_nStandard);
-    profile.WriteProfileInt(kSection, "SCANLEVEL", m_nScanLevel);
-    profile.WriteProfileInt(kSection, "QUALITY", m_nQuality);
-    profile.WriteProfileInt(kSection, "RECOTYPE", m_nRecordType);
-    profile.WriteProfileString(kSection, "PATH", m_strPath);
-    profile.WriteProfileInt(kSection, "LANGUAGE", m_nLanguage);
+    settings.SetInput(GetDlgItemText(IDC_DEVICE), GetDlgItemText(IDC_PORT),
+                      bPort ? pPorts->currentData().toInt() : -1);
+    settings.SetOptions(m_nStandard, m_nScanLevel, m_nQuality, m_nRecordType, m_strPath,
+                        m_nLanguage);
 
     m_pCore->ReloadLanguage();
     if (m_pCore->MainWindow()) {

@@ -15,8 +15,7 @@ class CQtMessageTarget;
 class CSkinEngine;
 class CWindowTimers;
 
-// A dialog built from a numbered template, in the manner of the framework
-// the windows were written for:
+// A dialog built from a numbered template, with a message map and timers:
 // - Create() (modeless) or DoModal() builds the controls from the template,
 //   gives the window the skin engine's pending dialog look, and runs
 //   OnInitDialog(), whose default writes the members to the controls.
@@ -25,7 +24,7 @@ class CWindowTimers;
 //   Enter without a default button, Escape and the close box end in OnOK()
 //   and OnCancel() unless the map handles them; SetEnterIsOk(false) makes
 //   Enter without a default button no command at all.
-// - Window messages (MessageTarget(), for other parts and threads) go to
+// - Window messages (MessageTarget(), for other objects and threads) go to
 //   WindowProc(), whose default calls the handler registered with OnMessage().
 // - Window timers by identifier call OnTimer().
 // - EndDialog() ends a modal run; on a modeless dialog it destroys the window,

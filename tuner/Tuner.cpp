@@ -29,10 +29,10 @@ std::string FormatDisplay(int nBand, unsigned frequency) {
 
 }  // namespace
 
-CTuner::CTuner(CProfile& profile, CClock& clock) : m_profile(profile), m_clock(clock) {
+CTuner::CTuner(CProfile& profile, CClock& clock) : m_settings(profile), m_clock(clock) {
     LoadBandPlan();
-    m_nAmFreq = static_cast<unsigned>(m_profile.GetProfileInt("SETTING", "AM_FREQ", 520));
-    m_nFmFreq = static_cast<unsigned>(m_profile.GetProfileInt("SETTING", "FM_FREQ", 8750));
+    m_nAmFreq = m_settings.AmFrequency();
+    m_nFmFreq = m_settings.FmFrequency();
 }
 
 CTuner::~CTuner() {
@@ -40,7 +40,7 @@ CTuner::~CTuner() {
 }
 
 void CTuner::LoadBandPlan() {
-    switch (m_profile.GetProfileInt("SET", "BAND", 1)) {
+    switch (m_settings.Standard()) {
         case 0:
             m_nAmStep = AM_STEP_9KHZ;
             m_nFmRange = FM_RANGE_WIDE;
@@ -56,7 +56,7 @@ void CTuner::LoadBandPlan() {
         default:
             break;
     }
-    m_nTolerance = m_profile.GetProfileInt("SET", "SCANLEVEL", 1) * 5;
+    m_nTolerance = m_settings.ScanLevel() * 5;
     SetLimits();
 }
 
@@ -189,8 +189,7 @@ void CTuner::Publish(const STuned& tuned) {
     }
     m_nPublished = tuned.nGeneration;
     const bool bFm = tuned.nBand == BAND_FM;
-    m_profile.WriteProfileInt("SETTING", bFm ? "FM_FREQ" : "AM_FREQ",
-                              static_cast<int>(tuned.frequency));
+    m_settings.SetFrequency(bFm, tuned.frequency);
     if (m_pDisplay) {
         m_pDisplay->SetText(FormatDisplay(tuned.nBand, tuned.frequency));
     }

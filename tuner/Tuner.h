@@ -8,6 +8,7 @@
 
 #include "platform/clock/Clock.h"
 #include "platform/profile/Profile.h"
+#include "platform/profile/Settings.h"
 #include "platform/window/TextSink.h"
 
 class CHidDevice;
@@ -138,7 +139,7 @@ private:
     bool InStationWindow(unsigned count) const;
     int TuningOffset(unsigned count) const;
 
-    CProfile& m_profile;
+    CSettings m_settings;
     CClock& m_clock;
     std::mutex m_tuneMutex;
     uint64_t m_nGeneration = 0;  // guarded by m_tuneMutex

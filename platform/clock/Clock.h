@@ -3,8 +3,8 @@
 #include <chrono>
 #include <ctime>
 
-// Time as the parts see it: fixed sleeps against the receiver and the
-// calendar time of recordings and tasks.
+// Kestrel's time: fixed sleeps against the receiver and the calendar time of
+// recordings and tasks.
 //
 // Contract: Sleep() and Now() may be called from any thread at the same time.
 // Sleep() returns after at least the given span of this clock's time has passed.

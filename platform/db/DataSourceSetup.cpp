@@ -20,12 +20,13 @@
 #include "platform/db/DBException.h"
 #include "platform/db/DbConnection.h"
 #include "platform/db/DbDriver.h"
+#include "platform/names/KestrelNames.h"
 #include "platform/trace/Trace.h"
 
 namespace {
 
 constexpr const char* kTag = "data source";
-constexpr const char* kConnect = "ODBC;DSN=KestrelRadio";
+constexpr const char* kConnect = KestrelNames::kConnectString;
 constexpr const char* kSqliteDriverName = "SQLite3";
 
 std::string Environment(const char* pName) {

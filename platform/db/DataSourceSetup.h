@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/db/DbSchema.h"
+#include "platform/names/KestrelNames.h"
 
 class CDbDriver;
 
@@ -27,7 +28,7 @@ class CDbDriver;
 // are process-wide.
 class CDataSourceSetup {
 public:
-    static constexpr const char* kName = "KestrelRadio";
+    static constexpr const char* kName = KestrelNames::kDataSource;
 
     explicit CDataSourceSetup(CDbDriver& driver);
 

@@ -7,7 +7,7 @@
 
 // Opens connections to data sources by connect string.
 //
-// Contract: Connect() accepts the framework form "ODBC;DSN=<name>[;attr=value...]"
+// Contract: Connect() accepts the connect string form "ODBC;DSN=<name>[;attr=value...]"
 // and a bare data source name; it returns an open connection or throws
 // CDBException with the driver manager's text. UI thread only.
 class CDbDriver {

@@ -11,6 +11,7 @@
 #include "platform/db/DbConnection.h"
 #include "platform/db/DbSchema.h"
 #include "platform/db/OdbcDriver.h"
+#include "platform/names/KestrelNames.h"
 
 // A KestrelRadio data source of its own, for tests and benchmarks: it writes
 // an odbc.ini and an odbcinst.ini into a folder, points unixODBC at them
@@ -32,7 +33,7 @@ public:
         CDbSchema::EDialect m_dialect = CDbSchema::EDialect::PostgreSQL;
     };
 
-    static constexpr const char* kName = "KestrelRadio";
+    static constexpr const char* kName = KestrelNames::kDataSource;
 
     explicit CSimDataSource(const std::filesystem::path& folder);
     CSimDataSource(const std::filesystem::path& folder, const SServer& server);

@@ -3,8 +3,8 @@
 #include <string>
 #include <string_view>
 
-// The little SQL reading the recordset needs: the framework's bracketed
-// names, and which table a plain SELECT reads.
+// The little SQL reading the recordset needs: bracketed names ("[ID]"), and
+// which table a plain SELECT reads.
 class CSqlText {
 public:
     // "[Name]" becomes Name wherever it stands outside a quoted literal, so

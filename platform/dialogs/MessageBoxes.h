@@ -4,7 +4,7 @@
 
 class CMessageTarget;
 
-// Modal message boxes as the parts show them ("Kestrel Radio", error icon).
+// Kestrel's modal message boxes ("Kestrel Radio", error icon).
 //
 // Contract: called on the UI thread; returns when the user has closed the box.
 // The owner may be null. The Qt back-end shows a QMessageBox; the simulated

@@ -9,8 +9,8 @@
 
 #include <sys/types.h>
 
-// An INI file read and written by the rules of the Windows private-profile
-// functions: sections and keys compared without regard to ASCII case, the
+// An INI file read and written by the classic private-profile rules: sections
+// and keys compared without regard to ASCII case, the
 // first of duplicate sections or keys wins, names and values trimmed of
 // blanks, one pair of enclosing quotes stripped from a value, lines starting
 // with ';' are comments, "\r\n" and "\n" both end a line.
@@ -39,17 +39,17 @@ public:
 
     const std::string& Path() const { return m_path; }
 
-    // GetPrivateProfileString: the value cut to maxLength characters, or
+    // The value cut to maxLength characters, or
     // nullopt when the file, section or key is missing or the value is empty.
     std::optional<std::string> ReadString(std::string_view section, std::string_view key,
                                           size_t maxLength) const;
-    // GetPrivateProfileInt: the value parsed as RtlUnicodeStringToInteger
-    // parses it (blanks, sign, the lower-case prefixes 0x, 0o and 0b only,
+    // The value as an integer (blanks, sign, the lower-case prefixes 0x, 0o
+    // and 0b only,
     // stops at the first other character, no digits = 0), or nDefault when
     // there is no value.
     int ReadInt(std::string_view section, std::string_view key, int nDefault) const;
 
-    // WritePrivateProfileString. False when the file could not be read or
+    // Writes the value. False when the file could not be read or
     // replaced; the old file is then unchanged.
     bool WriteString(std::string_view section, std::string_view key, std::string_view value);
 

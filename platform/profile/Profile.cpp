@@ -7,7 +7,7 @@
 
 namespace {
 
-// The framework's profile calls read into a buffer of 4096 characters.
+// Profile strings are read into 4096 characters, terminator included.
 constexpr size_t kMaxProfileString = 4095;
 
 std::string FromEnvironment(const char* name) {

@@ -5,8 +5,8 @@
 
 #include "platform/profile/IniFile.h"
 
-// The application profile: the program's settings between runs, read and
-// written through the four profile calls the parts use. There is no cached
+// The application profile: Kestrel's settings between runs, read and written
+// through four calls (integer and string, read and write). There is no cached
 // copy beyond what CIniFile revalidates against the file on every call.
 //
 // Location: the file named by KESTREL_PROFILE, else

@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-// A window as the parts of the program address it: the target of posted and
-// sent messages (the "window handle" the parts hand each other).
+// A window as Kestrel's objects address it: the target of posted and sent
+// messages (the window handle they hand each other).
 //
 // Contract:
 // - Post() may be called from any thread; it queues the message for the

@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/names/KestrelNames.h"
 #include "skin/Dialog.h"
 #include "skin/SkinEngine.h"
 #include "skin/SkinMeter.h"
@@ -200,7 +201,7 @@ int main(int argc, char** argv) {
                      engine.LastError().c_str());
         return 1;
     }
-    mainWindow.setWindowTitle("Kestrel Radio");
+    mainWindow.setWindowTitle(KestrelNames::kWindowTitle);
     PlaceIndicators(engine, mainWindow);
     FillMainWindow(mainWindow);
     mainWindow.show();

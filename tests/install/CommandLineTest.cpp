@@ -25,7 +25,7 @@ TEST(CommandLineTest, TheFirstPlainParameterIsTheTaskWhenItIsANumber) {
         EXPECT_EQ(Parse({pText}).TaskNumber(), -1) << pText;
         EXPECT_EQ(Parse({pText, "4"}).TaskNumber(), -1) << pText;  // only the first counts
     }
-    // A path is text, not a switch of the framework's own syntax.
+    // A path is text, not a DOS-style switch.
     EXPECT_EQ(Parse({"/home/me/5", "6"}).TaskNumber(), -1);
     // After "--" even a dash is plain.
     EXPECT_EQ(Parse({"--", "8"}).TaskNumber(), 8);

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <memory>
 
+#include "platform/names/KestrelNames.h"
 #include "presets/PresetStore.h"
 #include "schedule/DataSourceId.h"
 #include "schedule/NewTaskDlg.h"
@@ -230,7 +231,7 @@ TEST_F(NewTaskDlgTest, ASchedulerThatCannotWorkIsToldBeforeAnythingIsStored) {
 TEST_F(NewTaskDlgTest, AnotherDataSourcesWorkItemOfTheSameNameIsLeftAlone) {
     const std::time_t begin = m_rig.NextMinute() + 600;
     SWorkItem old;
-    old.strName = CNewTaskDlg::WorkItemName(1);
+    old.strName = KestrelNames::WorkItemName(1);
     old.strOwner = CDataSourceId::NewId();
     std::string strError;
     ASSERT_EQ(m_rig.m_scheduler.Submit(old, strError), 0);
@@ -238,7 +239,7 @@ TEST_F(NewTaskDlgTest, AnotherDataSourcesWorkItemOfTheSameNameIsLeftAlone) {
     ASSERT_TRUE(Add(begin, begin + 600, CNewTaskDlg::BAND_AM, "1008"));
     ASSERT_EQ(Dialog().StoredTask(), 1);
     EXPECT_EQ(m_rig.m_scheduler.WorkItems().size(), 2u);
-    EXPECT_TRUE(Dialog().m_bridge.DeleteWorkItem(CNewTaskDlg::WorkItemName(1)));
+    EXPECT_TRUE(Dialog().m_bridge.DeleteWorkItem(KestrelNames::WorkItemName(1)));
     ASSERT_EQ(m_rig.m_scheduler.WorkItems().size(), 1u);
     EXPECT_EQ(m_rig.m_scheduler.WorkItems()[0].strOwner, old.strOwner);
 }

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 
+#include "platform/names/KestrelNames.h"
 #include "schedule/NewTaskDlg.h"
 #include "schedule/TaskListDlg.h"
 #include "tests/schedule/windows/TaskRig.h"
@@ -44,7 +45,7 @@ protected:
     void Click(int nId) { List().GetDlgItemAs<QAbstractButton>(nId)->click(); }
     void RegisterWorkItem(int nTask) {
         SWorkItem item;
-        item.strName = CNewTaskDlg::WorkItemName(nTask);
+        item.strName = KestrelNames::WorkItemName(nTask);
         std::string strError;
         m_rig.m_scheduler.Submit(item, strError);
     }
@@ -83,8 +84,8 @@ TEST_F(TaskListDlgTest, DeleteRemovesTheSelectedRowItsItemAndItsWorkItem) {
     EXPECT_EQ(m_rig.TaskCount(), 1);
     ASSERT_EQ(Items().topLevelItemCount(), 1);
     EXPECT_EQ(Items().topLevelItem(0)->data(0, Qt::UserRole).toInt(), nKept);
-    EXPECT_FALSE(m_rig.m_scheduler.WorkItem(CNewTaskDlg::WorkItemName(nGone)));
-    EXPECT_TRUE(m_rig.m_scheduler.WorkItem(CNewTaskDlg::WorkItemName(nKept)));
+    EXPECT_FALSE(m_rig.m_scheduler.WorkItem(KestrelNames::WorkItemName(nGone)));
+    EXPECT_TRUE(m_rig.m_scheduler.WorkItem(KestrelNames::WorkItemName(nKept)));
 }
 
 TEST_F(TaskListDlgTest, NewRunsTheNewTaskDialogAndRefillsAfterAdd) {

@@ -1,0 +1,93 @@
+#include "platform/profile/Settings.h"
+
+#include "platform/names/KestrelNames.h"
+#include "platform/profile/Profile.h"
+
+namespace {
+
+constexpr const char* kRadio = "SETTING";
+constexpr const char* kOptions = "SET";
+
+}  // namespace
+
+unsigned CSettings::AmFrequency() const {
+    return static_cast<unsigned>(m_profile.GetProfileInt(kRadio, "AM_FREQ", 520));
+}
+
+unsigned CSettings::FmFrequency() const {
+    return static_cast<unsigned>(m_profile.GetProfileInt(kRadio, "FM_FREQ", 8750));
+}
+
+bool CSettings::SetFrequency(bool bFm, unsigned frequency) {
+    return m_profile.WriteProfileInt(kRadio, bFm ? "FM_FREQ" : "AM_FREQ",
+                                     static_cast<int>(frequency));
+}
+
+int CSettings::LastBand() const {
+    return m_profile.GetProfileInt(kRadio, "LASTMODEL", 1);
+}
+
+bool CSettings::SetLastBand(int nBand) {
+    return m_profile.WriteProfileInt(kRadio, "LASTMODEL", nBand);
+}
+
+int CSettings::Standard() const {
+    return m_profile.GetProfileInt(kOptions, "BAND", 1);
+}
+
+int CSettings::ScanLevel() const {
+    return m_profile.GetProfileInt(kOptions, "SCANLEVEL", 1);
+}
+
+int CSettings::LanguageIndex(int nDefault) const {
+    return m_profile.GetProfileInt(kOptions, "LANGUAGE", nDefault);
+}
+
+bool CSettings::HasLanguage() const {
+    return !m_profile.GetProfileString(kOptions, "LANGUAGE").empty();
+}
+
+std::string CSettings::DefaultRecordPath() {
+    return CProfile::HomeFolder() + "/" + KestrelNames::kRecordFolder;
+}
+
+std::string CSettings::RecordPath() const {
+    return m_profile.GetProfileString(kOptions, "PATH", DefaultRecordPath());
+}
+
+int CSettings::RecordType() const {
+    return m_profile.GetProfileInt(kOptions, "RECOTYPE", 0);
+}
+
+int CSettings::Quality() const {
+    return m_profile.GetProfileInt(kOptions, "QUALITY", 0);
+}
+
+std::string CSettings::DeviceName() const {
+    return m_profile.GetProfileString(kOptions, "DeviceName");
+}
+
+std::string CSettings::PinName() const {
+    return m_profile.GetProfileString(kOptions, "PinName");
+}
+
+int CSettings::PinType() const {
+    return m_profile.GetProfileInt(kOptions, "PinType", KestrelNames::kPinTypeMicrophone);
+}
+
+bool CSettings::SetInput(const std::string& strDeviceName, const std::string& strPinName,
+                         int nPinType) {
+    bool bOk = m_profile.WriteProfileString(kOptions, "DeviceName", strDeviceName);
+    bOk = m_profile.WriteProfileString(kOptions, "PinName", strPinName) && bOk;
+    return m_profile.WriteProfileInt(kOptions, "PinType", nPinType) && bOk;
+}
+
+bool CSettings::SetOptions(int nStandard, int nScanLevel, int nQuality, int nRecordType,
+                           const std::string& strPath, int nLanguage) {
+    bool bOk = m_profile.WriteProfileInt(kOptions, "BAND", nStandard);
+    bOk = m_profile.WriteProfileInt(kOptions, "SCANLEVEL", nScanLevel) && bOk;
+    bOk = m_profile.WriteProfileInt(kOptions, "QUALITY", nQuality) && bOk;
+    bOk = m_profile.WriteProfileInt(kOptions, "RECOTYPE", nRecordType) && bOk;
+    bOk = m_profile.WriteProfileString(kOptions, "PATH", strPath) && bOk;
+    return m_profile.WriteProfileInt(kOptions, "LANGUAGE", nLanguage) && bOk;
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <string>
+
+class CProfile;
+
+// Every setting of the application profile in one place: its section, key,
+// type and default. The presets' keys (section KEYS) are the preset store's.
+// Reads go to the profile each time, so a value another window just wrote is
+// seen; a write that fails returns false and leaves the profile as it was.
+//
+// As thread-safe as the profile: the tuner writes frequencies from its seek
+// worker.
+class CSettings {
+public:
+    explicit CSettings(CProfile& profile) : m_profile(profile) {}
+
+    // SETTING: where the radio was left.
+    unsigned AmFrequency() const;  // kHz, default 520
+    unsigned FmFrequency() const;  // 10 kHz units, default 8750
+    bool SetFrequency(bool bFm, unsigned frequency);
+    int LastBand() const;  // 1 FM (default), 0 AM
+    bool SetLastBand(int nBand);
+
+    // SET: the options.
+    int Standard() const;   // 0 Europe, 1 Japan (default), 2 USA
+    int ScanLevel() const;  // 0, 1 (default) or 2
+    // The language index, or nDefault when none is stored.
+    int LanguageIndex(int nDefault) const;
+    bool HasLanguage() const;
+    std::string RecordPath() const;  // default RadioRecord in the home folder
+    int RecordType() const;          // 0 WMA (default), 1 WAV
+    bool IsWav() const { return RecordType() != 0; }
+    int Quality() const;  // 0 normal (default), 1 good, 2 best
+    std::string DeviceName() const;
+    std::string PinName() const;
+    int PinType() const;  // default microphone
+    bool SetOptions(int nStandard, int nScanLevel, int nQuality, int nRecordType,
+                    const std::string& strPath, int nLanguage);
+    bool SetInput(const std::string& strDeviceName, const std::string& strPinName, int nPinType);
+
+    static std::string DefaultRecordPath();
+
+private:
+    CProfile& m_profile;
+};
