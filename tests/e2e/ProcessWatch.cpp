@@ -108,14 +108,14 @@ void CProcessWatch::Look() {
         if (bNew) {
             seen.pid = pid;
             seen.first = now;
-            std::string strArguments;
-            for (const std::string& argument : Entries(ReadAll(entry.path() / "cmdline"))) {
-                strArguments += (strArguments.empty() ? "" : " ") + argument;
-            }
-            seen.strArguments = strArguments;
         }
-        // Read until it is there: a process in the middle of its exec shows
-        // no environment.
+        // Read until they are there: a process in the middle of its exec
+        // shows no arguments and no environment.
+        if (seen.strArguments.empty()) {
+            for (const std::string& argument : Entries(ReadAll(entry.path() / "cmdline"))) {
+                seen.strArguments += (seen.strArguments.empty() ? "" : " ") + argument;
+            }
+        }
         if (m_runtimeDirs[pid].empty()) {
             m_runtimeDirs[pid] = RuntimeDirOf(entry.path());
         }

@@ -29,6 +29,7 @@
 #include "platform/scheduler/ChildProcess.h"
 #include "record/FileListSet.h"
 #include "schedule/DataSourceId.h"
+#include "settings/Language.h"
 #include "settings/LanguageTexts.h"
 #include "tests/e2e/ChildProgram.h"
 #include "tests/e2e/ProcessWatch.h"
@@ -56,8 +57,11 @@ constexpr std::time_t kStartSlack = 30;
 constexpr std::uint64_t kSmallDiskBytes = 3 * 1024 * 1024;
 constexpr const char* kMissingDisplay = ":93";
 
+// The English text the program shows for a message: the one of the
+// language file it finds beside itself, else its own.
 std::string Message(const char* pKey) {
-    return std::string(CLanguageTexts::EnglishMessage(pKey));
+    const CLanguage language(KESTREL_SHIPPED_LANGUAGE);
+    return language.ReadString("English", pKey, CLanguageTexts::EnglishMessage(pKey));
 }
 
 std::string LocalTime(std::time_t time) {

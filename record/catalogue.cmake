@@ -1,2 +1,0 @@
-list(APPEND record_sources FileListSet.cpp)
-list(APPEND record_deps kestrel_platform_db)

@@ -1,2 +1,0 @@
-list(APPEND schedule_sources ScheduleBridge.cpp DataSourceId.cpp)
-list(APPEND schedule_deps kestrel_platform_scheduler kestrel_platform_db)

@@ -1,2 +1,0 @@
-list(APPEND schedule_sources TaskSet.cpp TaskOutcomes.cpp)
-list(APPEND schedule_deps kestrel_platform_db kestrel_platform_text kestrel_platform_trace)

@@ -1,2 +1,0 @@
-list(APPEND sim_sources soundcard/SimSoundCard.cpp)
-list(APPEND sim_deps kestrel_platform_mixer)
