@@ -5,14 +5,18 @@
 #include <string>
 
 #include "platform/clock/SystemClock.h"
+#if KESTREL_HAVE_ODBC
 #include "platform/db/OdbcDriver.h"
+#endif
 #include "platform/desktop/DBusDesktopNotifier.h"
 #include "platform/desktop/LogindSleepInhibitor.h"
 #include "platform/desktop/SimDesktopNotifier.h"
 #include "platform/desktop/SimSleepInhibitor.h"
 #include "platform/dialogs/LogMessageBoxes.h"
 #include "platform/dialogs/QtMessageBoxes.h"
+#if KESTREL_HAVE_HIDRAW
 #include "platform/hid/HidrawServices.h"
+#endif
 #include "platform/hid/SimHidServices.h"
 #include "platform/mixer/SimMixerServices.h"
 #include "platform/mixer/ThreadFdWatcher.h"
@@ -72,8 +76,20 @@ SRadioServices CBackends::Services() {
             *m_pNotifier, *m_pSleepInhibitor, false};
 }
 
+std::unique_ptr<CDbDriver> CBackends::CreateDatabase() {
+#if KESTREL_HAVE_ODBC
+    return std::make_unique<COdbcDriver>();
+#else
+    Missing("ODBC database", "KESTREL_WITH_ODBC");
+#endif
+}
+
 void CBackends::CreateLinux() {
+#if KESTREL_HAVE_HIDRAW
     m_pHid = std::make_unique<CHidrawServices>();
+#else
+    Missing("hidraw receiver", "KESTREL_WITH_HIDRAW");
+#endif
     m_pNotifier = std::make_unique<CDBusDesktopNotifier>();
     m_pSleepInhibitor = std::make_unique<CLogindSleepInhibitor>();
 #if KESTREL_HAVE_UDEV
@@ -127,7 +143,7 @@ void CBackends::CreateSimulated() {
 }
 
 void CBackends::CreateCommon(EScreen eScreen) {
-    m_pDatabase = std::make_unique<COdbcDriver>();
+    m_pDatabase = CreateDatabase();
     if (eScreen == EScreen::None) {
         m_pMessageBoxes = std::make_unique<CLogMessageBoxes>();
     } else {

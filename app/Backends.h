@@ -33,6 +33,8 @@ public:
 
     EKind Kind() const { return m_eKind; }
     SRadioServices Services();
+    // The database driver of the tables; throws as the constructor does.
+    static std::unique_ptr<CDbDriver> CreateDatabase();
     // Demo mode's hardware, for the demo's own controls; null otherwise.
     CSimReceiver* SimReceiver() const { return m_pReceiver.get(); }
     CSimHidControl* SimHid() const { return m_pSimHid; }

@@ -14,7 +14,6 @@
 #include "app/QuitOnSignal.h"
 #include "app/RadioDlg.h"
 #include "platform/db/DataSourceSetup.h"
-#include "platform/db/OdbcDriver.h"
 #include "platform/hid/SimHidControl.h"
 #include "platform/instance/SingleInstance.h"
 #include "platform/profile/Profile.h"
@@ -25,8 +24,14 @@
 CRadioApp::CRadioApp(const CCommandLine& commandLine) : m_commandLine(commandLine) {}
 
 bool CRadioApp::SetUpDataSource(std::FILE* pReport) {
-    COdbcDriver driver;
-    CDataSourceSetup setup(driver);
+    std::unique_ptr<CDbDriver> pDriver;
+    try {
+        pDriver = CBackends::CreateDatabase();
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "kestrel: %s\n", error.what());
+        return false;
+    }
+    CDataSourceSetup setup(*pDriver);
     const bool bDone = setup.Run();
     for (const std::string& strDone : setup.Done()) {
         std::fprintf(pReport, "kestrel: %s\n", strDone.c_str());

@@ -42,14 +42,27 @@ constexpr size_t kMinimumBanner = 50;
 constexpr int kAboutTemplate = 100;
 
 // The buttons that need the receiver, and the nine command buttons' tooltips.
-constexpr int kTuningButtons[] = {1000, 1003, 1002, 1001, 1035, 1036, 1004, 1021, 1022};
+constexpr int kTuningButtons[] = {
+    CRadioDlg::IDC_STEP_DOWN, CRadioDlg::IDC_SEEK_UP, CRadioDlg::IDC_SEEK_DOWN,
+    CRadioDlg::IDC_STEP_UP,   CRadioDlg::IDC_FINE_UP, CRadioDlg::IDC_FINE_DOWN,
+    CRadioDlg::IDC_RECORD,    CRadioDlg::IDC_AM,      CRadioDlg::IDC_FM};
 // The nine command buttons' tooltips, then those of the buttons that show
 // only a picture, so that a screen reader can name every button.
 constexpr std::pair<int, const char*> kTooltips[] = {
-    {1000, "TIP_P_PERV"},  {1001, "TIP_P_NEXT"},    {1002, "TIP_SPERV"},     {1003, "TIP_SNEXT"},
-    {1004, "TIP_RECORD"},  {1005, "TIP_SETTING"},   {1006, "TIP_MUSIC"},     {1007, "TIP_KEYSET"},
-    {1034, "TIP_TASK"},    {1018, "TIP_PAGE_NEXT"}, {1019, "TIP_PAGE_PREV"}, {1031, "TIP_MUTE"},
-    {1035, "TIP_FINE_UP"}, {1036, "TIP_FINE_DOWN"},
+    {CRadioDlg::IDC_STEP_DOWN, "TIP_P_PERV"},
+    {CRadioDlg::IDC_STEP_UP, "TIP_P_NEXT"},
+    {CRadioDlg::IDC_SEEK_DOWN, "TIP_SPERV"},
+    {CRadioDlg::IDC_SEEK_UP, "TIP_SNEXT"},
+    {CRadioDlg::IDC_RECORD, "TIP_RECORD"},
+    {CRadioDlg::IDC_OPTIONS, "TIP_SETTING"},
+    {CRadioDlg::IDC_PLAYER, "TIP_MUSIC"},
+    {CRadioDlg::IDC_SHORT_KEYS, "TIP_KEYSET"},
+    {CRadioDlg::IDC_TASK_LIST, "TIP_TASK"},
+    {CRadioDlg::IDC_PAGE_NEXT, "TIP_PAGE_NEXT"},
+    {CRadioDlg::IDC_PAGE_PREVIOUS, "TIP_PAGE_PREV"},
+    {CRadioDlg::IDC_MUTE, "TIP_MUTE"},
+    {CRadioDlg::IDC_FINE_UP, "TIP_FINE_UP"},
+    {CRadioDlg::IDC_FINE_DOWN, "TIP_FINE_DOWN"},
 };
 
 struct SIndicator {

@@ -26,6 +26,3 @@ kestrel_require_pkg(KESTREL_WITH_GSTREAMER GST gstreamer-1.0>=1.22 gstreamer-pbu
 if(KESTREL_BUILD_TESTS)
     find_package(GTest REQUIRED)
 endif()
-if(KESTREL_BUILD_BENCH)
-    find_package(benchmark QUIET)
-endif()

@@ -10,5 +10,6 @@ option(KESTREL_WITH_ODBC "unixODBC back-end (Qt SQL ODBC driver) for the tables"
 option(KESTREL_WITH_ATD "at daemon back-end for scheduled recordings" ON)
 set(KESTREL_SANITIZE "" CACHE STRING
     "Comma-separated sanitizers for this build folder (address,undefined or thread)")
+option(KESTREL_WERROR "Treat compiler warnings as errors (the test command sets it)" OFF)
 option(KESTREL_THREADS_ONLY
     "Build only the test suites labelled 'threads' (for the ThreadSanitizer folder)" OFF)

@@ -4,6 +4,9 @@ add_library(kestrel_build_flags INTERFACE)
 target_compile_options(kestrel_build_flags INTERFACE
     -Wall -Wextra -Wpedantic -Wnon-virtual-dtor -Wold-style-cast -Woverloaded-virtual)
 target_include_directories(kestrel_build_flags INTERFACE ${PROJECT_SOURCE_DIR})
+if(KESTREL_WERROR)
+    target_compile_options(kestrel_build_flags INTERFACE -Werror)
+endif()
 # The diagnostic trace is compiled into every build; platform/trace decides
 # whether it reaches standard error.
 target_compile_definitions(kestrel_build_flags INTERFACE QT_NO_KEYWORDS KESTREL_TRACE=1)

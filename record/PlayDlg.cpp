@@ -22,8 +22,9 @@
 
 namespace {
 
-// The main window's record button: stopping a recording through it keeps the
-// window's lamp, clock and the catalogue in step.
+// The main window's record button (IDC_RECORD of template 102): stopping a
+// recording through it keeps the window's lamp, clock and the catalogue in
+// step. The player sits below the main window and cannot name its class.
 constexpr int kRecordCommand = 1004;
 
 constexpr int kIdRole = Qt::UserRole;

@@ -32,8 +32,6 @@ constexpr std::pair<int, const char*> kTexts[] = {
     {CDialog::IDOK, "ALL_OK"},
     {CDialog::IDCANCEL, "ALL_CANCLE"},
 };
-constexpr int kBeginLabel = 1052;
-constexpr int kMemoLabel = 1056;
 constexpr const char* kTaskKeptKey = "MESSAGE_27";
 
 std::string CurrentFolder() {
@@ -86,7 +84,7 @@ void CNewTaskDlg::SetTexts() {
 // The template's heights suit the old system font; the label's height is
 // the measure of the font in use.
 void CNewTaskDlg::LayOut() {
-    QWidget* pLabel = GetDlgItem(kBeginLabel);
+    QWidget* pLabel = GetDlgItem(IDC_BEGIN_LABEL);
     if (!pLabel) {
         return;
     }
@@ -113,7 +111,7 @@ void CNewTaskDlg::LayOut() {
         }
     };
     placeRightOf(IDC_FREQUENCY, IDC_BAND);
-    placeRightOf(IDC_MEMO, kMemoLabel);
+    placeRightOf(IDC_MEMO, IDC_MEMO_LABEL);
 }
 
 void CNewTaskDlg::DoDataExchange(CDataExchange& dx) {

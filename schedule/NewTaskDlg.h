@@ -33,6 +33,8 @@ public:
         IDC_MUTE = 1031,
         IDC_CHANNEL = 1043,
         IDC_FREQUENCY = 1047,
+        IDC_BEGIN_LABEL = 1052,
+        IDC_MEMO_LABEL = 1056,
         IDC_TITLE = 1059,
     };
     enum : int { BAND_AM = 0, BAND_FM = 1 };

@@ -9,6 +9,9 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 "$root/scripts/install-deps.sh"
 jobs="$(nproc)"
 
+# The code is kept as clang-format writes it; a file that is not fails the run.
+(cd "$root" && git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror)
+
 # The at daemon's suites run against the real daemon. When none runs, the test
 # command starts one for the run, stops it at the end, and tells the suites:
 # only then may they stop and restart it.
@@ -35,13 +38,15 @@ run_suite() {
     ctest --test-dir "$root/build/$folder" --output-on-failure -j "$jobs" "$@"
 }
 
-"$root/scripts/build.sh" release -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# Warnings are kept at zero: a build that has one fails.
+"$root/scripts/build.sh" release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTREL_WERROR=ON
 run_suite release
 
 "$root/scripts/build.sh" asan -DCMAKE_BUILD_TYPE=Debug -DKESTREL_SANITIZE=address,undefined \
-    -DKESTREL_BUILD_BENCH=OFF
-run_suite asan
+    -DKESTREL_BUILD_BENCH=OFF -DKESTREL_WERROR=ON
+# The Debian package is tested once, on the release build.
+run_suite asan -LE deb
 
 "$root/scripts/build.sh" tsan -DCMAKE_BUILD_TYPE=Debug -DKESTREL_SANITIZE=thread \
-    -DKESTREL_BUILD_BENCH=OFF -DKESTREL_THREADS_ONLY=ON
+    -DKESTREL_BUILD_BENCH=OFF -DKESTREL_THREADS_ONLY=ON -DKESTREL_WERROR=ON
 run_suite tsan -L threads
