@@ -74,8 +74,9 @@ TEST_F(SetupScriptTest, RegistersTheDataSourceAndCreatesTheTablesOnce) {
     EXPECT_NE(ReadAll(OdbcIni()).find("Database=" + Database()), std::string::npos);
     EXPECT_EQ(Columns("Task"), kTaskColumns);
     EXPECT_EQ(Columns("FileList"), kFileListColumns);
-    EXPECT_EQ(Columns("TaskOutcome"), (std::vector<std::string>{"TaskID", "Outcome", "Reason",
-                                                                "FileName", "Duration", "EndedAt"}));
+    EXPECT_EQ(Columns("TaskOutcome"),
+              (std::vector<std::string>{"TaskID", "Outcome", "Reason", "FileName", "Duration",
+                                        "EndedAt"}));
 
     const std::string strIni = ReadAll(OdbcIni());
     const std::string strDatabase = ReadAll(Database());
