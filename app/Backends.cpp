@@ -5,6 +5,9 @@
 #include <string>
 
 #include "platform/clock/SystemClock.h"
+#include "platform/db/DbDriver.h"
+#include "platform/media/MediaServices.h"
+#include "platform/scheduler/SchedulerServices.h"
 #if KESTREL_HAVE_ODBC
 #include "platform/db/OdbcDriver.h"
 #endif
