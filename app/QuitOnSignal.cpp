@@ -22,14 +22,17 @@ void OnSignal(int) {
 }  // namespace
 
 CQuitOnSignal::CQuitOnSignal(std::function<void()> onSignal) : m_onSignal(std::move(onSignal)) {
-    if (::pipe2(m_fds, O_CLOEXEC | O_NONBLOCK) != 0) {
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) {
         return;  // no way to be woken: the default handlers stay
     }
-    g_wakeFd = m_fds[1];
-    m_pNotifier = std::make_unique<QSocketNotifier>(m_fds[0], QSocketNotifier::Read);
+    m_readEnd.Reset(fds[0]);
+    m_writeEnd.Reset(fds[1]);
+    g_wakeFd = m_writeEnd.Get();
+    m_pNotifier = std::make_unique<QSocketNotifier>(m_readEnd.Get(), QSocketNotifier::Read);
     QObject::connect(m_pNotifier.get(), &QSocketNotifier::activated, [this] {
         char buffer[16];
-        while (::read(m_fds[0], buffer, sizeof buffer) > 0) {
+        while (::read(m_readEnd.Get(), buffer, sizeof buffer) > 0) {
         }
         m_onSignal();
     });
@@ -43,14 +46,13 @@ CQuitOnSignal::CQuitOnSignal(std::function<void()> onSignal) : m_onSignal(std::m
 }
 
 CQuitOnSignal::~CQuitOnSignal() {
-    if (m_fds[0] < 0) {
+    if (!m_readEnd.IsValid()) {
         return;
     }
     for (size_t n = 0; n < std::size(kSignals); ++n) {
         ::sigaction(kSignals[n], &m_old[n], nullptr);
     }
     g_wakeFd = -1;
+    // The notifier goes before the descriptor it watches.
     m_pNotifier.reset();
-    ::close(m_fds[0]);
-    ::close(m_fds[1]);
 }

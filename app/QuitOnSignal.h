@@ -6,6 +6,8 @@
 #include <functional>
 #include <memory>
 
+#include "platform/posix/UniqueFd.h"
+
 // Runs a handler on the event loop's thread when the process is asked to stop
 // (SIGTERM at logout or shutdown, SIGINT, SIGHUP), so that a recording is
 // completed and catalogued rather than cut off. One at a time; the old
@@ -21,7 +23,8 @@ public:
 private:
     static constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
 
-    int m_fds[2] = {-1, -1};
+    CUniqueFd m_readEnd;
+    CUniqueFd m_writeEnd;
     struct sigaction m_old[3] = {};
     std::unique_ptr<QSocketNotifier> m_pNotifier;
     std::function<void()> m_onSignal;

@@ -32,14 +32,14 @@ bool CRadioApp::SetUpDataSource(std::FILE* pReport) {
         return false;
     }
     CDataSourceSetup setup(*pDriver);
-    const bool bDone = setup.Run();
+    const CStatus status = setup.Run();
     for (const std::string& strDone : setup.Done()) {
         std::fprintf(pReport, "kestrel: %s\n", strDone.c_str());
     }
-    if (!bDone) {
-        std::fprintf(stderr, "kestrel: %s\n", setup.Error().c_str());
+    if (!status) {
+        std::fprintf(stderr, "kestrel: %s\n", status.Message().c_str());
     }
-    return bDone;
+    return static_cast<bool>(status);
 }
 
 int CRadioApp::RunHeadless() {

@@ -323,9 +323,11 @@ void CRecorder::EndTask(int nTask, STaskOutcome::EKind eKind, const std::string&
         strLine += " (" + strReason + ")";
     }
     std::fprintf(stderr, "%s\n", strLine.c_str());
-    if (bKeep && !m_outcomes.Record(outcome)) {
-        std::fprintf(stderr, "kestrel: the outcome of scheduled task %d is not kept: %s\n", nTask,
-                     m_outcomes.LastError().c_str());
+    if (bKeep) {
+        if (const CStatus status = m_outcomes.Record(outcome); !status) {
+            std::fprintf(stderr, "kestrel: the outcome of scheduled task %d is not kept: %s\n",
+                         nTask, status.Message().c_str());
+        }
     }
     Notify(outcome);
     m_observer.TaskEnded(outcome);

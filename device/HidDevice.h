@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/hid/HidServices.h"
-#include "platform/hid/UniqueFd.h"
+#include "platform/posix/UniqueFd.h"
 #include "platform/window/MessageTarget.h"
 #include "platform/window/WindowMessages.h"
 

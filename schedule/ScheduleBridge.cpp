@@ -52,7 +52,7 @@ int CScheduleBridge::StartScheduler() {
 }
 
 // A denied user is not helped by a daemon started for them.
-bool CScheduleBridge::PrepareScheduler() {
+CStatus CScheduleBridge::PrepareScheduler() {
     m_strFailureKey.clear();
     std::string strReason;
     ESchedulerState eState = m_services.State(strReason);
@@ -64,11 +64,11 @@ bool CScheduleBridge::PrepareScheduler() {
         }
     }
     if (eState == ESchedulerState::Usable) {
-        return true;
+        return CStatus::Ok();
     }
     m_strFailureKey = eState == ESchedulerState::Denied ? kDeniedKey : kStoppedKey;
     m_err << "Scheduled recordings cannot run: " << strReason << "\n" << std::flush;
-    return false;
+    return CStatus::Failed(m_strFailureKey);
 }
 
 int CScheduleBridge::CreateWorkItem(std::time_t begin, const std::string& strName) {

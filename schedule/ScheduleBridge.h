@@ -4,6 +4,8 @@
 #include <iostream>
 #include <string>
 
+#include "platform/base/Status.h"
+
 class CSchedulerServices;
 
 // Makes sure the operating system's scheduler runs, and registers and deletes
@@ -31,9 +33,10 @@ public:
     // 0 when the scheduler runs or has been started, otherwise an errno value.
     int StartScheduler();
     // Starts the scheduler when it is stopped and tells whether a work item
-    // registered now would run. When not, FailureKey() names the message that
-    // tells the user what to do, and the reason goes to the error stream.
-    bool PrepareScheduler();
+    // registered now would run. When not, the status's message is the key of
+    // the message that tells the user what to do (FailureKey() holds it as
+    // well), and the reason goes to the error stream.
+    CStatus PrepareScheduler();
     // Stores begin and name, registers the work item and returns 1 whatever
     // came of it; LastRegistration() keeps the outcome.
     int CreateWorkItem(std::time_t begin, const std::string& strName);
@@ -43,8 +46,9 @@ public:
     // 1 when the last registration succeeded, 0 when it failed (a work item
     // of that name existed, or the scheduler refused).
     int LastRegistration() const { return m_nRegistration; }
-    // Why the last PrepareScheduler() or registration failed, as a message
-    // key; empty after success.
+    // Why the last registration (or PrepareScheduler()) failed, as a message
+    // key; empty after success. CreateWorkItem() answers 1 either way, so a
+    // registration's failure can only be told here.
     const std::string& FailureKey() const { return m_strFailureKey; }
 
     std::string m_strApplication;

@@ -89,29 +89,28 @@ std::string CTaskOutcomes::CreateStatement() {
            " FileName VARCHAR(255), Duration BIGINT, EndedAt BIGINT)";
 }
 
-bool CTaskOutcomes::Open() {
+CStatus CTaskOutcomes::Open() {
     if (m_pConnection) {
-        return true;
+        return CStatus::Ok();
     }
     try {
         std::unique_ptr<CDbConnection> pConnection = m_driver.Connect(m_strConnect);
         pConnection->Execute(CreateStatement(), {});
         m_pConnection = std::move(pConnection);
-        return true;
+        return CStatus::Ok();
     } catch (const CDBException& error) {
         return Fail("open", error.ErrorText());
     }
 }
 
-bool CTaskOutcomes::Fail(const std::string& strWhat, const std::string& strError) {
-    m_strLastError = strError;
+CStatus CTaskOutcomes::Fail(const std::string& strWhat, const std::string& strError) {
     KestrelTrace(kTag, "%s: %s", strWhat.c_str(), strError.c_str());
-    return false;
+    return CStatus::Failed(strError);
 }
 
-bool CTaskOutcomes::Record(const STaskOutcome& outcome) {
-    if (!Open()) {
-        return false;
+CStatus CTaskOutcomes::Record(const STaskOutcome& outcome) {
+    if (CStatus status = Open(); !status) {
+        return status;
     }
     const std::vector<CDbValue> values = {
         std::int64_t{outcome.nTask},    std::string(STaskOutcome::KindName(outcome.eKind)),
@@ -124,7 +123,7 @@ bool CTaskOutcomes::Record(const STaskOutcome& outcome) {
         m_pConnection->Execute(
             std::string("INSERT INTO ") + kTable + " (" + kColumns + ") VALUES (?, ?, ?, ?, ?, ?)",
             values);
-        return true;
+        return CStatus::Ok();
     } catch (const CDBException& error) {
         return Fail("record the outcome of task " + std::to_string(outcome.nTask),
                     error.ErrorText());
@@ -169,14 +168,14 @@ std::map<int, STaskOutcome> CTaskOutcomes::All() {
     return outcomes;
 }
 
-bool CTaskOutcomes::Forget(int nTask) {
-    if (!Open()) {
-        return false;
+CStatus CTaskOutcomes::Forget(int nTask) {
+    if (CStatus status = Open(); !status) {
+        return status;
     }
     try {
         m_pConnection->Execute(std::string("DELETE FROM ") + kTable + " WHERE TaskID = ?",
                                {std::int64_t{nTask}});
-        return true;
+        return CStatus::Ok();
     } catch (const CDBException& error) {
         return Fail("forget the outcome of task " + std::to_string(nTask), error.ErrorText());
     }

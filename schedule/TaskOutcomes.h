@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/base/Status.h"
 #include "platform/names/KestrelNames.h"
 #include "schedule/TaskOutcome.h"
 
@@ -16,8 +17,8 @@ class CDbDriver;
 // missing; Task and FileList keep their own layouts). They outlive the
 // program, so a task that ran while nobody watched can be looked at later.
 //
-// UI thread only. Every failure of the data source is reported by the return
-// value and traced; none throws.
+// UI thread only. Every failure of the data source is traced; a write's
+// status says why it failed. None throws.
 class CTaskOutcomes {
 public:
     static constexpr const char* kTable = "TaskOutcome";
@@ -29,27 +30,24 @@ public:
     CTaskOutcomes(const CTaskOutcomes&) = delete;
     CTaskOutcomes& operator=(const CTaskOutcomes&) = delete;
 
-    // Connects and makes the table when it is missing. False when the data
-    // source cannot be reached; LastError() says why.
-    bool Open();
+    // Connects and makes the table when it is missing; fails when the data
+    // source cannot be reached.
+    CStatus Open();
     bool IsOpen() const { return m_pConnection != nullptr; }
 
     // Replaces what was kept for the task.
-    bool Record(const STaskOutcome& outcome);
+    CStatus Record(const STaskOutcome& outcome);
     std::optional<STaskOutcome> Find(int nTask);
     // Every kept outcome by task.
     std::map<int, STaskOutcome> All();
-    bool Forget(int nTask);
-
-    const std::string& LastError() const { return m_strLastError; }
+    CStatus Forget(int nTask);
 
     static std::string CreateStatement();
 
 private:
-    bool Fail(const std::string& strWhat, const std::string& strError);
+    static CStatus Fail(const std::string& strWhat, const std::string& strError);
 
     CDbDriver& m_driver;
     std::string m_strConnect;
     std::unique_ptr<CDbConnection> m_pConnection;
-    std::string m_strLastError;
 };

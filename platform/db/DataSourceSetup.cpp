@@ -119,8 +119,7 @@ bool HasSection(const std::filesystem::path& file, std::string_view name) {
 #if KESTREL_HAVE_ODBCINST
 // unixODBC's installer writes the file anew and leaves out its comment
 // lines: a file that has some is kept as it was beside it first.
-bool KeepCommentedFile(const std::filesystem::path& file, std::filesystem::path& copy,
-                       std::string& strError) {
+CStatus KeepCommentedFile(const std::filesystem::path& file, std::filesystem::path& copy) {
     std::ifstream in(file);
     bool bComments = false;
     for (std::string line; !bComments && std::getline(in, line);) {
@@ -128,20 +127,19 @@ bool KeepCommentedFile(const std::filesystem::path& file, std::filesystem::path&
         bComments = nStart != std::string::npos && (line[nStart] == ';' || line[nStart] == '#');
     }
     if (!bComments) {
-        return true;
+        return CStatus::Ok();
     }
     copy = file;
     copy += ".before-kestrel";
     std::error_code error;
     if (std::filesystem::exists(copy, error)) {
-        return true;  // the first copy is the one with the user's comments
+        return CStatus::Ok();  // the first copy is the one with the user's comments
     }
     if (!std::filesystem::copy_file(file, copy, error)) {
-        strError = "cannot keep a copy of " + file.string() + " as " + copy.string() + ": " +
-                   error.message();
-        return false;
+        return CStatus::Failed("cannot keep a copy of " + file.string() + " as " + copy.string() +
+                               ": " + error.message());
     }
-    return true;
+    return CStatus::Ok();
 }
 #endif
 
@@ -205,12 +203,13 @@ std::optional<CDbSchema::EDialect> CDataSourceSetup::DialectOf(const std::string
     return std::nullopt;
 }
 
-bool CDataSourceSetup::Run() {
+CStatus CDataSourceSetup::Run() {
     m_done.clear();
-    m_strError.clear();
     const bool bRegistered = HasSection(UserIniFile(), kName) || HasSection(SystemIniFile(), kName);
-    if (!bRegistered && !Register()) {
-        return false;
+    if (!bRegistered) {
+        if (CStatus status = Register(); !status) {
+            return status;
+        }
     }
     const std::optional<std::string> strDriver = RegisteredDriver();
     if (!strDriver) {
@@ -220,7 +219,7 @@ bool CDataSourceSetup::Run() {
     if (!dialect) {
         m_done.push_back(std::string("The ODBC data source ") + kName + " uses the driver '" +
                          *strDriver + "'; make sure it has the tables Task and FileList.");
-        return true;
+        return CStatus::Ok();
     }
     return CreateMissingTables(*dialect);
 }
@@ -245,7 +244,7 @@ std::string CDataSourceSetup::SqliteDriver() {
     return IsFile("/usr/lib/odbc/libsqlite3odbc.so") ? "/usr/lib/odbc/libsqlite3odbc.so" : "";
 }
 
-bool CDataSourceSetup::Register() {
+CStatus CDataSourceSetup::Register() {
 #if KESTREL_HAVE_ODBCINST
     const std::string strDriver = SqliteDriver();
     if (strDriver.empty()) {
@@ -261,8 +260,8 @@ bool CDataSourceSetup::Register() {
         }
     }
     std::filesystem::path copy;
-    if (std::string strError; !KeepCommentedFile(ini, copy, strError)) {
-        return Fail("Cannot register the ODBC data source: " + strError);
+    if (const CStatus kept = KeepCommentedFile(ini, copy); !kept) {
+        return Fail("Cannot register the ODBC data source: " + kept.Message());
     }
     const std::pair<const char*, std::string> attributes[] = {
         {"Description", "Kestrel recordings and schedule"},
@@ -282,7 +281,7 @@ bool CDataSourceSetup::Register() {
         strDone += " The file as it was, with its comments, is kept as " + copy.string() + ".";
     }
     m_done.push_back(std::move(strDone));
-    return true;
+    return CStatus::Ok();
 #else
     return Fail(std::string("This build cannot register ODBC data sources (no unixODBC "
                             "installer library); register ") +
@@ -290,7 +289,7 @@ bool CDataSourceSetup::Register() {
 #endif
 }
 
-bool CDataSourceSetup::CreateMissingTables(CDbSchema::EDialect dialect) {
+CStatus CDataSourceSetup::CreateMissingTables(CDbSchema::EDialect dialect) {
     std::unique_ptr<CDbConnection> pConnection;
     try {
         pConnection = m_driver.Connect(kConnect);
@@ -320,11 +319,10 @@ bool CDataSourceSetup::CreateMissingTables(CDbSchema::EDialect dialect) {
         }
         m_done.push_back(std::string("Created the table ") + pTable + " in " + kName + ".");
     }
-    return true;
+    return CStatus::Ok();
 }
 
-bool CDataSourceSetup::Fail(const std::string& strError) {
-    m_strError = strError;
+CStatus CDataSourceSetup::Fail(const std::string& strError) {
     KestrelTrace(kTag, "%s", strError.c_str());
-    return false;
+    return CStatus::Failed(strError);
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/base/Status.h"
 #include "platform/db/DbSchema.h"
 #include "platform/names/KestrelNames.h"
 
@@ -23,8 +24,8 @@ class CDbDriver;
 // nothing. The user's odbc.ini is found as unixODBC finds it: $ODBCINI, else
 // .odbc.ini in the account's home folder.
 //
-// Run() reports in Done() what it did, one sentence each, and in Error() why
-// it stopped. UI thread (or no thread besides it): the installer's settings
+// Run() reports in Done() what it did, one sentence each, and in its status
+// why it stopped. UI thread (or no thread besides it): the installer's settings
 // are process-wide.
 class CDataSourceSetup {
 public:
@@ -32,12 +33,11 @@ public:
 
     explicit CDataSourceSetup(CDbDriver& driver);
 
-    // False with Error() set when the data source could not be registered
-    // or reached, or a table could not be created.
-    bool Run();
+    // Fails when the data source could not be registered or reached, or a
+    // table could not be created.
+    CStatus Run();
 
     const std::vector<std::string>& Done() const { return m_done; }
-    const std::string& Error() const { return m_strError; }
 
     // Where things are; public for the tests and the messages.
     static std::filesystem::path UserIniFile();
@@ -51,14 +51,13 @@ public:
     static std::optional<CDbSchema::EDialect> DialectOf(const std::string& strDriver);
 
 private:
-    bool Register();
+    CStatus Register();
     // "SQLite3" when odbcinst.ini knows that driver, else the driver's
     // library; empty when neither is there.
     static std::string SqliteDriver();
-    bool CreateMissingTables(CDbSchema::EDialect dialect);
-    bool Fail(const std::string& strError);
+    CStatus CreateMissingTables(CDbSchema::EDialect dialect);
+    static CStatus Fail(const std::string& strError);
 
     CDbDriver& m_driver;
     std::vector<std::string> m_done;
-    std::string m_strError;
 };

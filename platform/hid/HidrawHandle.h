@@ -5,7 +5,7 @@
 
 #include "platform/hid/HidReportDescriptor.h"
 #include "platform/hid/HidServices.h"
-#include "platform/hid/UniqueFd.h"
+#include "platform/posix/UniqueFd.h"
 
 // One open hidraw node. Attributes come from the device's uevent, report
 // lengths from its report descriptor (both in sysfs). hidraw leaves the id

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/hid/UniqueFd.h"
+#include "platform/posix/UniqueFd.h"
 
 // The device behind a simulated HID interface (the simulated receiver is
 // one). Each open handle on the interface is one SOCK_SEQPACKET connection;

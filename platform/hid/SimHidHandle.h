@@ -5,7 +5,7 @@
 
 #include "platform/hid/HidServices.h"
 #include "platform/hid/SimHidEndpoint.h"
-#include "platform/hid/UniqueFd.h"
+#include "platform/posix/UniqueFd.h"
 
 // The host's end of one connection to a simulated interface.
 class CSimHidHandle : public CHidHandle {

@@ -9,7 +9,7 @@
 #include "platform/hid/DeviceNotices.h"
 #include "platform/hid/HidServices.h"
 #include "platform/hid/SimHidControl.h"
-#include "platform/hid/UniqueFd.h"
+#include "platform/posix/UniqueFd.h"
 
 // HID services over simulated interfaces. An open handle is one end of a
 // SOCK_SEQPACKET socket pair, so that report boundaries hold and the device

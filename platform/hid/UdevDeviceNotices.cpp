@@ -6,7 +6,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <memory>
 
 #include "platform/trace/Trace.h"
 #include "platform/window/MessageTarget.h"
@@ -15,10 +14,6 @@
 namespace {
 
 constexpr const char* kTag = "udev";
-
-struct SDeviceRelease {
-    void operator()(udev_device* pDevice) const { udev_device_unref(pDevice); }
-};
 
 }  // namespace
 
@@ -37,16 +32,18 @@ bool CUdevDeviceNotices::Start(CMessageTarget* pTarget) {
         KestrelTrace(kTag, "no stop event: %s", std::strerror(errno));
         return false;
     }
-    m_pUdev = udev_new();
-    m_pMonitor = m_pUdev ? udev_monitor_new_from_netlink(m_pUdev, "udev") : nullptr;
+    m_pUdev.reset(udev_new());
+    if (m_pUdev) {
+        m_pMonitor.reset(udev_monitor_new_from_netlink(m_pUdev.get(), "udev"));
+    }
     if (!m_pMonitor ||
-        udev_monitor_filter_add_match_subsystem_devtype(m_pMonitor, "hidraw", nullptr) < 0 ||
-        udev_monitor_enable_receiving(m_pMonitor) < 0) {
+        udev_monitor_filter_add_match_subsystem_devtype(m_pMonitor.get(), "hidraw", nullptr) < 0 ||
+        udev_monitor_enable_receiving(m_pMonitor.get()) < 0) {
         KestrelTrace(kTag, "cannot listen to udev; receivers are found at start only");
         Stop();
         return false;
     }
-    m_thread = std::thread(&CUdevDeviceNotices::ThreadProc, this, m_pMonitor);
+    m_thread = std::thread(&CUdevDeviceNotices::ThreadProc, this, m_pMonitor.get());
     return true;
 }
 
@@ -58,14 +55,8 @@ void CUdevDeviceNotices::Stop() {
         eventfd_t value = 0;
         ::eventfd_read(m_stop.Get(), &value);
     }
-    if (m_pMonitor) {
-        udev_monitor_unref(m_pMonitor);
-        m_pMonitor = nullptr;
-    }
-    if (m_pUdev) {
-        udev_unref(m_pUdev);
-        m_pUdev = nullptr;
-    }
+    m_pMonitor.reset();
+    m_pUdev.reset();
 }
 
 // The monitor is this thread's alone until Stop() has joined it.
@@ -86,8 +77,7 @@ void CUdevDeviceNotices::ThreadProc(udev_monitor* pMonitor) {
             KestrelTrace(kTag, "the udev monitor went away");
             return;
         }
-        const std::unique_ptr<udev_device, SDeviceRelease> pDevice(
-            udev_monitor_receive_device(pMonitor));
+        const UdevDevicePtr pDevice(udev_monitor_receive_device(pMonitor));
         if (!pDevice) {
             continue;  // a message udev itself could not parse
         }

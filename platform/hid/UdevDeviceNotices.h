@@ -4,10 +4,8 @@
 #include <thread>
 
 #include "platform/hid/DeviceNotices.h"
-#include "platform/hid/UniqueFd.h"
-
-struct udev;
-struct udev_monitor;
+#include "platform/hid/UdevPtr.h"
+#include "platform/posix/UniqueFd.h"
 
 // Device notices from udev: a monitor on the hidraw subsystem, read by a
 // thread of its own. udev announces a node once its permissions are set, so
@@ -29,7 +27,7 @@ private:
 
     std::atomic<CMessageTarget*> m_pTarget{nullptr};
     CUniqueFd m_stop;  // eventfd that ends the thread
-    udev* m_pUdev = nullptr;
-    udev_monitor* m_pMonitor = nullptr;
+    UdevPtr m_pUdev;
+    UdevMonitorPtr m_pMonitor;  // goes before the udev context it came from
     std::thread m_thread;
 };

@@ -1,36 +1,4 @@
 #pragma once
 
-#include <unistd.h>
-
-#include <utility>
-
-// Owns one file descriptor and closes it when it goes.
-class CUniqueFd {
-public:
-    CUniqueFd() = default;
-    explicit CUniqueFd(int fd) : m_fd(fd) {}
-    ~CUniqueFd() { Reset(); }
-
-    CUniqueFd(CUniqueFd&& other) noexcept : m_fd(other.Release()) {}
-    CUniqueFd& operator=(CUniqueFd&& other) noexcept {
-        if (this != &other) {
-            Reset(other.Release());
-        }
-        return *this;
-    }
-    CUniqueFd(const CUniqueFd&) = delete;
-    CUniqueFd& operator=(const CUniqueFd&) = delete;
-
-    int Get() const { return m_fd; }
-    bool IsValid() const { return m_fd >= 0; }
-    int Release() { return std::exchange(m_fd, -1); }
-    void Reset(int fd = -1) {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-        m_fd = fd;
-    }
-
-private:
-    int m_fd = -1;
-};
+// Moved to platform/posix; kept until the desktop layer includes it there.
+#include "platform/posix/UniqueFd.h"

@@ -2,11 +2,12 @@
 
 #include <sys/socket.h>
 #include <sys/un.h>
-#include <unistd.h>
 #include <xcb/xcb.h>
 
 #include <cstdlib>
 #include <cstring>
+
+#include "platform/posix/UniqueFd.h"
 
 namespace {
 
@@ -42,14 +43,11 @@ bool CanOpenWayland(const std::string& strDisplay) {
     }
     address.sun_family = AF_UNIX;
     std::memcpy(address.sun_path, strPath.c_str(), strPath.size() + 1);
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
+    const CUniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (!fd.IsValid()) {
         return false;
     }
-    const bool bOpen =
-        ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
-    ::close(fd);
-    return bOpen;
+    return ::connect(fd.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
 }
 
 }  // namespace

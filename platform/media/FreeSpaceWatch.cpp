@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <sys/statvfs.h>
-#include <unistd.h>
 
 #include <filesystem>
 
@@ -17,20 +16,17 @@ bool CFreeSpaceWatch::Open(const std::string& strFile) {
         folder = ".";
     }
     // A path descriptor needs no read permission on the folder.
-    m_fdFolder = open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    return m_fdFolder >= 0;
+    m_folder.Reset(open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    return m_folder.IsValid();
 }
 
 void CFreeSpaceWatch::Close() {
-    if (m_fdFolder >= 0) {
-        close(m_fdFolder);
-        m_fdFolder = -1;
-    }
+    m_folder.Reset();
 }
 
 std::optional<uint64_t> CFreeSpaceWatch::FreeBytes() const {
     struct statvfs info {};
-    if (m_fdFolder < 0 || fstatvfs(m_fdFolder, &info) != 0) {
+    if (!m_folder.IsValid() || fstatvfs(m_folder.Get(), &info) != 0) {
         return std::nullopt;
     }
     return static_cast<uint64_t>(info.f_bavail) * static_cast<uint64_t>(info.f_frsize);

@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/posix/UniqueFd.h"
+
 // The free space of the file system a recording goes to, read through a
 // descriptor of the file's folder: fstatvfs() is one cheap system call, fit
 // for every buffer, and follows the folder when it is renamed.
@@ -28,5 +30,5 @@ public:
     std::optional<uint64_t> FreeBytes() const;
 
 private:
-    int m_fdFolder = -1;
+    CUniqueFd m_folder;
 };

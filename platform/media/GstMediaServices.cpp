@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <memory>
 #include <optional>
 
 #include "platform/media/AlsaCaptureInputs.h"
@@ -22,6 +23,13 @@ constexpr const char* kOutputPinName = "Capture";
 constexpr SAudioFormat kNativeFormat{44100, 2, 44100 * 4, 16, 4};
 
 using GstDevicePtr = GstObjectPtr<GstDevice>;
+
+struct SCtlClose {
+    void operator()(snd_ctl_t* p) const { snd_ctl_close(p); }
+};
+struct SCardInfoFree {
+    void operator()(snd_ctl_card_info_t* p) const { snd_ctl_card_info_free(p); }
+};
 
 std::string DisplayNameOf(GstDevice* pDevice) {
     GCharPtr pName(gst_device_get_display_name(pDevice));
@@ -72,23 +80,21 @@ int AlsaPcmOf(GstDevice* pDevice) {
 // The name the mixer back-end gives a card: its mixer name, or its card name
 // where that is empty. Empty when the card cannot be asked.
 std::string CardMixerName(int nCard) {
-    snd_ctl_t* pCtl = nullptr;
-    if (snd_ctl_open(&pCtl, ("hw:" + std::to_string(nCard)).c_str(), 0) < 0) {
+    snd_ctl_t* pRawCtl = nullptr;
+    if (snd_ctl_open(&pRawCtl, ("hw:" + std::to_string(nCard)).c_str(), 0) < 0) {
         return {};
     }
-    snd_ctl_card_info_t* pInfo = nullptr;
-    std::string strName;
-    if (snd_ctl_card_info_malloc(&pInfo) == 0) {
-        if (snd_ctl_card_info(pCtl, pInfo) == 0) {
-            strName = snd_ctl_card_info_get_mixername(pInfo);
-            if (strName.empty()) {
-                strName = snd_ctl_card_info_get_name(pInfo);
-            }
-        }
-        snd_ctl_card_info_free(pInfo);
+    const std::unique_ptr<snd_ctl_t, SCtlClose> pCtl(pRawCtl);
+    snd_ctl_card_info_t* pRawInfo = nullptr;
+    if (snd_ctl_card_info_malloc(&pRawInfo) != 0) {
+        return {};
     }
-    snd_ctl_close(pCtl);
-    return strName;
+    const std::unique_ptr<snd_ctl_card_info_t, SCardInfoFree> pInfo(pRawInfo);
+    if (snd_ctl_card_info(pCtl.get(), pInfo.get()) != 0) {
+        return {};
+    }
+    const std::string strName = snd_ctl_card_info_get_mixername(pInfo.get());
+    return strName.empty() ? snd_ctl_card_info_get_name(pInfo.get()) : strName;
 }
 
 // A device of a sound card goes by its card's mixer name, so that the card

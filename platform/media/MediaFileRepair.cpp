@@ -11,6 +11,7 @@
 #include <optional>
 #include <vector>
 
+#include "platform/posix/UniqueFd.h"
 #include "platform/trace/Trace.h"
 
 namespace {
@@ -37,24 +38,17 @@ constexpr uint64_t kAsfDataObjectHead = 50;
 constexpr uint64_t kAsfFilePropertiesSize = 104;
 constexpr uint64_t kHundredNsPerMs = 10000;
 
-// One open file, closed on every way out.
+// One open file and the positioned reads and writes the repair needs.
 class CFileHandle {
 public:
     explicit CFileHandle(const std::string& strPath)
         : m_fd(open(strPath.c_str(), O_RDWR | O_CLOEXEC)) {}
-    ~CFileHandle() {
-        if (m_fd >= 0) {
-            close(m_fd);
-        }
-    }
-    CFileHandle(const CFileHandle&) = delete;
-    CFileHandle& operator=(const CFileHandle&) = delete;
 
-    bool IsOpen() const { return m_fd >= 0; }
+    bool IsOpen() const { return m_fd.IsValid(); }
 
     std::optional<uint64_t> Size() const {
         struct stat info {};
-        if (fstat(m_fd, &info) != 0) {
+        if (fstat(m_fd.Get(), &info) != 0) {
             return std::nullopt;
         }
         return static_cast<uint64_t>(info.st_size);
@@ -62,20 +56,21 @@ public:
 
     std::vector<uint8_t> ReadAt(uint64_t nAt, size_t nBytes) const {
         std::vector<uint8_t> bytes(nBytes);
-        const ssize_t nRead = pread(m_fd, bytes.data(), nBytes, static_cast<off_t>(nAt));
+        const ssize_t nRead = pread(m_fd.Get(), bytes.data(), nBytes, static_cast<off_t>(nAt));
         bytes.resize(nRead > 0 ? static_cast<size_t>(nRead) : 0);
         return bytes;
     }
 
     bool WriteAt(uint64_t nAt, const void* pData, size_t nBytes) {
-        return pwrite(m_fd, pData, nBytes, static_cast<off_t>(nAt)) == static_cast<ssize_t>(nBytes);
+        return pwrite(m_fd.Get(), pData, nBytes, static_cast<off_t>(nAt)) ==
+               static_cast<ssize_t>(nBytes);
     }
 
-    bool Truncate(uint64_t nSize) { return ftruncate(m_fd, static_cast<off_t>(nSize)) == 0; }
-    bool Sync() { return fsync(m_fd) == 0; }
+    bool Truncate(uint64_t nSize) { return ftruncate(m_fd.Get(), static_cast<off_t>(nSize)) == 0; }
+    bool Sync() { return fsync(m_fd.Get()) == 0; }
 
 private:
-    int m_fd;
+    CUniqueFd m_fd;
 };
 
 uint16_t Le16(const uint8_t* p) {

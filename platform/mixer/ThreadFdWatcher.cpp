@@ -8,15 +8,16 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include "platform/posix/UniqueFd.h"
 #include "platform/trace/Trace.h"
 
 namespace {
 
 class CThreadFdWatch : public CFdWatch {
 public:
-    CThreadFdWatch(int stopFd, std::vector<pollfd> fds, std::function<bool()> onReady)
-        : m_stopFd(stopFd), m_fds(std::move(fds)), m_onReady(std::move(onReady)) {
-        m_fds.push_back({m_stopFd, POLLIN, 0});
+    CThreadFdWatch(CUniqueFd stopFd, std::vector<pollfd> fds, std::function<bool()> onReady)
+        : m_stopFd(std::move(stopFd)), m_fds(std::move(fds)), m_onReady(std::move(onReady)) {
+        m_fds.push_back({m_stopFd.Get(), POLLIN, 0});
         m_thread = std::thread([this] { Run(); });
     }
 
@@ -24,9 +25,8 @@ public:
         const uint64_t one = 1;
         // A full counter still leaves the descriptor readable, so a failed
         // write cannot keep the thread from seeing the stop.
-        [[maybe_unused]] ssize_t n = write(m_stopFd, &one, sizeof(one));
+        [[maybe_unused]] ssize_t n = write(m_stopFd.Get(), &one, sizeof(one));
         m_thread.join();
-        close(m_stopFd);
     }
 
     CThreadFdWatch(const CThreadFdWatch&) = delete;
@@ -55,7 +55,7 @@ private:
         }
     }
 
-    int m_stopFd;
+    CUniqueFd m_stopFd;
     std::vector<pollfd> m_fds;
     std::function<bool()> m_onReady;
     std::thread m_thread;
@@ -65,10 +65,10 @@ private:
 
 std::unique_ptr<CFdWatch> CThreadFdWatcher::Watch(const std::vector<pollfd>& fds,
                                                   std::function<bool()> onReady) {
-    int stopFd = eventfd(0, EFD_CLOEXEC);
-    if (stopFd < 0) {
+    CUniqueFd stopFd(eventfd(0, EFD_CLOEXEC));
+    if (!stopFd.IsValid()) {
         KestrelTrace("CThreadFdWatcher", "eventfd: %s", std::strerror(errno));
         return nullptr;
     }
-    return std::make_unique<CThreadFdWatch>(stopFd, fds, std::move(onReady));
+    return std::make_unique<CThreadFdWatch>(std::move(stopFd), fds, std::move(onReady));
 }

@@ -13,7 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/hid/UniqueFd.h"
+#include "platform/posix/UniqueFd.h"
 #include "platform/trace/Trace.h"
 
 namespace {
@@ -432,14 +432,14 @@ bool CIniFile::Replace(const std::string& text) {
     }
     std::string temporary = (FolderOf(*target) / TemporaryPrefix(*target)).string() +
                             std::to_string(::getpid()) + "-XXXXXX";
-    int fd = ::mkstemp(temporary.data());
-    if (fd < 0) {
+    CUniqueFd fd(::mkstemp(temporary.data()));
+    if (!fd.IsValid()) {
         return WriteFailed(m_path, std::strerror(errno));
     }
-    ::fchmod(fd, bExists ? (old.st_mode & 07777) : 0644);
-    bool bOk = WriteAll(fd, text) && ::fsync(fd) == 0;
+    ::fchmod(fd.Get(), bExists ? (old.st_mode & 07777) : 0644);
+    bool bOk = WriteAll(fd.Get(), text) && ::fsync(fd.Get()) == 0;
     const int savedErrno = errno;
-    bOk = (::close(fd) == 0) && bOk;
+    bOk = fd.Close() && bOk;
     if (bOk && ::rename(temporary.c_str(), target->c_str()) == 0) {
         CUniqueFd folder(::open(FolderOf(*target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         if (folder.IsValid()) {

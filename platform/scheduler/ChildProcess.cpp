@@ -11,6 +11,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/posix/UniqueFd.h"
+
 extern char** environ;
 
 namespace {
@@ -18,34 +20,9 @@ namespace {
 // More than any at command prints; a runaway child cannot fill our memory.
 constexpr size_t kMaxCaptured = 1 << 20;
 
-class CFd {
-public:
-    CFd() = default;
-    explicit CFd(int fd) : m_fd(fd) {}
-    ~CFd() { Close(); }
-    CFd(const CFd&) = delete;
-    CFd& operator=(const CFd&) = delete;
-
-    int Get() const { return m_fd; }
-    bool IsOpen() const { return m_fd >= 0; }
-    void Close() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-        m_fd = -1;
-    }
-    void Reset(int fd) {
-        Close();
-        m_fd = fd;
-    }
-
-private:
-    int m_fd = -1;
-};
-
 // Parent end first, child end second; both close-on-exec, so that no other
 // child started meanwhile inherits them. dup2 in the child clears the flag.
-bool MakePipe(CFd& readEnd, CFd& writeEnd) {
+bool MakePipe(CUniqueFd& readEnd, CUniqueFd& writeEnd) {
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) {
         return false;
@@ -117,7 +94,7 @@ std::vector<char*> CStrings(const std::vector<std::string>& strings) {
 }
 
 // Reads what is there now; false once the other end is closed.
-bool Drain(CFd& fd, std::string& into) {
+bool Drain(CUniqueFd& fd, std::string& into) {
     char buffer[4096];
     while (true) {
         ssize_t n = ::read(fd.Get(), buffer, sizeof(buffer));
@@ -132,7 +109,7 @@ bool Drain(CFd& fd, std::string& into) {
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
             return true;
         }
-        fd.Close();
+        fd.Reset();
         return false;
     }
 }
@@ -159,7 +136,7 @@ SChildResult RunChildProcess(const SChildCommand& command) {
         result.nError = EINVAL;
         return result;
     }
-    CFd inRead, inWrite, outRead, outWrite, errRead, errWrite;
+    CUniqueFd inRead, inWrite, outRead, outWrite, errRead, errWrite;
     if (!MakePipe(inRead, inWrite) || !MakePipe(outRead, outWrite) ||
         !MakePipe(errRead, errWrite)) {
         result.nError = errno;
@@ -195,16 +172,16 @@ SChildResult RunChildProcess(const SChildCommand& command) {
         result.nError = nSpawn;
         return result;
     }
-    inRead.Close();
-    outWrite.Close();
-    errWrite.Close();
+    inRead.Reset();
+    outWrite.Reset();
+    errWrite.Reset();
     SetNonBlocking(inWrite.Get());
     SetNonBlocking(outRead.Get());
     SetNonBlocking(errRead.Get());
 
     size_t nWritten = 0;
     if (command.strInput.empty()) {
-        inWrite.Close();
+        inWrite.Reset();
     }
     auto deadline = std::chrono::steady_clock::now() + command.timeout;
     int status = 0;
@@ -214,13 +191,13 @@ SChildResult RunChildProcess(const SChildCommand& command) {
         // Short slices: the child's exit is noticed even while a daemon it
         // left behind keeps the pipes open.
         ::poll(fds, 3, 20);
-        if (outRead.IsOpen() && fds[0].revents) {
+        if (outRead.IsValid() && fds[0].revents) {
             Drain(outRead, result.strOut);
         }
-        if (errRead.IsOpen() && fds[1].revents) {
+        if (errRead.IsValid() && fds[1].revents) {
             Drain(errRead, result.strErr);
         }
-        if (inWrite.IsOpen() && fds[2].revents) {
+        if (inWrite.IsValid() && fds[2].revents) {
             ssize_t n = ::write(inWrite.Get(), command.strInput.data() + nWritten,
                                 command.strInput.size() - nWritten);
             if (n > 0) {
@@ -228,15 +205,15 @@ SChildResult RunChildProcess(const SChildCommand& command) {
             }
             if ((n < 0 && errno != EAGAIN && errno != EINTR) ||
                 nWritten == command.strInput.size()) {
-                inWrite.Close();
+                inWrite.Reset();
             }
         }
         pid_t done = ::waitpid(pid, &status, WNOHANG);
         if (done == pid) {
-            if (outRead.IsOpen()) {
+            if (outRead.IsValid()) {
                 Drain(outRead, result.strOut);
             }
-            if (errRead.IsOpen()) {
+            if (errRead.IsValid()) {
                 Drain(errRead, result.strErr);
             }
             Record(result, status);

@@ -13,7 +13,7 @@
 
 #include "platform/hid/SimHidControl.h"
 #include "platform/hid/SimHidEndpoint.h"
-#include "platform/hid/UniqueFd.h"
+#include "platform/posix/UniqueFd.h"
 #include "sim/receiver/SimProgramme.h"
 
 struct SSimStation {

@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/hid/UniqueFd.h"
+#include "platform/posix/UniqueFd.h"
 
 class CSimReceiver;
 

@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/posix/UniqueFd.h"
+
 CCommandRun::SResult CCommandRun::Run(const std::vector<std::string>& command,
                                       const SOptions& options) {
     SResult result;
@@ -18,6 +20,8 @@ CCommandRun::SResult CCommandRun::Run(const std::vector<std::string>& command,
         result.strOutput = "cannot start the command";
         return result;
     }
+    CUniqueFd readEnd(fds[0]);
+    CUniqueFd writeEnd(fds[1]);
     std::vector<char*> argv;
     for (const std::string& argument : command) {
         argv.push_back(const_cast<char*>(argument.c_str()));
@@ -26,8 +30,8 @@ CCommandRun::SResult CCommandRun::Run(const std::vector<std::string>& command,
     const pid_t pid = fork();
     if (pid == 0) {
         setpgid(0, 0);
-        dup2(fds[1], STDOUT_FILENO);
-        dup2(fds[1], STDERR_FILENO);
+        dup2(writeEnd.Get(), STDOUT_FILENO);
+        dup2(writeEnd.Get(), STDERR_FILENO);
         const int nNull = open("/dev/null", O_RDONLY);
         dup2(nNull, STDIN_FILENO);
         if (!options.folder.empty() && chdir(options.folder.c_str()) != 0) {
@@ -42,9 +46,8 @@ CCommandRun::SResult CCommandRun::Run(const std::vector<std::string>& command,
         execvp(argv[0], argv.data());
         _exit(127);
     }
-    close(fds[1]);
+    writeEnd.Reset();
     if (pid < 0) {
-        close(fds[0]);
         result.strOutput = "cannot fork";
         return result;
     }
@@ -58,7 +61,7 @@ CCommandRun::SResult CCommandRun::Run(const std::vector<std::string>& command,
             kill(-pid, SIGKILL);
             break;
         }
-        pollfd poller{fds[0], POLLIN, 0};
+        pollfd poller{readEnd.Get(), POLLIN, 0};
         const int nReady =
             poll(&poller, 1, static_cast<int>(std::min<long long>(left.count(), 1000)));
         if (nReady < 0 && errno != EINTR) {
@@ -67,13 +70,13 @@ CCommandRun::SResult CCommandRun::Run(const std::vector<std::string>& command,
         if (nReady <= 0) {
             continue;
         }
-        const ssize_t nRead = read(fds[0], buffer, sizeof buffer);
+        const ssize_t nRead = read(readEnd.Get(), buffer, sizeof buffer);
         if (nRead <= 0) {
             break;
         }
         result.strOutput.append(buffer, static_cast<size_t>(nRead));
     }
-    close(fds[0]);
+    readEnd.Reset();  // a child still writing is not left blocked while we wait
     int nWait = 0;
     while (waitpid(pid, &nWait, 0) < 0 && errno == EINTR) {
     }

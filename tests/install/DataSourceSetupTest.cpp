@@ -104,7 +104,8 @@ TEST_F(DataSourceSetupTest, AFirstStartRegistersTheDataSourceAndMakesItsTablesOn
     EXPECT_EQ(CDataSourceSetup::UserIniFile(), UserIni());
     EXPECT_EQ(CDataSourceSetup::DefaultDatabase(), Database());
     CDataSourceSetup setup(m_driver);
-    ASSERT_TRUE(setup.Run()) << setup.Error();
+    const CStatus status = setup.Run();
+    ASSERT_TRUE(status) << status.Message();
     EXPECT_EQ(setup.Done().size(), 3u);
     EXPECT_TRUE(Contains(setup.Done(),
                          "Registered the ODBC data source KestrelRadio in " + UserIni().string()));
@@ -122,7 +123,8 @@ TEST_F(DataSourceSetupTest, AFirstStartRegistersTheDataSourceAndMakesItsTablesOn
     // The next start finds everything there and changes nothing.
     const std::string strDatabase = ReadAll(Database());
     CDataSourceSetup again(m_driver);
-    ASSERT_TRUE(again.Run()) << again.Error();
+    const CStatus second = again.Run();
+    ASSERT_TRUE(second) << second.Message();
     EXPECT_TRUE(again.Done().empty());
     EXPECT_EQ(ReadAll(UserIni()), strIni);
     EXPECT_EQ(ReadAll(Database()), strDatabase);
@@ -139,7 +141,8 @@ TEST_F(DataSourceSetupTest, AnExistingDataSourceAndItsTablesAreLeftAsTheyAre) {
     const std::string strIni = ReadAll(UserIni());
 
     CDataSourceSetup setup(m_driver);
-    ASSERT_TRUE(setup.Run()) << setup.Error();
+    const CStatus status = setup.Run();
+    ASSERT_TRUE(status) << status.Message();
     EXPECT_EQ(setup.Done(),
               (std::vector<std::string>{"Created the table FileList in KestrelRadio."}));
     EXPECT_EQ(ReadAll(UserIni()), strIni);
@@ -153,7 +156,8 @@ TEST_F(DataSourceSetupTest, TheSystemsDataSourceCountsAsThere) {
     Register(SystemFolder() / "odbc.ini", "KestrelRadio",
              {{"Driver", "SQLite3"}, {"Database", m_home.File("system.db")}});
     CDataSourceSetup setup(m_driver);
-    ASSERT_TRUE(setup.Run()) << setup.Error();
+    const CStatus status = setup.Run();
+    ASSERT_TRUE(status) << status.Message();
     // unixODBC itself may leave an empty odbc.ini for the user.
     EXPECT_EQ(ReadAll(UserIni()).find("KestrelRadio"), std::string::npos);
     EXPECT_TRUE(std::filesystem::exists(m_home.File("system.db")));
@@ -164,7 +168,8 @@ TEST_F(DataSourceSetupTest, TheSystemsDataSourceCountsAsThere) {
 TEST_F(DataSourceSetupTest, ADataSourceOfAnotherDatabaseIsLeftToItsOwner) {
     Register(UserIni(), "KestrelRadio", {{"Driver", "MariaDB Unicode"}, {"Server", "db"}});
     CDataSourceSetup setup(m_driver);
-    ASSERT_TRUE(setup.Run()) << setup.Error();
+    const CStatus status = setup.Run();
+    ASSERT_TRUE(status) << status.Message();
     ASSERT_EQ(setup.Done().size(), 1u);
     EXPECT_NE(setup.Done()[0].find("MariaDB Unicode"), std::string::npos);
     EXPECT_NE(setup.Done()[0].find("Task and FileList"), std::string::npos);
@@ -181,10 +186,11 @@ TEST_F(DataSourceSetupTest, AFolderThatCannotBeMadeIsSaidAndNothingIsRegistered)
     std::ofstream(m_home.File("file")) << "in the way";
     Set("XDG_DATA_HOME", m_home.File("file"));
     CDataSourceSetup setup(m_driver);
-    EXPECT_FALSE(setup.Run());
-    EXPECT_NE(setup.Error().find("Cannot make the folder " + m_home.File("file") + "/Kestrel"),
+    const CStatus status = setup.Run();
+    EXPECT_FALSE(status);
+    EXPECT_NE(status.Message().find("Cannot make the folder " + m_home.File("file") + "/Kestrel"),
               std::string::npos)
-        << setup.Error();
+        << status.Message();
     EXPECT_FALSE(std::filesystem::exists(UserIni()));
 }
 
@@ -195,7 +201,8 @@ TEST_F(DataSourceSetupTest, TheUsersCommentsAreKeptInACopy) {
         "; my data sources\n[Mine]\nDriver=SQLite3\n# the old one\nDatabase = /srv/mine.db\n";
     std::ofstream(UserIni()) << strMine;
     CDataSourceSetup setup(m_driver);
-    ASSERT_TRUE(setup.Run()) << setup.Error();
+    const CStatus status = setup.Run();
+    ASSERT_TRUE(status) << status.Message();
     const std::filesystem::path copy = UserIni().string() + ".before-kestrel";
     EXPECT_EQ(ReadAll(copy), strMine);
     EXPECT_TRUE(Contains(setup.Done(), copy.string()));

@@ -4,7 +4,7 @@
 #include "platform/mixer/SimMixerServices.h"
 #include "platform/window/SimMessageTarget.h"
 #include "platform/window/WindowMessages.h"
-#include "tests/mixer/TraceCapture.h"
+#include "tests/support/TraceCapture.h"
 
 namespace {
 

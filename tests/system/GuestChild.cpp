@@ -44,18 +44,17 @@ bool CGuestChild::Start(const std::vector<std::string>& argv) {
         return false;
     }
     int inPipe[2];
-    int outPipe[2];
     if (::pipe2(inPipe, O_CLOEXEC) != 0) {
         return false;
     }
+    CUniqueFd childIn(inPipe[0]);
+    CUniqueFd parentIn(inPipe[1]);
+    int outPipe[2];
     if (::pipe2(outPipe, O_CLOEXEC) != 0) {
-        ::close(inPipe[0]);
-        ::close(inPipe[1]);
         return false;
     }
-    CUniqueFd childIn(inPipe[0]);
     CUniqueFd childOut(outPipe[1]);
-    m_in.Reset(inPipe[1]);
+    m_in = std::move(parentIn);
     m_out.Reset(outPipe[0]);
 
     posix_spawn_file_actions_t actions;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/hid/UniqueFd.h"
+#include "platform/posix/UniqueFd.h"
 
 // A program the suite starts and talks to by lines: its standard input and
 // output are pipes of ours, its standard error goes to ours (the guest's

@@ -19,8 +19,8 @@ extern char** environ;
 namespace {
 
 int FreeLoopbackPort() {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    if (fd < 0) {
+    const CUniqueFd fd(socket(AF_INET, SOCK_STREAM, 0));
+    if (!fd.IsValid()) {
         return 0;
     }
     sockaddr_in address{};
@@ -28,11 +28,10 @@ int FreeLoopbackPort() {
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t nLength = sizeof address;
     int nPort = 0;
-    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &nLength) == 0) {
+    if (bind(fd.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        getsockname(fd.Get(), reinterpret_cast<sockaddr*>(&address), &nLength) == 0) {
         nPort = ntohs(address.sin_port);
     }
-    close(fd);
     return nPort;
 }
 
@@ -98,6 +97,8 @@ bool CPgCluster::Start(std::string& strWhyNot) {
         strWhyNot = "cannot make the watchdog's pipe";
         return false;
     }
+    CUniqueFd readEnd(fds[0]);
+    CUniqueFd writeEnd(fds[1]);
     const std::string strData = m_strFolder + "/data";
     std::string strStop;
     for (const auto& strWord :
@@ -110,15 +111,15 @@ bool CPgCluster::Start(std::string& strWhyNot) {
         Quoted(m_strFolder);
     m_watchdog = fork();
     if (m_watchdog == 0) {
-        dup2(fds[0], 0);
+        dup2(readEnd.Get(), 0);
         const int null = open("/dev/null", O_WRONLY);
         dup2(null, 1);
         dup2(null, 2);
         execl("/bin/sh", "sh", "-c", strScript.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
-    close(fds[0]);
-    m_watchdogPipe = fds[1];
+    readEnd.Reset();
+    m_watchdogPipe = std::move(writeEnd);
     if (m_watchdog < 0) {
         strWhyNot = "cannot start the watchdog";
         return false;
@@ -141,9 +142,7 @@ bool CPgCluster::Start(std::string& strWhyNot) {
 }
 
 CPgCluster::~CPgCluster() {
-    if (m_watchdogPipe >= 0) {
-        close(m_watchdogPipe);
-    }
+    m_watchdogPipe.Reset();
     if (m_watchdog > 0) {
         waitpid(m_watchdog, nullptr, 0);
     }

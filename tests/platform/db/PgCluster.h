@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/db/SimDataSource.h"
+#include "platform/posix/UniqueFd.h"
 
 // A throwaway PostgreSQL server for the database suites: a cluster made by
 // initdb in a temporary folder, listening on a free loopback port, with
@@ -34,6 +35,6 @@ private:
     std::string m_strBin;
     bool m_bAsPostgres = false;
     int m_nPort = 0;
-    int m_watchdogPipe = -1;
+    CUniqueFd m_watchdogPipe;  // its closing tells the watchdog to clean up
     pid_t m_watchdog = -1;
 };

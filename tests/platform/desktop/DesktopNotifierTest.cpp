@@ -6,7 +6,8 @@
 #include "platform/desktop/SimDesktopNotifier.h"
 #include "tests/platform/desktop/FakeNotificationService.h"
 #include "tests/platform/desktop/PrivateBus.h"
-#include "tests/platform/desktop/TraceCapture.h"
+#include "tests/platform/desktop/ProcessEventsUntil.h"
+#include "tests/support/TraceCapture.h"
 
 namespace {
 

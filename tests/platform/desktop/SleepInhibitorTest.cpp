@@ -11,7 +11,8 @@
 #include "platform/desktop/SimSleepInhibitor.h"
 #include "tests/platform/desktop/FakeLogind.h"
 #include "tests/platform/desktop/PrivateBus.h"
-#include "tests/platform/desktop/TraceCapture.h"
+#include "tests/platform/desktop/ProcessEventsUntil.h"
+#include "tests/support/TraceCapture.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/hid/UniqueFd.h"
+#include "platform/posix/UniqueFd.h"
 #include "tests/support/TempDir.h"
 
 // Both ends of a pseudo-terminal in raw mode: the slave stands in for a

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/instance/SingleInstance.h"
+#include "platform/posix/UniqueFd.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -59,13 +60,13 @@ TEST_F(SingleInstanceTest, LaterStartsHandTheirTaskNumbersToTheRunningCopy) {
 TEST_F(SingleInstanceTest, SocketLeftByACrashedCopyIsTakenOver) {
     const std::string path = Start()->SocketPath();
     // A socket bound and never unlinked, as a killed copy leaves it.
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    CUniqueFd fd(::socket(AF_UNIX, SOCK_STREAM, 0));
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
     ::unlink(path.c_str());
-    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ::close(fd);
+    ASSERT_EQ(::bind(fd.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    fd.Reset();
 
     int nReceived = 0;
     auto pRunning = Start();

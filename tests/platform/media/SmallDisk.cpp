@@ -9,6 +9,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "platform/posix/UniqueFd.h"
+
 CSmallDisk::CSmallDisk(uint64_t nBytes) : m_strMount((m_dir.Path() / "disk").string()) {
     std::filesystem::create_directory(m_strMount);
     const std::string options = "size=" + std::to_string(nBytes) + ",mode=0755";
@@ -52,12 +54,12 @@ bool CSmallDisk::LeaveFree(uint64_t nBytes) {
             return true;
         }
         const std::string path = File("filler-" + std::to_string(m_nFillers++));
-        const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        if (fd < 0) {
+        CUniqueFd fd(open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+        if (!fd.IsValid()) {
             return false;
         }
-        const int nError = posix_fallocate(fd, 0, static_cast<off_t>(nFree - nBytes));
-        close(fd);
+        const int nError = posix_fallocate(fd.Get(), 0, static_cast<off_t>(nFree - nBytes));
+        fd.Reset();
         if (nError != 0 && nError != ENOSPC) {
             return false;
         }

@@ -5,7 +5,7 @@
 #include "mixer/MixerLine.h"
 #include "platform/mixer/AlsaMixerServices.h"
 #include "platform/mixer/ThreadFdWatcher.h"
-#include "tests/mixer/TraceCapture.h"
+#include "tests/support/TraceCapture.h"
 
 namespace {
 

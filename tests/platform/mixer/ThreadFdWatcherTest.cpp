@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "platform/mixer/ThreadFdWatcher.h"
+#include "platform/posix/UniqueFd.h"
 
 namespace {
 
@@ -14,16 +15,15 @@ using namespace std::chrono_literals;
 
 class ThreadFdWatcherTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_GE(m_fd, 0); }
-    void TearDown() override { close(m_fd); }
+    void SetUp() override { ASSERT_TRUE(m_fd.IsValid()); }
 
     void Signal() {
         const uint64_t one = 1;
-        ASSERT_EQ(write(m_fd, &one, sizeof(one)), static_cast<ssize_t>(sizeof(one)));
+        ASSERT_EQ(write(m_fd.Get(), &one, sizeof(one)), static_cast<ssize_t>(sizeof(one)));
     }
     void Drain() {
         uint64_t count = 0;
-        [[maybe_unused]] ssize_t n = read(m_fd, &count, sizeof(count));
+        [[maybe_unused]] ssize_t n = read(m_fd.Get(), &count, sizeof(count));
     }
     static bool WaitUntil(const std::atomic<int>& value, int wanted) {
         for (int i = 0; i < 500 && value.load() < wanted; ++i) {
@@ -32,13 +32,13 @@ protected:
         return value.load() >= wanted;
     }
 
-    int m_fd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    CUniqueFd m_fd{eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)};
     CThreadFdWatcher m_watcher;
 };
 
 TEST_F(ThreadFdWatcherTest, CallsBackForEachReadinessAndNeverAfterTheWatchIsGone) {
     std::atomic<int> calls{0};
-    auto watch = m_watcher.Watch({{m_fd, POLLIN, 0}}, [&] {
+    auto watch = m_watcher.Watch({{m_fd.Get(), POLLIN, 0}}, [&] {
         Drain();
         ++calls;
         return true;
@@ -60,7 +60,7 @@ TEST_F(ThreadFdWatcherTest, CallsBackForEachReadinessAndNeverAfterTheWatchIsGone
 TEST_F(ThreadFdWatcherTest, CallbackThatGivesUpEndsTheWatch) {
     std::atomic<int> calls{0};
     // Never drained: a watch that went on would call back without end.
-    auto watch = m_watcher.Watch({{m_fd, POLLIN, 0}}, [&] {
+    auto watch = m_watcher.Watch({{m_fd.Get(), POLLIN, 0}}, [&] {
         ++calls;
         return false;
     });

@@ -8,6 +8,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "platform/posix/UniqueFd.h"
+
 namespace {
 
 std::vector<std::string> g_lines;
@@ -23,22 +25,24 @@ std::string StderrOfAFreshRun(const char* trace) {
     if (pipe(pipeFds) != 0) {
         return "no pipe";
     }
+    CUniqueFd readEnd(pipeFds[0]);
+    CUniqueFd writeEnd(pipeFds[1]);
     pid_t child = fork();
     if (child == 0) {
-        dup2(pipeFds[1], STDERR_FILENO);
-        close(pipeFds[0]);
+        dup2(writeEnd.Get(), STDERR_FILENO);
+        readEnd.Reset();
         trace ? setenv("KESTREL_TRACE", trace, 1) : unsetenv("KESTREL_TRACE");
         execl("/proc/self/exe", "profile_tests", "--gtest_filter=TraceTest.DISABLED_TracesOneLine",
               "--gtest_also_run_disabled_tests", "--gtest_brief=1", static_cast<char*>(nullptr));
         _exit(127);
     }
-    close(pipeFds[1]);
+    writeEnd.Reset();
     std::string text;
     char buffer[4096];
-    for (ssize_t n; (n = read(pipeFds[0], buffer, sizeof(buffer))) > 0;) {
+    for (ssize_t n; (n = read(readEnd.Get(), buffer, sizeof(buffer))) > 0;) {
         text.append(buffer, static_cast<size_t>(n));
     }
-    close(pipeFds[0]);
+    readEnd.Reset();
     waitpid(child, nullptr, 0);
     return text;
 }

@@ -93,7 +93,9 @@ TEST_F(ScheduleBridgeTest, PrepareSchedulerStartsWhatItCanAndNamesWhatTheUserMus
 
     m_scheduler.SetRunning(false);
     m_scheduler.SetFailure(CSimSchedulerControl::EOperation::Start, EPERM);
-    EXPECT_FALSE(m_bridge.PrepareScheduler());
+    const CStatus stopped = m_bridge.PrepareScheduler();
+    EXPECT_FALSE(stopped);
+    EXPECT_EQ(stopped.Message(), CScheduleBridge::kStoppedKey);
     EXPECT_EQ(m_bridge.FailureKey(), CScheduleBridge::kStoppedKey);
     EXPECT_EQ(m_err.str(),
               "Scheduled recordings cannot run: the simulated scheduler is stopped and could not "
@@ -106,8 +108,9 @@ TEST_F(ScheduleBridgeTest, PrepareSchedulerStartsWhatItCanAndNamesWhatTheUserMus
     // A denied user is not helped by starting the daemon.
     m_scheduler.SetDenied(true);
     const int nStarts = m_scheduler.StartCount();
-    EXPECT_FALSE(m_bridge.PrepareScheduler());
-    EXPECT_EQ(m_bridge.FailureKey(), CScheduleBridge::kDeniedKey);
+    const CStatus denied = m_bridge.PrepareScheduler();
+    EXPECT_FALSE(denied);
+    EXPECT_EQ(denied.Message(), CScheduleBridge::kDeniedKey);
     EXPECT_EQ(m_scheduler.StartCount(), nStarts);
 }
 
