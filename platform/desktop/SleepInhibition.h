@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "platform/hid/UniqueFd.h"
+#include "platform/posix/UniqueFd.h"
 
 // One hold on the machine's sleep: the machine stays awake until the hold is
 // released or destroyed. An empty hold holds nothing. Holds move, never copy.

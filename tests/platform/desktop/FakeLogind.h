@@ -10,7 +10,7 @@
 #include <mutex>
 #include <vector>
 
-#include "platform/hid/UniqueFd.h"
+#include "platform/posix/UniqueFd.h"
 
 struct SInhibitCall {
     QString strWhat;

@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/hid/UniqueFd.h"
+#include "platform/posix/UniqueFd.h"
 
 extern char** environ;
 
