@@ -173,7 +173,7 @@ TEST_F(RadioDlgTest, ReceiverPluggedInLaterIsTunedToTheStoredFrequency) {
 
 TEST_F(RadioDlgTest, BannerRepeatsTheTitleAndScrollsWholeCharacters) {
     const std::string strTitle(20, 'T');
-    const std::string strBanner = CRadioDlg::TitleBanner(strTitle);
+    const std::string strBanner = CPresetBanner::TitleText(strTitle);
     EXPECT_EQ(strBanner.size(), 78u);
     EXPECT_EQ(strBanner, strTitle + "      " + strTitle + "      " + strTitle + "      ");
 
@@ -207,7 +207,7 @@ TEST_F(RadioDlgTest, IndicatorsShowTheTuningOffsetAndTheChannelFlag) {
                                           {CTuner::BAND_AM, 6, 100},
                                           {CTuner::BAND_AM, 5, 90},
                                           {CTuner::BAND_AM, -2, 0}}) {
-        signal.SetValue(CRadioDlg::SignalLevel(nBand, nOffset));
+        signal.SetValue(Tuner().Steps(nBand).SignalLevel(nOffset));
         EXPECT_EQ(signal.GetValue(), nShown) << nOffset;
     }
 }
