@@ -5,6 +5,7 @@
 #include <cmath>
 #include <exception>
 #include <filesystem>
+#include <system_error>
 
 #include "platform/clock/Clock.h"
 #include "platform/db/DBException.h"
@@ -49,20 +50,34 @@ std::string FormatLocalTime(std::time_t t, const char* pFormat) {
     return std::string(text, n);
 }
 
+// Read once: the deeper parts are handed this folder, never the process's.
+std::string CurrentFolder() {
+    std::error_code error;
+    std::filesystem::path folder = std::filesystem::current_path(error);
+    if (error) {
+        KestrelTrace("language", "No current directory (%s)", error.message().c_str());
+        return {};
+    }
+    return folder.string();
+}
+
 }  // namespace
 
 CRadioCore::CRadioCore(const SRadioServices& services, CProfile& profile)
     : m_services(services),
       m_profile(profile),
       m_inputMute(services.mixer),
-      m_language(CLanguageTexts::FilePath()),
+      m_strStartFolder(CurrentFolder()),
+      m_language(CLanguageTexts::FilePath(m_strStartFolder)),
       m_texts(m_language, profile),
       m_tuner(profile, services.clock),
       m_device(services.hid),
       m_taskSet(services.database),
       m_fileListSet(services.database),
-      m_audioGraph(services.media, services.messageBoxes, profile) {
+      m_audioGraph(services.media, services.messageBoxes) {
     m_strLanguage = LoadLanguageName();
+    m_audioGraph.SetTextProvider(
+        [this](std::string_view key) { return m_texts.RecordingMessage(key); });
 }
 
 // The members go in reverse order, the device before the tuner: a worker

@@ -85,6 +85,10 @@ public:
     CAudioGraph& AudioGraph() { return m_audioGraph; }
     const CAudioGraph& AudioGraph() const { return m_audioGraph; }
     const CLanguageTexts& Texts() const { return m_texts; }
+    // The current directory when the core was made (empty when there was
+    // none): where the language file was looked for first, and the folder a
+    // scheduled start runs in.
+    const std::string& StartFolder() const { return m_strStartFolder; }
     CMessageTarget* MainWindow() const { return m_pMainWnd; }
 
     // The receiver-present flag CheckDevice keeps.
@@ -119,6 +123,7 @@ private:
     const SRadioServices m_services;
     CProfile& m_profile;
     CMixerLine m_inputMute;
+    const std::string m_strStartFolder;
     CLanguage m_language;
     CLanguageTexts m_texts;
     CTuner m_tuner;

@@ -8,7 +8,6 @@
 #include <QMenu>
 #include <QSlider>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <memory>
@@ -28,17 +27,9 @@
 #include "skin/SkinEngine.h"
 #include "skin/SkinMeter.h"
 
-const char* const CRadioDlg::kNoPresetBanner =
-    "KESTREL RADIO      KESTREL RADIO      KESTREL RADIO      KESTREL RADIO      KESTREL RADIO"
-    "      ";
-const char* const CRadioDlg::kStartBanner =
-    "KESTREL RADIO    KESTREL RADIO    KESTREL RADIO    KESTREL RADIO    KESTREL RADIO";
-
 namespace {
 
 constexpr const char* kAboutItem = "Abut Kestrel(&A)...";
-constexpr const char* kBlanks = "      ";
-constexpr size_t kMinimumBanner = 50;
 constexpr int kAboutTemplate = 100;
 
 // The buttons that need the receiver, and the nine command buttons' tooltips.
@@ -75,22 +66,6 @@ constexpr SIndicator kIndicators[] = {
     {CRadioDlg::IDC_CHANNEL, "ChannelRect", "Speack"},
     {CRadioDlg::IDC_RECORD_LAMP, "RecoRect", "RecoMovie"},
 };
-
-size_t Utf8Length(unsigned char lead) {
-    if (lead >= 0xF0 && lead <= 0xF7) {
-        return 4;
-    }
-    if (lead >= 0xE0) {
-        return lead <= 0xEF ? 3 : 1;
-    }
-    return lead >= 0xC0 ? 2 : 1;
-}
-
-size_t CountCharacters(const std::string& strText) {
-    return static_cast<size_t>(std::count_if(strText.begin(), strText.end(), [](char c) {
-        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    }));
-}
 
 }  // namespace
 
@@ -177,7 +152,7 @@ bool CRadioDlg::OnInitDialog() {
         m_pVolume->setPageStep(0x10000 / 10);
     }
     OnMixerChange();
-    m_strBanner = kStartBanner;
+    m_banner.SetText(CPresetBanner::kStart);
     // The accelerator table sees every key of this window before its controls.
     qApp->installEventFilter(this);
 
@@ -240,7 +215,7 @@ void CRadioDlg::DestroyWindow() {
 // Tuning ----------------------------------------------------------------------
 
 void CRadioDlg::SetFrequency(unsigned frequency) {
-    m_core.Tuner().SetCurrentFrequency(m_core.Tuner().Wrap(frequency));
+    m_core.Tuner().SetCurrentFrequency(frequency);
     PresetSync();
 }
 
@@ -248,20 +223,13 @@ void CRadioDlg::SetFrequency(unsigned frequency) {
 void CRadioDlg::StepChannel(bool bUp) {
     CTuner& tuner = m_core.Tuner();
     tuner.CancelSeek();
-    const unsigned s =
-        tuner.Band() == CTuner::BAND_FM || tuner.AmStep() == CTuner::AM_STEP_10KHZ ? 10u : 9u;
-    const unsigned f = tuner.CurrentFrequency();
-    if (bUp) {
-        SetFrequency(f - f % s + s);
-    } else {
-        SetFrequency(f % s != 0 ? f - f % s : f - s);
-    }
+    SetFrequency(tuner.Steps().ChannelStep(tuner.CurrentFrequency(), bUp));
 }
 
 void CRadioDlg::FineStep(bool bUp) {
-    m_core.Tuner().CancelSeek();
-    const unsigned f = m_core.Tuner().CurrentFrequency();
-    SetFrequency(bUp ? f + 1 : f - 1);
+    CTuner& tuner = m_core.Tuner();
+    tuner.CancelSeek();
+    SetFrequency(tuner.Steps().FineStep(tuner.CurrentFrequency(), bUp));
 }
 
 void CRadioDlg::PresetSync() {
@@ -270,20 +238,10 @@ void CRadioDlg::PresetSync() {
 
 // The banner and indicators of the preset just tuned, or of none.
 void CRadioDlg::ShowPreset(const std::optional<PresetEntry>& entry) {
-    if (!entry) {
-        m_strBanner = kNoPresetBanner;
-        return;
+    m_banner.ShowPreset(entry);
+    if (entry) {
+        RefreshIndicators();
     }
-    m_strBanner = entry->strTitle.empty() ? kNoPresetBanner : TitleBanner(entry->strTitle);
-    RefreshIndicators();
-}
-
-std::string CRadioDlg::TitleBanner(const std::string& strTitle) {
-    std::string strBanner = strTitle;
-    do {
-        strBanner += kBlanks + strTitle;
-    } while (CountCharacters(strBanner) < kMinimumBanner);
-    return strBanner + kBlanks;
 }
 
 void CRadioDlg::Recall(const PresetEntry& entry) {
@@ -329,7 +287,7 @@ void CRadioDlg::RefreshKeypad() {
     CPresetStore presets(m_core.Profile());
     const int nBand = m_core.Tuner().Band();
     for (int i = 0; i < kKeypadSlots; ++i) {
-        const int nSlot = i + kKeypadSlots * m_nPresetPage;
+        const int nSlot = m_page.Slot(i);
         const CPresetStore::SSlot slot = presets.ReadSlot(nBand, nSlot);
         PresetEntry& entry = m_keypad[static_cast<size_t>(i)];
         entry.nFrequency = CPresetStore::Frequency(slot.nValue);
@@ -344,13 +302,13 @@ void CRadioDlg::RefreshKeypad() {
                 CPresetStore::TooltipText(nBand, entry.nFrequency, entry.strTitle)));
         }
         pButton->setEnabled(slot.nValue != 0 && m_core.DevicePresent());
-        SetDlgItemText(IDC_KEY_0 + i, std::to_string(nSlot));
+        SetDlgItemText(IDC_KEY_0 + i, m_page.Caption(i));
     }
 }
 
 void CRadioDlg::ChangePage(int nDelta) {
-    m_nPresetPage = (m_nPresetPage + nDelta + kPages) % kPages;
-    SetDlgItemText(IDC_PAGE, std::to_string(m_nPresetPage));
+    m_page.Turn(nDelta);
+    SetDlgItemText(IDC_PAGE, m_page.PageText());
     RefreshKeypad();
 }
 
@@ -406,37 +364,17 @@ void CRadioDlg::OnTimer(int nId) {
     }
 }
 
-// A lead byte above 100 moved two bytes at a time in the banner's old
-// two-byte code page. In UTF-8 a character is moved whole, so that the text
-// never shows a broken sequence; plain letters still move two at a time.
 void CRadioDlg::ScrollBanner() {
-    if (m_strBanner.empty()) {
-        SetTimer(TIMER_BANNER, 200);
-        return;
+    SetTimer(TIMER_BANNER, m_banner.Scroll());
+    if (!m_banner.Text().empty()) {
+        SetDlgItemText(IDC_BANNER, m_banner.Text());
     }
-    const auto lead = static_cast<unsigned char>(m_strBanner[0]);
-    size_t n = 1;
-    if (lead > 100) {
-        n = Utf8Length(lead);
-        if (n == 1 && m_strBanner.size() > 1 && static_cast<unsigned char>(m_strBanner[1]) < 0x80) {
-            n = 2;
-        }
-    }
-    SetTimer(TIMER_BANNER, lead > 100 ? 400 : 200);
-    n = std::min(n, m_strBanner.size());
-    std::rotate(m_strBanner.begin(), m_strBanner.begin() + static_cast<std::ptrdiff_t>(n),
-                m_strBanner.end());
-    SetDlgItemText(IDC_BANNER, m_strBanner);
-}
-
-int CRadioDlg::SignalLevel(int nBand, int nTuningOffset) {
-    return nTuningOffset * (nBand == CTuner::BAND_FM ? 5 : 18);
 }
 
 void CRadioDlg::RefreshIndicators() {
     const CTuner& tuner = m_core.Tuner();
     if (m_pSignalMeter) {
-        m_pSignalMeter->SetValue(SignalLevel(tuner.Band(), tuner.TuningOffset()));
+        m_pSignalMeter->SetValue(tuner.Steps().SignalLevel(tuner.TuningOffset()));
     }
     if (m_pChannelMeter) {
         m_pChannelMeter->SetValue(tuner.ChannelFlag() ? 50 : 100);

@@ -12,6 +12,8 @@
 #include "app/Recorder.h"
 #include "mixer/MixerLine.h"
 #include "platform/names/KestrelNames.h"
+#include "presets/KeypadPage.h"
+#include "presets/PresetBanner.h"
 #include "presets/PresetEntry.h"
 #include "skin/Dialog.h"
 
@@ -63,8 +65,7 @@ public:
         IDC_BANNER = 1038,
     };
     enum : int { TIMER_REPAINT = 1, TIMER_SEEK = 2, TIMER_RECORD = 20, TIMER_BANNER = 800 };
-    static constexpr int kKeypadSlots = 10;
-    static constexpr int kPages = 10;
+    static constexpr int kKeypadSlots = CKeypadPage::kKeys;
 
     // Makes the tool window of one of the four buttons, created and shown,
     // with the core at hand; null for a window this program does not have.
@@ -118,21 +119,13 @@ public:
     void DockToolWindows();
 
     CRadioCore& Core() { return m_core; }
-    const std::string& Banner() const { return m_strBanner; }
-    void SetBanner(const std::string& strBanner) { m_strBanner = strBanner; }
-    int PresetPage() const { return m_nPresetPage; }
+    const std::string& Banner() const { return m_banner.Text(); }
+    void SetBanner(const std::string& strBanner) { m_banner.SetText(strBanner); }
+    int PresetPage() const { return m_page.Page(); }
     const PresetEntry& KeypadEntry(int n) const { return m_keypad[static_cast<size_t>(n)]; }
     int Mute() const { return m_nMute; }
     int Recording() const { return m_recorder.IsRecording() ? 1 : 0; }
     CRecorder& Recorder() { return m_recorder; }
-
-    // The signal indicator's value for a measured station's tuning offset
-    // (the meter shows it clamped to 0..100).
-    static int SignalLevel(int nBand, int nTuningOffset);
-    // The banner a preset title gives, and the one for no preset.
-    static std::string TitleBanner(const std::string& strTitle);
-    static const char* const kNoPresetBanner;
-    static const char* const kStartBanner;
 
 Q_SIGNALS:
     // A recording ended and has its catalogue row (the player reloads).
@@ -155,6 +148,7 @@ private:
     // The accelerator table: the command of a key, 0 for none.
     static int AcceleratorCommand(int nKey);
     void PlaceIndicators();
+    // Folded into the band by the caller; then the preset sync tunes it.
     void SetFrequency(unsigned frequency);
     void ShowBand();
     void OnSeek(int nDirection);
@@ -171,7 +165,7 @@ private:
     void ShowPreset(const std::optional<PresetEntry>& entry);
     void SyncDemoPlan();
 
-    std::string m_strBanner;
+    CPresetBanner m_banner;
     CMixerLine m_masterMute;
     CMixerLine m_masterVolume;
     QPointer<CDialog> m_pPlayer;
@@ -183,7 +177,7 @@ private:
     std::unique_ptr<CQtTextSink> m_pFrequencyDisplay;
     CRadioCore m_core;
     CRecorder m_recorder;
-    int m_nPresetPage = 0;
+    CKeypadPage m_page;
     CSkinMeter* m_pChannelMeter = nullptr;  // children of the window
     CSkinMeter* m_pSignalMeter = nullptr;
     CSkinMeter* m_pRecordMeter = nullptr;

@@ -13,7 +13,6 @@
 
 #include "platform/dialogs/SimMessageBoxes.h"
 #include "platform/media/SimMediaServices.h"
-#include "platform/profile/Profile.h"
 #include "record/AudioGraph.h"
 #include "sim/receiver/SimProgramme.h"
 #include "tests/support/TempDir.h"
@@ -48,13 +47,12 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "no scratch folder\n");
         return 1;
     }
-    CProfile profile((dir.Path() / "Kestrel.ini").string());
     CSimMessageBoxes boxes;
     CSteadyStation station;
     CSimMediaServices media;
     media.SetProgrammeSource(&station);
     media.SetRealAudioOutput(false);
-    CAudioGraph graph(media, boxes, profile);
+    CAudioGraph graph(media, boxes);
     graph.Open(nullptr);
 
     double dWorstWav = 0.0;

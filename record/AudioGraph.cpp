@@ -8,8 +8,6 @@
 #include "platform/trace/Trace.h"
 #include "platform/window/MessageTarget.h"
 #include "platform/window/WindowMessages.h"
-#include "settings/Language.h"
-#include "settings/LanguageTexts.h"
 
 namespace {
 
@@ -68,8 +66,8 @@ bool Contains(const std::string& strText, const std::string& strPart) {
 
 }  // namespace
 
-CAudioGraph::CAudioGraph(CMediaServices& media, CMessageBoxes& messageBoxes, CProfile& profile)
-    : m_media(media), m_messageBoxes(messageBoxes), m_profile(profile) {
+CAudioGraph::CAudioGraph(CMediaServices& media, CMessageBoxes& messageBoxes)
+    : m_media(media), m_messageBoxes(messageBoxes) {
     EnumerateDevices();
 }
 
@@ -96,10 +94,8 @@ std::string CAudioGraph::FallbackRecordFile() {
     return CProfile::HomeFolder() + "/test.wav";
 }
 
-// The language file is found and the language chosen as for every other
-// text; the messages have their own section per language key.
 std::string CAudioGraph::LoadText(const std::string& strKey, const std::string& strDefault) const {
-    const std::string strText = CLanguageTexts::RecordingMessage(m_profile, strKey);
+    const std::string strText = m_textProvider ? m_textProvider(strKey) : std::string();
     return strText.empty() ? strDefault : strText;
 }
 

@@ -2,14 +2,16 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <utility>
 
 #include "platform/media/MediaServices.h"
 
 class CMessageBoxes;
 class CMessageTarget;
-class CProfile;
 
 // The media object: it records the capture input to a WAV or WMA file and
 // plays recordings back, never both at once. The capture graph is built anew
@@ -31,8 +33,10 @@ class CAudioGraph {
 public:
     static constexpr int kMaxEntries = 10;        // device and pin list entries
     static constexpr size_t kMaxNameBytes = 127;  // per entry
+    // The text of a message key in the language file, empty when it has none.
+    using TextProvider = std::function<std::string(std::string_view key)>;
 
-    CAudioGraph(CMediaServices& media, CMessageBoxes& messageBoxes, CProfile& profile);
+    CAudioGraph(CMediaServices& media, CMessageBoxes& messageBoxes);
     virtual ~CAudioGraph();
 
     CAudioGraph(const CAudioGraph&) = delete;
@@ -49,8 +53,11 @@ public:
     MediaStatus CreateCaptureGraph();
     void ReleaseCaptureGraph();
     MediaStatus RebuildCaptureGraph();
-    // A text of the language file in the section of the profile's language.
+    // A message text from the owner's provider; the default when it has none.
     std::string LoadText(const std::string& strKey, const std::string& strDefault) const;
+    // Set by the owner, which knows the language file; without one every
+    // message is its default.
+    void SetTextProvider(TextProvider provider) { m_textProvider = std::move(provider); }
 
     // Playback.
     bool OpenPlayback(const std::string& strPath, bool bPlay);
@@ -122,7 +129,7 @@ private:
 
     CMediaServices& m_media;
     CMessageBoxes& m_messageBoxes;
-    CProfile& m_profile;
+    TextProvider m_textProvider;
 
     CMessageTarget* m_pNotifyWnd = nullptr;
     int m_nDeviceIndex = 0;

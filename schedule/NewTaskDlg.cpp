@@ -4,8 +4,6 @@
 #include <QDateTimeEdit>
 
 #include <cstdio>
-#include <filesystem>
-#include <system_error>
 
 #include "app/RadioCore.h"
 #include "platform/clock/Clock.h"
@@ -33,12 +31,6 @@ constexpr std::pair<int, const char*> kTexts[] = {
     {CDialog::IDCANCEL, "ALL_CANCLE"},
 };
 constexpr const char* kTaskKeptKey = "MESSAGE_27";
-
-std::string CurrentFolder() {
-    std::error_code error;
-    std::filesystem::path folder = std::filesystem::current_path(error);
-    return error ? std::string() : folder.string();
-}
 
 }  // namespace
 
@@ -260,14 +252,14 @@ bool CNewTaskDlg::StoreTask(std::time_t begin, std::time_t end, std::uint32_t nW
     return true;
 }
 
-// The application is this program's own file: the current folder need not
-// be where it lives. A task without its work item would never record, so a
+// The application is this program's own file: the folder it was started in
+// need not be where it lives. A task without its work item would never record, so a
 // failed registration takes the row away again and leaves the dialog open;
 // only a row that cannot be deleted is kept, for the task list to show.
 bool CNewTaskDlg::RegisterWorkItem(std::time_t begin) {
     m_bridge.m_strApplication = OwnExecutablePath();
     m_bridge.m_strParameters = std::to_string(m_nStoredTask);
-    m_bridge.m_strWorkingDirectory = CurrentFolder();
+    m_bridge.m_strWorkingDirectory = m_pCore->StartFolder();
     m_bridge.m_strComment = KestrelNames::kWorkItemComment;
     m_bridge.CreateWorkItem(begin, KestrelNames::WorkItemName(m_nStoredTask));
     if (m_bridge.LastRegistration()) {

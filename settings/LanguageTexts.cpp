@@ -167,25 +167,17 @@ std::vector<std::string> CLanguageTexts::LanguageList(std::string_view strLangua
     return names;
 }
 
-std::string CLanguageTexts::RecordingMessage(CProfile& profile, std::string_view key) {
-    const CLanguage language(FilePath());
-    const CLanguageTexts texts(language, profile);
-    return language.ReadString(texts.LanguageKey(), key, EnglishMessage(key));
+std::string CLanguageTexts::RecordingMessage(std::string_view key) const {
+    return m_language.ReadString(LanguageKey(), key, EnglishMessage(key));
 }
 
-std::string CLanguageTexts::FilePath() {
-    std::error_code error;
-    std::filesystem::path directory = std::filesystem::current_path(error);
-    if (error) {
-        KestrelTrace(kTag, "No current directory (%s)", error.message().c_str());
-        directory.clear();
-    }
+std::string CLanguageTexts::FilePath(const std::filesystem::path& currentDirectory) {
     std::filesystem::path program;
     {
         const std::lock_guard lock(ProgramPathMutex());
         program = ProgramPath();
     }
-    return FindFile(directory, program);
+    return FindFile(currentDirectory, program);
 }
 
 std::string CLanguageTexts::FindFile(const std::filesystem::path& currentDirectory,

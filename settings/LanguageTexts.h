@@ -44,20 +44,20 @@ public:
     // The options dialog's language names, item k - 1 for "LANGUAGE_k".
     std::vector<std::string> LanguageList(std::string_view strLanguage) const;
 
-    // The recording graph's messages ("MESSAGE_3", "MESSAGE_4"), read from
-    // the language file that FilePath() finds at the moment of the call, in
-    // the section named like the language's key ("LANGUAGE_2"), not like the
-    // language itself. Translations of these two live there.
-    static std::string RecordingMessage(CProfile& profile, std::string_view key);
+    // The recording graph's messages ("MESSAGE_3", "MESSAGE_4"), read anew
+    // from the file in the section named like the language's key
+    // ("LANGUAGE_2"), not like the language itself. Translations of these two
+    // live there. The English text when the key is missing or empty.
+    std::string RecordingMessage(std::string_view key) const;
 
-    // The language file: "Language.ini" in the current directory when there
-    // is one. Once the program has said where it lives (SetProgramPath),
-    // else the installed one (the data folder seen from the program's
-    // folder, then the configured data folder), else the one beside the
-    // program (the build folder). With none of them, the current directory's
-    // path (no file: the built-in texts); empty when there is no current
-    // directory and nothing else was found.
-    static std::string FilePath();
+    // The language file: "Language.ini" in the given current directory when
+    // there is one. Once the program has said where it lives
+    // (SetProgramPath), else the installed one (the data folder seen from the
+    // program's folder, then the configured data folder), else the one
+    // beside the program (the build folder). With none of them, the current
+    // directory's path (no file: the built-in texts); empty when the
+    // directory is (the process had none) and nothing else was found.
+    static std::string FilePath(const std::filesystem::path& currentDirectory);
     // The same search from a given current directory (may be empty) and
     // program path (empty: the current directory only).
     static std::string FindFile(const std::filesystem::path& currentDirectory,

@@ -40,41 +40,21 @@ CTuner::~CTuner() {
 }
 
 void CTuner::LoadBandPlan() {
-    switch (m_settings.Standard()) {
-        case 0:
-            m_nAmStep = AM_STEP_9KHZ;
-            m_nFmRange = FM_RANGE_WIDE;
-            break;
-        case 1:
-            m_nAmStep = AM_STEP_9KHZ;
-            m_nFmRange = FM_RANGE_JAPAN;
-            break;
-        case 2:
-            m_nAmStep = AM_STEP_10KHZ;
-            m_nFmRange = FM_RANGE_WIDE;
-            break;
-        default:
-            break;
-    }
+    const CTuningSteps::SPlan plan =
+        CTuningSteps::PlanOf(m_settings.Standard(), {m_nAmStep, m_nFmRange});
+    m_nAmStep = plan.nAmStep;
+    m_nFmRange = plan.nFmRange;
     m_nTolerance = m_settings.ScanLevel() * 5;
     SetLimits();
 }
 
 void CTuner::SetLimits() {
-    if (m_nAmStep == AM_STEP_10KHZ) {
-        m_nAmLower = 520;
-        m_nAmUpper = 1710;
-    } else {
-        m_nAmLower = 522;
-        m_nAmUpper = 1629;
-    }
-    if (m_nFmRange == FM_RANGE_JAPAN) {
-        m_nFmLower = 7600;
-        m_nFmUpper = 9000;
-    } else {
-        m_nFmLower = 8750;
-        m_nFmUpper = 10800;
-    }
+    const CTuningSteps am = Steps(BAND_AM);
+    const CTuningSteps fm = Steps(BAND_FM);
+    m_nAmLower = am.Lower();
+    m_nAmUpper = am.Upper();
+    m_nFmLower = fm.Lower();
+    m_nFmUpper = fm.Upper();
 }
 
 unsigned CTuner::LowerLimit(int nBand) const {
@@ -277,10 +257,7 @@ void CTuner::JoinSeek() {
 }
 
 int CTuner::ChannelStep() const {
-    if (m_nBand == BAND_FM || m_nAmStep == AM_STEP_10KHZ) {
-        return 10;
-    }
-    return 9;
+    return static_cast<int>(Steps().Spacing());
 }
 
 bool CTuner::SeekTune(int nMode, int nStep, const uint8_t* pStatus) {

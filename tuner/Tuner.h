@@ -10,6 +10,7 @@
 #include "platform/profile/Profile.h"
 #include "platform/profile/Settings.h"
 #include "platform/window/TextSink.h"
+#include "tuner/TuningSteps.h"
 
 class CHidDevice;
 
@@ -23,9 +24,15 @@ class CHidDevice;
 // two threads share are atomics.
 class CTuner {
 public:
-    enum : int { BAND_AM = 0, BAND_FM = 1 };
-    enum : int { AM_STEP_10KHZ = 1, AM_STEP_9KHZ = 2 };
-    enum : int { FM_RANGE_JAPAN = 3, FM_RANGE_WIDE = 4 };
+    enum : int { BAND_AM = CTuningSteps::BAND_AM, BAND_FM = CTuningSteps::BAND_FM };
+    enum : int {
+        AM_STEP_10KHZ = CTuningSteps::AM_STEP_10KHZ,
+        AM_STEP_9KHZ = CTuningSteps::AM_STEP_9KHZ
+    };
+    enum : int {
+        FM_RANGE_JAPAN = CTuningSteps::FM_RANGE_JAPAN,
+        FM_RANGE_WIDE = CTuningSteps::FM_RANGE_WIDE
+    };
     enum : int { SEEK_DOWN = 1, SEEK_UP = 2, SEEK_NONE = 3 };
     enum : int { MODE_NORMAL = 0, MODE_SEEK_STEP = 1, MODE_IF_COUNT = 2 };
 
@@ -86,6 +93,9 @@ public:
     // The channel spacing of the current band: 10 (FM's 100 kHz, AM's
     // 10 kHz) or 9.
     int ChannelStep() const;
+    // The arithmetic of the current band plan, for the current band or another.
+    CTuningSteps Steps() const { return Steps(m_nBand); }
+    CTuningSteps Steps(int nBand) const { return CTuningSteps(nBand, {m_nAmStep, m_nFmRange}); }
 
     // Where the frequency text goes (may stay null) and which link the
     // images go through; set before the first tune.

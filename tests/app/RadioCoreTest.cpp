@@ -306,4 +306,23 @@ TEST_F(RadioCoreTest, TextsComeFromTheLanguageFileInTheCurrentFolder) {
     EXPECT_EQ(m_rig.m_boxes.Shown()[0].text, "Datenbank fehlt");
 }
 
+// The core fixes its file when it is made and answers the media object's
+// lookups from it: a later change of folder moves neither.
+TEST_F(RadioCoreTest, TheMediaObjectsMessagesComeFromTheCoresLanguageFile) {
+    std::ofstream(m_rig.m_dir.File("Language.ini"))
+        << "[Language]\nLANGUAGE_2=Deutsch\n[Deutsch]\nMESSAGE_4=nicht hier\n"
+           "[LANGUAGE_2]\nMESSAGE_4=Keine Soundkarte\n";
+    CRadioCore& core = m_rig.Core();
+    EXPECT_EQ(core.StartFolder(), m_rig.m_dir.Path().string());
+
+    CTempDir elsewhere;
+    std::ofstream(elsewhere.File("Language.ini")) << "[LANGUAGE_2]\nMESSAGE_4=anderswo\n";
+    std::filesystem::current_path(elsewhere.Path());
+    EXPECT_EQ(core.AudioGraph().LoadText("MESSAGE_4", "Can't find sound card"), "Keine Soundkarte");
+    EXPECT_EQ(core.AudioGraph().LoadText("MESSAGE_3", ""),
+              "Record WMA format file error,Plese install Microsoft Window Media 9/10");
+    EXPECT_EQ(core.StartFolder(), m_rig.m_dir.Path().string());
+    std::filesystem::current_path(m_rig.m_dir.Path());
+}
+
 }  // namespace

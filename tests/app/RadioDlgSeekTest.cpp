@@ -10,13 +10,15 @@
 #include "app/RadioDlg.h"
 #include "skin/SkinEngine.h"
 #include "tests/app/CoreRig.h"
+#include "tests/support/WaitUntil.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 
 // The seek worker waits in its WM_SEEK_FOUND send for the window's thread,
-// which is busy closing the window: the close must not wait for the worker.
+// which is busy closing the window: the close must not wait for the worker
+// (a hang fails the suite's timeout; bench/CloseBench.cpp times the close).
 TEST(RadioDlgSeekTest, ClosingWhileTheSeekWorkerWaitsOnTheWindowDoesNotHang) {
     CCoreRig rig;
     rig.UseRealClock();
@@ -27,16 +29,17 @@ TEST(RadioDlgSeekTest, ClosingWhileTheSeekWorkerWaitsOnTheWindowDoesNotHang) {
     CTuner& tuner = pWindow->Core().Tuner();
     tuner.StopSeek(8000);
     tuner.StartSeek(CTuner::SEEK_UP);
-    std::this_thread::sleep_for(1500ms);
-    // Found and tuned in normal mode; the worker now waits for this thread.
-    ASSERT_EQ(rig.m_pReceiver->TunedState().nFrequency, 8010u);
-    ASSERT_EQ(rig.m_pReceiver->TunedState().nMode, 0);
+    // Found and tuned in normal mode; the worker then waits for this thread.
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            const SSimTunedState tuned = rig.m_pReceiver->TunedState();
+            return tuned.nFrequency == 8010u && tuned.nMode == 0;
+        },
+        10s));
     ASSERT_TRUE(tuner.HasSeekThread());
 
-    const auto start = std::chrono::steady_clock::now();
     pWindow->DestroyWindow();
     pWindow.reset();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
 }
 
 // The walk must not step the new band's frequency between the band switch

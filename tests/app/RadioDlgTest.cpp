@@ -19,6 +19,7 @@
 #include "skin/SkinEngine.h"
 #include "skin/SkinMeter.h"
 #include "tests/app/CoreRig.h"
+#include "tests/support/WaitUntil.h"
 
 namespace {
 
@@ -66,6 +67,12 @@ protected:
         while (std::chrono::steady_clock::now() < end) {
             QApplication::processEvents(QEventLoop::AllEvents, 10);
         }
+    }
+    // Runs the window's queued messages and timers until the condition holds.
+    template <typename Condition>
+    static bool PumpUntil(Condition condition) {
+        return WaitUntil(condition, 10s,
+                         [] { QApplication::processEvents(QEventLoop::AllEvents, 10); });
     }
 
     CCoreRig m_rig;
@@ -162,8 +169,8 @@ TEST_F(RadioDlgTest, ReceiverPluggedInLaterIsTunedToTheStoredFrequency) {
     ASSERT_EQ(window.Core().DevicePresent(), 0);
 
     m_rig.m_hid.Plug(m_rig.m_nReceiver);
-    Pump(100ms);  // the device notice arrives through the window's queue
-    EXPECT_EQ(window.Core().DevicePresent(), 1);
+    // The device notice arrives through the window's queue.
+    EXPECT_TRUE(PumpUntil([&] { return window.Core().DevicePresent() == 1; }));
     ASSERT_TRUE(m_rig.m_pReceiver->WaitForReports(1, 2000ms));
     EXPECT_EQ(m_rig.m_pReceiver->TunedState().nFrequency, 8250u);
     EXPECT_TRUE(window.GetDlgItem(CRadioDlg::IDC_KEY_0)->isEnabled());
@@ -173,7 +180,7 @@ TEST_F(RadioDlgTest, ReceiverPluggedInLaterIsTunedToTheStoredFrequency) {
 
 TEST_F(RadioDlgTest, BannerRepeatsTheTitleAndScrollsWholeCharacters) {
     const std::string strTitle(20, 'T');
-    const std::string strBanner = CRadioDlg::TitleBanner(strTitle);
+    const std::string strBanner = CPresetBanner::TitleText(strTitle);
     EXPECT_EQ(strBanner.size(), 78u);
     EXPECT_EQ(strBanner, strTitle + "      " + strTitle + "      " + strTitle + "      ");
 
@@ -207,7 +214,7 @@ TEST_F(RadioDlgTest, IndicatorsShowTheTuningOffsetAndTheChannelFlag) {
                                           {CTuner::BAND_AM, 6, 100},
                                           {CTuner::BAND_AM, 5, 90},
                                           {CTuner::BAND_AM, -2, 0}}) {
-        signal.SetValue(CRadioDlg::SignalLevel(nBand, nOffset));
+        signal.SetValue(Tuner().Steps(nBand).SignalLevel(nOffset));
         EXPECT_EQ(signal.GetValue(), nShown) << nOffset;
     }
 }
@@ -286,11 +293,7 @@ TEST_F(RadioDlgTest, ScheduledTaskTunesItsChannelMutedAndRecordsUntilItsEnd) {
 
     // At its end time the next tick of the recording timer stops it.
     m_rig.m_clock.Advance(61s);
-    const auto deadline = std::chrono::steady_clock::now() + 5s;
-    while (window.Recording() && std::chrono::steady_clock::now() < deadline) {
-        Pump(50ms);
-    }
-    EXPECT_EQ(window.Recording(), 0);
+    EXPECT_TRUE(PumpUntil([&] { return window.Recording() == 0; }));
     EXPECT_EQ(window.Core().Scheduled(), 0);
     EXPECT_TRUE(m_rig.Card().IsMasterMuted());
     EXPECT_EQ(m_rig.m_dataSource.CountRows("FileList"), 1);
@@ -321,14 +324,10 @@ TEST_F(RadioDlgTest, ARecordingThatFailsStopsAtOnceAndSaysWhy) {
     CRadioDlg& window = Window();
     Click(CRadioDlg::IDC_RECORD);
     ASSERT_EQ(window.Recording(), 1);
-    Pump(1500ms);
+    Pump(1500ms);                  // a moment of audio for the file
     m_rig.m_clock.Advance(3600s);  // the wall clock is no measure of the file
     ASSERT_TRUE(m_rig.m_media.FailRecording(ECaptureFault::DiskFull));
-    const auto deadline = std::chrono::steady_clock::now() + 5s;
-    while (window.Recording() && std::chrono::steady_clock::now() < deadline) {
-        Pump(20ms);
-    }
-    EXPECT_EQ(window.Recording(), 0);
+    EXPECT_TRUE(PumpUntil([&] { return window.Recording() == 0; }));
     EXPECT_FALSE(window.GetDlgItem(CRadioDlg::IDC_RECORD_LAMP)->isVisible());
     ASSERT_EQ(m_rig.m_boxes.Shown().size(), 1u);
     EXPECT_NE(m_rig.m_boxes.Shown()[0].text.find("disk is full"), std::string::npos);
@@ -355,7 +354,10 @@ TEST_F(RadioDlgTest, AScheduledStartThatRecordedNothingLeavesTheNextRecordingToT
         Click(CRadioDlg::IDC_RECORD);
         ASSERT_EQ(window.Recording(), 1) << pCase;
         m_rig.m_clock.Advance(5s);
-        Pump(1500ms);  // two ticks of the recording timer
+        // The time moves on the second tick of the recording timer.
+        EXPECT_TRUE(PumpUntil([&] {
+            return window.GetDlgItemText(CRadioDlg::IDC_RECORD_TIME) != "00:00:00";
+        })) << pCase;
         EXPECT_EQ(window.Recording(), 1) << pCase;
         Click(CRadioDlg::IDC_RECORD);
     };
@@ -425,8 +427,8 @@ TEST_F(RadioDlgTest, AClickOnTheVolumeGroovePagesByATenth) {
     auto* pSlider = window.GetDlgItemAs<QSlider>(CRadioDlg::IDC_VOLUME);
     ASSERT_NE(pSlider, nullptr);
     m_rig.Card().SetMasterVolume(0);
-    Pump(50ms);  // the mixer's change notice reloads the slider
-    ASSERT_EQ(pSlider->value(), 0);
+    // The mixer's change notice reloads the slider.
+    ASSERT_TRUE(PumpUntil([&] { return pSlider->value() == 0; }));
     const QPoint beside(pSlider->width() - 2, pSlider->height() / 2);
     const QPointF global = pSlider->mapToGlobal(QPointF(beside));
     for (QEvent::Type eType : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
@@ -435,7 +437,9 @@ TEST_F(RadioDlgTest, AClickOnTheVolumeGroovePagesByATenth) {
                           Qt::NoModifier);
         QApplication::sendEvent(pSlider, &event);
     }
-    Pump(50ms);  // the release reaches the command map queued
+    // The release reaches the command map queued.
+    EXPECT_TRUE(PumpUntil(
+        [&] { return m_rig.Card().MasterVolume() == static_cast<uint32_t>(0x10000 / 10); }));
     EXPECT_EQ(pSlider->value(), 0x10000 / 10);
     EXPECT_EQ(m_rig.Card().MasterVolume(), static_cast<uint32_t>(0x10000 / 10));
 }
@@ -458,8 +462,8 @@ TEST_F(RadioDlgTest, TheDemoMenuUnplugsAndReplugsTheReceiver) {
         window.FillContextMenu(menu);
         ASSERT_EQ(menu.actions().size(), 3);
         menu.actions().back()->trigger();
-        Pump(100ms);  // the device notice arrives through the window's queue
-        EXPECT_EQ(window.Core().DevicePresent(), nPresent);
+        // The device notice arrives through the window's queue.
+        EXPECT_TRUE(PumpUntil([&] { return window.Core().DevicePresent() == nPresent; }));
         EXPECT_EQ(window.GetDlgItem(CRadioDlg::IDC_STEP_UP)->isEnabled(), nPresent == 1);
     }
 }
@@ -470,13 +474,11 @@ TEST_F(RadioDlgTest, RecordButtonAlwaysTogglesAndTheTimeAdvancesEverySecondTick)
     window.Core().SetScheduled(1);
     window.Core().SetScheduledEnd(m_rig.m_clock.Now() + 3600);
     m_rig.m_clock.Advance(1s);
-    const auto start = std::chrono::steady_clock::now();
-    while (window.GetDlgItemText(CRadioDlg::IDC_RECORD_TIME) == "00:00:00" &&
-           std::chrono::steady_clock::now() - start < 5s) {
-        Pump(20ms);
-    }
+    // The first tick only darkens the lamp; the second lights it and moves the time.
+    ASSERT_TRUE(PumpUntil([&] { return MeterValue(CRadioDlg::IDC_RECORD_LAMP) == 0; }));
+    EXPECT_EQ(window.GetDlgItemText(CRadioDlg::IDC_RECORD_TIME), "00:00:00");
+    ASSERT_TRUE(PumpUntil([&] { return MeterValue(CRadioDlg::IDC_RECORD_LAMP) == 100; }));
     EXPECT_EQ(window.GetDlgItemText(CRadioDlg::IDC_RECORD_TIME), "00:00:01");
-    EXPECT_GE(std::chrono::steady_clock::now() - start, 1100ms);  // the second tick, 1.2 s
 
     Click(CRadioDlg::IDC_RECORD);
     EXPECT_EQ(window.Recording(), 0);

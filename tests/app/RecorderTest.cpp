@@ -7,6 +7,7 @@
 #include "app/Recorder.h"
 #include "schedule/TaskOutcomes.h"
 #include "tests/app/CoreRig.h"
+#include "tests/support/WaitUntil.h"
 
 namespace {
 
@@ -51,12 +52,13 @@ protected:
         EXPECT_TRUE(outcome.has_value()) << "task " << nTask;
         return outcome.value_or(STaskOutcome{});
     }
+    // The recording timer's ticks, until the recorder ends the recording.
     void RunUntilStopped() {
-        const auto deadline = std::chrono::steady_clock::now() + 5s;
-        while (m_recorder.IsRecording() && std::chrono::steady_clock::now() < deadline) {
-            m_recorder.Tick();
-            std::this_thread::sleep_for(20ms);
-        }
+        WaitUntil([this] { return !m_recorder.IsRecording(); }, 10s,
+                  [this] {
+                      m_recorder.Tick();
+                      std::this_thread::sleep_for(20ms);
+                  });
     }
     int FileRows() { return m_rig.m_dataSource.CountRows("FileList"); }
 
@@ -137,13 +139,10 @@ TEST_F(RecorderTest, ARecordingTheRecorderEndsIsKeptAsPartial) {
     const int nTask = AddTask(0, 3600);
     m_recorder.StartTask(nTask);
     ASSERT_TRUE(m_recorder.IsRecording());
-    std::this_thread::sleep_for(1200ms);
+    std::this_thread::sleep_for(1200ms);  // audio for the file to hold
     ASSERT_TRUE(m_rig.m_media.FailRecording(ECaptureFault::DiskFull));
-    const auto deadline = std::chrono::steady_clock::now() + 5s;
-    while (m_rig.Core().AudioGraph().RecordFault() == ECaptureFault::None &&
-           std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(20ms);
-    }
+    ASSERT_TRUE(WaitUntil(
+        [this] { return m_rig.Core().AudioGraph().RecordFault() != ECaptureFault::None; }, 10s));
     m_recorder.OnGraphNotify();
     EXPECT_FALSE(m_recorder.IsRecording());
     const STaskOutcome outcome = Kept(nTask);

@@ -17,19 +17,6 @@
 
 namespace {
 
-// Runs a block from another current directory and goes back.
-class CCurrentDirectory {
-public:
-    explicit CCurrentDirectory(const std::filesystem::path& path)
-        : m_previous(std::filesystem::current_path()) {
-        std::filesystem::current_path(path);
-    }
-    ~CCurrentDirectory() { std::filesystem::current_path(m_previous); }
-
-private:
-    std::filesystem::path m_previous;
-};
-
 class LanguageTextsTest : public testing::Test {
 protected:
     void WriteLanguageFile(const std::string& text) {
@@ -114,24 +101,18 @@ TEST_F(LanguageTextsTest, EmptyTextsStayEmptyAndEmptyMessagesFallBack) {
 TEST_F(LanguageTextsTest, RecordingMessagesComeFromTheSectionNamedLikeTheKey) {
     WriteLanguageFile(kTwoLanguages);
     m_profile.WriteProfileInt("SET", "LANGUAGE", 1);
-    CTempDir elsewhere;
-    std::ofstream(elsewhere.File("Language.ini")) << "[LANGUAGE_2]\nMESSAGE_3=elsewhere\n";
-    {
-        CCurrentDirectory cd(m_dir.Path());
-        EXPECT_EQ(CLanguageTexts::FilePath(), m_dir.File("Language.ini"));
-        // [Japanese] has MESSAGE_3, but only [LANGUAGE_2] is read.
-        EXPECT_EQ(CLanguageTexts::RecordingMessage(m_profile, "MESSAGE_3"),
-                  "Record WMA format file error,Plese install Microsoft Window Media 9/10");
-        EXPECT_EQ(CLanguageTexts::RecordingMessage(m_profile, "MESSAGE_4"),
-                  "サウンドカードが見つかりません");
-    }
-    {
-        // The file of the current directory at the moment of the lookup.
-        CCurrentDirectory cd(elsewhere.Path());
-        EXPECT_EQ(CLanguageTexts::RecordingMessage(m_profile, "MESSAGE_3"), "elsewhere");
-        EXPECT_EQ(CLanguageTexts::RecordingMessage(m_profile, "MESSAGE_4"),
-                  "Can't find sound card");
-    }
+    EXPECT_EQ(CLanguageTexts::FilePath(m_dir.Path()), m_dir.File("Language.ini"));
+    // [Japanese] has MESSAGE_3, but only [LANGUAGE_2] is read.
+    EXPECT_EQ(m_texts.RecordingMessage("MESSAGE_3"),
+              "Record WMA format file error,Plese install Microsoft Window Media 9/10");
+    EXPECT_EQ(m_texts.RecordingMessage("MESSAGE_4"), "サウンドカードが見つかりません");
+
+    // Each lookup reads the file and the profile as they are now.
+    WriteLanguageFile("[LANGUAGE_2]\nMESSAGE_3=edited\n[LANGUAGE_1]\nMESSAGE_4=first\n");
+    EXPECT_EQ(m_texts.RecordingMessage("MESSAGE_3"), "edited");
+    EXPECT_EQ(m_texts.RecordingMessage("MESSAGE_4"), "Can't find sound card");
+    m_profile.WriteProfileInt("SET", "LANGUAGE", 0);
+    EXPECT_EQ(m_texts.RecordingMessage("MESSAGE_4"), "first");
 }
 
 TEST_F(LanguageTextsTest, WithoutAStoredLanguageTheLocaleChoosesIt) {

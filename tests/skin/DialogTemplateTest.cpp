@@ -1,10 +1,12 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTimeEdit>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
+#include <QStringList>
 #include <QTreeWidget>
 #include <QWidget>
 
@@ -77,79 +79,117 @@ TEST(DialogTemplateTest, EveryTemplateBuildsAtTwiceItsDialogUnits) {
     }
 }
 
-struct SExpected {
-    int nTemplate;
-    int nId;
-    EControlKind kind;
-    QRect rect;
-};
-
-TEST(DialogTemplateTest, SampleControlsMatchTheWindowTables) {
-    const SExpected expected[] = {
-        {102, 1000, EControlKind::PushButton, {88, 82, 22, 14}},
-        {102, 1006, EControlKind::PushButton, {250, 83, 22, 14}},
-        {102, 1012, EControlKind::PushButton, {252, 139, 22, 14}},
-        {102, 1013, EControlKind::PushButton, {152, 159, 22, 14}},
-        {102, 1019, EControlKind::PushButton, {94, 169, 22, 14}},
-        {102, 1022, EControlKind::RadioButton, {7, 145, 25, 19}},
-        {102, 1023, EControlKind::Static, {27, 37, 96, 12}},
-        {102, 1030, EControlKind::Trackbar, {93, 108, 100, 15}},
-        {102, 1031, EControlKind::CheckBox, {21, 91, 16, 14}},
-        {102, 1034, EControlKind::PushButton, {131, 64, 50, 14}},
-        {102, 1038, EControlKind::Static, {130, 7, 95, 8}},
-        {131, 1042, EControlKind::ListView, {2, 0, 156, 62}},
-        {131, 1050, EControlKind::Trackbar, {2, 78, 156, 15}},
-        {131, 1003, EControlKind::PushButton, {117, 119, 30, 14}},
-        {132, 1024, EControlKind::ComboBox, {99, 3, 63, 69}},
-        {132, 1042, EControlKind::ListView, {5, 14, 157, 62}},
-        {132, 1031, EControlKind::Edit, {75, 86, 87, 12}},
-        {132, 2, EControlKind::PushButton, {108, 101, 35, 11}},
-        {132, 1059, EControlKind::Static, {10, 117, 107, 8}},
-    };
-    std::map<int, CDialogTemplate> templates;
-    for (const SExpected& e : expected) {
+// A template built as the windows build it, its controls by identifier.
+class CBuiltTemplate {
+public:
+    explicit CBuiltTemplate(int nId) {
+        CDialogTemplate dialogTemplate;
         std::string strError;
-        if (!templates.count(e.nTemplate)) {
-            ASSERT_TRUE(CDialogTemplate::Load(e.nTemplate, templates[e.nTemplate], strError));
+        m_bLoaded = CDialogTemplate::Load(nId, dialogTemplate, strError);
+        CDialogBuilder::Build(dialogTemplate, &m_dialog, m_controls);
+    }
+    bool Loaded() const { return m_bLoaded; }
+    QWidget& Dialog() { return m_dialog; }
+    template <typename T>
+    T* Control(int nId) const {
+        const auto it = m_controls.find(nId);
+        return it == m_controls.end() ? nullptr : qobject_cast<T*>(it->second);
+    }
+    QStringList Items(int nId) const {
+        QStringList items;
+        if (const auto* pCombo = Control<QComboBox>(nId)) {
+            for (int n = 0; n < pCombo->count(); ++n) {
+                items << pCombo->itemText(n);
+            }
         }
-        const SControlTemplate* pControl = templates[e.nTemplate].Find(e.nId);
-        ASSERT_NE(pControl, nullptr) << e.nTemplate << "/" << e.nId;
-        EXPECT_EQ(pControl->kind, e.kind) << e.nTemplate << "/" << e.nId;
-        EXPECT_EQ(pControl->rect, e.rect) << e.nTemplate << "/" << e.nId;
+        return items;
     }
 
-    const CDialogTemplate& main = templates[102];
-    EXPECT_EQ(main.Size(), QSize(320, 200));
-    EXPECT_EQ(main.FontName(), "System");
-    EXPECT_EQ(main.FontSize(), 10);
-    EXPECT_EQ(main.Find(1021)->strText, "  AM");
-    EXPECT_TRUE(main.Find(1021)->Has(STYLE_PUSHLIKE));
-    EXPECT_EQ(main.Find(1023)->strText, "108.2MHz");
-    EXPECT_TRUE(main.Find(1020)->Has(STYLE_HIDDEN));
-    EXPECT_TRUE(main.Find(1028)->Has(STYLE_HIDDEN));
-    EXPECT_TRUE(main.Find(1030)->Has(STYLE_NOTICKS));
-    EXPECT_EQ(templates[131].Caption(), "Record Play");
-    EXPECT_EQ(templates[132].Find(1048)->items.size(), 100u);
-    EXPECT_TRUE(templates[132].Find(1046)->Has(STYLE_RIGHT));
+private:
+    bool m_bLoaded = false;
+    QWidget m_dialog;
+    std::map<int, QWidget*> m_controls;
+};
 
-    std::string strError;
-    CDialogTemplate options, newTask, taskList;
-    ASSERT_TRUE(CDialogTemplate::Load(133, options, strError));
-    ASSERT_TRUE(CDialogTemplate::Load(137, newTask, strError));
-    ASSERT_TRUE(CDialogTemplate::Load(138, taskList, strError));
-    EXPECT_EQ(options.Caption(), "Options");
-    EXPECT_EQ(options.Size(), QSize(167, 138));
-    EXPECT_EQ(options.Find(1050)->items,
-              (std::vector<std::string>{"Europe Model", "Japan Model ", "USA Model"}));
-    EXPECT_EQ(options.Find(2)->strText, "Cancle");
-    EXPECT_EQ(newTask.Size(), QSize(167, 134));
-    EXPECT_EQ(newTask.Find(1043)->items, std::vector<std::string>{""});
-    EXPECT_EQ(newTask.Find(1031)->strText, "&Mute");
-    EXPECT_TRUE(newTask.Find(1)->Has(STYLE_DEFAULT));
-    EXPECT_TRUE(newTask.Find(1026)->Has(STYLE_TIME) && newTask.Find(1026)->Has(STYLE_UPDOWN));
-    EXPECT_EQ(taskList.Size(), QSize(167, 152));
-    EXPECT_EQ(taskList.Find(1014)->strText, "&New");
-    EXPECT_TRUE(taskList.Find(1042)->Has(STYLE_NOSORTHEADER));
+// What the main window shows and does before its code touches it.
+TEST(DialogTemplateTest, TheMainWindowsControlsBehaveAsTheRadioNeeds) {
+    CBuiltTemplate main(102);
+    ASSERT_TRUE(main.Loaded());
+    EXPECT_EQ(main.Dialog().size(), QSize(640, 400));
+    ASSERT_NE(main.Control<QLabel>(1023), nullptr);
+    EXPECT_EQ(main.Control<QLabel>(1023)->text(), "108.2MHz");  // until the first tune
+    EXPECT_TRUE(main.Control<QWidget>(1020)->isHidden());       // the page number
+    EXPECT_TRUE(main.Control<QWidget>(1028)->isHidden());       // the recording lamp
+
+    // The band buttons are a pair: choosing one lets the other go.
+    auto* pAm = main.Control<QPushButton>(1021);
+    auto* pFm = main.Control<QPushButton>(1022);
+    ASSERT_TRUE(pAm && pFm);
+    EXPECT_EQ(pAm->text(), "  AM");
+    pFm->click();
+    pAm->click();
+    EXPECT_TRUE(pAm->isChecked());
+    EXPECT_FALSE(pFm->isChecked());
+    pAm->click();  // the chosen one stays chosen
+    EXPECT_TRUE(pAm->isChecked());
+
+    // Mute is a toggle on its own.
+    auto* pMute = main.Control<QPushButton>(1031);
+    ASSERT_NE(pMute, nullptr);
+    pMute->click();
+    EXPECT_TRUE(pMute->isChecked());
+    EXPECT_TRUE(pAm->isChecked());
+    pMute->click();
+    EXPECT_FALSE(pMute->isChecked());
+
+    // The keypad reads in two rows of five, left to right.
+    for (int n = 0; n < 10; ++n) {
+        const QRect key = main.Control<QPushButton>(1008 + n)->geometry();
+        if (n % 5 != 0) {
+            const QRect before = main.Control<QPushButton>(1007 + n)->geometry();
+            EXPECT_GT(key.left(), before.right()) << n;
+            EXPECT_EQ(key.top(), before.top()) << n;
+        }
+        if (n >= 5) {
+            EXPECT_GT(key.top(), main.Control<QPushButton>(1003 + n)->geometry().bottom()) << n;
+        }
+    }
+    ASSERT_NE(main.Control<QSlider>(1030), nullptr);
+    EXPECT_EQ(main.Control<QSlider>(1030)->tickPosition(), QSlider::NoTicks);
+}
+
+TEST(DialogTemplateTest, TheToolWindowsOfferTheirChoices) {
+    CBuiltTemplate player(131);
+    EXPECT_EQ(player.Dialog().windowTitle(), "Record Play");
+
+    CBuiltTemplate shortKeys(132);
+    EXPECT_EQ(shortKeys.Items(1048).size(), 100);  // one per preset slot
+
+    CBuiltTemplate options(133);
+    EXPECT_EQ(options.Items(1050), (QStringList{"Europe Model", "Japan Model ", "USA Model"}));
+    ASSERT_NE(options.Control<QPushButton>(2), nullptr);
+    EXPECT_EQ(options.Control<QPushButton>(2)->text(), "Cancle");
+
+    // Enter adds a task: Add is the one default button.
+    CBuiltTemplate newTask(137);
+    EXPECT_EQ(newTask.Items(1043), QStringList{""});
+    EXPECT_EQ(newTask.Items(1027), (QStringList{"AM", "FM"}));
+    ASSERT_NE(newTask.Control<QPushButton>(1), nullptr);
+    EXPECT_TRUE(newTask.Control<QPushButton>(1)->isDefault());
+    EXPECT_FALSE(newTask.Control<QPushButton>(2)->isDefault());
+    ASSERT_NE(newTask.Control<QCheckBox>(1031), nullptr);
+    EXPECT_EQ(newTask.Control<QCheckBox>(1031)->text(), "&Mute");
+    const auto* pEnd = newTask.Control<QDateTimeEdit>(1026);
+    ASSERT_NE(pEnd, nullptr);
+    EXPECT_TRUE(pEnd->displayedSections() & QDateTimeEdit::HourSection);
+    EXPECT_FALSE(pEnd->displayedSections() & QDateTimeEdit::DaySection);
+
+    // The task list keeps its own order: its headings do not sort.
+    CBuiltTemplate taskList(138);
+    ASSERT_NE(taskList.Control<QPushButton>(1014), nullptr);
+    EXPECT_EQ(taskList.Control<QPushButton>(1014)->text(), "&New");
+    ASSERT_NE(taskList.Control<QTreeWidget>(1042), nullptr);
+    EXPECT_FALSE(taskList.Control<QTreeWidget>(1042)->header()->sectionsClickable());
 }
 
 TEST(DialogTemplateTest, DamagedTemplatesAreRefusedWithTheirFault) {

@@ -8,7 +8,6 @@
 #include "platform/dialogs/SimMessageBoxes.h"
 #include "platform/media/MediaFileRepair.h"
 #include "platform/media/SimMediaServices.h"
-#include "platform/profile/Profile.h"
 #include "platform/window/SimMessageTarget.h"
 #include "platform/window/WindowMessages.h"
 #include "record/AudioGraph.h"
@@ -29,7 +28,7 @@ constexpr uint64_t kWmaBytesPerSecond = 64000 / 8;
 
 class AudioGraphFaultTest : public ::testing::Test {
 protected:
-    AudioGraphFaultTest() : m_profile(m_dir.File("Kestrel.ini")) {
+    AudioGraphFaultTest() {
         m_media.SetRealAudioOutput(false);
         m_graph.Open(&m_window);
     }
@@ -78,11 +77,10 @@ protected:
     }
 
     CTempDir m_dir;
-    CProfile m_profile;
     CSimMediaServices m_media;
     CSimMessageBoxes m_boxes;
     CSimMessageTarget m_window;
-    CAudioGraph m_graph{m_media, m_boxes, m_profile};
+    CAudioGraph m_graph{m_media, m_boxes};
 };
 
 class AudioGraphFullDiskTest : public AudioGraphFaultTest,

@@ -4,11 +4,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <string_view>
 #include <thread>
+#include <vector>
 
 #include "platform/dialogs/SimMessageBoxes.h"
 #include "platform/media/SimMediaServices.h"
-#include "platform/profile/Profile.h"
 #include "platform/window/SimMessageTarget.h"
 #include "record/AudioGraph.h"
 #include "tests/platform/media/MediaFileProbe.h"
@@ -25,18 +27,12 @@ SSimCaptureDevice Card(const std::string& strName, std::vector<SSimPin> pins = {
 
 class AudioGraphTest : public ::testing::Test {
 protected:
-    AudioGraphTest()
-        : m_profile(m_dir.File("Kestrel.ini")), m_oldFolder(std::filesystem::current_path()) {
-        // The language file is read from the current folder.
-        std::filesystem::current_path(m_dir.Path());
-        m_media.SetRealAudioOutput(false);
-    }
-    ~AudioGraphTest() override { std::filesystem::current_path(m_oldFolder); }
+    AudioGraphTest() { m_media.SetRealAudioOutput(false); }
 
     // Made on first use, so that a test lays out its devices first.
     CAudioGraph& Graph() {
         if (!m_pGraph) {
-            m_pGraph = std::make_unique<CAudioGraph>(m_media, m_boxes, m_profile);
+            m_pGraph = std::make_unique<CAudioGraph>(m_media, m_boxes);
             m_pGraph->Open(&m_window);
         }
         return *m_pGraph;
@@ -54,8 +50,6 @@ protected:
     }
 
     CTempDir m_dir;
-    CProfile m_profile;
-    std::filesystem::path m_oldFolder;
     CSimMediaServices m_media;
     CSimMessageBoxes m_boxes;
     CSimMessageTarget m_window;
@@ -249,16 +243,20 @@ TEST_F(AudioGraphTest, ListsKeepTheFirstTenEntriesOfAtMost127Bytes) {
     EXPECT_FALSE(Graph().OpenDevice(10));
 }
 
-TEST_F(AudioGraphTest, MessagesComeFromTheSectionAfterTheProfileLanguage) {
-    m_profile.WriteProfileInt("SET", "LANGUAGE", 2);
-    std::ofstream("Language.ini") << "[LANGUAGE_3]\nMESSAGE_3=WMA fehlt\n";
+// The owner knows the language file; the graph asks it on every message.
+TEST_F(AudioGraphTest, MessagesComeFromTheOwnersProviderOrTheirDefault) {
+    std::vector<std::string> asked;
+    Graph().SetTextProvider([&asked](std::string_view key) {
+        asked.emplace_back(key);
+        return key == "MESSAGE_3" ? std::string("WMA fehlt") : std::string();
+    });
     m_media.SetElementMissing("avenc_wmav2", true);
 
     Graph().SetRecordFile(m_dir.File("none.wma"));
     EXPECT_FALSE(Graph().StartRecording(false));
     EXPECT_FALSE(std::filesystem::exists(m_dir.File("none.wma")));
 
-    // No card at all: the built-in text of a key the file lacks.
+    // No card at all: the built-in text of a key the provider lacks.
     m_media.SetCaptureDevices({});
     EXPECT_FALSE(Graph().SelectDevice("Card", "Line"));
     ASSERT_EQ(m_boxes.Shown().size(), 2u);
@@ -267,6 +265,11 @@ TEST_F(AudioGraphTest, MessagesComeFromTheSectionAfterTheProfileLanguage) {
     EXPECT_EQ(m_boxes.Shown()[0].icon, CMessageBoxes::EIcon::Error);
     EXPECT_EQ(m_boxes.Shown()[1].text, "Can't find sound card");
     EXPECT_EQ(Graph().DeviceCount(), 0);
+    EXPECT_EQ(asked, (std::vector<std::string>{"MESSAGE_3", "MESSAGE_4"}));
+
+    // Without a provider: the defaults.
+    CAudioGraph plain(m_media, m_boxes);
+    EXPECT_EQ(plain.LoadText("MESSAGE_3", "Built in"), "Built in");
 }
 
 TEST_F(AudioGraphTest, PlaybackGoesToTheOutputNamedLikeTheCaptureDevice) {

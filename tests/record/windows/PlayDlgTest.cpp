@@ -16,6 +16,7 @@
 
 #include "record/PlayDlg.h"
 #include "tests/app/CoreRig.h"
+#include "tests/support/WaitUntil.h"
 
 namespace {
 
@@ -118,14 +119,15 @@ TEST_F(PlayDlgTest, TheNextRowStartsAtTheLastWholeSecondOfAPlayingOne) {
     EXPECT_EQ(Slider().maximum(), 9);
     Slider().setValue(9);
     Player().OnSliderReleased();  // seeks to 9.0 s
-    Pump(700ms);
-    ASSERT_EQ(Player().CurrentIndex(), 1);
+    // The rest of the row plays out and the next one starts.
+    ASSERT_TRUE(WaitUntil([this] { return Player().CurrentIndex() == 1; }, 10s,
+                          [] { QApplication::processEvents(QEventLoop::AllEvents, 10); }));
 
     // Stopped, a recording shorter than a second looks played out at 0.
     EXPECT_EQ(Slider().maximum(), 0);
     Click(CPlayDlg::IDC_STOP);
     Player().OnSliderReleased();  // nothing open: no seek
-    Pump(700ms);
+    Pump(700ms);                  // time for a row that wrongly played on to end
     EXPECT_FALSE(Playing());
     EXPECT_EQ(Player().CurrentIndex(), 1);
 }

@@ -3,12 +3,14 @@
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QTimer>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <fstream>
+#include <functional>
 #include <memory>
 
 #include "platform/names/KestrelNames.h"
@@ -97,6 +99,8 @@ TEST_F(NewTaskDlgTest, AddStoresTheRowAndItsWorkItemUnderTheInsertedIdentifier) 
     EXPECT_THAT(items[0].arguments,
                 ElementsAre(CDataSourceId::Switch(strSource), std::to_string(nId)));
     EXPECT_EQ(items[0].begin, begin);
+    // The folder the program was started in, as the core fixed it.
+    EXPECT_EQ(items[0].strWorkingDirectory, m_rig.m_dir.Path().string());
 }
 
 TEST_F(NewTaskDlgTest, TimesAreCheckedInOrderAndARefusalKeepsTheDialogOpen) {
@@ -141,6 +145,44 @@ TEST_F(NewTaskDlgTest, FrequencyMustLieInTheBandPlanOfTheStandard) {
             }
         }
     }
+}
+
+// Run modally, as the task list runs it: a refusal goes to the message boxes
+// the core was given (no modal box of its own), the modal run goes on with
+// the entries kept, and Cancel then stores nothing.
+TEST_F(NewTaskDlgTest, ARefusalDuringTheModalRunKeepsTheDialogOpenUntilCancel) {
+    const std::time_t begin = m_rig.NextMinute() + 3600;
+    CNewTaskDlg dialog(&m_rig.Core(), nullptr);
+    std::vector<std::string> shownWhileOpen;
+    bool bOpenAfterRefusal = false;
+    std::string strKept;
+    std::function<void()> act = [&] {
+        if (!dialog.isVisible()) {
+            QTimer::singleShot(10, act);
+            return;
+        }
+        dialog.UpdateData(true);
+        dialog.m_BeginDate = dialog.m_BeginTime = begin;
+        dialog.m_EndDate = dialog.m_EndTime = begin + 1800;
+        dialog.m_nBand = CNewTaskDlg::BAND_FM;
+        dialog.m_strFrequency = "108.1";
+        dialog.UpdateData(false);
+        dialog.GetDlgItemAs<QAbstractButton>(CDialog::IDOK)->click();
+        shownWhileOpen = m_rig.Messages();
+        bOpenAfterRefusal = dialog.isVisible();
+        strKept = dialog.GetDlgItemText(CNewTaskDlg::IDC_FREQUENCY);
+        dialog.GetDlgItemAs<QAbstractButton>(CDialog::IDCANCEL)->click();
+    };
+    QTimer::singleShot(0, act);
+
+    EXPECT_EQ(dialog.DoModal(), CDialog::IDCANCEL);
+    EXPECT_THAT(shownWhileOpen, ElementsAre(kFreqOut));
+    EXPECT_TRUE(bOpenAfterRefusal);
+    EXPECT_EQ(strKept, "108.1");
+    EXPECT_EQ(m_rig.m_boxes.Shown().at(0).caption, "Kestrel Radio");
+    EXPECT_EQ(m_rig.m_boxes.Shown().at(0).icon, CMessageBoxes::EIcon::Error);
+    EXPECT_EQ(m_rig.TaskCount(), 0);
+    EXPECT_TRUE(m_rig.m_scheduler.WorkItems().empty());
 }
 
 TEST_F(NewTaskDlgTest, ChannelListOffersThePresetsAndPickingOneSetsBandAndFrequency) {
