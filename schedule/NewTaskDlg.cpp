@@ -224,8 +224,8 @@ bool CNewTaskDlg::PrepareRegistration() {
         ShowError(error.ErrorText());
         return false;
     }
-    if (!m_bridge.PrepareScheduler()) {
-        Refuse(m_bridge.FailureKey());
+    if (const CStatus status = m_bridge.PrepareScheduler(); !status) {
+        Refuse(status.Message());
         return false;
     }
     return true;

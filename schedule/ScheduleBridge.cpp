@@ -53,7 +53,6 @@ int CScheduleBridge::StartScheduler() {
 
 // A denied user is not helped by a daemon started for them.
 CStatus CScheduleBridge::PrepareScheduler() {
-    m_strFailureKey.clear();
     std::string strReason;
     ESchedulerState eState = m_services.State(strReason);
     if (eState != ESchedulerState::Denied) {
@@ -66,9 +65,8 @@ CStatus CScheduleBridge::PrepareScheduler() {
     if (eState == ESchedulerState::Usable) {
         return CStatus::Ok();
     }
-    m_strFailureKey = eState == ESchedulerState::Denied ? kDeniedKey : kStoppedKey;
     m_err << "Scheduled recordings cannot run: " << strReason << "\n" << std::flush;
-    return CStatus::Failed(m_strFailureKey);
+    return CStatus::Failed(eState == ESchedulerState::Denied ? kDeniedKey : kStoppedKey);
 }
 
 int CScheduleBridge::CreateWorkItem(std::time_t begin, const std::string& strName) {

@@ -34,8 +34,8 @@ public:
     int StartScheduler();
     // Starts the scheduler when it is stopped and tells whether a work item
     // registered now would run. When not, the status's message is the key of
-    // the message that tells the user what to do (FailureKey() holds it as
-    // well), and the reason goes to the error stream.
+    // the message that tells the user what to do, and the reason goes to the
+    // error stream.
     CStatus PrepareScheduler();
     // Stores begin and name, registers the work item and returns 1 whatever
     // came of it; LastRegistration() keeps the outcome.
@@ -46,7 +46,7 @@ public:
     // 1 when the last registration succeeded, 0 when it failed (a work item
     // of that name existed, or the scheduler refused).
     int LastRegistration() const { return m_nRegistration; }
-    // Why the last registration (or PrepareScheduler()) failed, as a message
+    // Why the last registration failed, as a message
     // key; empty after success. CreateWorkItem() answers 1 either way, so a
     // registration's failure can only be told here.
     const std::string& FailureKey() const { return m_strFailureKey; }
