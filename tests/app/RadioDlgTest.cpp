@@ -101,7 +101,11 @@ TEST_F(RadioDlgTest, ChannelAndFineStepsKeepToTheGridAndWrap) {
     Tuner().SetFrequency(CTuner::BAND_FM, Tuner().LowerLimit(CTuner::BAND_FM));
     Window().StepChannel(false);
     EXPECT_EQ(Tuner().Frequency(CTuner::BAND_FM), Tuner().UpperLimit(CTuner::BAND_FM));
-    EXPECT_EQ(m_rig.m_pReceiver->TunedState().nFrequency, Tuner().UpperLimit(CTuner::BAND_FM));
+    // The image reaches the receiver through its link, a moment later.
+    const unsigned nUpper = Tuner().UpperLimit(CTuner::BAND_FM);
+    EXPECT_TRUE(
+        WaitUntil([&] { return m_rig.m_pReceiver->TunedState().nFrequency == nUpper; }, 10s))
+        << m_rig.m_pReceiver->TunedState().nFrequency;
 
     Click(CRadioDlg::IDC_AM);
     ASSERT_EQ(Tuner().AmStep(), CTuner::AM_STEP_9KHZ);
