@@ -13,6 +13,8 @@
 #include "app/HeadlessRun.h"
 #include "app/QuitOnSignal.h"
 #include "app/RadioDlg.h"
+#include "app/WindowControl.h"
+#include "control/ControlBus.h"
 #include "platform/db/DataSourceSetup.h"
 #include "platform/hid/SimHidControl.h"
 #include "platform/instance/SingleInstance.h"
@@ -145,6 +147,11 @@ bool CRadioApp::InitInstance() {
         window.DestroyWindow();
         window.done(CDialog::IDCANCEL);  // also when hidden with a minimised desktop
     });
+    // Media keys and scripts; without a session bus the radio runs as ever.
+    CWindowControl control(window);
+    CControlBus remote(control);
+    std::string strNoRemote;
+    remote.Open(strNoRemote);
     window.DoModal();
     pWindow = nullptr;
     return false;
