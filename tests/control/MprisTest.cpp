@@ -139,12 +139,18 @@ TEST_F(MprisTest, AKeyInTheWindowIsAnnounced) {
 
     QKeyEvent press(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
     QApplication::sendEvent(Window().GetDlgItem(CRadioDlg::IDC_VOLUME), &press);
-    ASSERT_TRUE(CBusClient::WaitUntil([&] { return watcher.Saw("Metadata"); }));
-    ASSERT_EQ(watcher.m_changes.size(), 1u);
-    EXPECT_EQ(watcher.m_changes.front().strInterface, kPlayer);
-    QVariantMap metadata;
-    watcher.m_changes.front().changed.value("Metadata").value<QDBusArgument>() >> metadata;
-    EXPECT_EQ(metadata.value("xesam:title").toString(), "FM 80.10MHz");
+    const auto title = [&watcher] {
+        QVariantMap metadata;
+        for (const SChange& change : watcher.m_changes) {
+            if (change.strInterface == kPlayer && change.changed.contains("Metadata")) {
+                change.changed.value("Metadata").value<QDBusArgument>() >> metadata;
+            }
+        }
+        return metadata.value("xesam:title").toString();
+    };
+    // A slow bus may still bring what the start announced first.
+    EXPECT_TRUE(CBusClient::WaitUntil([&] { return title() == "FM 80.10MHz"; }))
+        << title().toStdString();
     EXPECT_FALSE(watcher.Saw("PlaybackStatus"));
 }
 
