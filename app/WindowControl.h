@@ -21,6 +21,7 @@ public:
     void Seek(int nDirection) override;
     bool StartRecording() override;
     void StopRecording() override;
+    bool CanRaise() const override { return true; }
     void Raise() override;
 
 private:

@@ -30,5 +30,6 @@ public:
     virtual bool StartRecording() = 0;
     virtual void StopRecording() = 0;
     // Shows the radio's window; nothing without one.
+    virtual bool CanRaise() const { return false; }
     virtual void Raise() {}
 };

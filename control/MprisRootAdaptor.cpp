@@ -8,7 +8,7 @@ CMprisRootAdaptor::CMprisRootAdaptor(QObject* pObject, CControlBus& bus)
     : QDBusAbstractAdaptor(pObject), m_bus(bus) {}
 
 bool CMprisRootAdaptor::CanRaise() const {
-    return true;
+    return m_bus.Target().CanRaise();
 }
 
 QString CMprisRootAdaptor::Identity() const {

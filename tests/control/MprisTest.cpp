@@ -8,6 +8,7 @@
 
 #include <memory>
 
+#include "control/MprisPlayerAdaptor.h"
 #include "tests/control/RemoteRig.h"
 
 namespace {
@@ -83,6 +84,7 @@ TEST_F(MprisTest, NamesItselfAndShowsTheStationTuned) {
     EXPECT_FALSE(Player("CanSeek").toBool());
     EXPECT_TRUE(Player("CanGoNext").toBool());
     EXPECT_TRUE(Player("CanControl").toBool());
+    EXPECT_TRUE(Client().Get(kService, kPath, kRoot, QStringLiteral("CanRaise")).toBool());
 
     QVariantMap metadata = Metadata();
     EXPECT_EQ(metadata.value("xesam:title").toString(), "Alpha");
@@ -176,6 +178,31 @@ TEST_F(MprisTest, WithoutTheReceiverThePlayerIsStoppedAndRefusesToStep) {
     EXPECT_TRUE(CBusClient::WaitUntil([&] { return watcher.Saw("PlaybackStatus"); }));
     Call("Next");
     EXPECT_EQ(Frequency(), 8000u);
+}
+
+// Only what changed is announced: the same station is the same track.
+TEST(MprisPropertiesTest, AStationTunedAgainIsTheSameTrack) {
+    SRadioState state;
+    state.bPresent = true;
+    state.nFrequency = 8000;
+    state.strChannelText = "FM 80.00MHz";
+    SRadioState louder = state;
+    louder.nVolume = 0x8000;
+    const QVariantMap before = CMprisPlayerAdaptor::Properties(state);
+    const QVariantMap after = CMprisPlayerAdaptor::Properties(louder);
+    EXPECT_EQ(before.value("Metadata"), after.value("Metadata"));
+    EXPECT_EQ(before.value("PlaybackStatus"), after.value("PlaybackStatus"));
+    EXPECT_NE(before.value("Volume"), after.value("Volume"));
+
+    SRadioState next = state;
+    next.nFrequency = 8010;
+    EXPECT_NE(before.value("Metadata"), CMprisPlayerAdaptor::Properties(next).value("Metadata"));
+    next = state;
+    next.bMuted = true;
+    EXPECT_EQ(CMprisPlayerAdaptor::Properties(next).value("PlaybackStatus").toString(), "Paused");
+    next.bPresent = false;
+    EXPECT_EQ(CMprisPlayerAdaptor::Properties(next).value("PlaybackStatus").toString(), "Stopped");
+    EXPECT_FALSE(CMprisPlayerAdaptor::Properties(next).value("CanPlay").toBool());
 }
 
 TEST(ControlBusTest, WithoutABusTheRadioRunsAsBefore) {
