@@ -66,6 +66,35 @@ const std::vector<CCommandLine::SSwitch>& CCommandLine::Switches() {
          [](CCommandLine& line, const std::string&) { line.SetAction(EAction::Version); }},
         {"--setup-data-source", false,
          [](CCommandLine& line, const std::string&) { line.SetAction(EAction::SetUpDataSource); }},
+        {"--tune", true,
+         [](CCommandLine& line, const std::string& strValue) {
+             line.SetVerb(EVerb::Tune, "--tune", strValue);
+         }},
+        {"--preset", true,
+         [](CCommandLine& line, const std::string& strValue) {
+             line.SetVerb(EVerb::Preset, "--preset", strValue);
+         }},
+        {"--seek", true,
+         [](CCommandLine& line, const std::string& strValue) {
+             line.SetVerb(EVerb::Seek, "--seek", strValue);
+         }},
+        {"--record", false,
+         [](CCommandLine& line, const std::string&) { line.SetVerb(EVerb::Record, "--record"); }},
+        {"--for", true,
+         [](CCommandLine& line, const std::string& strValue) {
+             line.m_bForSeen = true;
+             line.m_nRecordSeconds = ParseLength(strValue);
+             if (line.m_nRecordSeconds <= 0) {
+                 line.SetError("--for needs a length such as 90s, 30m or 1h30m, not \"" + strValue +
+                               "\"");
+             }
+         }},
+        {"--stop", false,
+         [](CCommandLine& line, const std::string&) { line.SetVerb(EVerb::Stop, "--stop"); }},
+        {"--status", false,
+         [](CCommandLine& line, const std::string&) { line.SetVerb(EVerb::Status, "--status"); }},
+        {"--tasks", false,
+         [](CCommandLine& line, const std::string&) { line.SetVerb(EVerb::Tasks, "--tasks"); }},
         {"--data-source", true,
          [](CCommandLine& line, const std::string& strValue) {
              // The first one counts, as CDataSourceId::FromArguments reads it.
@@ -99,6 +128,105 @@ CCommandLine::CCommandLine(const std::vector<std::string>& arguments) {
             TakePlain(argument);
         }
     }
+    CheckVerb();
+}
+
+void CCommandLine::SetVerb(EVerb eVerb, const std::string& strName, std::string strValue) {
+    if (m_eVerb != EVerb::None) {
+        SetError(strName + " cannot go with " + m_strVerbName + ": one command at a time");
+        return;
+    }
+    m_eVerb = eVerb;
+    m_strVerbName = strName;
+    m_strVerbValue = std::move(strValue);
+}
+
+// BEGIN END CHANNEL and an optional MEMO: a memo that starts with "--" is
+// the next option instead.
+void CCommandLine::TakeTaskFields(const std::vector<std::string>& arguments, size_t& n) {
+    SetVerb(EVerb::AddTask, "--add-task");
+    constexpr size_t kRequired = 3;
+    for (size_t nField = 0; nField < kRequired + 1 && n + 1 < arguments.size(); ++nField) {
+        if (nField == kRequired && arguments[n + 1].starts_with("--")) {
+            break;
+        }
+        m_taskFields.push_back(arguments[++n]);
+    }
+    if (m_taskFields.size() < kRequired) {
+        SetError("--add-task needs BEGIN END CHANNEL [MEMO]");
+    }
+    m_taskFields.resize(kRequired + 1);
+}
+
+void CCommandLine::CheckVerb() {
+    if (m_action == EAction::Error) {
+        return;
+    }
+    if (m_bForSeen && m_eVerb != EVerb::Record) {
+        SetError("--for goes with --record");
+        return;
+    }
+    if (m_eVerb == EVerb::None) {
+        return;
+    }
+    if (m_bPlainSeen) {
+        SetError(m_strVerbName + " takes no task number");
+        return;
+    }
+    int nSlot = -1;
+    if (m_eVerb == EVerb::Preset && (!ParseTask(m_strVerbValue, nSlot) || nSlot > 99)) {
+        SetError("--preset needs a preset number 0 to 99, not \"" + m_strVerbValue + "\"");
+        return;
+    }
+    if (m_eVerb == EVerb::Seek && m_strVerbValue != "up" && m_strVerbValue != "down") {
+        SetError("--seek goes up or down, not \"" + m_strVerbValue + "\"");
+        return;
+    }
+    if (m_eVerb == EVerb::Tune && m_strVerbValue.empty()) {
+        SetError("--tune needs a frequency such as 80.0 or 1008");
+        return;
+    }
+    SetAction(EAction::Remote);
+}
+
+long long CCommandLine::ParseLength(std::string_view text) {
+    if (text.empty()) {
+        return -1;
+    }
+    long long nTotal = 0;
+    while (!text.empty()) {
+        long long nValue = 0;
+        const auto [pEnd, error] = std::from_chars(text.data(), text.data() + text.size(), nValue);
+        if (error != std::errc() || pEnd == text.data() || nValue < 0) {
+            return -1;
+        }
+        text.remove_prefix(static_cast<size_t>(pEnd - text.data()));
+        long long nUnit = 1;
+        if (!text.empty()) {
+            switch (text.front()) {
+                case 'h':
+                    nUnit = 3600;
+                    break;
+                case 'm':
+                    nUnit = 60;
+                    break;
+                case 's':
+                    nUnit = 1;
+                    break;
+                default:
+                    return -1;
+            }
+            text.remove_prefix(1);
+        } else if (nTotal != 0) {
+            return -1;  // "1h30": the unit of the last part is not known
+        }
+        constexpr long long kLongest = 366LL * 24 * 3600;
+        if (nValue > kLongest / nUnit || nTotal + nValue * nUnit > kLongest) {
+            return -1;
+        }
+        nTotal += nValue * nUnit;
+    }
+    return nTotal;
 }
 
 void CCommandLine::TakePlain(const std::string& argument) {
@@ -116,6 +244,10 @@ void CCommandLine::TakeSwitch(const std::vector<std::string>& arguments, size_t&
     const std::string& argument = arguments[n];
     const std::string_view name = SwitchName(argument);
     const bool bInlineValue = name.size() < argument.size();
+    if (name == "--add-task" && !bInlineValue) {
+        TakeTaskFields(arguments, n);
+        return;
+    }
     for (const SSwitch& entry : Switches()) {
         if (name != entry.pName) {
             continue;
@@ -171,6 +303,9 @@ std::string CCommandLine::HelpText(std::string_view program) {
     const std::string strProgram(program.empty() ? "kestrel" : program);
     return "Usage: " + strProgram + " [TASK] [" + CDataSourceId::kSwitch + "ID]\n" + "       " +
            strProgram + " --setup-data-source\n" + "       " + strProgram +
+           " --tune FREQ | --preset N | --seek up|down | --record [--for LENGTH] | --stop\n" +
+           "       " + strProgram + " --status | --tasks | --add-task BEGIN END CHANNEL [MEMO]\n" +
+           "       " + strProgram +
            " --help | --version\n"
            "\n"
            "Kestrel controls a USB AM/FM radio receiver: tuning, presets, volume,\n"
@@ -181,8 +316,25 @@ std::string CCommandLine::HelpText(std::string_view program) {
            "  --data-source=ID      the data source the task belongs to (set by the job)\n"
            "  --setup-data-source   register the ODBC data source KestrelRadio where there\n"
            "                        is none, create its tables where missing, and end\n"
+           "\n"
+           "Commands for the radio go to the running copy; with none running, they run\n"
+           "without a window and end (a recording once it is done, or on Ctrl+C):\n"
+           "  --tune FREQ           tune 80.0 (FM, MHz), 1008 (AM, kHz), \"FM 80.0\"\n"
+           "  --preset N            recall preset N (0-99) of the current band\n"
+           "  --seek up|down        seek the next station\n"
+           "  --record [--for LEN]  record, for LEN (90s, 30m, 1h30m) or until --stop\n"
+           "  --stop                stop the recording of the running copy\n"
+           "  --status              print the radio's state as JSON\n"
+           "  --tasks               print the scheduled recordings as JSON\n"
+           "  --add-task BEGIN END CHANNEL [MEMO]\n"
+           "                        schedule a recording; BEGIN and END as\n"
+           "                        \"2026-12-24 18:00\" (local time), CHANNEL as for --tune\n"
+           "\n"
            "  --help                show this help and end\n"
            "  --version             show the version and end\n"
+           "\n"
+           "Exit status: 0 done, 1 failed, 2 wrong command line or value, 3 receiver\n"
+           "not plugged in, 4 refused by the radio, 5 no running copy (--stop).\n"
            "\n"
            "Environment: KESTREL_SIMULATE=1 runs the demo on a simulated receiver and\n"
            "sound card; KESTREL_PROFILE names the settings file; KESTREL_TRACE=1 writes\n"

@@ -5,15 +5,17 @@
 #include <string_view>
 #include <vector>
 
+#include "control/ExitStatus.h"
+
 // The program's command line. The first plain parameter is the task number
 // of a scheduled recording (a number; any other text is no task). Kestrel's
 // own switches start with "--"; one that is not known is an error. Qt's and
 // X's single-dash options (-platform xcb, -style, -reverse) belong to the
 // toolkit, which reads them itself: they are stepped over with their values.
 //
-// A new verb (--tune 80.0, --record, --status) is one row of kSwitches and
-// one EAction; a value may follow its switch as "--tune=80.0" or
-// "--tune 80.0".
+// A verb for the radio (--tune 80.0, --record, --status) is one row of
+// Switches() and one EVerb; a value may follow its switch as "--tune=80.0" or
+// "--tune 80.0". One verb per command line, and no task number beside it.
 class CCommandLine {
 public:
     enum class EAction {
@@ -21,8 +23,12 @@ public:
         Help,             // print HelpText() and end
         Version,          // print VersionText() and end
         SetUpDataSource,  // register KestrelRadio and its tables, then end
+        Remote,           // a verb for the radio (Verb()), to the running copy or headless
         Error,            // print ErrorText() and the hint, end with status 2
     };
+
+    // The verbs that remote-control the radio.
+    enum class EVerb { None, Tune, Preset, Seek, Record, Stop, Status, Tasks, AddTask };
 
     // arguments[0] is the program.
     explicit CCommandLine(const std::vector<std::string>& arguments);
@@ -34,13 +40,24 @@ public:
     // The data source a scheduled job was made for (--data-source=<id>);
     // empty without one.
     const std::string& DataSource() const { return m_strDataSource; }
+    EVerb Verb() const { return m_eVerb; }
+    // The verb's value: the frequency of --tune, the slot of --preset, "up"
+    // or "down" of --seek.
+    const std::string& VerbValue() const { return m_strVerbValue; }
+    // The length --for gives --record, in seconds; 0 records until stopped.
+    long long RecordSeconds() const { return m_nRecordSeconds; }
+    // BEGIN, END, CHANNEL and MEMO of --add-task (MEMO may be empty).
+    const std::vector<std::string>& TaskFields() const { return m_taskFields; }
+    // "30m", "90s", "1h30m" or plain seconds; -1 for text that is no length.
+    static long long ParseLength(std::string_view text);
+
     // What was wrong with the command line, for EAction::Error.
     const std::string& ErrorText() const { return m_strError; }
 
     static std::string HelpText(std::string_view program);
     static std::string VersionText();
     // The exit status for a command line that was not understood.
-    static constexpr int kUsageError = 2;
+    static constexpr int kUsageError = KestrelExit::kUsage;
 
 private:
     struct SSwitch {
@@ -55,10 +72,19 @@ private:
     void TakeSwitch(const std::vector<std::string>& arguments, size_t& n);
     void SetAction(EAction action);
     void SetError(const std::string& strError);
+    void SetVerb(EVerb eVerb, const std::string& strName, std::string strValue = {});
+    void TakeTaskFields(const std::vector<std::string>& arguments, size_t& n);
+    void CheckVerb();
 
     EAction m_action = EAction::Run;
     int m_nTask = -1;
     bool m_bPlainSeen = false;
     std::string m_strDataSource;
     std::string m_strError;
+    EVerb m_eVerb = EVerb::None;
+    std::string m_strVerbName;
+    std::string m_strVerbValue;
+    long long m_nRecordSeconds = 0;
+    bool m_bForSeen = false;
+    std::vector<std::string> m_taskFields;
 };

@@ -42,13 +42,17 @@ void CHeadlessRun::Stop() {
 }
 
 bool CHeadlessRun::Start(int nTask) {
+    Open();
+    StartTask(nTask);
+    return m_recorder.IsRecording();
+}
+
+void CHeadlessRun::Open() {
     m_core.Init(&m_target);
     m_core.Tuner().SetBand(m_core.Settings().LastBand() == 0 ? CTuner::BAND_AM : CTuner::BAND_FM);
     m_core.Tuner().LoadBandPlan();
     m_masterMute.SelectLine(&m_target, 1, "");
     m_services.deviceNotices.Start(&m_target);
-    StartTask(nTask);
-    return m_recorder.IsRecording();
 }
 
 void CHeadlessRun::StartTask(int nTask) {

@@ -13,6 +13,9 @@
 #include "app/HeadlessRun.h"
 #include "app/QuitOnSignal.h"
 #include "app/RadioDlg.h"
+#include "app/WindowControl.h"
+#include "control/ControlBus.h"
+#include "control/TrayIcon.h"
 #include "platform/db/DataSourceSetup.h"
 #include "platform/hid/SimHidControl.h"
 #include "platform/instance/SingleInstance.h"
@@ -145,6 +148,31 @@ bool CRadioApp::InitInstance() {
         window.DestroyWindow();
         window.done(CDialog::IDCANCEL);  // also when hidden with a minimised desktop
     });
+    // Media keys and scripts; without a session bus the radio runs as ever.
+    CWindowControl control(window);
+    CControlBus remote(control);
+    std::string strNoRemote;
+    remote.Open(strNoRemote);
+    std::unique_ptr<CTrayIcon> pTray;
+    if (CTrayIcon::IsAvailable()) {
+        pTray = std::make_unique<CTrayIcon>(
+            remote, CTrayIcon::SWindow{[&window] { return window.isVisible(); },
+                                       [&window](bool bShow) {
+                                           if (bShow) {
+                                               window.showNormal();
+                                               window.raise();
+                                               window.activateWindow();
+                                           } else {
+                                               window.HideToTray();
+                                           }
+                                       },
+                                       [&window] {
+                                           window.DestroyWindow();
+                                           window.done(CDialog::IDCANCEL);
+                                       }});
+        window.SetCloseToTray(true);
+        pTray->Show();
+    }
     window.DoModal();
     pWindow = nullptr;
     return false;

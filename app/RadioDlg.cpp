@@ -189,7 +189,16 @@ void CRadioDlg::DoDataExchange(CDataExchange& dx) {
 void CRadioDlg::OnOK() {}  // Enter does not close the radio
 
 void CRadioDlg::OnCancel() {
+    if (m_bCloseToTray && !m_bClosed) {
+        HideToTray();
+        return;
+    }
     DestroyWindow();
+}
+
+// The dialog's own hide would end its modal run, and with it the program.
+void CRadioDlg::HideToTray() {
+    QWidget::setVisible(false);
 }
 
 void CRadioDlg::DestroyWindow() {

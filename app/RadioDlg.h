@@ -89,6 +89,10 @@ public:
         std::function<void(int nAmStepKHz)> setAmPlan;
     };
     void SetDemoReceiver(SDemoReceiver demo) { m_demoReceiver = std::move(demo); }
+    // Where a tray keeps the radio, the close box only hides the window;
+    // HideToTray() hides it so.
+    void SetCloseToTray(bool bCloseToTray) { m_bCloseToTray = bCloseToTray; }
+    void HideToTray();
     // The items of the window's context menu.
     void FillContextMenu(QMenu& menu);
 
@@ -186,4 +190,5 @@ private:
     ToolWindowFactory m_toolWindowFactory;
     SDemoReceiver m_demoReceiver;
     bool m_bClosed = false;
+    bool m_bCloseToTray = false;
 };

@@ -101,11 +101,20 @@ bool CRecorder::Start() {
         return true;
     }
     if (!m_core.StartRecording()) {
-        Report(Text(m_core.StartFailureKey().c_str()));
+        const std::string strWhy = Text(m_core.StartFailureKey().c_str());
+        Report(strWhy);
+        // A scheduled one is told by its outcome.
+        if (!m_task) {
+            NotifyRecording(kFailedSummary, strWhy, ENotificationUrgency::Critical);
+        }
         return false;
     }
     m_awake = m_core.Services().sleepInhibitor.Inhibit("Recording " + m_core.Channel());
     m_observer.RecordingStarted();
+    if (!m_task) {
+        NotifyRecording(kStartedSummary, m_core.Channel() + "\n" + m_core.RecordFile(),
+                        ENotificationUrgency::Low);
+    }
     return true;
 }
 
@@ -121,6 +130,9 @@ void CRecorder::Stop(const char* pReasonKey) {
         KestrelTrace(kTag, "the recording failed: %s",
                      m_core.AudioGraph().RecordFaultDetail().c_str());
         Report(strFault);
+    }
+    if (!m_task) {
+        NotifyStopped(strFault);
     }
     FinishTask(pReasonKey, strFault);
 }
@@ -331,6 +343,27 @@ void CRecorder::EndTask(int nTask, STaskOutcome::EKind eKind, const std::string&
     }
     Notify(outcome);
     m_observer.TaskEnded(outcome);
+}
+
+// A recording by hand (the window, a script, the command line): the file it
+// left, or why it failed. A scheduled one has its outcome instead.
+void CRecorder::NotifyStopped(const std::string& strFault) {
+    const bool bKept = m_core.AudioGraph().RecordFileKept();
+    std::string strFile;
+    if (bKept) {
+        strFile = m_core.RecordFile() + " (" +
+                  CFileListSet::FormatDuration(m_core.RecordedSeconds()) + ")";
+    }
+    if (strFault.empty()) {
+        NotifyRecording(kFinishedSummary, strFile, ENotificationUrgency::Normal);
+        return;
+    }
+    NotifyRecording(kFailedSummary, Joined(strFault, strFile), ENotificationUrgency::Critical);
+}
+
+void CRecorder::NotifyRecording(const char* pSummaryKey, const std::string& strBody,
+                                ENotificationUrgency urgency) {
+    m_core.Services().notifier.Notify(Text(pSummaryKey), strBody, urgency);
 }
 
 // The desktop tells a user who was away; without a notification service

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/desktop/DesktopNotifier.h"
 #include "platform/desktop/SleepInhibition.h"
 #include "presets/PresetEntry.h"
 #include "schedule/TaskOutcome.h"
@@ -74,6 +75,10 @@ public:
     static constexpr const char* kStoppedByHand = "MESSAGE_43";
     static constexpr const char* kStoppedForTask = "MESSAGE_44";
     static constexpr const char* kStoppedByClosing = "MESSAGE_45";
+    // The summaries of the desktop notifications of a recording.
+    static constexpr const char* kStartedSummary = "MESSAGE_60";
+    static constexpr const char* kFinishedSummary = "MESSAGE_61";
+    static constexpr const char* kFailedSummary = "MESSAGE_62";
 
 private:
     // A scheduled task under way: what its outcome will say.
@@ -98,6 +103,9 @@ private:
     void ForgetUnstartedTask();
     void DeleteWorkItem(int nTask);
     void Notify(const STaskOutcome& outcome);
+    void NotifyStopped(const std::string& strFault);
+    void NotifyRecording(const char* pSummaryKey, const std::string& strBody,
+                         ENotificationUrgency urgency);
 
     CRadioCore& m_core;
     CObserver& m_observer;

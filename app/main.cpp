@@ -10,6 +10,7 @@
 
 #include "app/CommandLine.h"
 #include "app/RadioApp.h"
+#include "app/RemoteVerb.h"
 #include "generated/BuildInfo.h"
 #include "platform/instance/DisplayProbe.h"
 #include "settings/LanguageTexts.h"
@@ -32,6 +33,7 @@ std::optional<int> Answer(const CCommandLine& commandLine) {
                          commandLine.ErrorText().c_str());
             return CCommandLine::kUsageError;
         case CCommandLine::EAction::Run:
+        case CCommandLine::EAction::Remote:
             break;
     }
     return std::nullopt;
@@ -50,6 +52,12 @@ int main(int argc, char* argv[]) {
         return *status;
     }
     CLanguageTexts::SetProgramPath(CLanguageTexts::RunningProgram());
+    // A verb for the radio needs no display, only the event loop of its bus.
+    if (commandLine.Action() == CCommandLine::EAction::Remote) {
+        QCoreApplication application(argc, argv);
+        std::setlocale(LC_NUMERIC, "C");
+        return CRemoteVerb(commandLine).Run();
+    }
     const int nTask = commandLine.TaskNumber();
     std::string strWhy;
     const bool bDisplay = CDisplayProbe::CanOpenDisplay(&strWhy);

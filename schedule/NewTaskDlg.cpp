@@ -3,16 +3,12 @@
 #include <QComboBox>
 #include <QDateTimeEdit>
 
-#include <cstdio>
-
 #include "app/RadioCore.h"
 #include "platform/clock/Clock.h"
-#include "platform/db/DBException.h"
 #include "platform/dialogs/MessageBoxes.h"
 #include "platform/names/KestrelNames.h"
-#include "platform/scheduler/ExecutablePath.h"
 #include "presets/PresetStore.h"
-#include "schedule/DataSourceId.h"
+#include "schedule/NewTask.h"
 #include "skin/CommandMap.h"
 #include "skin/DataExchange.h"
 #include "skin/SkinEngine.h"
@@ -30,7 +26,6 @@ constexpr std::pair<int, const char*> kTexts[] = {
     {CDialog::IDOK, "ALL_OK"},
     {CDialog::IDCANCEL, "ALL_CANCLE"},
 };
-constexpr const char* kTaskKeptKey = "MESSAGE_27";
 
 }  // namespace
 
@@ -165,135 +160,32 @@ std::time_t CNewTaskDlg::CombineDateTime(std::time_t date, std::time_t time) {
     return std::mktime(&day);
 }
 
-bool CNewTaskDlg::BuildChannelWord(std::uint32_t& nWord) const {
-    if (m_nBand != BAND_AM && m_nBand != BAND_FM) {
-        return false;
-    }
-    const CTuner& tuner = m_pCore->Tuner();
-    const bool bFm = m_nBand == BAND_FM;
-    const std::optional<std::uint32_t> value = CPresetStore::BuildValue(
-        m_nBand, m_strFrequency,
-        bFm ? tuner.LowerLimit(CTuner::BAND_FM) : tuner.LowerLimit(CTuner::BAND_AM),
-        bFm ? tuner.UpperLimit(CTuner::BAND_FM) : tuner.UpperLimit(CTuner::BAND_AM));
-    if (!value) {
-        return false;
-    }
-    nWord = *value | (m_nMute ? kMuteBit : 0);
-    return true;
-}
-
+// The checks and the storing are the remote control's too.
 void CNewTaskDlg::OnOK() {
     UpdateData(true);
-    const std::time_t now = m_pCore->Services().clock.Now();
-    const std::time_t begin = CombineDateTime(m_BeginDate, m_BeginTime);
-    const std::time_t end = CombineDateTime(m_EndDate, m_EndTime);
-    if (end < now || begin <= now) {
-        Refuse("MESSAGE_8");
-        return;
-    }
-    if (begin >= end) {
-        Refuse("MESSAGE_9");
-        return;
-    }
-    CTaskSet& tasks = m_pCore->TaskSet();
-    if (!tasks.IsTimeFree(begin, end)) {
-        Refuse("MESSAGE_10");
-        return;
-    }
-    if (!tasks.CanAppend()) {
-        Refuse("MESSAGE_11");
-        return;
-    }
-    std::uint32_t nWord = 0;
-    if (!BuildChannelWord(nWord)) {
-        Refuse("MESSAGE_12");
-        return;
-    }
-    if (!PrepareRegistration() || !StoreTask(begin, end, nWord) || !RegisterWorkItem(begin)) {
-        return;
+    CNewTask::SEntry entry;
+    entry.begin = CombineDateTime(m_BeginDate, m_BeginTime);
+    entry.end = CombineDateTime(m_EndDate, m_EndTime);
+    entry.nBand = m_nBand;
+    entry.strFrequency = m_strFrequency;
+    entry.strMemo = m_strMemo;
+    entry.bMute = m_nMute != 0;
+    CNewTask task(*m_pCore, m_bridge);
+    const CNewTask::EResult eResult = task.Add(entry);
+    m_nStoredTask = task.StoredTask();
+    switch (eResult) {
+        case CNewTask::EResult::Refused:
+            ShowError(task.ErrorText());
+            return;
+        case CNewTask::EResult::RowKept:
+            m_pCore->Services().messageBoxes.Show(&MessageTarget(), task.ErrorText(),
+                                                  CRadioCore::kCaption,
+                                                  CMessageBoxes::EIcon::Warning);
+            break;
+        case CNewTask::EResult::Stored:
+            break;
     }
     EndDialog(IDOK);
-}
-
-// Before anything is stored: a task whose work item cannot be made would
-// never record.
-bool CNewTaskDlg::PrepareRegistration() {
-    try {
-        m_bridge.m_strOwner = CDataSourceId::Obtain(m_pCore->Services().database);
-    } catch (const CDBException& error) {
-        ShowError(error.ErrorText());
-        return false;
-    }
-    if (const CStatus status = m_bridge.PrepareScheduler(); !status) {
-        Refuse(status.Message());
-        return false;
-    }
-    return true;
-}
-
-// The new row's identifier is the one the insert gave it: the last row of a
-// re-query sorted by begin is another task whenever this one is not the
-// latest.
-bool CNewTaskDlg::StoreTask(std::time_t begin, std::time_t end, std::uint32_t nWord) {
-    CTaskSet& tasks = m_pCore->TaskSet();
-    try {
-        tasks.AddNew();
-        tasks.m_BeginTime = begin;
-        tasks.m_EndTime = end;
-        tasks.m_Channel = CTaskSet::ChannelText(nWord);
-        tasks.m_Memo = m_strMemo;
-        tasks.Update();
-    } catch (const CDBException& error) {
-        ShowError(error.ErrorText());
-        return false;
-    }
-    m_nStoredTask = tasks.m_ID;
-    tasks.Requery();
-    return true;
-}
-
-// The application is this program's own file: the folder it was started in
-// need not be where it lives. A task without its work item would never record, so a
-// failed registration takes the row away again and leaves the dialog open;
-// only a row that cannot be deleted is kept, for the task list to show.
-bool CNewTaskDlg::RegisterWorkItem(std::time_t begin) {
-    m_bridge.m_strApplication = OwnExecutablePath();
-    m_bridge.m_strParameters = std::to_string(m_nStoredTask);
-    m_bridge.m_strWorkingDirectory = m_pCore->StartFolder();
-    m_bridge.m_strComment = KestrelNames::kWorkItemComment;
-    m_bridge.CreateWorkItem(begin, KestrelNames::WorkItemName(m_nStoredTask));
-    if (m_bridge.LastRegistration()) {
-        return true;
-    }
-    if (ForgetStoredTask()) {
-        Refuse(m_bridge.FailureKey());
-        return false;
-    }
-    m_pCore->Services().messageBoxes.Show(&MessageTarget(), m_pCore->Message(kTaskKeptKey),
-                                          CRadioCore::kCaption, CMessageBoxes::EIcon::Warning);
-    return true;
-}
-
-// DeleteById leaves the filter on the task: a re-query that succeeds and
-// finds nothing shows it gone.
-bool CNewTaskDlg::ForgetStoredTask() {
-    CTaskSet& tasks = m_pCore->TaskSet();
-    try {
-        tasks.DeleteById(m_nStoredTask);
-    } catch (const CDBException& error) {
-        std::fprintf(stderr, "Kestrel: task %d cannot be deleted: %s\n", m_nStoredTask,
-                     error.what());
-        return false;
-    }
-    if (!tasks.Requery() || !tasks.IsEOF()) {
-        return false;
-    }
-    m_nStoredTask = 0;
-    return true;
-}
-
-void CNewTaskDlg::Refuse(const std::string& strMessageKey) {
-    ShowError(m_pCore->Message(strMessageKey));
 }
 
 void CNewTaskDlg::ShowError(const std::string& strText) {

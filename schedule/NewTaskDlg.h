@@ -71,14 +71,6 @@ private:
     void LayOut();
     void FillChannels();
     void OnChannel();
-    // The channel word of the band and frequency entered; false when the
-    // frequency lies outside the band plan.
-    bool BuildChannelWord(std::uint32_t& nWord) const;
-    bool PrepareRegistration();
-    bool StoreTask(std::time_t begin, std::time_t end, std::uint32_t nWord);
-    bool RegisterWorkItem(std::time_t begin);
-    bool ForgetStoredTask();
-    void Refuse(const std::string& strMessageKey);
     void ShowError(const std::string& strText);
 
     int m_nStoredTask = 0;

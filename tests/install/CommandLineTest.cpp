@@ -59,12 +59,12 @@ TEST(CommandLineTest, HelpVersionAndSetUpEndTheProgram) {
 
 TEST(CommandLineTest, UnknownOrMisusedSwitchesAreErrorsButToolkitOptionsPass) {
     for (const auto& arguments : std::vector<std::vector<std::string>>{
-             {"--tune", "80.0"}, {"--helpme"}, {"--help=yes"}, {"--data-source"}, {"3", "--x"}}) {
+             {"--tuner", "80.0"}, {"--helpme"}, {"--help=yes"}, {"--data-source"}, {"3", "--x"}}) {
         const CCommandLine line = Parse(arguments);
         EXPECT_EQ(line.Action(), EAction::Error) << arguments[0];
         EXPECT_FALSE(line.ErrorText().empty()) << arguments[0];
     }
-    EXPECT_EQ(Parse({"--tune", "80.0"}).ErrorText(), "unknown option --tune");
+    EXPECT_EQ(Parse({"--tuner", "80.0"}).ErrorText(), "unknown option --tuner");
     EXPECT_EQ(Parse({"--data-source"}).ErrorText(), "the option --data-source needs a value");
     // An error wins over a request to end quietly.
     EXPECT_EQ(Parse({"--help", "--bogus"}).Action(), EAction::Error);
@@ -74,6 +74,69 @@ TEST(CommandLineTest, UnknownOrMisusedSwitchesAreErrorsButToolkitOptionsPass) {
     EXPECT_EQ(qt.Action(), EAction::Run);
     EXPECT_EQ(qt.TaskNumber(), 9);
     EXPECT_EQ(Parse({"-platform", "3"}).TaskNumber(), -1);
+}
+
+TEST(CommandLineTest, VerbsForTheRadioTakeTheirValues) {
+    using EVerb = CCommandLine::EVerb;
+    CCommandLine line = Parse({"--tune", "80.0"});
+    EXPECT_EQ(line.Action(), EAction::Remote);
+    EXPECT_EQ(line.Verb(), EVerb::Tune);
+    EXPECT_EQ(line.VerbValue(), "80.0");
+    EXPECT_EQ(Parse({"--tune=AM 1008"}).VerbValue(), "AM 1008");
+    EXPECT_EQ(Parse({"--preset", "7"}).Verb(), EVerb::Preset);
+    EXPECT_EQ(Parse({"--seek=down"}).VerbValue(), "down");
+    EXPECT_EQ(Parse({"--stop"}).Verb(), EVerb::Stop);
+    EXPECT_EQ(Parse({"--status"}).Verb(), EVerb::Status);
+    EXPECT_EQ(Parse({"--tasks"}).Verb(), EVerb::Tasks);
+    EXPECT_EQ(Parse({"--help", "--status"}).Action(), EAction::Help);
+
+    line = Parse({"--record"});
+    EXPECT_EQ(line.Verb(), EVerb::Record);
+    EXPECT_EQ(line.RecordSeconds(), 0);
+    EXPECT_EQ(Parse({"--record", "--for", "30m"}).RecordSeconds(), 1800);
+    EXPECT_EQ(Parse({"--for=1h30m", "--record"}).RecordSeconds(), 5400);
+
+    line = Parse({"--add-task", "2026-12-24 18:00", "2026-12-24 19:00", "FM 80.0", "Carols"});
+    EXPECT_EQ(line.Verb(), EVerb::AddTask);
+    EXPECT_EQ(line.TaskFields(), (std::vector<std::string>{"2026-12-24 18:00", "2026-12-24 19:00",
+                                                           "FM 80.0", "Carols"}));
+    line = Parse({"--add-task", "2026-12-24 18:00", "2026-12-24 19:00", "80.0", "--help"});
+    EXPECT_EQ(line.TaskFields()[3], "");  // an option, no memo
+    EXPECT_EQ(line.Action(), EAction::Help);
+}
+
+TEST(CommandLineTest, VerbsRefuseWhatTheyCannotUse) {
+    for (const auto& arguments : std::vector<std::vector<std::string>>{
+             {"--tune"},
+             {"--tune="},
+             {"--preset", "100"},
+             {"--preset", "one"},
+             {"--seek", "left"},
+             {"--record", "--for", "soon"},
+             {"--record", "--for", "0"},
+             {"--record", "--for", "1h30"},
+             {"--status", "--for", "5m"},
+             {"--tune", "80", "--stop"},
+             {"--status", "3"},
+             {"3", "--status"},
+             {"--add-task", "2026-12-24 18:00", "2026-12-24 19:00"},
+             {"--stop=now"}}) {
+        const CCommandLine line = Parse(arguments);
+        EXPECT_EQ(line.Action(), EAction::Error) << arguments[0] << " " << arguments.size();
+        EXPECT_FALSE(line.ErrorText().empty());
+    }
+    EXPECT_EQ(Parse({"--tune", "80", "--stop"}).ErrorText(),
+              "--stop cannot go with --tune: one command at a time");
+    EXPECT_EQ(CCommandLine::ParseLength("90s"), 90);
+    EXPECT_EQ(CCommandLine::ParseLength("45"), 45);
+    EXPECT_EQ(CCommandLine::ParseLength("2h5m10s"), 7510);
+    EXPECT_EQ(CCommandLine::ParseLength("10d"), -1);
+    EXPECT_EQ(CCommandLine::ParseLength("99999999999999h"), -1);
+    const std::string strHelp = CCommandLine::HelpText("kestrel");
+    for (const char* pPart : {"--tune FREQ", "--record [--for LEN]", "--add-task BEGIN END CHANNEL",
+                              "Exit status: 0 done"}) {
+        EXPECT_NE(strHelp.find(pPart), std::string::npos) << pPart;
+    }
 }
 
 }  // namespace

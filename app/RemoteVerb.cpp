@@ -1,0 +1,249 @@
+#include "app/RemoteVerb.h"
+
+#include <QEventLoop>
+#include <QTimer>
+
+#include <chrono>
+#include <cstdio>
+#include <exception>
+#include <memory>
+
+#include "app/Backends.h"
+#include "app/CommandLine.h"
+#include "app/HeadlessControl.h"
+#include "app/HeadlessRun.h"
+#include "app/QuitOnSignal.h"
+#include "app/RadioApp.h"
+#include "app/RadioDlg.h"
+#include "control/ControlBus.h"
+#include "control/ControlClient.h"
+#include "control/ExitStatus.h"
+#include "control/ScriptInterface.h"
+#include "platform/clock/Clock.h"
+#include "platform/instance/SingleInstance.h"
+#include "platform/profile/Profile.h"
+#include "platform/window/WindowMessages.h"
+
+namespace {
+
+using EVerb = CCommandLine::EVerb;
+using EResult = CRadioController::EResult;
+
+int StatusOf(EResult eResult) {
+    switch (eResult) {
+        case EResult::Done:
+            return KestrelExit::kOk;
+        case EResult::ReceiverAbsent:
+            return KestrelExit::kReceiverAbsent;
+        case EResult::Refused:
+            return KestrelExit::kRefused;
+        case EResult::BadValue:
+            return KestrelExit::kUsage;
+    }
+    return KestrelExit::kFailed;
+}
+
+// The receiver takes its last report from the device link's thread: a run
+// that ended at once could close the link before it is written.
+constexpr auto kSettle = std::chrono::milliseconds(300);
+
+}  // namespace
+
+int CRemoteVerb::Fail(int nStatus, const std::string& strWhy) const {
+    if (nStatus != KestrelExit::kOk) {
+        std::fprintf(stderr, "kestrel: %s\n", strWhy.empty() ? "refused" : strWhy.c_str());
+    }
+    return nStatus;
+}
+
+void CRemoteVerb::Print(const std::string& strText) const {
+    if (!strText.empty()) {
+        std::fprintf(stdout, "%s\n", strText.c_str());
+        std::fflush(stdout);
+    }
+}
+
+int CRemoteVerb::Run() {
+    CControlClient client;
+    if (client.HasCopy()) {
+        return ToRunningCopy(client);
+    }
+    if (m_commandLine.Verb() == EVerb::Stop) {
+        return Fail(KestrelExit::kNoCopy, "no running copy of Kestrel records");
+    }
+    return Headless();
+}
+
+int CRemoteVerb::ToRunningCopy(CControlClient& client) {
+    const QString strValue = QString::fromStdString(m_commandLine.VerbValue());
+    CControlClient::SReply reply;
+    switch (m_commandLine.Verb()) {
+        case EVerb::Tune:
+            reply = client.Call("Tune", {strValue});
+            break;
+        case EVerb::Preset:
+            reply = client.Call("RecallPreset", {strValue.toInt()});
+            break;
+        case EVerb::Seek:
+            reply = client.Call("Seek", {strValue});
+            break;
+        case EVerb::Record:
+            reply = client.Call("StartRecording",
+                                {QVariant::fromValue<qlonglong>(m_commandLine.RecordSeconds())});
+            break;
+        case EVerb::Stop:
+            reply = client.Call("StopRecording");
+            break;
+        case EVerb::Status:
+            reply = client.Call("State");
+            break;
+        case EVerb::Tasks:
+            reply = client.Call("ListTasks");
+            break;
+        case EVerb::AddTask: {
+            QVariantList fields;
+            for (const std::string& strField : m_commandLine.TaskFields()) {
+                fields.append(QString::fromStdString(strField));
+            }
+            reply = client.Call("AddTask", fields);
+            break;
+        }
+        case EVerb::None:
+            return KestrelExit::kUsage;
+    }
+    if (reply.nStatus != KestrelExit::kOk) {
+        return Fail(reply.nStatus, reply.strError);
+    }
+    Print(reply.value.toString().toStdString());
+    return KestrelExit::kOk;
+}
+
+// The run claims the radio as a start with no screen does, so that a
+// scheduled task that fires meanwhile is recorded by it, and a start that
+// wants the window finds it.
+int CRemoteVerb::Headless() {
+    CHeadlessRun* pRun = nullptr;
+    CSingleInstance instance(CRadioDlg::kTitle);
+    const bool bOwn = instance.Claim(-1, [&pRun](int nRequest) {
+        if (!pRun) {
+            return true;
+        }
+        if (nRequest < 0) {
+            return false;
+        }
+        pRun->Core().MainWindow()->Post(WM_START_TASK, static_cast<uintptr_t>(nRequest), 0);
+        return true;
+    });
+    if (!bOwn) {
+        return Fail(KestrelExit::kNoCopy,
+                    "Kestrel runs, but not on this session bus: use its window");
+    }
+    CRadioApp::SetUpDataSource(stderr);
+    std::unique_ptr<CBackends> pBackends;
+    try {
+        pBackends =
+            std::make_unique<CBackends>(CBackends::KindFromEnvironment(), CBackends::EScreen::None);
+    } catch (const std::exception& error) {
+        return Fail(KestrelExit::kFailed, error.what());
+    }
+    CProfile profile(CProfile::DefaultPath());
+    CHeadlessRun run(pBackends->Services(), profile);
+    run.Open();
+    pRun = &run;
+    CHeadlessControl target(run);
+    // While it runs, --stop and --status reach it as they would the window.
+    CControlBus remote(target);
+    std::string strNoBus;
+    remote.Open(strNoBus);
+    const int nStatus =
+        Perform(remote.Controller(), CScriptInterface::StateJson(remote.Current()).toStdString());
+    pRun = nullptr;
+    return nStatus;
+}
+
+int CRemoteVerb::Perform(CRadioController& controller, const std::string& strStateJson) {
+    std::string strWhy;
+    CRadioCore& core = controller.Target().Core();
+    switch (m_commandLine.Verb()) {
+        case EVerb::Tune: {
+            const EResult eResult = controller.Tune(m_commandLine.VerbValue(), strWhy);
+            core.Services().clock.Sleep(kSettle);
+            return Fail(StatusOf(eResult), strWhy);
+        }
+        case EVerb::Preset: {
+            const EResult eResult =
+                controller.RecallPreset(std::stoi(m_commandLine.VerbValue()), strWhy);
+            core.Services().clock.Sleep(kSettle);
+            return Fail(StatusOf(eResult), strWhy);
+        }
+        case EVerb::Seek: {
+            const EResult eResult = controller.Seek(m_commandLine.VerbValue() == "up");
+            if (eResult != EResult::Done) {
+                return Fail(StatusOf(eResult), "the receiver is not plugged in");
+            }
+            // The seek worker tells its station to this thread and waits.
+            QEventLoop loop;
+            QTimer poll;
+            QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+                if (!core.Tuner().HasSeekThread()) {
+                    loop.quit();
+                }
+            });
+            poll.start(100);
+            loop.exec();
+            Print(core.ChannelText());
+            return KestrelExit::kOk;
+        }
+        case EVerb::Record:
+            return RecordHeadless(controller);
+        case EVerb::Status:
+            Print(strStateJson);
+            return KestrelExit::kOk;
+        case EVerb::Tasks: {
+            std::vector<STaskInfo> tasks;
+            if (!controller.Tasks(tasks, strWhy)) {
+                return Fail(KestrelExit::kFailed, strWhy);
+            }
+            Print(CScriptInterface::TasksJson(tasks).toStdString());
+            return KestrelExit::kOk;
+        }
+        case EVerb::AddTask: {
+            const std::vector<std::string>& fields = m_commandLine.TaskFields();
+            int nId = 0;
+            const EResult eResult =
+                controller.AddTask(fields[0], fields[1], fields[2], fields[3], nId, strWhy);
+            if (eResult == EResult::Done) {
+                Print(std::to_string(nId));
+            }
+            return Fail(StatusOf(eResult), strWhy);
+        }
+        case EVerb::Stop:
+        case EVerb::None:
+            break;
+    }
+    return KestrelExit::kUsage;
+}
+
+// Until its length has passed, --stop, or a signal; the file's name is
+// printed when it starts.
+int CRemoteVerb::RecordHeadless(CRadioController& controller) {
+    std::string strWhy;
+    const EResult eResult = controller.StartRecording(m_commandLine.RecordSeconds(), strWhy);
+    if (eResult != EResult::Done) {
+        return Fail(StatusOf(eResult), strWhy);
+    }
+    CRadioCore& core = controller.Target().Core();
+    Print(core.RecordFile());
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        controller.Tick();
+        if (!controller.Target().Recorder().IsRecording()) {
+            loop.quit();
+        }
+    });
+    poll.start(250);
+    CQuitOnSignal quit([&controller] { controller.StopRecording(); });
+    loop.exec();
+    return KestrelExit::kOk;
+}

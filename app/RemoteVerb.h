@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+
+class CCommandLine;
+class CControlClient;
+class CRadioController;
+
+// A verb of the command line (--tune, --record, --status ...): handed to the
+// running copy over its script interface, or, with none running, done by a
+// run with no window that ends when the verb is done. Answers go to
+// standard output, reasons to standard error; the exit status is a
+// KestrelExit status.
+//
+// Needs the QCoreApplication.
+class CRemoteVerb {
+public:
+    explicit CRemoteVerb(const CCommandLine& commandLine) : m_commandLine(commandLine) {}
+
+    int Run();
+
+private:
+    int ToRunningCopy(CControlClient& client);
+    int Headless();
+    int Perform(CRadioController& controller, const std::string& strStateJson);
+    int RecordHeadless(CRadioController& controller);
+    int Fail(int nStatus, const std::string& strWhy) const;
+    void Print(const std::string& strText) const;
+
+    const CCommandLine& m_commandLine;
+};

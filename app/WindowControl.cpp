@@ -1,0 +1,58 @@
+#include "app/WindowControl.h"
+
+#include <QAbstractButton>
+
+#include "app/RadioDlg.h"
+
+CRadioCore& CWindowControl::Core() {
+    return m_window.Core();
+}
+
+CRecorder& CWindowControl::Recorder() {
+    return m_window.Recorder();
+}
+
+void CWindowControl::Click(int nButton) {
+    if (auto* pButton = m_window.GetDlgItemAs<QAbstractButton>(nButton)) {
+        pButton->click();
+    }
+}
+
+void CWindowControl::Recall(const PresetEntry& entry) {
+    m_window.Recall(entry);
+}
+
+void CWindowControl::SetBand(int nBand) {
+    Click(nBand == CTuner::BAND_AM ? CRadioDlg::IDC_AM : CRadioDlg::IDC_FM);
+}
+
+// As a channel step lands: the frequency, then the preset sync tunes it.
+void CWindowControl::Tune(unsigned nFrequency) {
+    CTuner& tuner = m_window.Core().Tuner();
+    tuner.CancelSeek();
+    tuner.SetCurrentFrequency(tuner.Wrap(nFrequency));
+    m_window.PresetSync();
+}
+
+void CWindowControl::Seek(int nDirection) {
+    Click(nDirection == CTuner::SEEK_UP ? CRadioDlg::IDC_SEEK_UP : CRadioDlg::IDC_SEEK_DOWN);
+}
+
+bool CWindowControl::StartRecording() {
+    if (!m_window.Recorder().IsRecording()) {
+        m_window.ToggleRecording();
+    }
+    return m_window.Recorder().IsRecording();
+}
+
+void CWindowControl::StopRecording() {
+    if (m_window.Recorder().IsRecording()) {
+        m_window.ToggleRecording();
+    }
+}
+
+void CWindowControl::Raise() {
+    m_window.showNormal();
+    m_window.raise();
+    m_window.activateWindow();
+}

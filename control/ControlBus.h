@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QObject>
+#include <QTimer>
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "control/RadioController.h"
+#include "platform/desktop/DBusLink.h"
+#include "skin/QtMessageTarget.h"
+
+class CControlTarget;
+class CScriptInterface;
+
+// Remote control on the session bus: the MPRIS player the media keys and the
+// desktop's media controls reach, and Kestrel's own interface for scripts.
+// Whatever changes the radio (the window, its keys, a scheduled start, these
+// interfaces) is seen by comparing the radio's state on a short clock and on
+// every mixer notice, and announced with PropertiesChanged.
+//
+// Without a session bus, or with the names taken, the radio runs as it would
+// without this object; Open() says why.
+//
+// UI thread only; needs the QCoreApplication. The target must outlive it.
+class CControlBus : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr const char* kMprisService = "org.mpris.MediaPlayer2.kestrel";
+    static constexpr const char* kMprisPath = "/org/mpris/MediaPlayer2";
+    static constexpr const char* kService = "io.github.kestrelradio.Kestrel";
+    static constexpr const char* kPath = "/io/github/kestrelradio/Kestrel";
+    static constexpr const char* kInterface = "io.github.kestrelradio.Kestrel1";
+
+    // strBusAddress: the session bus's D-Bus address; empty for the one the
+    // environment names.
+    explicit CControlBus(CControlTarget& target, std::string strBusAddress = {},
+                         QObject* pParent = nullptr);
+    ~CControlBus() override;
+
+    // Registers the objects and takes the bus names. False with the reason
+    // when there is no bus; a name another program holds is traced and the
+    // other name still served.
+    bool Open(std::string& strWhy);
+    bool IsOpen() const { return m_connection.has_value(); }
+
+    CRadioController& Controller() { return m_controller; }
+    CControlTarget& Target() { return m_target; }
+    // The state as it is now; changes since the last look are announced.
+    const SRadioState& Current();
+    // Looks at the radio's state and announces what changed.
+    void Refresh();
+
+Q_SIGNALS:
+    void StateChanged(const SRadioState& before, const SRadioState& now);
+
+private:
+    void Announce(const SRadioState& before, const SRadioState& now);
+
+    CControlTarget& m_target;
+    CQtMessageTarget m_mixerNotices;
+    CRadioController m_controller;
+    CDBusLink m_link;
+    std::optional<QDBusConnection> m_connection;
+    SRadioState m_state;
+    QTimer m_clock;
+    // The exported objects; their adaptors are their children.
+    std::unique_ptr<QObject> m_pMpris;
+    std::unique_ptr<CScriptInterface> m_pScript;
+    bool m_bRefreshing = false;
+};

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QVariant>
+#include <QVariantList>
+
+#include <optional>
+#include <string>
+
+#include "platform/desktop/DBusLink.h"
+
+// The command line's side of the script interface: finds the running copy
+// on the session bus and calls it, turning its answers into exit statuses
+// (KestrelExit) and messages.
+//
+// Needs the QCoreApplication; blocks while the running copy answers.
+class CControlClient {
+public:
+    // strBusAddress: the session bus's D-Bus address; empty for the one the
+    // environment names.
+    explicit CControlClient(std::string strBusAddress = {});
+
+    CControlClient(const CControlClient&) = delete;
+    CControlClient& operator=(const CControlClient&) = delete;
+
+    // Whether a copy of Kestrel serves its interface on the bus now.
+    bool HasCopy();
+
+    struct SReply {
+        int nStatus = 0;  // a KestrelExit status
+        QVariant value;   // the answer's first value, if any
+        std::string strError;
+    };
+    SReply Call(const char* pMethod, const QVariantList& arguments = {});
+
+private:
+    CDBusLink m_link;
+    std::optional<QDBusConnection> m_connection;
+};

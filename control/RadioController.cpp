@@ -1,0 +1,380 @@
+#include "control/RadioController.h"
+
+#include <charconv>
+#include <cmath>
+#include <iostream>
+
+#include "app/RadioCore.h"
+#include "app/Recorder.h"
+#include "control/ControlTarget.h"
+#include "platform/clock/Clock.h"
+#include "presets/PresetStore.h"
+#include "schedule/NewTask.h"
+#include "schedule/ScheduleBridge.h"
+
+namespace {
+
+// Below this a bare number is MHz: no AM channel is that low.
+constexpr double kHighestMhz = 300.0;
+
+std::string_view Trim(std::string_view text) {
+    const size_t nFirst = text.find_first_not_of(" \t");
+    if (nFirst == std::string_view::npos) {
+        return {};
+    }
+    const size_t nLast = text.find_last_not_of(" \t");
+    return text.substr(nFirst, nLast - nFirst + 1);
+}
+
+bool TakePrefix(std::string_view& text, std::string_view prefix) {
+    if (text.size() < prefix.size()) {
+        return false;
+    }
+    for (size_t n = 0; n < prefix.size(); ++n) {
+        if ((text[n] | 0x20) != (prefix[n] | 0x20)) {
+            return false;
+        }
+    }
+    text = Trim(text.substr(prefix.size()));
+    return true;
+}
+
+}  // namespace
+
+CRadioController::CRadioController(CControlTarget& target, CMessageTarget* pNotify)
+    : m_target(target),
+      m_masterMute(target.Core().Services().mixer),
+      m_masterVolume(target.Core().Services().mixer) {
+    m_masterMute.SelectLine(pNotify, 1, "");
+    m_masterVolume.SelectLine(pNotify, 0, "");
+}
+
+bool CRadioController::Present() {
+    return m_target.Core().DevicePresent() != 0;
+}
+
+SRadioState CRadioController::State() {
+    CRadioCore& core = m_target.Core();
+    const CTuner& tuner = core.Tuner();
+    const CPresetStore presets(core.Profile());
+    SRadioState state;
+    state.bPresent = Present();
+    state.bMuted = m_masterMute.GetValue() != 0;
+    state.nVolume = m_masterVolume.GetVolume();
+    state.nBand = tuner.Band();
+    state.nFrequency = tuner.CurrentFrequency();
+    state.nSlot = presets.FindSlot(state.nBand, state.nFrequency);
+    if (state.nSlot >= 0) {
+        state.strTitle = presets.ReadSlot(state.nBand, state.nSlot).strTitle;
+    }
+    state.strChannelText = core.ChannelText();
+    for (int n = 0; n < CPresetStore::kSlots && !state.bHasPresets; ++n) {
+        state.bHasPresets = presets.ReadValue(state.nBand, n) != 0;
+    }
+    state.bRecording = m_target.Recorder().IsRecording();
+    state.strRecordFile = core.RecordFile();
+    state.nRecordedSeconds = state.bRecording || !state.strRecordFile.empty()
+                                 ? static_cast<std::int64_t>(core.RecordedSeconds())
+                                 : 0;
+    return state;
+}
+
+CRadioController::EResult CRadioController::Next() {
+    return Step(1);
+}
+
+CRadioController::EResult CRadioController::Previous() {
+    return Step(-1);
+}
+
+// From the slot of the current frequency, or from before the first slot
+// (after the last going back) when no slot holds it.
+CRadioController::EResult CRadioController::Step(int nDirection) {
+    if (!Present()) {
+        return EResult::ReceiverAbsent;
+    }
+    CRadioCore& core = m_target.Core();
+    const CPresetStore presets(core.Profile());
+    const int nBand = core.Tuner().Band();
+    int nSlot = presets.FindSlot(nBand, core.Tuner().CurrentFrequency());
+    if (nSlot < 0) {
+        nSlot = nDirection > 0 ? -1 : CPresetStore::kSlots;
+    }
+    for (int n = 1; n <= CPresetStore::kSlots; ++n) {
+        const int nNext = ((nSlot + nDirection * n) % CPresetStore::kSlots + CPresetStore::kSlots) %
+                          CPresetStore::kSlots;
+        if (presets.ReadValue(nBand, nNext) != 0) {
+            m_target.Recall(presets.ReadEntry(nBand, nNext));
+            return EResult::Done;
+        }
+    }
+    return EResult::Refused;  // the band has no presets
+}
+
+CRadioController::EResult CRadioController::SetMuted(bool bMuted) {
+    if (m_masterMute.Selection() < 0) {
+        return EResult::Refused;  // no mute control on this sound card
+    }
+    return m_masterMute.SetMute(bMuted ? 1 : 0) ? EResult::Done : EResult::Refused;
+}
+
+void CRadioController::ToggleMute() {
+    SetMuted(m_masterMute.GetValue() == 0);
+}
+
+void CRadioController::SetVolume(std::uint32_t nVolume) {
+    m_masterVolume.SetVolume(std::min<std::uint32_t>(nVolume, 0xFFFF));
+}
+
+std::optional<CRadioController::SFrequency> CRadioController::ParseFrequency(std::string_view text,
+                                                                             std::string& strWhy) {
+    std::string_view rest = Trim(text);
+    std::optional<int> band;
+    if (TakePrefix(rest, "FM")) {
+        band = 1;
+    } else if (TakePrefix(rest, "AM")) {
+        band = 0;
+    }
+    double value = 0;
+    const auto [pEnd, error] = std::from_chars(rest.data(), rest.data() + rest.size(), value);
+    std::string_view unit =
+        Trim(std::string_view(pEnd, static_cast<size_t>(rest.data() + rest.size() - pEnd)));
+    if (error != std::errc() || !std::isfinite(value) || value <= 0) {
+        strWhy = "not a frequency: \"" + std::string(text) + "\"";
+        return std::nullopt;
+    }
+    if (TakePrefix(unit, "MHz")) {
+        band = band.value_or(1);
+    } else if (TakePrefix(unit, "kHz")) {
+        band = band.value_or(0);
+    }
+    if (!unit.empty()) {
+        strWhy = "not a frequency: \"" + std::string(text) + "\"";
+        return std::nullopt;
+    }
+    const bool bPoint = rest.find('.') != std::string_view::npos;
+    const int nBand = band.value_or(bPoint || value < kHighestMhz ? 1 : 0);
+    SFrequency frequency;
+    frequency.nBand = nBand;
+    frequency.nFrequency =
+        static_cast<unsigned>(nBand == 1 ? std::lround(value * 100.0) : std::lround(value));
+    return frequency;
+}
+
+CRadioController::EResult CRadioController::Tune(std::string_view text, std::string& strWhy) {
+    const std::optional<SFrequency> frequency = ParseFrequency(text, strWhy);
+    if (!frequency) {
+        return EResult::BadValue;
+    }
+    if (!Present()) {
+        strWhy = "the receiver is not plugged in";
+        return EResult::ReceiverAbsent;
+    }
+    const CTuner& tuner = m_target.Core().Tuner();
+    const unsigned nLower = tuner.LowerLimit(frequency->nBand);
+    const unsigned nUpper = tuner.UpperLimit(frequency->nBand);
+    if (frequency->nFrequency < nLower || frequency->nFrequency > nUpper) {
+        strWhy = "\"" + std::string(text) + "\" lies outside the band (" +
+                 CPresetStore::ListText(frequency->nBand, nLower) + " to " +
+                 CPresetStore::ListText(frequency->nBand, nUpper) + ")";
+        return EResult::BadValue;
+    }
+    if (tuner.Band() != frequency->nBand) {
+        m_target.SetBand(frequency->nBand);
+    }
+    m_target.Tune(frequency->nFrequency);
+    return EResult::Done;
+}
+
+CRadioController::EResult CRadioController::RecallPreset(int nSlot, std::string& strWhy) {
+    if (nSlot < 0 || nSlot >= CPresetStore::kSlots) {
+        strWhy = "a preset number is 0 to 99";
+        return EResult::BadValue;
+    }
+    if (!Present()) {
+        strWhy = "the receiver is not plugged in";
+        return EResult::ReceiverAbsent;
+    }
+    CRadioCore& core = m_target.Core();
+    const CPresetStore presets(core.Profile());
+    const int nBand = core.Tuner().Band();
+    if (presets.ReadValue(nBand, nSlot) == 0) {
+        strWhy = "preset " + std::to_string(nSlot) + " of " + CPresetStore::ModelText(nBand) +
+                 " is empty";
+        return EResult::Refused;
+    }
+    m_target.Recall(presets.ReadEntry(nBand, nSlot));
+    return EResult::Done;
+}
+
+CRadioController::EResult CRadioController::Seek(bool bUp) {
+    if (!Present()) {
+        return EResult::ReceiverAbsent;
+    }
+    m_target.Seek(bUp ? CTuner::SEEK_UP : CTuner::SEEK_DOWN);
+    return EResult::Done;
+}
+
+CRadioController::EResult CRadioController::StartRecording(std::int64_t nSeconds,
+                                                           std::string& strWhy) {
+    if (!Present()) {
+        strWhy = "the receiver is not plugged in";
+        return EResult::ReceiverAbsent;
+    }
+    if (m_target.Recorder().IsRecording()) {
+        strWhy = "a recording is running already";
+        return EResult::Refused;
+    }
+    if (!m_target.StartRecording()) {
+        CRadioCore& core = m_target.Core();
+        strWhy = core.Message(core.StartFailureKey());
+        return EResult::Refused;
+    }
+    m_stopAt.reset();
+    if (nSeconds > 0) {
+        m_stopAt = m_target.Core().Services().clock.Now() + static_cast<std::time_t>(nSeconds);
+    }
+    return EResult::Done;
+}
+
+CRadioController::EResult CRadioController::StopRecording() {
+    m_stopAt.reset();
+    if (!m_target.Recorder().IsRecording()) {
+        return EResult::Refused;
+    }
+    m_target.StopRecording();
+    return EResult::Done;
+}
+
+void CRadioController::Tick() {
+    if (!m_stopAt) {
+        return;
+    }
+    if (!m_target.Recorder().IsRecording()) {
+        m_stopAt.reset();  // stopped by hand or by its task meanwhile
+        return;
+    }
+    if (m_target.Core().Services().clock.Now() >= *m_stopAt) {
+        StopRecording();
+    }
+}
+
+bool CRadioController::Tasks(std::vector<STaskInfo>& tasks, std::string& strWhy) {
+    CTaskSet& table = m_target.Core().TaskSet();
+    table.m_strFilter.clear();
+    table.m_strSort = "BeginTime";
+    if (!table.Requery()) {
+        strWhy = "the scheduled recordings cannot be read from the data source";
+        return false;
+    }
+    tasks.clear();
+    for (; !table.IsEOF(); table.MoveNext()) {
+        // Read as a scheduled start reads it.
+        const std::uint32_t nWord = CTaskSet::ChannelWord(table.m_Channel);
+        STaskInfo task;
+        task.nId = table.m_ID;
+        task.begin = table.m_BeginTime;
+        task.end = table.m_EndTime;
+        task.nBand = (nWord & CPresetStore::kFmBit) ? CTuner::BAND_FM : CTuner::BAND_AM;
+        task.nFrequency = nWord & 0xFFFF;
+        task.bMute = (nWord & CNewTask::kMuteBit) != 0;
+        task.strChannelText = CPresetStore::ModelText(task.nBand) + " " +
+                              CPresetStore::ListText(task.nBand, task.nFrequency);
+        task.strMemo = table.m_Memo;
+        tasks.push_back(std::move(task));
+    }
+    return true;
+}
+
+std::optional<std::time_t> CRadioController::ParseTime(std::string_view text) {
+    text = Trim(text);
+    int nYear = 0;
+    int nMonth = 0;
+    int nDay = 0;
+    int nHour = 0;
+    int nMinute = 0;
+    const auto number = [&text](int& nValue, size_t nDigits, char cAfter) {
+        if (text.size() < nDigits) {
+            return false;
+        }
+        const auto [pEnd, error] = std::from_chars(text.data(), text.data() + nDigits, nValue);
+        if (error != std::errc() || pEnd != text.data() + nDigits) {
+            return false;
+        }
+        text.remove_prefix(nDigits);
+        if (cAfter == 0) {
+            return true;
+        }
+        if (text.empty() || (text.front() != cAfter && !(cAfter == ' ' && text.front() == 'T'))) {
+            return false;
+        }
+        text.remove_prefix(1);
+        return true;
+    };
+    if (!number(nYear, 4, '-') || !number(nMonth, 2, '-') || !number(nDay, 2, ' ') ||
+        !number(nHour, 2, ':') || !number(nMinute, 2, 0)) {
+        return std::nullopt;
+    }
+    int nSecond = 0;
+    if (!text.empty() && (text.front() != ':' || (text.remove_prefix(1), !number(nSecond, 2, 0)))) {
+        return std::nullopt;
+    }
+    if (!text.empty() || nMonth < 1 || nMonth > 12 || nDay < 1 || nDay > 31 || nHour > 23 ||
+        nMinute > 59 || nSecond > 59) {
+        return std::nullopt;
+    }
+    std::tm local{};
+    local.tm_year = nYear - 1900;
+    local.tm_mon = nMonth - 1;
+    local.tm_mday = nDay;
+    local.tm_hour = nHour;
+    local.tm_min = nMinute;
+    local.tm_isdst = -1;
+    const std::time_t when = std::mktime(&local);
+    // 31 February comes back as a day of March.
+    if (when == static_cast<std::time_t>(-1) || local.tm_mday != nDay) {
+        return std::nullopt;
+    }
+    return when;
+}
+
+CRadioController::EResult CRadioController::AddTask(std::string_view begin, std::string_view end,
+                                                    std::string_view channel,
+                                                    const std::string& strMemo, int& nId,
+                                                    std::string& strWhy) {
+    nId = 0;
+    const std::optional<std::time_t> beginTime = ParseTime(begin);
+    const std::optional<std::time_t> endTime = ParseTime(end);
+    if (!beginTime || !endTime) {
+        strWhy = "a time is written as 2026-12-24 18:00, not \"" +
+                 std::string(beginTime ? end : begin) + "\"";
+        return EResult::BadValue;
+    }
+    const std::optional<SFrequency> frequency = ParseFrequency(channel, strWhy);
+    if (!frequency) {
+        return EResult::BadValue;
+    }
+    CNewTask::SEntry entry;
+    entry.begin = *beginTime;
+    entry.end = *endTime;
+    entry.nBand = frequency->nBand;
+    entry.strFrequency = CPresetStore::FrequencyNumber(frequency->nBand, frequency->nFrequency);
+    entry.strMemo = strMemo;
+    CRadioCore& core = m_target.Core();
+    // What at says goes to standard error: standard output is the caller's.
+    CScheduleBridge bridge(core.Services().scheduler, std::cerr, std::cerr);
+    CNewTask task(core, bridge);
+    switch (task.Add(entry)) {
+        case CNewTask::EResult::Stored:
+            nId = task.StoredTask();
+            return EResult::Done;
+        case CNewTask::EResult::RowKept:
+            nId = task.StoredTask();
+            strWhy = task.ErrorText();
+            return EResult::Refused;
+        case CNewTask::EResult::Refused:
+            break;
+    }
+    strWhy = task.ErrorText();
+    return EResult::Refused;
+}

@@ -1,0 +1,116 @@
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "mixer/MixerLine.h"
+#include "presets/PresetEntry.h"
+
+class CControlTarget;
+class CMessageTarget;
+
+// What the outside sees of the radio: one snapshot, compared with the last
+// one to tell listeners what changed.
+struct SRadioState {
+    bool bPresent = false;
+    bool bMuted = false;
+    std::uint32_t nVolume = 0;  // 0..0xFFFF
+    int nBand = 1;              // 1 FM, 0 AM
+    unsigned nFrequency = 0;
+    int nSlot = -1;              // the preset slot of the frequency, -1 for none
+    std::string strTitle;        // that preset's title
+    std::string strChannelText;  // "FM 87.50MHz"
+    bool bHasPresets = false;    // the band has a filled slot
+    bool bRecording = false;
+    std::string strRecordFile;  // the current or last recording
+    std::int64_t nRecordedSeconds = 0;
+
+    // The title, or the frequency where the preset has none.
+    std::string DisplayTitle() const { return strTitle.empty() ? strChannelText : strTitle; }
+    bool operator==(const SRadioState&) const = default;
+};
+
+// A scheduled recording as the outside sees it.
+struct STaskInfo {
+    int nId = 0;
+    std::time_t begin = 0;
+    std::time_t end = 0;
+    int nBand = 1;
+    unsigned nFrequency = 0;
+    std::string strChannelText;  // "FM 80.00MHz"
+    bool bMute = false;
+    std::string strMemo;
+};
+
+// Remote control of the radio, with no toolkit: the media keys, the script
+// interface and the command line all go through these operations, which work
+// on the window or a run with no window alike (CControlTarget), and the
+// master volume and mute of the sound card, which the window follows through
+// the mixer's change notices.
+//
+// UI thread only. The target must outlive the controller.
+class CRadioController {
+public:
+    // Why an operation was not done.
+    enum class EResult { Done, ReceiverAbsent, Refused, BadValue };
+
+    // pNotify receives the mixer's change notices of the master volume and
+    // mute (MM_MIXM_CONTROL_CHANGE).
+    CRadioController(CControlTarget& target, CMessageTarget* pNotify);
+
+    SRadioState State();
+    CControlTarget& Target() { return m_target; }
+
+    // The next or previous filled preset slot of the band, round the end.
+    EResult Next();
+    EResult Previous();
+    EResult SetMuted(bool bMuted);
+    void ToggleMute();
+    void SetVolume(std::uint32_t nVolume);
+
+    // "80.0", "FM 80.0", "AM 1008", "1008": a decimal point or a number
+    // below 300 is FM in MHz, otherwise AM in kHz.
+    EResult Tune(std::string_view text, std::string& strWhy);
+    EResult RecallPreset(int nSlot, std::string& strWhy);
+    EResult Seek(bool bUp);
+    // nSeconds > 0 stops the recording after that long (checked by Tick).
+    EResult StartRecording(std::int64_t nSeconds, std::string& strWhy);
+    EResult StopRecording();
+    // Ends a recording whose length has passed; call it on a short clock.
+    void Tick();
+    // A recording started here with a length that still runs.
+    bool HasTimedRecording() const { return m_stopAt.has_value(); }
+
+    // The scheduled recordings by begin; false with the reason when the
+    // table cannot be read.
+    bool Tasks(std::vector<STaskInfo>& tasks, std::string& strWhy);
+    // A new scheduled recording through the new task window's checks. BEGIN
+    // and END as "2026-12-24 18:00" (or with a "T"), local time; the channel
+    // as for Tune. nId is the stored task's number.
+    EResult AddTask(std::string_view begin, std::string_view end, std::string_view channel,
+                    const std::string& strMemo, int& nId, std::string& strWhy);
+    // "2026-12-24 18:00" or "2026-12-24T18:00[:ss]" in local time, seconds
+    // dropped; nothing for other text.
+    static std::optional<std::time_t> ParseTime(std::string_view text);
+
+    // The frequency a text names, by the rule of Tune; nothing with the
+    // reason when the text is not one.
+    struct SFrequency {
+        int nBand = 1;
+        unsigned nFrequency = 0;
+    };
+    static std::optional<SFrequency> ParseFrequency(std::string_view text, std::string& strWhy);
+
+private:
+    EResult Step(int nDirection);
+    bool Present();
+
+    CControlTarget& m_target;
+    CMixerLine m_masterMute;
+    CMixerLine m_masterVolume;
+    std::optional<std::time_t> m_stopAt;
+};

@@ -1,0 +1,149 @@
+#include "control/ScriptInterface.h"
+
+#include <QDateTime>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include "control/ControlBus.h"
+#include "presets/PresetStore.h"
+
+namespace {
+
+QString Text(const std::string& strText) {
+    return QString::fromUtf8(strText.data(), static_cast<qsizetype>(strText.size()));
+}
+
+}  // namespace
+
+CScriptInterface::CScriptInterface(CControlBus& bus) : m_bus(bus) {}
+
+QString CScriptInterface::StateJson(const SRadioState& state) {
+    QJsonObject json;
+    json.insert(QStringLiteral("receiver"), state.bPresent);
+    json.insert(QStringLiteral("band"), Text(CPresetStore::ModelText(state.nBand)));
+    json.insert(QStringLiteral("frequency"),
+                Text(CPresetStore::FrequencyNumber(state.nBand, state.nFrequency)));
+    json.insert(QStringLiteral("channel"), Text(state.strChannelText));
+    json.insert(QStringLiteral("preset"), state.nSlot);
+    json.insert(QStringLiteral("title"), Text(state.strTitle));
+    json.insert(QStringLiteral("muted"), state.bMuted);
+    json.insert(QStringLiteral("volume"), static_cast<int>(state.nVolume));
+    json.insert(QStringLiteral("recording"), state.bRecording);
+    json.insert(QStringLiteral("recordFile"), Text(state.strRecordFile));
+    json.insert(QStringLiteral("recordedSeconds"), static_cast<qint64>(state.nRecordedSeconds));
+    return QString::fromUtf8(QJsonDocument(json).toJson(QJsonDocument::Compact));
+}
+
+QString CScriptInterface::TasksJson(const std::vector<STaskInfo>& tasks) {
+    QJsonArray array;
+    for (const STaskInfo& task : tasks) {
+        QJsonObject json;
+        json.insert(QStringLiteral("id"), task.nId);
+        json.insert(QStringLiteral("begin"),
+                    QDateTime::fromSecsSinceEpoch(task.begin).toString(Qt::ISODate));
+        json.insert(QStringLiteral("end"),
+                    QDateTime::fromSecsSinceEpoch(task.end).toString(Qt::ISODate));
+        json.insert(QStringLiteral("band"), Text(CPresetStore::ModelText(task.nBand)));
+        json.insert(QStringLiteral("frequency"),
+                    Text(CPresetStore::FrequencyNumber(task.nBand, task.nFrequency)));
+        json.insert(QStringLiteral("channel"), Text(task.strChannelText));
+        json.insert(QStringLiteral("mute"), task.bMute);
+        json.insert(QStringLiteral("memo"), Text(task.strMemo));
+        array.append(json);
+    }
+    return QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact));
+}
+
+bool CScriptInterface::Answer(CRadioController::EResult eResult, const std::string& strWhy) {
+    m_bus.Refresh();
+    const char* pError = nullptr;
+    std::string strMessage = strWhy;
+    switch (eResult) {
+        case CRadioController::EResult::Done:
+            return true;
+        case CRadioController::EResult::ReceiverAbsent:
+            pError = kErrorReceiverAbsent;
+            if (strMessage.empty()) {
+                strMessage = "the receiver is not plugged in";
+            }
+            break;
+        case CRadioController::EResult::Refused:
+            pError = kErrorRefused;
+            break;
+        case CRadioController::EResult::BadValue:
+            pError = kErrorBadValue;
+            break;
+    }
+    if (calledFromDBus()) {
+        sendErrorReply(QString::fromLatin1(pError),
+                       Text(strMessage.empty() ? "refused" : strMessage));
+    }
+    return false;
+}
+
+void CScriptInterface::Tune(const QString& strFrequency) {
+    std::string strWhy;
+    const auto eResult = m_bus.Controller().Tune(strFrequency.toStdString(), strWhy);
+    Answer(eResult, strWhy);
+}
+
+void CScriptInterface::RecallPreset(int nSlot) {
+    std::string strWhy;
+    const auto eResult = m_bus.Controller().RecallPreset(nSlot, strWhy);
+    Answer(eResult, strWhy);
+}
+
+void CScriptInterface::Seek(const QString& strDirection) {
+    if (strDirection != QLatin1String("up") && strDirection != QLatin1String("down")) {
+        Answer(CRadioController::EResult::BadValue, "a seek goes up or down");
+        return;
+    }
+    Answer(m_bus.Controller().Seek(strDirection == QLatin1String("up")), {});
+}
+
+QString CScriptInterface::StartRecording(qlonglong nSeconds) {
+    if (nSeconds < 0) {
+        Answer(CRadioController::EResult::BadValue, "a recording's length cannot be negative");
+        return {};
+    }
+    std::string strWhy;
+    const auto eResult = m_bus.Controller().StartRecording(nSeconds, strWhy);
+    if (!Answer(eResult, strWhy)) {
+        return {};
+    }
+    return Text(m_bus.Current().strRecordFile);
+}
+
+QString CScriptInterface::StopRecording() {
+    const auto eResult = m_bus.Controller().StopRecording();
+    if (!Answer(eResult, "no recording is running")) {
+        return {};
+    }
+    return Text(m_bus.Current().strRecordFile);
+}
+
+QString CScriptInterface::State() {
+    return StateJson(m_bus.Current());
+}
+
+QString CScriptInterface::ListTasks() {
+    std::vector<STaskInfo> tasks;
+    std::string strWhy;
+    if (!m_bus.Controller().Tasks(tasks, strWhy)) {
+        Answer(CRadioController::EResult::Refused, strWhy);
+        return {};
+    }
+    return TasksJson(tasks);
+}
+
+int CScriptInterface::AddTask(const QString& strBegin, const QString& strEnd,
+                              const QString& strChannel, const QString& strMemo) {
+    int nId = 0;
+    std::string strWhy;
+    const auto eResult =
+        m_bus.Controller().AddTask(strBegin.toStdString(), strEnd.toStdString(),
+                                   strChannel.toStdString(), strMemo.toStdString(), nId, strWhy);
+    Answer(eResult, strWhy);
+    return nId;
+}

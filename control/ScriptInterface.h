@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QDBusContext>
+#include <QObject>
+#include <QString>
+
+#include "control/RadioController.h"
+
+class CControlBus;
+
+// Kestrel's own interface for scripts (io.github.kestrelradio.Kestrel1). A
+// command that cannot be done answers with an error whose name says why
+// (ReceiverAbsent, Refused, BadValue) and whose message says it in words.
+class CScriptInterface : public QObject, protected QDBusContext {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "io.github.kestrelradio.Kestrel1")
+
+public:
+    static constexpr const char* kErrorReceiverAbsent =
+        "io.github.kestrelradio.Kestrel1.Error.ReceiverAbsent";
+    static constexpr const char* kErrorRefused = "io.github.kestrelradio.Kestrel1.Error.Refused";
+    static constexpr const char* kErrorBadValue = "io.github.kestrelradio.Kestrel1.Error.BadValue";
+
+    explicit CScriptInterface(CControlBus& bus);
+
+    // The state as JSON, as the command line's --status prints it.
+    static QString StateJson(const SRadioState& state);
+    // The scheduled recordings as a JSON array, as --tasks prints them.
+    static QString TasksJson(const std::vector<STaskInfo>& tasks);
+
+public Q_SLOTS:
+    void Tune(const QString& strFrequency);
+    void RecallPreset(int nSlot);
+    // "up" or "down".
+    void Seek(const QString& strDirection);
+    // nSeconds 0 records until stopped. Returns the file recorded to.
+    QString StartRecording(qlonglong nSeconds);
+    // Returns the file of the recording that was stopped.
+    QString StopRecording();
+    QString State();
+    QString ListTasks();
+    // BEGIN and END as "2026-12-24 18:00", local time; the channel as for
+    // Tune. Returns the new task's number.
+    int AddTask(const QString& strBegin, const QString& strEnd, const QString& strChannel,
+                const QString& strMemo);
+
+private:
+    // Sends the error of a result that is not Done; true when it was Done.
+    bool Answer(CRadioController::EResult eResult, const std::string& strWhy);
+
+    CControlBus& m_bus;
+};

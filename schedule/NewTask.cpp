@@ -1,0 +1,144 @@
+#include "schedule/NewTask.h"
+
+#include <cstdio>
+#include <optional>
+
+#include "app/RadioCore.h"
+#include "platform/clock/Clock.h"
+#include "platform/db/DBException.h"
+#include "platform/names/KestrelNames.h"
+#include "platform/scheduler/ExecutablePath.h"
+#include "presets/PresetStore.h"
+#include "schedule/DataSourceId.h"
+#include "schedule/ScheduleBridge.h"
+
+CNewTask::CNewTask(CRadioCore& core, CScheduleBridge& bridge) : m_core(core), m_bridge(bridge) {}
+
+CNewTask::EResult CNewTask::Refuse(const std::string& strKey) {
+    m_strErrorKey = strKey;
+    m_strError = m_core.Message(strKey);
+    return EResult::Refused;
+}
+
+CNewTask::EResult CNewTask::Fail(const std::string& strText) {
+    m_strErrorKey.clear();
+    m_strError = strText;
+    return EResult::Refused;
+}
+
+bool CNewTask::BuildChannelWord(const SEntry& entry, std::uint32_t& nWord) const {
+    if (entry.nBand != BAND_AM && entry.nBand != BAND_FM) {
+        return false;
+    }
+    const CTuner& tuner = m_core.Tuner();
+    const int nBand = entry.nBand == BAND_FM ? CTuner::BAND_FM : CTuner::BAND_AM;
+    const std::optional<std::uint32_t> value = CPresetStore::BuildValue(
+        entry.nBand, entry.strFrequency, tuner.LowerLimit(nBand), tuner.UpperLimit(nBand));
+    if (!value) {
+        return false;
+    }
+    nWord = *value | (entry.bMute ? kMuteBit : 0);
+    return true;
+}
+
+CNewTask::EResult CNewTask::Add(const SEntry& entry) {
+    m_nStoredTask = 0;
+    const std::time_t now = m_core.Services().clock.Now();
+    if (entry.end < now || entry.begin <= now) {
+        return Refuse("MESSAGE_8");
+    }
+    if (entry.begin >= entry.end) {
+        return Refuse("MESSAGE_9");
+    }
+    CTaskSet& tasks = m_core.TaskSet();
+    if (!tasks.IsTimeFree(entry.begin, entry.end)) {
+        return Refuse("MESSAGE_10");
+    }
+    if (!tasks.CanAppend()) {
+        return Refuse("MESSAGE_11");
+    }
+    std::uint32_t nWord = 0;
+    if (!BuildChannelWord(entry, nWord)) {
+        return Refuse("MESSAGE_12");
+    }
+    if (!PrepareRegistration() || !StoreTask(entry, nWord)) {
+        return EResult::Refused;
+    }
+    return RegisterWorkItem(entry.begin);
+}
+
+// Before anything is stored: a task whose work item cannot be made would
+// never record.
+bool CNewTask::PrepareRegistration() {
+    try {
+        m_bridge.m_strOwner = CDataSourceId::Obtain(m_core.Services().database);
+    } catch (const CDBException& error) {
+        Fail(error.ErrorText());
+        return false;
+    }
+    if (const CStatus status = m_bridge.PrepareScheduler(); !status) {
+        Refuse(status.Message());
+        return false;
+    }
+    return true;
+}
+
+// The new row's identifier is the one the insert gave it: the last row of a
+// re-query sorted by begin is another task whenever this one is not the
+// latest.
+bool CNewTask::StoreTask(const SEntry& entry, std::uint32_t nWord) {
+    CTaskSet& tasks = m_core.TaskSet();
+    try {
+        tasks.AddNew();
+        tasks.m_BeginTime = entry.begin;
+        tasks.m_EndTime = entry.end;
+        tasks.m_Channel = CTaskSet::ChannelText(nWord);
+        tasks.m_Memo = entry.strMemo;
+        tasks.Update();
+    } catch (const CDBException& error) {
+        Fail(error.ErrorText());
+        return false;
+    }
+    m_nStoredTask = tasks.m_ID;
+    tasks.Requery();
+    return true;
+}
+
+// The application is this program's own file: the current folder need not
+// be where it lives. A task without its work item would never record, so a
+// failed registration takes the row away again; only a row that cannot be
+// deleted is kept, for the task list to show.
+CNewTask::EResult CNewTask::RegisterWorkItem(std::time_t begin) {
+    m_bridge.m_strApplication = OwnExecutablePath();
+    m_bridge.m_strParameters = std::to_string(m_nStoredTask);
+    m_bridge.m_strWorkingDirectory = m_core.StartFolder();
+    m_bridge.m_strComment = KestrelNames::kWorkItemComment;
+    m_bridge.CreateWorkItem(begin, KestrelNames::WorkItemName(m_nStoredTask));
+    if (m_bridge.LastRegistration()) {
+        return EResult::Stored;
+    }
+    if (ForgetStoredTask()) {
+        return Refuse(m_bridge.FailureKey());
+    }
+    m_strErrorKey = kTaskKeptKey;
+    m_strError = m_core.Message(kTaskKeptKey);
+    return EResult::RowKept;
+}
+
+// DeleteById leaves the filter on the task: a re-query that succeeds and
+// finds nothing shows it gone.
+bool CNewTask::ForgetStoredTask() {
+    CTaskSet& tasks = m_core.TaskSet();
+    try {
+        tasks.DeleteById(m_nStoredTask);
+    } catch (const CDBException& error) {
+        std::fprintf(stderr, "Kestrel: task %d cannot be deleted: %s\n", m_nStoredTask,
+                     error.what());
+        return false;
+    }
+    if (!tasks.Requery() || !tasks.IsEOF()) {
+        return false;
+    }
+    m_nStoredTask = 0;
+    return true;
+}

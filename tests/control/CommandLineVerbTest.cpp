@@ -1,0 +1,218 @@
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QProcessEnvironment>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "control/ExitStatus.h"
+#include "tests/control/RemoteRig.h"
+
+namespace {
+
+// What one run of the kestrel program gave.
+struct SRun {
+    int nStatus = -1;
+    std::string strOut;
+    std::string strErr;
+};
+
+std::string Program() {
+    const char* pBinary = std::getenv("KESTREL_BINARY_DIR");
+    return pBinary ? std::string(pBinary) + "/bin/kestrel" : std::string();
+}
+
+// The program on the test's bus, in folders of the test's own: its profile,
+// data source, runtime folder (the single-instance socket) and record folder.
+class CProgram {
+public:
+    explicit CProgram(const std::string& strBusAddress) {
+        std::filesystem::create_directories(m_home.File("runtime"));
+        std::filesystem::permissions(m_home.File("runtime"), std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::replace);
+        m_environment = QProcessEnvironment::systemEnvironment();
+        const auto set = [this](const char* pName, const std::string& strValue) {
+            m_environment.insert(QString::fromLatin1(pName), QString::fromStdString(strValue));
+        };
+        set("HOME", m_home.Path().string());
+        set("XDG_CONFIG_HOME", m_home.File("config"));
+        set("XDG_DATA_HOME", m_home.File("data"));
+        set("XDG_RUNTIME_DIR", m_home.File("runtime"));
+        set("ODBCINI", m_home.File("odbc.ini"));
+        set("KESTREL_PROFILE", m_home.File("Kestrel.ini"));
+        set("KESTREL_SIMULATE", "1");
+        set("DBUS_SESSION_BUS_ADDRESS", strBusAddress);
+        m_environment.remove(QStringLiteral("DISPLAY"));
+        m_environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        std::ofstream(m_home.File("Kestrel.ini"))
+            << "[SET]\nPATH=" << m_home.File("RadioRecord") << "\n";
+    }
+
+    void Set(const char* pName, const char* pValue) {
+        m_environment.insert(QString::fromLatin1(pName), QString::fromLatin1(pValue));
+    }
+    std::string Profile() const {
+        std::ifstream file(m_home.File("Kestrel.ini"));
+        std::stringstream text;
+        text << file.rdbuf();
+        return text.str();
+    }
+    std::string RecordFolder() const { return m_home.File("RadioRecord"); }
+
+    // Runs it with the event loop going, so that a copy of this process can
+    // answer it.
+    SRun Run(const QStringList& arguments) {
+        QProcess process;
+        process.setProcessEnvironment(m_environment);
+        process.start(QString::fromStdString(Program()), arguments);
+        SRun run;
+        if (!process.waitForStarted(10000)) {
+            run.strErr = process.errorString().toStdString();
+            return run;
+        }
+        CBusClient::WaitUntil([&] { return process.state() == QProcess::NotRunning; },
+                              std::chrono::seconds(60));
+        run.nStatus = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        run.strOut = process.readAllStandardOutput().toStdString();
+        run.strErr = process.readAllStandardError().toStdString();
+        return run;
+    }
+
+private:
+    CTempDir m_home;
+    QProcessEnvironment m_environment;
+};
+
+QJsonDocument Json(const std::string& strText) {
+    return QJsonDocument::fromJson(QByteArray::fromStdString(strText));
+}
+
+class VerbsToARunningCopyTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_FALSE(Program().empty());
+        std::string strWhy;
+        ASSERT_TRUE(m_remote.Open(strWhy)) << strWhy;
+    }
+
+    CRemoteRig m_remote;
+    CProgram m_program{m_remote.m_bus.Address()};
+};
+
+TEST_F(VerbsToARunningCopyTest, TuneStatusAndRefusalsWithTheirStatuses) {
+    SRun run = m_program.Run({"--tune", "82.5"});
+    EXPECT_EQ(run.nStatus, KestrelExit::kOk) << run.strErr;
+    EXPECT_EQ(m_remote.Tuner().Frequency(CTuner::BAND_FM), 8250u);
+
+    run = m_program.Run({"--status"});
+    ASSERT_EQ(run.nStatus, KestrelExit::kOk) << run.strErr;
+    const QJsonObject state = Json(run.strOut).object();
+    EXPECT_EQ(state.value("title").toString(), "Bravo");
+    EXPECT_EQ(state.value("frequency").toString(), "82.50");
+
+    run = m_program.Run({"--preset=9"});
+    EXPECT_EQ(run.nStatus, KestrelExit::kRefused);
+    EXPECT_NE(run.strErr.find("preset 9 of FM is empty"), std::string::npos) << run.strErr;
+    run = m_program.Run({"--tune", "95.0"});
+    EXPECT_EQ(run.nStatus, KestrelExit::kUsage);
+    EXPECT_NE(run.strErr.find("outside the band"), std::string::npos) << run.strErr;
+    EXPECT_EQ(m_program.Run({"--stop"}).nStatus, KestrelExit::kRefused);
+    EXPECT_EQ(m_program.Run({"--seek", "sideways"}).nStatus, KestrelExit::kUsage);
+    EXPECT_EQ(m_program.Run({"--tune", "80", "--record"}).nStatus, KestrelExit::kUsage);
+
+    m_remote.Unplug();
+    run = m_program.Run({"--preset", "5"});
+    EXPECT_EQ(run.nStatus, KestrelExit::kReceiverAbsent);
+    EXPECT_NE(run.strErr.find("not plugged in"), std::string::npos) << run.strErr;
+}
+
+TEST_F(VerbsToARunningCopyTest, RecordStopAndTasks) {
+    SRun run = m_program.Run({"--record", "--for", "30m"});
+    ASSERT_EQ(run.nStatus, KestrelExit::kOk) << run.strErr;
+    EXPECT_EQ(m_remote.Window().Recording(), 1);
+    const std::string strFile = run.strOut.substr(0, run.strOut.find('\n'));
+    run = m_program.Run({"--stop"});
+    EXPECT_EQ(run.nStatus, KestrelExit::kOk) << run.strErr;
+    EXPECT_EQ(run.strOut, strFile + "\n");
+    EXPECT_EQ(m_remote.Window().Recording(), 0);
+
+    run = m_program.Run(
+        {"--add-task", "2007-05-01 15:00", "2007-05-01 15:30", "FM 82.5", "Afternoon"});
+    ASSERT_EQ(run.nStatus, KestrelExit::kOk) << run.strErr;
+    const int nId = std::stoi(run.strOut);
+    run = m_program.Run({"--tasks"});
+    ASSERT_EQ(run.nStatus, KestrelExit::kOk) << run.strErr;
+    const QJsonArray tasks = Json(run.strOut).array();
+    ASSERT_EQ(tasks.size(), 1);
+    EXPECT_EQ(tasks[0].toObject().value("id").toInt(), nId);
+    EXPECT_EQ(tasks[0].toObject().value("memo").toString(), "Afternoon");
+
+    run = m_program.Run({"--add-task", "2007-05-01 15:10", "2007-05-01 15:20", "82.5"});
+    EXPECT_EQ(run.nStatus, KestrelExit::kRefused);
+    EXPECT_NE(run.strErr.find("Record time conflict!"), std::string::npos) << run.strErr;
+}
+
+// No copy runs on the bus: the verbs run the simulated radio with no window.
+class VerbsWithNoCopyTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_FALSE(Program().empty());
+        ASSERT_TRUE(m_bus.IsRunning()) << m_bus.Error();
+    }
+
+    CPrivateBus m_bus;
+    CProgram m_program{m_bus.Address()};
+};
+
+TEST_F(VerbsWithNoCopyTest, RunWithNoWindowAndEnd) {
+    SRun run = m_program.Run({"--tune", "81.3"});
+    ASSERT_EQ(run.nStatus, KestrelExit::kOk) << run.strErr;
+    EXPECT_NE(m_program.Profile().find("8130"), std::string::npos) << m_program.Profile();
+
+    run = m_program.Run({"--status"});
+    ASSERT_EQ(run.nStatus, KestrelExit::kOk) << run.strErr;
+    const QJsonObject state = Json(run.strOut).object();
+    EXPECT_TRUE(state.value("receiver").toBool());
+    EXPECT_EQ(state.value("frequency").toString(), "81.30");
+
+    run = m_program.Run({"--tasks"});
+    ASSERT_EQ(run.nStatus, KestrelExit::kOk) << run.strErr;
+    EXPECT_EQ(run.strOut, "[]\n");
+    // Refused before any job is made, in the words of the shipped language file.
+    run = m_program.Run({"--add-task", "2001-01-01 10:00", "2001-01-01 11:00", "81.3"});
+    EXPECT_EQ(run.nStatus, KestrelExit::kRefused);
+    EXPECT_NE(run.strErr.find("kestrel: The"), std::string::npos) << run.strErr;
+
+    run = m_program.Run({"--stop"});
+    EXPECT_EQ(run.nStatus, KestrelExit::kNoCopy);
+    EXPECT_NE(run.strErr.find("no running copy"), std::string::npos) << run.strErr;
+
+    m_program.Set("KESTREL_SIMULATE", "unplugged");
+    EXPECT_EQ(m_program.Run({"--tune", "81.3"}).nStatus, KestrelExit::kReceiverAbsent);
+}
+
+TEST_F(VerbsWithNoCopyTest, RecordsForItsLengthAndLeavesTheFile) {
+    const SRun run = m_program.Run({"--record", "--for", "2s"});
+    ASSERT_EQ(run.nStatus, KestrelExit::kOk) << run.strErr;
+    const std::string strFile = run.strOut.substr(0, run.strOut.find('\n'));
+    EXPECT_EQ(strFile.rfind(m_program.RecordFolder(), 0), 0u) << strFile;
+    ASSERT_TRUE(std::filesystem::exists(strFile));
+    EXPECT_GT(std::filesystem::file_size(strFile), 0u);
+}
+
+TEST(VerbsWithNoBusTest, StillRunWithNoWindow) {
+    CPrivateBus bus;
+    CProgram program(bus.AbsentAddress());
+    const SRun run = program.Run({"--status"});
+    ASSERT_EQ(run.nStatus, KestrelExit::kOk) << run.strErr;
+    EXPECT_TRUE(Json(run.strOut).object().value("receiver").toBool());
+    EXPECT_EQ(program.Run({"--stop"}).nStatus, KestrelExit::kNoCopy);
+}
+
+}  // namespace

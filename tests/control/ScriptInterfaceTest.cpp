@@ -1,0 +1,200 @@
+#include <QAbstractButton>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <ctime>
+#include <filesystem>
+
+#include "control/RadioController.h"
+#include "control/ScriptInterface.h"
+#include "tests/control/RemoteRig.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+class ScriptInterfaceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string strWhy;
+        ASSERT_TRUE(m_remote.Open(strWhy)) << strWhy;
+    }
+
+    QDBusMessage Call(const char* pMethod, const QVariantList& arguments = {}) {
+        return m_remote.Client().Call(
+            QString::fromLatin1(CControlBus::kService), QString::fromLatin1(CControlBus::kPath),
+            QString::fromLatin1(CControlBus::kInterface), QString::fromLatin1(pMethod), arguments);
+    }
+    static std::string Error(const QDBusMessage& reply) {
+        return reply.type() == QDBusMessage::ErrorMessage ? reply.errorName().toStdString() : "";
+    }
+    QJsonObject State() {
+        const QDBusMessage reply = Call("State");
+        return QJsonDocument::fromJson(reply.arguments().value(0).toString().toUtf8()).object();
+    }
+    // "2007-05-01 14:10" for a number of minutes after the rig's clock (UTC).
+    std::string Minutes(int nMinutes) {
+        const std::time_t when = m_remote.m_rig.m_clock.Now() + nMinutes * 60;
+        std::tm utc{};
+        gmtime_r(&when, &utc);
+        char text[32];
+        std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &utc);
+        return text;
+    }
+    QDBusMessage AddTask(int nBegin, int nEnd, const char* pChannel, const char* pMemo = "") {
+        return Call("AddTask",
+                    {QString::fromStdString(Minutes(nBegin)), QString::fromStdString(Minutes(nEnd)),
+                     QString::fromLatin1(pChannel), QString::fromUtf8(pMemo)});
+    }
+
+    CRemoteRig m_remote;
+};
+
+TEST_F(ScriptInterfaceTest, TuneTakesFmAndAmAndRefusesWhatIsNoFrequencyOfTheBand) {
+    EXPECT_EQ(Error(Call("Tune", {QStringLiteral("82.5")})), "");
+    EXPECT_EQ(m_remote.Tuner().Frequency(CTuner::BAND_FM), 8250u);
+    EXPECT_NE(m_remote.Window().Banner().find("Bravo"), std::string::npos);  // the preset sync ran
+
+    EXPECT_EQ(Error(Call("Tune", {QStringLiteral("AM 1008")})), "");
+    EXPECT_EQ(m_remote.Tuner().Band(), CTuner::BAND_AM);
+    EXPECT_EQ(m_remote.Tuner().Frequency(CTuner::BAND_AM), 1008u);
+    EXPECT_TRUE(m_remote.Window().GetDlgItemAs<QAbstractButton>(CRadioDlg::IDC_AM)->isChecked());
+
+    EXPECT_EQ(Error(Call("Tune", {QStringLiteral("88.1 MHz")})), "");
+    EXPECT_EQ(m_remote.Tuner().Band(), CTuner::BAND_FM);
+    EXPECT_EQ(m_remote.Tuner().Frequency(CTuner::BAND_FM), 8810u);
+
+    // Japan's band ends at 90 MHz.
+    for (const char* pBad : {"95.0", "abc", "", "-80", "80.0 kHz", "1e400"}) {
+        EXPECT_EQ(Error(Call("Tune", {QString::fromLatin1(pBad)})),
+                  CScriptInterface::kErrorBadValue)
+            << pBad;
+    }
+    EXPECT_EQ(m_remote.Tuner().Frequency(CTuner::BAND_FM), 8810u);
+}
+
+TEST_F(ScriptInterfaceTest, PresetsSeeksAndTheReceiverAbsent) {
+    EXPECT_EQ(Error(Call("RecallPreset", {5})), "");
+    EXPECT_EQ(m_remote.Tuner().Frequency(CTuner::BAND_FM), 8250u);
+    EXPECT_EQ(Error(Call("RecallPreset", {9})), CScriptInterface::kErrorRefused);
+    EXPECT_EQ(Error(Call("RecallPreset", {100})), CScriptInterface::kErrorBadValue);
+    EXPECT_EQ(Error(Call("Seek", {QStringLiteral("sideways")})), CScriptInterface::kErrorBadValue);
+
+    m_remote.Unplug();
+    EXPECT_EQ(Error(Call("Tune", {QStringLiteral("82.5")})),
+              CScriptInterface::kErrorReceiverAbsent);
+    EXPECT_EQ(Error(Call("RecallPreset", {2})), CScriptInterface::kErrorReceiverAbsent);
+    EXPECT_EQ(Error(Call("Seek", {QStringLiteral("up")})), CScriptInterface::kErrorReceiverAbsent);
+    EXPECT_EQ(Error(Call("StartRecording", {QVariant::fromValue<qlonglong>(0)})),
+              CScriptInterface::kErrorReceiverAbsent);
+    EXPECT_FALSE(State().value("receiver").toBool());
+}
+
+TEST_F(ScriptInterfaceTest, StateSaysWhatTheWindowShows) {
+    QJsonObject state = State();
+    EXPECT_TRUE(state.value("receiver").toBool());
+    EXPECT_EQ(state.value("band").toString(), "FM");
+    EXPECT_EQ(state.value("frequency").toString(), "80.00");
+    EXPECT_EQ(state.value("preset").toInt(), 2);
+    EXPECT_EQ(state.value("title").toString(), "Alpha");
+    EXPECT_FALSE(state.value("recording").toBool());
+
+    m_remote.Window().StepChannel(true);
+    state = State();
+    EXPECT_EQ(state.value("frequency").toString(), "80.10");
+    EXPECT_EQ(state.value("preset").toInt(), -1);
+    EXPECT_EQ(state.value("title").toString(), "");
+}
+
+TEST_F(ScriptInterfaceTest, RecordingsStartStopAndEndAfterTheirLength) {
+    QDBusMessage reply = Call("StartRecording", {QVariant::fromValue<qlonglong>(0)});
+    ASSERT_EQ(Error(reply), "") << reply.errorMessage().toStdString();
+    const std::string strFile = reply.arguments().value(0).toString().toStdString();
+    EXPECT_EQ(strFile.rfind(m_remote.m_rig.RecordFolder(), 0), 0u) << strFile;
+    EXPECT_EQ(m_remote.Window().Recording(), 1);  // the window's lamp and timer
+    EXPECT_EQ(Error(Call("StartRecording", {QVariant::fromValue<qlonglong>(0)})),
+              CScriptInterface::kErrorRefused);
+
+    reply = Call("StopRecording");
+    ASSERT_EQ(Error(reply), "");
+    EXPECT_EQ(reply.arguments().value(0).toString().toStdString(), strFile);
+    EXPECT_TRUE(std::filesystem::exists(strFile));
+    EXPECT_EQ(m_remote.Window().Recording(), 0);
+    EXPECT_EQ(Error(Call("StopRecording")), CScriptInterface::kErrorRefused);
+    EXPECT_EQ(Error(Call("StartRecording", {QVariant::fromValue<qlonglong>(-1)})),
+              CScriptInterface::kErrorBadValue);
+
+    ASSERT_EQ(Error(Call("StartRecording", {QVariant::fromValue<qlonglong>(60)})), "");
+    m_remote.m_rig.m_clock.Advance(59s);
+    CBusClient::WaitUntil([] { return false; }, 600ms);
+    EXPECT_EQ(m_remote.Window().Recording(), 1);
+    m_remote.m_rig.m_clock.Advance(1s);
+    EXPECT_TRUE(CBusClient::WaitUntil([&] { return m_remote.Window().Recording() == 0; }));
+}
+
+TEST_F(ScriptInterfaceTest, TasksGoThroughTheNewTaskChecks) {
+    QDBusMessage reply = AddTask(10, 40, "FM 82.5", "Morning news");
+    ASSERT_EQ(Error(reply), "") << reply.errorMessage().toStdString();
+    const int nId = reply.arguments().value(0).toInt();
+    EXPECT_GT(nId, 0);
+    EXPECT_EQ(m_remote.m_rig.m_scheduler.WorkItems().size(), 1u);
+
+    // The window's refusals, in the window's order, in its words.
+    reply = AddTask(0, 40, "82.5");
+    EXPECT_EQ(Error(reply), CScriptInterface::kErrorRefused);
+    EXPECT_EQ(reply.errorMessage(), "Can't record before time");
+    EXPECT_EQ(AddTask(50, 45, "82.5").errorMessage(), "End time must at begin time after");
+    EXPECT_EQ(AddTask(40, 60, "82.5").errorMessage(), "Record time conflict!");
+    EXPECT_EQ(AddTask(60, 70, "108.1").errorMessage(), "Freq out");
+    EXPECT_EQ(Error(AddTask(60, 70, "near the lake")), CScriptInterface::kErrorBadValue);
+    EXPECT_EQ(
+        Error(Call("AddTask", {QStringLiteral("tomorrow"), QString::fromStdString(Minutes(70)),
+                               QStringLiteral("82.5"), QString()})),
+        CScriptInterface::kErrorBadValue);
+
+    reply = Call("ListTasks");
+    const QJsonArray tasks =
+        QJsonDocument::fromJson(reply.arguments().value(0).toString().toUtf8()).array();
+    ASSERT_EQ(tasks.size(), 1);
+    const QJsonObject task = tasks[0].toObject();
+    EXPECT_EQ(task.value("id").toInt(), nId);
+    EXPECT_EQ(task.value("band").toString(), "FM");
+    EXPECT_EQ(task.value("frequency").toString(), "82.50");
+    EXPECT_EQ(task.value("memo").toString(), "Morning news");
+    EXPECT_FALSE(task.value("mute").toBool());
+}
+
+TEST(RadioControllerTest, ParsesFrequenciesTimesAndNothingElse) {
+    std::string strWhy;
+    const auto parse = [&](const char* pText) {
+        const auto frequency = CRadioController::ParseFrequency(pText, strWhy);
+        return frequency
+                   ? std::to_string(frequency->nBand) + ":" + std::to_string(frequency->nFrequency)
+                   : std::string("none");
+    };
+    EXPECT_EQ(parse("80.0"), "1:8000");
+    EXPECT_EQ(parse(" fm 76.05 "), "1:7605");
+    EXPECT_EQ(parse("100"), "1:10000");  // below 300: MHz
+    EXPECT_EQ(parse("1008"), "0:1008");
+    EXPECT_EQ(parse("AM 531"), "0:531");
+    EXPECT_EQ(parse("531 kHz"), "0:531");
+    EXPECT_EQ(parse("FM"), "none");
+    EXPECT_EQ(parse("80,0"), "none");
+    EXPECT_EQ(parse("0"), "none");
+    EXPECT_EQ(parse("nan"), "none");
+
+    setenv("TZ", "UTC", 1);
+    tzset();
+    EXPECT_EQ(CRadioController::ParseTime("2026-12-24 18:00"), std::time_t{1798135200});
+    EXPECT_EQ(CRadioController::ParseTime("2026-12-24T18:00:59"), std::time_t{1798135200});
+    for (const char* pBad : {"2026-02-30 10:00", "2026-12-24", "2026-12-24 24:00", "18:00",
+                             "2026-12-24 18:00 tomorrow", "2026-1-2 3:04"}) {
+        EXPECT_FALSE(CRadioController::ParseTime(pBad).has_value()) << pBad;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,93 @@
+#include <QAction>
+
+#include <gtest/gtest.h>
+
+#include "control/TrayIcon.h"
+#include "tests/control/RemoteRig.h"
+
+namespace {
+
+// The tray's menu and tooltip on the offscreen platform, which has no tray:
+// the icon is made but never shown.
+class TrayIconTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string strWhy;
+        ASSERT_TRUE(m_remote.Open(strWhy)) << strWhy;
+        CRadioDlg& window = m_remote.Window();
+        m_pTray = std::make_unique<CTrayIcon>(
+            m_remote.Remote(), CTrayIcon::SWindow{[&window] { return window.isVisible(); },
+                                                  [&window](bool bShow) {
+                                                      bShow ? window.show() : window.HideToTray();
+                                                  },
+                                                  [this] { ++m_nQuits; }});
+    }
+    void TearDown() override { m_pTray.reset(); }
+
+    QStringList PresetTexts() {
+        m_pTray->Refresh();
+        QStringList texts;
+        for (QAction* pAction : m_pTray->Presets().actions()) {
+            texts.append(pAction->text() + (pAction->isChecked() ? "*" : ""));
+        }
+        return texts;
+    }
+
+    CRemoteRig m_remote;
+    std::unique_ptr<CTrayIcon> m_pTray;
+    int m_nQuits = 0;
+};
+
+TEST_F(TrayIconTest, ThePresetsOfTheBandRecallTheirStation) {
+    EXPECT_EQ(PresetTexts(),
+              (QStringList{"2  FM 80.00MHz  Alpha*", "5  FM 82.50MHz  Bravo", "7  FM 85.20MHz  "}));
+    m_pTray->Presets().actions()[1]->trigger();
+    EXPECT_EQ(m_remote.Tuner().Frequency(CTuner::BAND_FM), 8250u);
+    EXPECT_EQ(PresetTexts()[1], "5  FM 82.50MHz  Bravo*");
+
+    m_remote.Unplug();
+    m_pTray->Refresh();
+    EXPECT_FALSE(m_pTray->Presets().isEnabled());
+    EXPECT_EQ(m_pTray->ToolTip(), "Kestrel Radio\nThe receiver is not plugged in");
+}
+
+TEST_F(TrayIconTest, RecordingStartsAndStopsAndShowsInTheTooltip) {
+    m_pTray->Refresh();
+    EXPECT_EQ(m_pTray->ToolTip(), "Kestrel Radio\nFM 80.00MHz  Alpha");
+    EXPECT_EQ(m_pTray->RecordAction().text(), "Start recording");
+    m_pTray->RecordAction().trigger();
+    ASSERT_EQ(m_remote.Window().Recording(), 1);
+    EXPECT_EQ(m_pTray->RecordAction().text(), "Stop recording");
+    EXPECT_TRUE(m_pTray->ToolTip().contains(
+        QString::fromStdString("Recording to " + m_remote.Window().Core().RecordFile())));
+
+    m_pTray->RecordAction().trigger();
+    EXPECT_EQ(m_remote.Window().Recording(), 0);
+    EXPECT_FALSE(m_pTray->ToolTip().contains("Recording"));
+}
+
+TEST_F(TrayIconTest, ClosingTheWindowKeepsTheRadioInTheTray) {
+    CRadioDlg& window = m_remote.Window();
+    window.SetCloseToTray(true);
+    ASSERT_TRUE(window.isVisible());
+    window.close();
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_TRUE(window.IsWindow());  // no close sequence: the radio still plays
+    EXPECT_EQ(window.Core().Tuner().Mute(), 0);
+    m_pTray->Refresh();
+    EXPECT_EQ(m_pTray->WindowAction().text(), "Show the window");
+    m_pTray->WindowAction().trigger();
+    EXPECT_TRUE(window.isVisible());
+
+    m_pTray->Menu().actions().back()->trigger();
+    EXPECT_EQ(m_nQuits, 1);
+}
+
+TEST_F(TrayIconTest, WithoutATrayClosingRunsTheCloseSequence) {
+    CRadioDlg& window = m_remote.Window();
+    window.close();
+    EXPECT_FALSE(window.IsWindow());
+    EXPECT_EQ(window.Core().Tuner().Mute(), 1);
+}
+
+}  // namespace
