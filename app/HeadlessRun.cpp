@@ -111,3 +111,17 @@ void CHeadlessRun::FinishWhenIdle() {
         }
     });
 }
+
+CSingleInstance::Handler CHeadlessRun::LaterStarts(CHeadlessRun* const* ppRun) {
+    return [ppRun](int nRequest) {
+        CHeadlessRun* pRun = *ppRun;
+        if (!pRun) {
+            return true;
+        }
+        if (nRequest < 0) {
+            return false;
+        }
+        pRun->Core().MainWindow()->Post(WM_START_TASK, static_cast<uintptr_t>(nRequest), 0);
+        return true;
+    };
+}

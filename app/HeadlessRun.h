@@ -6,6 +6,7 @@
 #include "app/RadioCore.h"
 #include "app/Recorder.h"
 #include "mixer/MixerLine.h"
+#include "platform/instance/SingleInstance.h"
 #include "skin/QtMessageTarget.h"
 
 class CProfile;
@@ -36,6 +37,11 @@ public:
     bool IsRecording() const { return m_recorder.IsRecording(); }
     CRadioCore& Core() { return m_core; }
     CRecorder& Recorder() { return m_recorder; }
+    // How a run answers later starts while it claims the radio: a task is
+    // handed to the run in *ppRun (taken while there is none yet); a start
+    // without a task wants the window, so the run gives way and goes on
+    // recording until its task ends.
+    static CSingleInstance::Handler LaterStarts(CHeadlessRun* const* ppRun);
     // The outcome of the last task: 0 recorded (wholly or in part), 1 failed,
     // 2 missed, as the process's exit status.
     int ExitCode() const { return m_nExitCode; }

@@ -49,18 +49,7 @@ int CRadioApp::RunHeadless() {
     const int nTask = m_commandLine.TaskNumber();
     CHeadlessRun* pRun = nullptr;
     CSingleInstance instance(CRadioDlg::kTitle);
-    const bool bRunningCopy = instance.Claim(nTask, [&pRun](int nRequest) {
-        if (!pRun) {
-            return true;
-        }
-        // A start without a task is someone who wants the window: this run
-        // gives way and goes on recording until its task ends.
-        if (nRequest < 0) {
-            return false;
-        }
-        pRun->Core().MainWindow()->Post(WM_START_TASK, static_cast<uintptr_t>(nRequest), 0);
-        return true;
-    });
+    const bool bRunningCopy = instance.Claim(nTask, CHeadlessRun::LaterStarts(&pRun));
     if (!bRunningCopy) {
         return 0;  // the copy that runs records it
     }

@@ -124,16 +124,7 @@ int CRemoteVerb::ToRunningCopy(CControlClient& client) {
 int CRemoteVerb::Headless() {
     CHeadlessRun* pRun = nullptr;
     CSingleInstance instance(CRadioDlg::kTitle);
-    const bool bOwn = instance.Claim(-1, [&pRun](int nRequest) {
-        if (!pRun) {
-            return true;
-        }
-        if (nRequest < 0) {
-            return false;
-        }
-        pRun->Core().MainWindow()->Post(WM_START_TASK, static_cast<uintptr_t>(nRequest), 0);
-        return true;
-    });
+    const bool bOwn = instance.Claim(-1, CHeadlessRun::LaterStarts(&pRun));
     if (!bOwn) {
         return Fail(KestrelExit::kNoCopy,
                     "Kestrel runs, but not on this session bus: use its window");

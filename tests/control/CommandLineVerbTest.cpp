@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "control/ExitStatus.h"
+#include "tests/control/DemoHome.h"
 #include "tests/control/RemoteRig.h"
 
 namespace {
@@ -33,21 +34,7 @@ std::string Program() {
 class CProgram {
 public:
     explicit CProgram(const std::string& strBusAddress) {
-        std::filesystem::create_directories(m_home.File("runtime"));
-        std::filesystem::permissions(m_home.File("runtime"), std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::replace);
-        m_environment = QProcessEnvironment::systemEnvironment();
-        const auto set = [this](const char* pName, const std::string& strValue) {
-            m_environment.insert(QString::fromLatin1(pName), QString::fromStdString(strValue));
-        };
-        set("HOME", m_home.Path().string());
-        set("XDG_CONFIG_HOME", m_home.File("config"));
-        set("XDG_DATA_HOME", m_home.File("data"));
-        set("XDG_RUNTIME_DIR", m_home.File("runtime"));
-        set("ODBCINI", m_home.File("odbc.ini"));
-        set("KESTREL_PROFILE", m_home.File("Kestrel.ini"));
-        set("KESTREL_SIMULATE", "1");
-        set("DBUS_SESSION_BUS_ADDRESS", strBusAddress);
+        m_environment = DemoEnvironment(m_home, strBusAddress);
         m_environment.remove(QStringLiteral("DISPLAY"));
         m_environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
         std::ofstream(m_home.File("Kestrel.ini"))

@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "tests/control/BusRig.h"
+#include "tests/control/DemoHome.h"
 #include "tests/platform/desktop/PrivateBus.h"
 #include "tests/support/TempDir.h"
 
@@ -29,9 +30,6 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(m_bus.IsRunning()) << m_bus.Error();
         const std::string strBinary = std::getenv("KESTREL_BINARY_DIR");
-        std::filesystem::create_directories(m_home.File("runtime"));
-        std::filesystem::permissions(m_home.File("runtime"), std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::replace);
         // Two FM presets of the Japanese band, the radio on the first.
         std::ofstream(m_home.File("Kestrel.ini"))
             << "[SET]\nPATH=" << m_home.File("RadioRecord") << "\n"
@@ -40,19 +38,8 @@ protected:
             << "\nKEY_FM_2_Title=Alpha FM\nKEY_FM_5=" << static_cast<int>(0x80000000u | 8250u)
             << "\nKEY_FM_5_Title=Bravo Radio\n";
 
-        m_environment = QProcessEnvironment::systemEnvironment();
-        const auto set = [this](const char* pName, const std::string& strValue) {
-            m_environment.insert(QString::fromLatin1(pName), QString::fromStdString(strValue));
-        };
-        set("HOME", m_home.Path().string());
-        set("XDG_CONFIG_HOME", m_home.File("config"));
-        set("XDG_DATA_HOME", m_home.File("data"));
-        set("XDG_RUNTIME_DIR", m_home.File("runtime"));
-        set("ODBCINI", m_home.File("odbc.ini"));
-        set("KESTREL_PROFILE", m_home.File("Kestrel.ini"));
-        set("KESTREL_SIMULATE", "1");
-        set("QT_QPA_PLATFORM", "offscreen");
-        set("DBUS_SESSION_BUS_ADDRESS", m_bus.Address());
+        m_environment = DemoEnvironment(m_home, m_bus.Address());
+        m_environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
 
         m_program.setProcessEnvironment(m_environment);
         m_program.setWorkingDirectory(QString::fromStdString(strBinary + "/bin"));
