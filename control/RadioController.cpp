@@ -3,11 +3,13 @@
 #include <charconv>
 #include <cmath>
 #include <iostream>
+#include <system_error>
 
 #include "app/RadioCore.h"
 #include "app/Recorder.h"
 #include "control/ControlTarget.h"
 #include "platform/clock/Clock.h"
+#include "platform/profile/Profile.h"
 #include "presets/PresetStore.h"
 #include "schedule/NewTask.h"
 #include "schedule/ScheduleBridge.h"
@@ -56,27 +58,46 @@ bool CRadioController::Present() {
 SRadioState CRadioController::State() {
     CRadioCore& core = m_target.Core();
     const CTuner& tuner = core.Tuner();
-    const CPresetStore presets(core.Profile());
     SRadioState state;
     state.bPresent = Present();
     state.bMuted = m_masterMute.GetValue() != 0;
     state.nVolume = m_masterVolume.GetVolume();
     state.nBand = tuner.Band();
     state.nFrequency = tuner.CurrentFrequency();
-    state.nSlot = presets.FindSlot(state.nBand, state.nFrequency);
-    if (state.nSlot >= 0) {
-        state.strTitle = presets.ReadSlot(state.nBand, state.nSlot).strTitle;
-    }
+    const SPresetView& presets = PresetView(state.nBand, state.nFrequency);
+    state.nSlot = presets.nSlot;
+    state.strTitle = presets.strTitle;
     state.strChannelText = core.ChannelText();
-    for (int n = 0; n < CPresetStore::kSlots && !state.bHasPresets; ++n) {
-        state.bHasPresets = presets.ReadValue(state.nBand, n) != 0;
-    }
+    state.bHasPresets = presets.bHasPresets;
     state.bRecording = m_target.Recorder().IsRecording();
     state.strRecordFile = core.RecordFile();
     state.nRecordedSeconds = state.bRecording || !state.strRecordFile.empty()
                                  ? static_cast<std::int64_t>(core.RecordedSeconds())
                                  : 0;
     return state;
+}
+
+const CRadioController::SPresetView& CRadioController::PresetView(int nBand, unsigned nFrequency) {
+    CProfile& profile = m_target.Core().Profile();
+    std::error_code error;
+    const std::filesystem::path path(profile.Path());
+    const std::filesystem::file_time_type stamp = std::filesystem::last_write_time(path, error);
+    const std::uintmax_t nSize = error ? 0 : std::filesystem::file_size(path, error);
+    SPresetView& view = m_presetView;
+    if (!error && view.nBand == nBand && view.nFrequency == nFrequency && view.stamp == stamp &&
+        view.nSize == nSize) {
+        return view;
+    }
+    const CPresetStore presets(profile);
+    view = SPresetView{nBand, nFrequency, stamp, nSize};
+    view.nSlot = presets.FindSlot(nBand, nFrequency);
+    if (view.nSlot >= 0) {
+        view.strTitle = presets.ReadSlot(nBand, view.nSlot).strTitle;
+    }
+    for (int n = 0; n < CPresetStore::kSlots && !view.bHasPresets; ++n) {
+        view.bHasPresets = presets.ReadValue(nBand, n) != 0;
+    }
+    return view;
 }
 
 CRadioController::EResult CRadioController::Next() {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -106,6 +107,19 @@ public:
     static std::optional<SFrequency> ParseFrequency(std::string_view text, std::string& strWhy);
 
 private:
+    // What the presets say of a frequency: read again only when the
+    // frequency or the profile file changed, since every read parses the
+    // file and the state is taken several times a second.
+    struct SPresetView {
+        int nBand = -1;
+        unsigned nFrequency = 0;
+        std::filesystem::file_time_type stamp;
+        std::uintmax_t nSize = 0;
+        int nSlot = -1;
+        std::string strTitle;
+        bool bHasPresets = false;
+    };
+    const SPresetView& PresetView(int nBand, unsigned nFrequency);
     EResult Step(int nDirection);
     bool Present();
 
@@ -113,4 +127,5 @@ private:
     CMixerLine m_masterMute;
     CMixerLine m_masterVolume;
     std::optional<std::time_t> m_stopAt;
+    SPresetView m_presetView;
 };
