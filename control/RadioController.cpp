@@ -89,7 +89,11 @@ const CRadioController::SPresetView& CRadioController::PresetView(int nBand, uns
         return view;
     }
     const CPresetStore presets(profile);
-    view = SPresetView{nBand, nFrequency, stamp, nSize};
+    view = SPresetView{};
+    view.nBand = nBand;
+    view.nFrequency = nFrequency;
+    view.stamp = stamp;
+    view.nSize = nSize;
     view.nSlot = presets.FindSlot(nBand, nFrequency);
     if (view.nSlot >= 0) {
         view.strTitle = presets.ReadSlot(nBand, view.nSlot).strTitle;
