@@ -13,8 +13,6 @@
 #endif
 #include "platform/desktop/DBusDesktopNotifier.h"
 #include "platform/desktop/LogindSleepInhibitor.h"
-#include "platform/desktop/SimDesktopNotifier.h"
-#include "platform/desktop/SimSleepInhibitor.h"
 #include "platform/dialogs/LogMessageBoxes.h"
 #include "platform/dialogs/QtMessageBoxes.h"
 #if KESTREL_HAVE_HIDRAW
@@ -93,8 +91,6 @@ void CBackends::CreateLinux() {
 #else
     Missing("hidraw receiver", "KESTREL_WITH_HIDRAW");
 #endif
-    m_pNotifier = std::make_unique<CDBusDesktopNotifier>();
-    m_pSleepInhibitor = std::make_unique<CLogindSleepInhibitor>();
 #if KESTREL_HAVE_UDEV
     m_pUdevNotices = std::make_unique<CUdevDeviceNotices>();
     m_pDeviceNotices = m_pUdevNotices.get();
@@ -115,8 +111,6 @@ void CBackends::CreateLinux() {
 }
 
 void CBackends::CreateSimulated() {
-    m_pNotifier = std::make_unique<CSimDesktopNotifier>();
-    m_pSleepInhibitor = std::make_unique<CSimSleepInhibitor>();
 #if KESTREL_HAVE_GSTREAMER
     m_pReceiver = std::make_shared<CSimReceiver>();
     auto pHid = std::make_unique<CSimHidServices>();
@@ -145,7 +139,11 @@ void CBackends::CreateSimulated() {
 #endif
 }
 
+// The demo simulates the hardware only: a newcomer sees the notifications
+// and keeps the machine awake as a listener with a receiver would.
 void CBackends::CreateCommon(EScreen eScreen) {
+    m_pNotifier = std::make_unique<CDBusDesktopNotifier>();
+    m_pSleepInhibitor = std::make_unique<CLogindSleepInhibitor>();
     m_pDatabase = CreateDatabase();
     if (eScreen == EScreen::None) {
         m_pMessageBoxes = std::make_unique<CLogMessageBoxes>();

@@ -12,8 +12,9 @@ class CSimSoundCard;
 
 // The back-ends of one run, chosen once at start-up: the Linux ones, or in
 // demo mode the simulated receiver (plugged in) and a simulated sound card
-// whose capture input plays it. The database, the message boxes and the
-// scheduler are real in both. Outlives everything made from Services().
+// whose capture input plays it. The database, the message boxes, the
+// scheduler, the desktop notifications and the sleep inhibitor are real in
+// both. Outlives everything made from Services().
 class CBackends {
 public:
     enum class EKind { Linux, Simulated };

@@ -2,8 +2,11 @@
 
 #include <charconv>
 
+#include "control/RadioController.h"
 #include "generated/BuildInfo.h"
 #include "schedule/DataSourceId.h"
+#include "schedule/NewTask.h"
+#include "settings/LanguageTexts.h"
 
 namespace {
 
@@ -186,7 +189,31 @@ void CCommandLine::CheckVerb() {
         SetError("--tune needs a frequency such as 80.0 or 1008");
         return;
     }
+    std::string strWhy;
+    if (m_eVerb == EVerb::Tune && !CRadioController::ParseFrequency(m_strVerbValue, strWhy)) {
+        SetError("--tune needs a frequency such as 80.0 or 1008: " + strWhy);
+        return;
+    }
+    if (m_eVerb == EVerb::AddTask && !CheckTaskFields(strWhy)) {
+        SetError("--add-task: " + strWhy);
+        return;
+    }
     SetAction(EAction::Remote);
+}
+
+// The checks that need no radio; the radio's own (the band, the schedule)
+// follow when the task is added.
+bool CCommandLine::CheckTaskFields(std::string& strWhy) const {
+    if (!CRadioController::ParseTime(m_taskFields[0], strWhy) ||
+        !CRadioController::ParseTime(m_taskFields[1], strWhy) ||
+        !CRadioController::ParseFrequency(m_taskFields[2], strWhy)) {
+        return false;
+    }
+    if (!CNewTask::IsValidMemo(m_taskFields[3])) {
+        strWhy = CLanguageTexts::EnglishMessage(CNewTask::kBadMemoKey);
+        return false;
+    }
+    return true;
 }
 
 long long CCommandLine::ParseLength(std::string_view text) {

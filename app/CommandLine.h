@@ -75,6 +75,7 @@ private:
     void SetVerb(EVerb eVerb, const std::string& strName, std::string strValue = {});
     void TakeTaskFields(const std::vector<std::string>& arguments, size_t& n);
     void CheckVerb();
+    bool CheckTaskFields(std::string& strWhy) const;
 
     EAction m_action = EAction::Run;
     int m_nTask = -1;

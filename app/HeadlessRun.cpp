@@ -47,8 +47,8 @@ bool CHeadlessRun::Start(int nTask) {
     return m_recorder.IsRecording();
 }
 
-void CHeadlessRun::Open() {
-    m_core.Init(&m_target);
+void CHeadlessRun::Open(unsigned nParts) {
+    m_core.Init(&m_target, nParts);
     m_core.Tuner().SetBand(m_core.Settings().LastBand() == 0 ? CTuner::BAND_AM : CTuner::BAND_FM);
     m_core.Tuner().LoadBandPlan();
     m_masterMute.SelectLine(&m_target, 1, "");

@@ -25,8 +25,9 @@ public:
     CHeadlessRun(const SRadioServices& services, CProfile& profile, QObject* pParent = nullptr);
     ~CHeadlessRun() override;
 
-    // Opens the core, the band plan and the mixer, with no task.
-    void Open();
+    // Opens the core (its parts nParts, CRadioCore::EParts), the band plan
+    // and the mixer, with no task.
+    void Open(unsigned nParts = CRadioCore::kAllParts);
     // Opens the core and starts the task. False when nothing records now (the
     // outcome is kept); otherwise Finished() comes once nothing records.
     bool Start(int nTask);

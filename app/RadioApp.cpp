@@ -11,7 +11,7 @@
 #include "app/Backends.h"
 #include "app/CommandLine.h"
 #include "app/HeadlessRun.h"
-#include "app/QuitOnSignal.h"
+#include "app/QuitRequests.h"
 #include "app/RadioDlg.h"
 #include "app/WindowControl.h"
 #include "control/ControlBus.h"
@@ -69,7 +69,7 @@ int CRadioApp::RunHeadless() {
     if (run.Start(nTask)) {
         QEventLoop loop;
         QObject::connect(&run, &CHeadlessRun::Finished, &loop, &QEventLoop::quit);
-        CQuitOnSignal quit([&loop] { loop.quit(); });
+        CQuitRequests quit([&loop] { loop.quit(); });
         loop.exec();
     }
     pRun = nullptr;
@@ -92,9 +92,7 @@ bool CRadioApp::InitInstance() {
         if (nRequest >= 0) {
             pWindow->MessageTarget().Post(WM_START_TASK, static_cast<uintptr_t>(nRequest), 0);
         }
-        pWindow->showNormal();
-        pWindow->raise();
-        pWindow->activateWindow();
+        pWindow->ShowFromTray();
         return true;
     });
     if (!bRunningCopy) {
@@ -131,12 +129,11 @@ bool CRadioApp::InitInstance() {
         window.Core().SetScheduled(1);
         window.Recorder().SetExpectedDataSource(m_commandLine.DataSource());
     }
-    // Asked to stop (a logout), the window closes as its close box would: a
-    // recording is completed and catalogued.
-    CQuitOnSignal quit([&window] {
-        window.DestroyWindow();
-        window.done(CDialog::IDCANCEL);  // also when hidden with a minimised desktop
-    });
+    // Every way out (the close box without a tray, the tray's Quit, a signal,
+    // a logout) runs the window's close sequence, which ends its run.
+    CQuitRequests quit([&window] { window.DestroyWindow(); });
+    // A box closed while the window sits in the tray is no last window.
+    QApplication::setQuitOnLastWindowClosed(false);
     // Media keys and scripts; without a session bus the radio runs as ever.
     CWindowControl control(window);
     CControlBus remote(control);
@@ -145,24 +142,17 @@ bool CRadioApp::InitInstance() {
     std::unique_ptr<CTrayIcon> pTray;
     if (CTrayIcon::IsAvailable()) {
         pTray = std::make_unique<CTrayIcon>(
-            remote, CTrayIcon::SWindow{[&window] { return window.isVisible(); },
+            remote, CTrayIcon::SWindow{[&window] { return window.IsShown(); },
                                        [&window](bool bShow) {
-                                           if (bShow) {
-                                               window.showNormal();
-                                               window.raise();
-                                               window.activateWindow();
-                                           } else {
-                                               window.HideToTray();
-                                           }
+                                           bShow ? window.ShowFromTray() : window.HideToTray();
                                        },
-                                       [&window] {
-                                           window.DestroyWindow();
-                                           window.done(CDialog::IDCANCEL);
-                                       }});
+                                       [&window] { window.DestroyWindow(); }});
         window.SetCloseToTray(true);
         pTray->Show();
     }
-    window.DoModal();
+    window.RunAsMainWindow();
+    // A run ended from outside the window still closes it as its close box would.
+    window.DestroyWindow();
     pWindow = nullptr;
     return false;
 }

@@ -86,18 +86,27 @@ CRadioCore::~CRadioCore() {
     m_tuner.JoinSeek();
 }
 
-void CRadioCore::Init(CMessageTarget* pMainWnd) {
+void CRadioCore::Init(CMessageTarget* pMainWnd, unsigned nParts) {
     m_pMainWnd = pMainWnd;  // first, so that the boxes below have their owner
-    OpenTable(m_fileListSet, "select * from FileList");
-    OpenTable(m_taskSet, "select * from Task");
+    if (nParts & kTables) {
+        OpenTable(m_fileListSet, "select * from FileList");
+        OpenTable(m_taskSet, "select * from Task");
+    }
     m_tuner.SetDevice(&m_device);
+    if (nParts & kMedia) {
+        OpenMedia(pMainWnd);
+    }
+    if (nParts & kReceiver) {
+        CheckDevice();
+    }
+}
 
+void CRadioCore::OpenMedia(CMessageTarget* pMainWnd) {
     const CSettings settings = Settings();
     std::string strDeviceName = settings.DeviceName();
     std::string strPinName = settings.PinName();
     if (m_audioGraph.DeviceCount() == 0) {
         ShowMessage("MESSAGE_6");
-        CheckDevice();
         return;
     }
     if (strDeviceName.empty()) {
@@ -110,7 +119,6 @@ void CRadioCore::Init(CMessageTarget* pMainWnd) {
     m_audioGraph.SetDeviceName(CUtf8Text::Cut(strDeviceName, kMaxNameCharacters));
     m_audioGraph.SetPinName(CUtf8Text::Cut(strPinName, kMaxNameCharacters));
     m_audioGraph.Open(pMainWnd);
-    CheckDevice();
 }
 
 // Some database layers raise where others return failure; the user sees the
@@ -326,6 +334,7 @@ bool CRadioCore::StartRecording() {
         return false;
     }
     m_nRecording = 1;
+    m_nStoppedSeconds = 0;
     return true;
 }
 
@@ -344,14 +353,18 @@ void CRadioCore::StopRecording() {
         return;
     }
     m_audioGraph.StopRecording();
+    m_nStoppedSeconds = RecordedSeconds();
     m_nRecording = 0;
     CatalogueRecording();
     m_nScheduled = 0;
 }
 
 // A recording that failed is catalogued with the audio its file holds, not
-// the time it was meant to run.
+// the time it was meant to run; a stopped one keeps the length it had.
 std::int64_t CRadioCore::RecordedSeconds() const {
+    if (m_nRecording == 0) {
+        return m_nStoppedSeconds;
+    }
     if (m_audioGraph.RecordFault() != ECaptureFault::None) {
         return std::llround(m_audioGraph.RecordedSeconds());
     }
@@ -364,7 +377,7 @@ void CRadioCore::CatalogueRecording() {
         KestrelTrace(kTag, "%s holds no audio and is not catalogued", m_strRecordFile.c_str());
         return;
     }
-    const std::int64_t nSeconds = RecordedSeconds();
+    const std::int64_t nSeconds = m_nStoppedSeconds;
     try {
         m_fileListSet.AddNew();
         m_fileListSet.m_BeginTime = CFileListSet::FormatBeginTime(m_tRecordStart);

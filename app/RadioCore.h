@@ -41,7 +41,10 @@ public:
     CRadioCore(const CRadioCore&) = delete;
     CRadioCore& operator=(const CRadioCore&) = delete;
 
-    void Init(CMessageTarget* pMainWnd);
+    // The parts Init opens: all of them for a window or a recording; a
+    // command for the radio opens only those it uses.
+    enum EParts : unsigned { kTables = 1, kMedia = 2, kReceiver = 4, kAllParts = 7 };
+    void Init(CMessageTarget* pMainWnd, unsigned nParts = kAllParts);
     int CheckDevice();
     std::string GetText(const std::string& strKey) const;
     std::string LoadLanguageName() const;
@@ -50,7 +53,8 @@ public:
     bool HasMixerInput();
     bool StartRecording();
     // Seconds the current or last recording holds: the audio written when the
-    // recorder had to end it, else the time since its start.
+    // recorder had to end it, else the time since its start, or until its
+    // stop once it stopped.
     std::int64_t RecordedSeconds() const;
     // The id of the data source the tables are in (what its work items carry);
     // empty when it cannot be read. Read once.
@@ -139,6 +143,7 @@ private:
     std::string m_strTaskMemo;
     std::string m_strChannel;
     int m_nRecording = 0;
+    std::int64_t m_nStoppedSeconds = 0;
     int m_nTaskNumber = 0;
     int m_nScheduled = 0;
     std::string m_strLanguage;
@@ -147,6 +152,8 @@ private:
     std::optional<std::string> m_dataSourceId;
 
     void OpenTable(CRecordset& table, const std::string& strSQL);
+    // Steps 4 to 8 of the opening: the capture device and its input.
+    void OpenMedia(CMessageTarget* pMainWnd);
     void ShowMessage(const std::string& strKey);
     void ChooseDefaultPin(std::string& strPinName);
     // The first microphone or line source of a speakers mix, device by device.

@@ -196,9 +196,25 @@ void CRadioDlg::OnCancel() {
     DestroyWindow();
 }
 
-// The dialog's own hide would end its modal run, and with it the program.
+// The tool windows are windows of their own: hidden with this one, they come
+// back with it. The frame's position is kept, since a window manager maps a
+// window it shows again by its client area's.
 void CRadioDlg::HideToTray() {
-    QWidget::setVisible(false);
+    if (isVisible()) {
+        m_trayPosition = pos();
+    }
+    HideToolWindows();
+    hide();
+}
+
+void CRadioDlg::ShowFromTray() {
+    if (m_trayPosition && !isVisible()) {
+        move(*m_trayPosition);
+    }
+    showNormal();
+    raise();
+    activateWindow();
+    DockToolWindows();
 }
 
 void CRadioDlg::DestroyWindow() {
@@ -610,7 +626,11 @@ void CRadioDlg::ToggleToolWindow(int nButton) {
     }
 }
 
+// Not while this window is hidden or minimised: they go and come with it.
 void CRadioDlg::DockToolWindows() {
+    if (!IsShown()) {
+        return;
+    }
     for (int nButton : {IDC_PLAYER, IDC_OPTIONS, IDC_SHORT_KEYS, IDC_TASK_LIST}) {
         CDialog* pWindow = ToolWindow(nButton);
         if (!pWindow || !pWindow->IsWindow()) {
@@ -635,6 +655,10 @@ void CRadioDlg::changeEvent(QEvent* pEvent) {
         DockToolWindows();
         return;
     }
+    HideToolWindows();
+}
+
+void CRadioDlg::HideToolWindows() {
     for (int nButton : {IDC_PLAYER, IDC_OPTIONS, IDC_SHORT_KEYS, IDC_TASK_LIST}) {
         if (CDialog* pWindow = ToolWindow(nButton)) {
             pWindow->hide();
@@ -664,7 +688,8 @@ void CRadioDlg::FillContextMenu(QMenu& menu) {
     // Demo mode only: shows what the radio does when its receiver comes and goes.
     const bool bPlugged = m_demoReceiver.isPlugged();
     menu.addSeparator();
-    menu.addAction(bPlugged ? tr("Unplug the receiver") : tr("Plug in the receiver"), this,
+    const std::string strText = m_core.Message(bPlugged ? "MESSAGE_71" : "MESSAGE_72");
+    menu.addAction(QString::fromStdString(strText), this,
                    [this, bPlugged] { m_demoReceiver.setPlugged(!bPlugged); });
 }
 

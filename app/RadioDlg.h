@@ -90,9 +90,13 @@ public:
     };
     void SetDemoReceiver(SDemoReceiver demo) { m_demoReceiver = std::move(demo); }
     // Where a tray keeps the radio, the close box only hides the window;
-    // HideToTray() hides it so.
+    // HideToTray() hides it so, with its tool windows, and ShowFromTray()
+    // brings them back where they were (also from minimised).
     void SetCloseToTray(bool bCloseToTray) { m_bCloseToTray = bCloseToTray; }
     void HideToTray();
+    void ShowFromTray();
+    // Shown and not minimised.
+    bool IsShown() const { return isVisible() && !isMinimized(); }
     // The items of the window's context menu.
     void FillContextMenu(QMenu& menu);
 
@@ -161,6 +165,7 @@ private:
     void CloseToolWindows(int nKeep);
     QPointer<CDialog>& ToolWindowSlot(int nButton);
     void EnableTuning(bool bEnable);
+    void HideToolWindows();
     // The recorder's news.
     void RecordingStarted() override;
     void RecordingStopped() override;
@@ -191,4 +196,6 @@ private:
     SDemoReceiver m_demoReceiver;
     bool m_bClosed = false;
     bool m_bCloseToTray = false;
+    // Where the window stood when it went to the tray.
+    std::optional<QPoint> m_trayPosition;
 };

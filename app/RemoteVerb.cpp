@@ -12,7 +12,7 @@
 #include "app/CommandLine.h"
 #include "app/HeadlessControl.h"
 #include "app/HeadlessRun.h"
-#include "app/QuitOnSignal.h"
+#include "app/QuitRequests.h"
 #include "app/RadioApp.h"
 #include "app/RadioDlg.h"
 #include "control/ControlBus.h"
@@ -49,6 +49,32 @@ constexpr auto kSettle = std::chrono::milliseconds(300);
 
 }  // namespace
 
+// What each verb uses: a command that only tunes never waits for the sound
+// card or the data source, nor says they are missing.
+unsigned CRemoteVerb::PartsOf(CCommandLine::EVerb eVerb) {
+    switch (eVerb) {
+        case EVerb::Record:
+            return CRadioCore::kAllParts;
+        case EVerb::Tasks:
+        case EVerb::AddTask:
+            return CRadioCore::kTables;
+        case EVerb::Tune:
+        case EVerb::Preset:
+        case EVerb::Seek:
+        case EVerb::Status:
+        case EVerb::Stop:
+        case EVerb::None:
+            break;
+    }
+    return CRadioCore::kReceiver;
+}
+
+void CRemoteVerb::Note(const std::string& strNote) const {
+    if (!strNote.empty()) {
+        std::fprintf(stderr, "kestrel: %s\n", strNote.c_str());
+    }
+}
+
 int CRemoteVerb::Fail(int nStatus, const std::string& strWhy) const {
     if (nStatus != KestrelExit::kOk) {
         std::fprintf(stderr, "kestrel: %s\n", strWhy.empty() ? "refused" : strWhy.c_str());
@@ -83,9 +109,12 @@ int CRemoteVerb::ToRunningCopy(CControlClient& client) {
             break;
         case EVerb::Preset:
             reply = client.Call("RecallPreset", {strValue.toInt()});
+            if (reply.nStatus == KestrelExit::kOk && reply.values.size() > 1) {
+                Note(reply.values[1].toString().toStdString());
+            }
             break;
         case EVerb::Seek:
-            reply = client.Call("Seek", {strValue});
+            reply = client.Call("Seek", {strValue});  // answered when the seek ends
             break;
         case EVerb::Record:
             reply = client.Call("StartRecording",
@@ -129,7 +158,10 @@ int CRemoteVerb::Headless() {
         return Fail(KestrelExit::kNoCopy,
                     "Kestrel runs, but not on this session bus: use its window");
     }
-    CRadioApp::SetUpDataSource(stderr);
+    const unsigned nParts = PartsOf(m_commandLine.Verb());
+    if (nParts & CRadioCore::kTables) {
+        CRadioApp::SetUpDataSource(stderr);
+    }
     std::unique_ptr<CBackends> pBackends;
     try {
         pBackends =
@@ -139,7 +171,7 @@ int CRemoteVerb::Headless() {
     }
     CProfile profile(CProfile::DefaultPath());
     CHeadlessRun run(pBackends->Services(), profile);
-    run.Open();
+    run.Open(nParts);
     pRun = &run;
     CHeadlessControl target(run);
     // While it runs, --stop and --status reach it as they would the window.
@@ -162,9 +194,14 @@ int CRemoteVerb::Perform(CRadioController& controller, const std::string& strSta
             return Fail(StatusOf(eResult), strWhy);
         }
         case EVerb::Preset: {
+            std::string strNote;
             const EResult eResult =
-                controller.RecallPreset(std::stoi(m_commandLine.VerbValue()), strWhy);
+                controller.RecallPreset(std::stoi(m_commandLine.VerbValue()), strWhy, strNote);
             core.Services().clock.Sleep(kSettle);
+            if (eResult == EResult::Done) {
+                Print(core.ChannelText());
+                Note(strNote);
+            }
             return Fail(StatusOf(eResult), strWhy);
         }
         case EVerb::Seek: {
@@ -234,7 +271,7 @@ int CRemoteVerb::RecordHeadless(CRadioController& controller) {
         }
     });
     poll.start(250);
-    CQuitOnSignal quit([&controller] { controller.StopRecording(); });
+    CQuitRequests quit([&controller] { controller.StopRecording(); });
     loop.exec();
     return KestrelExit::kOk;
 }

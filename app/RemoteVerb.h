@@ -2,7 +2,8 @@
 
 #include <string>
 
-class CCommandLine;
+#include "app/CommandLine.h"
+
 class CControlClient;
 class CRadioController;
 
@@ -26,6 +27,10 @@ private:
     int RecordHeadless(CRadioController& controller);
     int Fail(int nStatus, const std::string& strWhy) const;
     void Print(const std::string& strText) const;
+    // A remark beside the answer, on standard error.
+    void Note(const std::string& strNote) const;
+    // The parts of the core a verb uses (CRadioCore::EParts).
+    static unsigned PartsOf(CCommandLine::EVerb eVerb);
 
     const CCommandLine& m_commandLine;
 };

@@ -52,7 +52,5 @@ void CWindowControl::StopRecording() {
 }
 
 void CWindowControl::Raise() {
-    m_window.showNormal();
-    m_window.raise();
-    m_window.activateWindow();
+    m_window.ShowFromTray();
 }

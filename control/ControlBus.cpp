@@ -97,6 +97,10 @@ void CControlBus::Refresh() {
     m_bRefreshing = false;
 }
 
+bool CControlBus::Send(const QDBusMessage& message) {
+    return m_connection && m_connection->send(message);
+}
+
 void CControlBus::Announce(const SRadioState& before, const SRadioState& now) {
     if (!m_connection) {
         return;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <QObject>
 #include <QTimer>
 
@@ -53,6 +54,9 @@ public:
     const SRadioState& Current();
     // Looks at the radio's state and announces what changed.
     void Refresh();
+    // Sends a message (a delayed reply) on the bus the objects serve; false
+    // without one.
+    bool Send(const QDBusMessage& message);
 
 Q_SIGNALS:
     void StateChanged(const SRadioState& before, const SRadioState& now);

@@ -9,9 +9,6 @@
 
 namespace {
 
-// A start of a recording may wait for the running copy's message box.
-constexpr int kCallTimeoutMs = 120 * 1000;
-
 int StatusOfError(const QString& strName) {
     if (strName == QLatin1String(CScriptInterface::kErrorReceiverAbsent)) {
         return KestrelExit::kReceiverAbsent;
@@ -58,8 +55,9 @@ CControlClient::SReply CControlClient::Call(const char* pMethod, const QVariantL
         answer.strError = reply.errorMessage().toStdString();
         return answer;
     }
-    if (!reply.arguments().isEmpty()) {
-        answer.value = reply.arguments().front();
+    answer.values = reply.arguments();
+    if (!answer.values.isEmpty()) {
+        answer.value = answer.values.front();
     }
     return answer;
 }

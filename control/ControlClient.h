@@ -27,11 +27,14 @@ public:
     bool HasCopy();
 
     struct SReply {
-        int nStatus = 0;  // a KestrelExit status
-        QVariant value;   // the answer's first value, if any
+        int nStatus = 0;      // a KestrelExit status
+        QVariant value;       // the answer's first value, if any
+        QVariantList values;  // all of them
         std::string strError;
     };
     SReply Call(const char* pMethod, const QVariantList& arguments = {});
+    // A call that may take as long as its work (a seek across the band).
+    static constexpr int kCallTimeoutMs = 120 * 1000;
 
 private:
     CDBusLink m_link;

@@ -211,7 +211,8 @@ CRadioController::EResult CRadioController::Tune(std::string_view text, std::str
     return EResult::Done;
 }
 
-CRadioController::EResult CRadioController::RecallPreset(int nSlot, std::string& strWhy) {
+CRadioController::EResult CRadioController::RecallPreset(int nSlot, std::string& strWhy,
+                                                         std::string& strNote) {
     if (nSlot < 0 || nSlot >= CPresetStore::kSlots) {
         strWhy = "a preset number is 0 to 99";
         return EResult::BadValue;
@@ -228,7 +229,16 @@ CRadioController::EResult CRadioController::RecallPreset(int nSlot, std::string&
                  " is empty";
         return EResult::Refused;
     }
-    m_target.Recall(presets.ReadEntry(nBand, nSlot));
+    const PresetEntry entry = presets.ReadEntry(nBand, nSlot);
+    m_target.Recall(entry);
+    const unsigned nTuned = core.Tuner().CurrentFrequency();
+    strNote.clear();
+    if (nTuned != entry.nFrequency) {
+        strNote = "preset " + std::to_string(nSlot) + " holds " +
+                  CFileListSet::FormatChannel(nBand, entry.nFrequency) +
+                  ", outside the band of the region; tuned " +
+                  CFileListSet::FormatChannel(nBand, nTuned) + " instead";
+    }
     return EResult::Done;
 }
 
@@ -238,6 +248,10 @@ CRadioController::EResult CRadioController::Seek(bool bUp) {
     }
     m_target.Seek(bUp ? CTuner::SEEK_UP : CTuner::SEEK_DOWN);
     return EResult::Done;
+}
+
+bool CRadioController::IsSeeking() {
+    return m_target.Core().Tuner().HasSeekThread();
 }
 
 CRadioController::EResult CRadioController::StartRecording(std::int64_t nSeconds,
@@ -311,7 +325,9 @@ bool CRadioController::Tasks(std::vector<STaskInfo>& tasks, std::string& strWhy)
     return true;
 }
 
-std::optional<std::time_t> CRadioController::ParseTime(std::string_view text) {
+std::optional<std::time_t> CRadioController::ParseTime(std::string_view text, std::string& strWhy) {
+    const std::string strText(Trim(text));
+    strWhy = "a time is written as 2026-12-24 18:00, not \"" + strText + "\"";
     text = Trim(text);
     int nYear = 0;
     int nMonth = 0;
@@ -356,10 +372,17 @@ std::optional<std::time_t> CRadioController::ParseTime(std::string_view text) {
     local.tm_min = nMinute;
     local.tm_isdst = -1;
     const std::time_t when = std::mktime(&local);
-    // 31 February comes back as a day of March.
+    // 30 February comes back as a day of March.
     if (when == static_cast<std::time_t>(-1) || local.tm_mday != nDay) {
+        strWhy = "the date " + strText.substr(0, 10) + " does not exist";
         return std::nullopt;
     }
+    // A time in the hour the clocks skip comes back an hour later.
+    if (local.tm_hour != nHour || local.tm_min != nMinute) {
+        strWhy = "the time " + strText + " does not exist here: the clocks skip it";
+        return std::nullopt;
+    }
+    strWhy.clear();
     return when;
 }
 
@@ -368,11 +391,12 @@ CRadioController::EResult CRadioController::AddTask(std::string_view begin, std:
                                                     const std::string& strMemo, int& nId,
                                                     std::string& strWhy) {
     nId = 0;
-    const std::optional<std::time_t> beginTime = ParseTime(begin);
-    const std::optional<std::time_t> endTime = ParseTime(end);
-    if (!beginTime || !endTime) {
-        strWhy = "a time is written as 2026-12-24 18:00, not \"" +
-                 std::string(beginTime ? end : begin) + "\"";
+    const std::optional<std::time_t> beginTime = ParseTime(begin, strWhy);
+    if (!beginTime) {
+        return EResult::BadValue;
+    }
+    const std::optional<std::time_t> endTime = ParseTime(end, strWhy);
+    if (!endTime) {
         return EResult::BadValue;
     }
     const std::optional<SFrequency> frequency = ParseFrequency(channel, strWhy);

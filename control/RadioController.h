@@ -76,8 +76,12 @@ public:
     // "80.0", "FM 80.0", "AM 1008", "1008": a decimal point or a number
     // below 300 is FM in MHz, otherwise AM in kHz.
     EResult Tune(std::string_view text, std::string& strWhy);
-    EResult RecallPreset(int nSlot, std::string& strWhy);
+    // strNote says so when the preset's frequency lies outside the band (the
+    // region changed since it was stored) and another one was tuned.
+    EResult RecallPreset(int nSlot, std::string& strWhy, std::string& strNote);
     EResult Seek(bool bUp);
+    // A seek runs (until its worker has ended).
+    bool IsSeeking();
     // nSeconds > 0 stops the recording after that long (checked by Tick).
     EResult StartRecording(std::int64_t nSeconds, std::string& strWhy);
     EResult StopRecording();
@@ -95,8 +99,9 @@ public:
     EResult AddTask(std::string_view begin, std::string_view end, std::string_view channel,
                     const std::string& strMemo, int& nId, std::string& strWhy);
     // "2026-12-24 18:00" or "2026-12-24T18:00[:ss]" in local time, seconds
-    // dropped; nothing for other text.
-    static std::optional<std::time_t> ParseTime(std::string_view text);
+    // dropped; nothing for other text, for a day the calendar does not have
+    // and for a time the clocks skip, with the reason in strWhy.
+    static std::optional<std::time_t> ParseTime(std::string_view text, std::string& strWhy);
 
     // The frequency a text names, by the rule of Tune; nothing with the
     // reason when the text is not one.

@@ -5,6 +5,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <cmath>
+#include <utility>
+
 #include "control/ControlBus.h"
 #include "presets/PresetStore.h"
 
@@ -16,7 +19,17 @@ QString Text(const std::string& strText) {
 
 }  // namespace
 
-CScriptInterface::CScriptInterface(CControlBus& bus) : m_bus(bus) {}
+namespace {
+
+// How soon a caller of Seek hears that the seek ended.
+constexpr int kSeekWatchMs = 50;
+
+}  // namespace
+
+CScriptInterface::CScriptInterface(CControlBus& bus) : m_bus(bus) {
+    m_seekWatch.setInterval(kSeekWatchMs);
+    connect(&m_seekWatch, &QTimer::timeout, this, [this] { AnswerSeeks(); });
+}
 
 QString CScriptInterface::StateJson(const SRadioState& state) {
     QJsonObject json;
@@ -28,7 +41,8 @@ QString CScriptInterface::StateJson(const SRadioState& state) {
     json.insert(QStringLiteral("preset"), state.nSlot);
     json.insert(QStringLiteral("title"), Text(state.strTitle));
     json.insert(QStringLiteral("muted"), state.bMuted);
-    json.insert(QStringLiteral("volume"), static_cast<int>(state.nVolume));
+    // The scale of MPRIS's Volume: 0.0 to 1.0.
+    json.insert(QStringLiteral("volume"), std::round(state.nVolume * 1000.0 / 0xFFFF) / 1000.0);
     json.insert(QStringLiteral("recording"), state.bRecording);
     json.insert(QStringLiteral("recordFile"), Text(state.strRecordFile));
     json.insert(QStringLiteral("recordedSeconds"), static_cast<qint64>(state.nRecordedSeconds));
@@ -88,18 +102,43 @@ void CScriptInterface::Tune(const QString& strFrequency) {
     Answer(eResult, strWhy);
 }
 
-void CScriptInterface::RecallPreset(int nSlot) {
+QString CScriptInterface::RecallPreset(int nSlot, QString& strNote) {
     std::string strWhy;
-    const auto eResult = m_bus.Controller().RecallPreset(nSlot, strWhy);
-    Answer(eResult, strWhy);
+    std::string strTunedNote;
+    const auto eResult = m_bus.Controller().RecallPreset(nSlot, strWhy, strTunedNote);
+    if (!Answer(eResult, strWhy)) {
+        return {};
+    }
+    strNote = Text(strTunedNote);
+    return Text(m_bus.Current().strChannelText);
 }
 
-void CScriptInterface::Seek(const QString& strDirection) {
+QString CScriptInterface::Seek(const QString& strDirection) {
     if (strDirection != QLatin1String("up") && strDirection != QLatin1String("down")) {
         Answer(CRadioController::EResult::BadValue, "a seek goes up or down");
+        return {};
+    }
+    if (!Answer(m_bus.Controller().Seek(strDirection == QLatin1String("up")), {})) {
+        return {};
+    }
+    if (!calledFromDBus()) {
+        return Text(m_bus.Current().strChannelText);
+    }
+    setDelayedReply(true);
+    m_seekCalls.push_back(message());
+    m_seekWatch.start();
+    return {};
+}
+
+void CScriptInterface::AnswerSeeks() {
+    if (m_bus.Controller().IsSeeking()) {
         return;
     }
-    Answer(m_bus.Controller().Seek(strDirection == QLatin1String("up")), {});
+    m_seekWatch.stop();
+    const QString strChannel = Text(m_bus.Current().strChannelText);
+    for (const QDBusMessage& call : std::exchange(m_seekCalls, {})) {
+        m_bus.Send(call.createReply(strChannel));
+    }
 }
 
 QString CScriptInterface::StartRecording(qlonglong nSeconds) {

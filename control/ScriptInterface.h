@@ -1,8 +1,12 @@
 #pragma once
 
 #include <QDBusContext>
+#include <QDBusMessage>
 #include <QObject>
 #include <QString>
+#include <QTimer>
+
+#include <vector>
 
 #include "control/RadioController.h"
 
@@ -30,9 +34,12 @@ public:
 
 public Q_SLOTS:
     void Tune(const QString& strFrequency);
-    void RecallPreset(int nSlot);
-    // "up" or "down".
-    void Seek(const QString& strDirection);
+    // Returns the channel tuned ("FM 80.00MHz"); strNote says why it is not
+    // the preset's own frequency, empty when it is.
+    QString RecallPreset(int nSlot, QString& strNote);
+    // "up" or "down". Answers when the seek has ended, with the channel it
+    // ended on.
+    QString Seek(const QString& strDirection);
     // nSeconds 0 records until stopped. Returns the file recorded to.
     QString StartRecording(qlonglong nSeconds);
     // Returns the file of the recording that was stopped.
@@ -47,6 +54,10 @@ public Q_SLOTS:
 private:
     // Sends the error of a result that is not Done; true when it was Done.
     bool Answer(CRadioController::EResult eResult, const std::string& strWhy);
+    // Answers the callers of Seek whose seek has ended.
+    void AnswerSeeks();
 
     CControlBus& m_bus;
+    std::vector<QDBusMessage> m_seekCalls;
+    QTimer m_seekWatch;
 };

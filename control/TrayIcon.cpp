@@ -13,6 +13,17 @@ QString Text(const std::string& strText) {
     return QString::fromUtf8(strText.data(), static_cast<qsizetype>(strText.size()));
 }
 
+// The menu's and the tooltip's texts, in the language of the window.
+constexpr const char* kNoReceiver = "MESSAGE_29";
+constexpr const char* kPresets = "MESSAGE_63";
+constexpr const char* kStartRecording = "MESSAGE_64";
+constexpr const char* kStopRecording = "MESSAGE_65";
+constexpr const char* kShowWindow = "MESSAGE_66";
+constexpr const char* kHideWindow = "MESSAGE_67";
+constexpr const char* kQuit = "MESSAGE_68";
+constexpr const char* kMuted = "MESSAGE_69";
+constexpr const char* kRecordingTo = "MESSAGE_70";
+
 }  // namespace
 
 bool CTrayIcon::IsAvailable() {
@@ -21,11 +32,11 @@ bool CTrayIcon::IsAvailable() {
 
 CTrayIcon::CTrayIcon(CControlBus& remote, SWindow window, QObject* pParent)
     : QObject(pParent), m_remote(remote), m_window(std::move(window)) {
-    m_pPresets = m_menu.addMenu(tr("Presets"));
-    m_pRecord = m_menu.addAction(tr("Start recording"), this, [this] { ToggleRecording(); });
-    m_pWindow = m_menu.addAction(tr("Hide the window"), this, [this] { ToggleWindow(); });
+    m_pPresets = m_menu.addMenu(QString());
+    m_pRecord = m_menu.addAction(QString(), this, [this] { ToggleRecording(); });
+    m_pWindow = m_menu.addAction(QString(), this, [this] { ToggleWindow(); });
     m_menu.addSeparator();
-    m_menu.addAction(tr("Quit"), this, [this] {
+    m_pQuit = m_menu.addAction(QString(), this, [this] {
         if (m_window.quit) {
             m_window.quit();
         }
@@ -48,20 +59,26 @@ CTrayIcon::~CTrayIcon() {
     m_icon.hide();
 }
 
-QString CTrayIcon::ToolTipText(const SRadioState& state) {
+QString CTrayIcon::Message(const char* pKey) const {
+    return Text(m_remote.Target().Core().Message(pKey));
+}
+
+QString CTrayIcon::ToolTipText(const SRadioState& state) const {
     QString strTip = QStringLiteral("Kestrel Radio\n");
     if (!state.bPresent) {
-        return strTip + tr("The receiver is not plugged in");
+        return strTip + Message(kNoReceiver);
     }
     strTip += Text(state.strChannelText);
     if (!state.strTitle.empty()) {
         strTip += QStringLiteral("  ") + Text(state.strTitle);
     }
     if (state.bMuted) {
-        strTip += QStringLiteral(" (") + tr("muted") + QStringLiteral(")");
+        strTip += QStringLiteral(" (") + Message(kMuted) + QStringLiteral(")");
     }
     if (state.bRecording) {
-        strTip += QStringLiteral("\n") + tr("Recording to %1").arg(Text(state.strRecordFile));
+        strTip +=
+            QStringLiteral("\n") +
+            Message(kRecordingTo).replace(QStringLiteral("{file}"), Text(state.strRecordFile));
     }
     return strTip;
 }
@@ -73,11 +90,13 @@ void CTrayIcon::Refresh() {
 
 void CTrayIcon::Update(const SRadioState& state) {
     m_icon.setToolTip(ToolTipText(state));
-    m_pRecord->setText(state.bRecording ? tr("Stop recording") : tr("Start recording"));
+    m_pPresets->setTitle(Message(kPresets));
+    m_pQuit->setText(Message(kQuit));
+    m_pRecord->setText(Message(state.bRecording ? kStopRecording : kStartRecording));
     m_pRecord->setEnabled(state.bPresent || state.bRecording);
     m_pPresets->setEnabled(state.bPresent && state.bHasPresets);
     const bool bShown = m_window.isShown && m_window.isShown();
-    m_pWindow->setText(bShown ? tr("Hide the window") : tr("Show the window"));
+    m_pWindow->setText(Message(bShown ? kHideWindow : kShowWindow));
 }
 
 // Every filled slot of the band, the one playing checked.
@@ -95,7 +114,8 @@ void CTrayIcon::FillPresets() {
             Text(CPresetStore::ChannelText(state.nBand, f, slot.strTitle)));
         QAction* pAction = m_pPresets->addAction(strText, this, [this, n] {
             std::string strWhy;
-            m_remote.Controller().RecallPreset(n, strWhy);
+            std::string strNote;
+            m_remote.Controller().RecallPreset(n, strWhy, strNote);
             m_remote.Refresh();
         });
         pAction->setCheckable(true);

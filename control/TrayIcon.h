@@ -39,12 +39,14 @@ public:
     QAction& WindowAction() { return *m_pWindow; }
     QString ToolTip() const { return m_icon.toolTip(); }
 
-    static QString ToolTipText(const SRadioState& state);
+    QString ToolTipText(const SRadioState& state) const;
 
     // Brings the menu's items up to date, as it does before it opens.
     void Refresh();
 
 private:
+    // A text of the language file, in the window's language.
+    QString Message(const char* pKey) const;
     void FillPresets();
     void Update(const SRadioState& state);
     void ToggleRecording();
@@ -56,5 +58,6 @@ private:
     QMenu* m_pPresets = nullptr;  // children of the menu
     QAction* m_pRecord = nullptr;
     QAction* m_pWindow = nullptr;
+    QAction* m_pQuit = nullptr;
     QSystemTrayIcon m_icon;
 };

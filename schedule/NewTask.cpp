@@ -8,6 +8,7 @@
 #include "platform/db/DBException.h"
 #include "platform/names/KestrelNames.h"
 #include "platform/scheduler/ExecutablePath.h"
+#include "platform/text/Utf8Text.h"
 #include "presets/PresetStore.h"
 #include "schedule/DataSourceId.h"
 #include "schedule/ScheduleBridge.h"
@@ -61,10 +62,22 @@ CNewTask::EResult CNewTask::Add(const SEntry& entry) {
     if (!BuildChannelWord(entry, nWord)) {
         return Refuse("MESSAGE_12");
     }
+    if (!IsValidMemo(entry.strMemo)) {
+        return Refuse(kBadMemoKey);
+    }
     if (!PrepareRegistration() || !StoreTask(entry, nWord)) {
         return EResult::Refused;
     }
     return RegisterWorkItem(entry.begin);
+}
+
+// A longer memo would be cut or refused by the database, a byte string that
+// is not UTF-8 come back as other text, and a line break spoil the task list
+// and the work item's script.
+bool CNewTask::IsValidMemo(const std::string& strMemo) {
+    return CUtf8Text::IsValid(strMemo) &&
+           CUtf8Text::CharacterCount(strMemo) <= kMaxMemoCharacters &&
+           !CUtf8Text::HasControlCharacter(strMemo);
 }
 
 // Before anything is stored: a task whose work item cannot be made would

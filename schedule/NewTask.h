@@ -49,6 +49,10 @@ public:
     bool BuildChannelWord(const SEntry& entry, std::uint32_t& nWord) const;
     // The message key of a row kept without its work item.
     static constexpr const char* kTaskKeptKey = "MESSAGE_27";
+    // The memo's limits: the Memo column's width, one line of text.
+    static constexpr size_t kMaxMemoCharacters = 255;
+    static constexpr const char* kBadMemoKey = "MESSAGE_30";
+    static bool IsValidMemo(const std::string& strMemo);
 
 private:
     EResult Refuse(const std::string& strKey);

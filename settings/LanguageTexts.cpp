@@ -15,7 +15,7 @@
 
 namespace {
 
-constexpr std::array<std::pair<std::string_view, std::string_view>, 40> kEnglishMessages{{
+constexpr std::array<std::pair<std::string_view, std::string_view>, 53> kEnglishMessages{{
     {"MESSAGE_3", "Record WMA format file error,Plese install Microsoft Window Media 9/10"},
     {"MESSAGE_4", "Can't find sound card"},
     {"MESSAGE_5", "Can't open database"},
@@ -58,6 +58,11 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 40> kEnglish
     {"MESSAGE_27",
      "The recording is stored, but the task scheduler could not register it, so it will not "
      "start by itself. Delete it in the task list and add it again."},
+    {"MESSAGE_28", "Delete this recording? Its file and its entry in the list are removed."},
+    {"MESSAGE_29", "The receiver is not plugged in."},
+    {"MESSAGE_30",
+     "The memo can hold up to 255 characters of text, with no line breaks or other control "
+     "characters."},
     {"MESSAGE_40", "The receiver was not plugged in, so the scheduled recording did not start."},
     {"MESSAGE_41", "Missed: Kestrel started after the scheduled recording's end time."},
     {"MESSAGE_42", "Started {minutes} min late."},
@@ -76,6 +81,16 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 40> kEnglish
     {"MESSAGE_60", "Recording started"},
     {"MESSAGE_61", "Recording finished"},
     {"MESSAGE_62", "Recording failed"},
+    {"MESSAGE_63", "Presets"},
+    {"MESSAGE_64", "Start recording"},
+    {"MESSAGE_65", "Stop recording"},
+    {"MESSAGE_66", "Show the window"},
+    {"MESSAGE_67", "Hide the window"},
+    {"MESSAGE_68", "Quit"},
+    {"MESSAGE_69", "muted"},
+    {"MESSAGE_70", "Recording to {file}"},
+    {"MESSAGE_71", "Unplug the receiver"},
+    {"MESSAGE_72", "Plug in the receiver"},
 }};
 
 constexpr const char* kTag = "language";

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QEventLoop>
 #include <QKeyEvent>
 #include <QPushButton>
 
@@ -72,6 +73,27 @@ int CDialog::DoModal() {
     return exec();
 }
 
+int CDialog::RunAsMainWindow() {
+    m_bModal = true;
+    if (!Build()) {
+        return -1;
+    }
+    QEventLoop loop;
+    m_pMainLoop = &loop;
+    show();
+    loop.exec(QEventLoop::DialogExec);
+    m_pMainLoop = nullptr;
+    return result();
+}
+
+// A hidden window's own hide ends nothing: the main run is ended here.
+void CDialog::done(int nResult) {
+    QDialog::done(nResult);
+    if (m_pMainLoop) {
+        m_pMainLoop->exit(nResult);
+    }
+}
+
 void CDialog::EndDialog(int nResult) {
     if (m_bModal) {
         done(nResult);
@@ -87,7 +109,7 @@ void CDialog::DestroyWindow() {
     }
     m_bDestroyed = true;
     CloseMessageTarget();
-    if (m_bModal && isVisible()) {
+    if (m_bModal && (isVisible() || m_pMainLoop)) {
         done(IDCANCEL);
     }
     hide();

@@ -14,6 +14,7 @@ class CMessageTarget;
 class CQtMessageTarget;
 class CSkinEngine;
 class CWindowTimers;
+class QEventLoop;
 
 // A dialog built from a numbered template, with a message map and timers:
 // - Create() (modeless) or DoModal() builds the controls from the template,
@@ -27,8 +28,9 @@ class CWindowTimers;
 // - Window messages (MessageTarget(), for other objects and threads) go to
 //   WindowProc(), whose default calls the handler registered with OnMessage().
 // - Window timers by identifier call OnTimer().
-// - EndDialog() ends a modal run; on a modeless dialog it destroys the window,
-//   and a dialog with Qt::WA_DeleteOnClose then frees itself (deferred).
+// - EndDialog() ends a modal run (DoModal(), RunAsMainWindow()); on a
+//   modeless dialog it destroys the window, and a dialog with
+//   Qt::WA_DeleteOnClose then frees itself (deferred).
 // - From the keyboard: Tab walks the controls in template order, labels name
 //   the inputs beside them, buttons are named by their tooltips, Escape is
 //   Cancel, and F6 moves between a window and its open tool window.
@@ -50,6 +52,10 @@ public:
     // Builds, initialises and runs the dialog modally; returns the code given
     // to EndDialog(), or -1 when the template cannot be loaded.
     int DoModal();
+    // As DoModal(), but the program's other windows stay usable (a tray icon
+    // and its menu beside a main window), and the run goes on while the
+    // window is hidden: only EndDialog() or DestroyWindow() end it.
+    int RunAsMainWindow();
     void EndDialog(int nResult);
     // Hides the window for good and, with Qt::WA_DeleteOnClose, frees the
     // object once control returns to the event loop.
@@ -100,6 +106,7 @@ public:
 
     void accept() override;
     void reject() override;
+    void done(int nResult) override;
 
 protected:
     virtual bool OnInitDialog();
@@ -126,6 +133,7 @@ private:
     CWindowTimers* m_pTimers;     // child object
     std::map<int, QWidget*> m_controls;
     std::map<uint32_t, MessageHandler> m_messageHandlers;
+    QEventLoop* m_pMainLoop = nullptr;  // while RunAsMainWindow() runs
     bool m_bBuilt = false;
     bool m_bDestroyed = false;
     bool m_bModal = false;

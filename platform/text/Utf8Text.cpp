@@ -54,6 +54,20 @@ bool CUtf8Text::IsValid(std::string_view text) {
     return true;
 }
 
+// C1 controls are U+0080..U+009F, encoded C2 80..C2 9F.
+bool CUtf8Text::HasControlCharacter(std::string_view text) {
+    for (size_t n = 0; n < text.size(); ++n) {
+        const auto c = static_cast<unsigned char>(text[n]);
+        if (c < 0x20 || c == 0x7F) {
+            return true;
+        }
+        if (c == 0xC2 && n + 1 < text.size() && static_cast<unsigned char>(text[n + 1]) < 0xA0) {
+            return true;
+        }
+    }
+    return false;
+}
+
 size_t CUtf8Text::CharacterCount(std::string_view text) {
     size_t nCount = 0;
     for (char c : text) {

@@ -12,6 +12,9 @@ public:
     // Well-formed UTF-8 (no overlong forms, surrogates or code points above
     // U+10FFFF) without a NUL.
     static bool IsValid(std::string_view text);
+    // A C0 or C1 control character or DEL (a line break, a tab, an escape):
+    // nothing a one-line text may hold. For valid UTF-8.
+    static bool HasControlCharacter(std::string_view text);
     // Characters, counting each lead byte.
     static size_t CharacterCount(std::string_view text);
     // At most nMax characters, never ending inside a sequence.

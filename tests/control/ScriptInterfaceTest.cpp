@@ -189,12 +189,34 @@ TEST(RadioControllerTest, ParsesFrequenciesTimesAndNothingElse) {
 
     setenv("TZ", "UTC", 1);
     tzset();
-    EXPECT_EQ(CRadioController::ParseTime("2026-12-24 18:00"), std::time_t{1798135200});
-    EXPECT_EQ(CRadioController::ParseTime("2026-12-24T18:00:59"), std::time_t{1798135200});
-    for (const char* pBad : {"2026-02-30 10:00", "2026-12-24", "2026-12-24 24:00", "18:00",
-                             "2026-12-24 18:00 tomorrow", "2026-1-2 3:04"}) {
-        EXPECT_FALSE(CRadioController::ParseTime(pBad).has_value()) << pBad;
+    EXPECT_EQ(CRadioController::ParseTime("2026-12-24 18:00", strWhy), std::time_t{1798135200});
+    EXPECT_EQ(CRadioController::ParseTime("2026-12-24T18:00:59", strWhy), std::time_t{1798135200});
+    for (const char* pBad : {"2026-12-24", "2026-12-24 24:00", "18:00", "2026-12-24 18:00 tomorrow",
+                             "2026-1-2 3:04"}) {
+        EXPECT_FALSE(CRadioController::ParseTime(pBad, strWhy).has_value()) << pBad;
+        EXPECT_NE(strWhy.find("is written as 2026-12-24 18:00"), std::string::npos) << pBad;
     }
+}
+
+// A time of the right form that the calendar or the clocks do not have is
+// said to be so, not to be written wrongly.
+TEST(RadioControllerTest, DaysAndHoursThatDoNotExistAreNamed) {
+    std::string strWhy;
+    setenv("TZ", "UTC", 1);
+    tzset();
+    EXPECT_FALSE(CRadioController::ParseTime("2026-02-30 18:00", strWhy).has_value());
+    EXPECT_EQ(strWhy, "the date 2026-02-30 does not exist");
+    EXPECT_FALSE(CRadioController::ParseTime("2027-02-29 18:00", strWhy).has_value());
+    EXPECT_EQ(strWhy, "the date 2027-02-29 does not exist");
+    EXPECT_TRUE(CRadioController::ParseTime("2028-02-29 18:00", strWhy).has_value());
+
+    setenv("TZ", "Europe/Berlin", 1);
+    tzset();
+    EXPECT_FALSE(CRadioController::ParseTime("2026-03-29 02:30", strWhy).has_value());
+    EXPECT_EQ(strWhy, "the time 2026-03-29 02:30 does not exist here: the clocks skip it");
+    EXPECT_TRUE(CRadioController::ParseTime("2026-03-29 03:30", strWhy).has_value());
+    setenv("TZ", "UTC", 1);
+    tzset();
 }
 
 }  // namespace

@@ -48,7 +48,7 @@ TEST_F(TrayIconTest, ThePresetsOfTheBandRecallTheirStation) {
     m_remote.Unplug();
     m_pTray->Refresh();
     EXPECT_FALSE(m_pTray->Presets().isEnabled());
-    EXPECT_EQ(m_pTray->ToolTip(), "Kestrel Radio\nThe receiver is not plugged in");
+    EXPECT_EQ(m_pTray->ToolTip(), "Kestrel Radio\nThe receiver is not plugged in.");
 }
 
 TEST_F(TrayIconTest, RecordingStartsAndStopsAndShowsInTheTooltip) {

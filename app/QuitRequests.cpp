@@ -1,4 +1,7 @@
-#include "app/QuitOnSignal.h"
+#include "app/QuitRequests.h"
+
+#include <QCoreApplication>
+#include <QEvent>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -21,7 +24,10 @@ void OnSignal(int) {
 
 }  // namespace
 
-CQuitOnSignal::CQuitOnSignal(std::function<void()> onSignal) : m_onSignal(std::move(onSignal)) {
+CQuitRequests::CQuitRequests(std::function<void()> onRequest) : m_onRequest(std::move(onRequest)) {
+    if (QCoreApplication* pApplication = QCoreApplication::instance()) {
+        pApplication->installEventFilter(this);
+    }
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) {
         return;  // no way to be woken: the default handlers stay
@@ -34,7 +40,7 @@ CQuitOnSignal::CQuitOnSignal(std::function<void()> onSignal) : m_onSignal(std::m
         char buffer[16];
         while (::read(m_readEnd.Get(), buffer, sizeof buffer) > 0) {
         }
-        m_onSignal();
+        m_onRequest();
     });
     struct sigaction action {};
     action.sa_handler = &OnSignal;
@@ -45,7 +51,7 @@ CQuitOnSignal::CQuitOnSignal(std::function<void()> onSignal) : m_onSignal(std::m
     }
 }
 
-CQuitOnSignal::~CQuitOnSignal() {
+CQuitRequests::~CQuitRequests() {
     if (!m_readEnd.IsValid()) {
         return;
     }
@@ -55,4 +61,14 @@ CQuitOnSignal::~CQuitOnSignal() {
     g_wakeFd = -1;
     // The notifier goes before the descriptor it watches.
     m_pNotifier.reset();
+}
+
+// Left to the application, the request would end every event loop at once,
+// and any loop the close sequence runs would return before it began.
+bool CQuitRequests::eventFilter(QObject* pWatched, QEvent* pEvent) {
+    if (pEvent->type() != QEvent::Quit || pWatched != QCoreApplication::instance()) {
+        return QObject::eventFilter(pWatched, pEvent);
+    }
+    m_onRequest();
+    return true;
 }
