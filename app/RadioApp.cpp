@@ -26,7 +26,7 @@
 
 CRadioApp::CRadioApp(const CCommandLine& commandLine) : m_commandLine(commandLine) {}
 
-bool CRadioApp::SetUpDataSource(std::FILE* pReport) {
+bool CRadioApp::SetUpDataSource(std::FILE* pReport, bool bAsked) {
     std::unique_ptr<CDbDriver> pDriver;
     try {
         pDriver = CBackends::CreateDatabase();
@@ -38,6 +38,11 @@ bool CRadioApp::SetUpDataSource(std::FILE* pReport) {
     const CStatus status = setup.Run();
     for (const std::string& strDone : setup.Done()) {
         std::fprintf(pReport, "kestrel: %s\n", strDone.c_str());
+    }
+    if (bAsked && status && setup.Done().empty()) {
+        std::fprintf(pReport,
+                     "kestrel: the data source %s and its tables are in place; nothing to do\n",
+                     CDataSourceSetup::kName);
     }
     if (!status) {
         std::fprintf(stderr, "kestrel: %s\n", status.Message().c_str());

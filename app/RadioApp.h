@@ -24,8 +24,9 @@ public:
     int RunHeadless();
 
     // Registers the KestrelRadio data source for the user and makes its
-    // tables where they are missing; what was done goes to pReport.
-    static bool SetUpDataSource(std::FILE* pReport);
+    // tables where they are missing; what was done goes to pReport, and with
+    // bAsked (--setup-data-source) also that nothing needed doing.
+    static bool SetUpDataSource(std::FILE* pReport, bool bAsked = false);
 
 private:
     const CCommandLine& m_commandLine;

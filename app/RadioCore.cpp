@@ -272,6 +272,17 @@ const std::string& CRadioCore::DataSourceId() {
     return *m_dataSourceId;
 }
 
+// The catalogue names a recording by its station as the keypad does.
+std::string CRadioCore::PresetTitle() const {
+    const CPresetStore presets(m_profile);
+    const int nBand = m_tuner.Band();
+    const int nSlot = presets.FindSlot(nBand, m_tuner.CurrentFrequency());
+    if (nSlot < 0) {
+        return {};
+    }
+    return CUtf8Text::Cut(presets.ReadSlot(nBand, nSlot).strTitle, kMaxCatalogueText);
+}
+
 void CRadioCore::Recall(const PresetEntry& entry) {
     m_tuner.CancelSeek();
     m_tuner.SetChannelFlag(entry.nChannelFlag);
@@ -327,6 +338,7 @@ bool CRadioCore::StartRecording() {
     }
     ChooseCaptureInput(strDeviceName, strPinName);
     m_strChannel = ChannelText();
+    m_strChannelName = PresetTitle();
     if (!m_audioGraph.StartRecording(bWav)) {
         if (m_audioGraph.RecordFault() == ECaptureFault::DiskFull) {
             m_strStartFailure = kDiskFullAtStart;
@@ -384,6 +396,7 @@ void CRadioCore::CatalogueRecording() {
         m_fileListSet.m_Duration = CFileListSet::FormatDuration(nSeconds);
         m_fileListSet.m_FileName = m_strRecordFile;
         m_fileListSet.m_Channel = m_strChannel;
+        m_fileListSet.m_ChannelName = m_strChannelName;
         m_fileListSet.Update();
     } catch (const CDBException& error) {
         m_services.messageBoxes.Show(m_pMainWnd, error.ErrorText(), kCaption,

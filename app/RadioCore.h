@@ -69,6 +69,8 @@ public:
     std::string RecordFileName(std::time_t tStart, bool bWav) const;
     // "FM 100.90MHz" or "AM 1629KHz" for the tuner's band and frequency.
     std::string ChannelText() const;
+    // The title of the preset that holds the tuner's frequency; empty for none.
+    std::string PresetTitle() const;
 
     // Tunes a preset: the flag, then the frequency, a running seek ended
     // first so that it cannot step over them.
@@ -111,6 +113,7 @@ public:
     std::time_t RecordStart() const { return m_tRecordStart; }
     const std::string& RecordFile() const { return m_strRecordFile; }
     const std::string& Channel() const { return m_strChannel; }
+    const std::string& ChannelName() const { return m_strChannelName; }
 
     // The scheduled task under way: StopRecording clears the flag.
     int Scheduled() const { return m_nScheduled; }
@@ -142,6 +145,7 @@ private:
     std::string m_strRecordFile;
     std::string m_strTaskMemo;
     std::string m_strChannel;
+    std::string m_strChannelName;
     int m_nRecording = 0;
     std::int64_t m_nStoppedSeconds = 0;
     int m_nTaskNumber = 0;

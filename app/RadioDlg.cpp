@@ -30,6 +30,7 @@
 namespace {
 
 constexpr const char* kAboutItem = "Abut Kestrel(&A)...";
+constexpr const char* kNoReceiver = "MESSAGE_29";
 constexpr int kAboutTemplate = 100;
 
 // The buttons that need the receiver, and the nine command buttons' tooltips.
@@ -148,8 +149,18 @@ bool CRadioDlg::OnInitDialog() {
     m_pVolume = GetDlgItemAs<QSlider>(IDC_VOLUME);
     if (m_pVolume) {
         m_pVolume->setRange(0, 0xFFFF);
-        // A click beside the handle moves a step one can hear.
+        // A click beside the handle moves a step one can hear; a notch of the
+        // wheel (three single steps) one of 5%.
         m_pVolume->setPageStep(0x10000 / 10);
+        m_pVolume->setSingleStep(0x10000 / 60);
+        // The wheel moves the slider without the mouse release that sets the
+        // volume after a drag; the value changes after the action.
+        connect(m_pVolume, &QAbstractSlider::actionTriggered, this, [this] {
+            if (!m_pVolume->isSliderDown()) {
+                QMetaObject::invokeMethod(
+                    this, [this] { OnVolume(); }, Qt::QueuedConnection);
+            }
+        });
     }
     OnMixerChange();
     m_banner.SetText(CPresetBanner::kStart);
@@ -170,6 +181,8 @@ bool CRadioDlg::OnInitDialog() {
     SyncDemoPlan();
     if (m_core.DevicePresent()) {
         PresetSync();
+    } else {
+        ShowNoReceiver();
     }
 
     SetTimer(TIMER_REPAINT, 50);
@@ -264,8 +277,25 @@ void CRadioDlg::PresetSync() {
 // The banner and indicators of the preset just tuned, or of none.
 void CRadioDlg::ShowPreset(const std::optional<PresetEntry>& entry) {
     m_banner.ShowPreset(entry);
+    MarkCurrentPreset();
     if (entry) {
         RefreshIndicators();
+    }
+}
+
+// The key of the slot that holds the frequency playing shows itself on; a
+// click's own toggle is undone here, since the recall that follows marks.
+void CRadioDlg::MarkCurrentPreset() {
+    const CTuner& tuner = m_core.Tuner();
+    const int nCurrent =
+        CPresetStore(m_core.Profile()).FindSlot(tuner.Band(), tuner.CurrentFrequency());
+    for (int i = 0; i < kKeypadSlots; ++i) {
+        auto* pKey = GetDlgItemAs<QAbstractButton>(IDC_KEY_0 + i);
+        if (!pKey) {
+            continue;
+        }
+        pKey->setCheckable(true);
+        pKey->setChecked(m_core.DevicePresent() && m_page.Slot(i) == nCurrent);
     }
 }
 
@@ -329,6 +359,7 @@ void CRadioDlg::RefreshKeypad() {
         pButton->setEnabled(slot.nValue != 0 && m_core.DevicePresent());
         SetDlgItemText(IDC_KEY_0 + i, m_page.Caption(i));
     }
+    MarkCurrentPreset();
 }
 
 void CRadioDlg::ChangePage(int nDelta) {
@@ -516,8 +547,24 @@ void CRadioDlg::CheckDevice() {
     } else {
         m_core.MuteInput();
         KillTimer(TIMER_BANNER);
+        ShowNoReceiver();
     }
     RefreshKeypad();
+}
+
+// Nothing is tuned without the receiver, but the display shows the frequency
+// it will tune, and the banner and lamps no station.
+void CRadioDlg::ShowNoReceiver() {
+    const CTuner& tuner = m_core.Tuner();
+    if (m_pFrequencyDisplay) {
+        m_pFrequencyDisplay->SetText(tuner.FormatFrequency(tuner.CurrentFrequency()));
+    }
+    SetDlgItemText(IDC_BANNER, m_core.Message(kNoReceiver));
+    for (CSkinMeter* pMeter : {m_pSignalMeter, m_pChannelMeter}) {
+        if (pMeter) {
+            pMeter->SetValue(0);
+        }
+    }
 }
 
 void CRadioDlg::LoadTooltips() {

@@ -165,6 +165,7 @@ private:
     void CloseToolWindows(int nKeep);
     QPointer<CDialog>& ToolWindowSlot(int nButton);
     void EnableTuning(bool bEnable);
+    void ShowNoReceiver();
     void HideToolWindows();
     // The recorder's news.
     void RecordingStarted() override;
@@ -172,6 +173,7 @@ private:
     void TaskTuned(const std::optional<PresetEntry>& entry) override;
     void MuteOutput() override;
     void ShowPreset(const std::optional<PresetEntry>& entry);
+    void MarkCurrentPreset();
     void SyncDemoPlan();
 
     CPresetBanner m_banner;

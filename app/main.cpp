@@ -27,7 +27,7 @@ std::optional<int> Answer(const CCommandLine& commandLine) {
             std::fputs(CCommandLine::VersionText().c_str(), stdout);
             return 0;
         case CCommandLine::EAction::SetUpDataSource:
-            return CRadioApp::SetUpDataSource(stdout) ? 0 : 1;
+            return CRadioApp::SetUpDataSource(stdout, true) ? 0 : 1;
         case CCommandLine::EAction::Error:
             std::fprintf(stderr, "kestrel: %s\nTry 'kestrel --help'.\n",
                          commandLine.ErrorText().c_str());

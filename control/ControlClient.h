@@ -33,7 +33,8 @@ public:
         std::string strError;
     };
     SReply Call(const char* pMethod, const QVariantList& arguments = {});
-    // A call that may take as long as its work (a seek across the band).
+    // A call may take as long as its work: a seek across the band, a
+    // recording's start that waits for the running copy's message box.
     static constexpr int kCallTimeoutMs = 120 * 1000;
 
 private:

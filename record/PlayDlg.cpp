@@ -1,13 +1,19 @@
 #include "record/PlayDlg.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QHeaderView>
+#include <QMouseEvent>
 #include <QMoveEvent>
 #include <QSlider>
+#include <QStandardPaths>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTreeWidget>
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -50,6 +56,7 @@ constexpr std::pair<int, const char*> kTooltips[] = {
 constexpr const char* kNotRemoved = "MESSAGE_18";
 constexpr const char* kTargetExists = "MESSAGE_19";
 constexpr const char* kNotSaved = "MESSAGE_20";
+constexpr const char* kConfirmDelete = "MESSAGE_28";
 
 std::string Upper(std::string str) {
     std::transform(str.begin(), str.end(), str.begin(),
@@ -61,8 +68,11 @@ std::string Tail(const std::string& str, size_t n) {
     return str.size() <= n ? str : str.substr(str.size() - n);
 }
 
-std::string DefaultSaveFileDialog(QWidget* pOwner, const QString& strFilter) {
-    return QFileDialog::getSaveFileName(pOwner, QString(), QString(), strFilter).toStdString();
+std::string DefaultSaveFileDialog(QWidget* pOwner, const QString& strFilter,
+                                  const std::string& strProposed) {
+    return QFileDialog::getSaveFileName(pOwner, QString(), QString::fromStdString(strProposed),
+                                        strFilter)
+        .toStdString();
 }
 
 }  // namespace
@@ -102,6 +112,9 @@ bool CPlayDlg::OnInitDialog() {
     setWindowTitle(QString::fromStdString(strTitle));
     SetUpList();
     SetUpTooltips();
+    if (m_pSlider) {
+        m_pSlider->installEventFilter(this);
+    }
     // Placed before it is first shown, as the other tool windows are: a
     // window manager that has not yet framed a shown window would put its
     // client area, not its frame, at the corner.
@@ -224,9 +237,11 @@ void CPlayDlg::Play(int nIndex) {
             m_pSlider->setRange(0, static_cast<int>(m_dDuration));
         }
         SetTimer(TIMER_POSITION, kPositionPeriodMs);
+        ShowPlaying(strFile);
     } else {
         KestrelTrace("player", "cannot play \"%s\"", strFile.c_str());
         KillTimer(TIMER_POSITION);
+        ShowPlaying({});
     }
     m_nCurrentIndex = nIndex;
 }
@@ -238,6 +253,9 @@ void CPlayDlg::OnTimer(int nId) {
     }
     const CAudioGraph& graph = m_pCore->AudioGraph();
     const double dPosition = graph.GetPosition();
+    if (graph.IsPlaybackOpen()) {
+        ShowPosition(dPosition);
+    }
     if (!m_pSlider) {
         return;
     }
@@ -287,6 +305,7 @@ void CPlayDlg::OnStop() {
     CAudioGraph& graph = m_pCore->AudioGraph();
     graph.SetPlaybackOpen(false);
     graph.ClosePlayback();
+    ShowPlaying({});
     m_pCore->Tuner().CancelSeek();
     m_pCore->Tuner().SetMute(0);
 }
@@ -299,6 +318,34 @@ void CPlayDlg::OnNext() {
     Play(++m_nCurrentIndex);
 }
 
+void CPlayDlg::ShowPlaying(const std::string& strFile) {
+    SetDlgItemText(IDC_PLAYING, std::filesystem::path(strFile).filename().string());
+    if (strFile.empty()) {
+        SetDlgItemText(IDC_TIME, "");
+        return;
+    }
+    ShowPosition(0.0);
+}
+
+void CPlayDlg::ShowPosition(double dPosition) {
+    SetDlgItemText(IDC_TIME, TimeText(dPosition, m_dDuration));
+}
+
+std::string CPlayDlg::TimeText(double dPosition, double dDuration) {
+    const auto clock = [bHours = dDuration >= 3600.0](double dSeconds) {
+        const long nSeconds = std::max(0L, static_cast<long>(dSeconds));
+        char text[32];
+        if (bHours) {
+            std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", nSeconds / 3600, nSeconds / 60 % 60,
+                          nSeconds % 60);
+        } else {
+            std::snprintf(text, sizeof text, "%ld:%02ld", nSeconds / 60, nSeconds % 60);
+        }
+        return std::string(text);
+    };
+    return clock(dPosition) + " / " + clock(dDuration);
+}
+
 // Deleting --------------------------------------------------------------------
 
 void CPlayDlg::OnDelete() {
@@ -307,8 +354,11 @@ void CPlayDlg::OnDelete() {
         return;
     }
     const int nId = RowId(nRow);
-    const bool bPlayingRow = nRow == m_nCurrentIndex && m_pCore->AudioGraph().IsPlaybackOpen();
     const std::string strFile = m_pCore->FileList().GetFileName(nId);
+    if (!ConfirmDelete(strFile)) {
+        return;
+    }
+    const bool bPlayingRow = nRow == m_nCurrentIndex && m_pCore->AudioGraph().IsPlaybackOpen();
     // The file goes only with its row: a row left behind would point at nothing.
     if (!DeleteCatalogueRow(nId)) {
         return;
@@ -331,6 +381,17 @@ void CPlayDlg::OnDelete() {
     if (bPlayingRow) {
         Play(m_nCurrentIndex);
     }
+}
+
+// A recording is gone for good once deleted; the question's default is No.
+bool CPlayDlg::ConfirmDelete(const std::string& strFile) {
+    const auto text = [this](const char* pKey, const char* pDefault) {
+        const std::string strText = m_pCore->GetText(pKey);
+        return strText.empty() ? std::string(pDefault) : strText;
+    };
+    return m_pCore->Services().messageBoxes.Confirm(
+        &MessageTarget(), Message(kConfirmDelete) + "\n" + strFile, CRadioCore::kCaption,
+        text("BI_DELETE", "Delete"), text("ALL_CANCLE", "Cancel"));
 }
 
 bool CPlayDlg::DeleteCatalogueRow(int nId) {
@@ -362,10 +423,23 @@ QString CPlayDlg::SaveFilter(const std::string& strExtension) {
 
 std::string CPlayDlg::SaveTarget(const std::string& strChosen, const std::string& strExtension) {
     const std::string strSuffix = "." + strExtension;
-    if (Upper(Tail(strChosen, strSuffix.size())) == strSuffix) {
+    if (Upper(Tail(strChosen, strSuffix.size())) == Upper(strSuffix)) {
         return strChosen;
     }
     return strChosen + strSuffix;
+}
+
+std::string CPlayDlg::ProposedCopy(const std::string& strSource) const {
+    std::string strFolder = m_pCore->Settings().CopyFolder();
+    std::error_code error;
+    if (strFolder.empty() || !std::filesystem::is_directory(strFolder, error)) {
+        strFolder = QStandardPaths::writableLocation(QStandardPaths::MusicLocation).toStdString();
+    }
+    if (strFolder.empty() || !std::filesystem::is_directory(strFolder, error)) {
+        strFolder = QDir::homePath().toStdString();
+    }
+    return (std::filesystem::path(strFolder) / std::filesystem::path(strSource).filename())
+        .string();
 }
 
 void CPlayDlg::OnSaveAs() {
@@ -378,14 +452,17 @@ void CPlayDlg::OnSaveAs() {
         KestrelTrace("player", "row %d has no recording file", RowId(nRow));
         return;
     }
-    const std::string strExtension = Upper(Tail(strSource, 3));
-    const std::string strChosen = m_saveFileDialog(this, SaveFilter(strExtension));
+    const std::string strExtension = Tail(strSource, 3);
+    const std::string strChosen =
+        m_saveFileDialog(this, SaveFilter(Upper(strExtension)), ProposedCopy(strSource));
     if (strChosen.empty()) {
         return;
     }
     const std::string strTarget = SaveTarget(strChosen, strExtension);
     // The dialog asked before replacing the name it gave, not one we extended.
-    CopyRecording(strSource, strTarget, strTarget == strChosen);
+    if (CopyRecording(strSource, strTarget, strTarget == strChosen)) {
+        m_pCore->Settings().SetCopyFolder(std::filesystem::path(strTarget).parent_path().string());
+    }
 }
 
 // Copied under a temporary name and renamed into place, so that a failed copy
@@ -424,6 +501,39 @@ void CPlayDlg::ShowError(const std::string& strText) {
 }
 
 // Window ----------------------------------------------------------------------
+
+// A click on the bar goes where it points, as in every player: the handle is
+// put under the pointer first, so that the press takes it and the release
+// seeks there.
+bool CPlayDlg::eventFilter(QObject* pWatched, QEvent* pEvent) {
+    if (pWatched != m_pSlider || pEvent->type() != QEvent::MouseButtonPress) {
+        return CDialog::eventFilter(pWatched, pEvent);
+    }
+    const auto* pMouse = static_cast<QMouseEvent*>(pEvent);
+    if (pMouse->button() != Qt::LeftButton || m_pSlider->maximum() <= m_pSlider->minimum()) {
+        return false;
+    }
+    QStyleOptionSlider option;
+    option.initFrom(m_pSlider);
+    option.orientation = m_pSlider->orientation();
+    option.minimum = m_pSlider->minimum();
+    option.maximum = m_pSlider->maximum();
+    option.sliderPosition = m_pSlider->sliderPosition();
+    option.sliderValue = m_pSlider->value();
+    QStyle* pStyle = m_pSlider->style();
+    const QRect groove =
+        pStyle->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, m_pSlider);
+    const QRect handle =
+        pStyle->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, m_pSlider);
+    if (handle.contains(pMouse->position().toPoint())) {
+        return false;  // a drag of the handle
+    }
+    const int nSpan = groove.width() - handle.width();
+    const int nAt = pMouse->position().toPoint().x() - groove.x() - handle.width() / 2;
+    m_pSlider->setValue(QStyle::sliderValueFromPosition(m_pSlider->minimum(), m_pSlider->maximum(),
+                                                        nAt, std::max(nSpan, 1)));
+    return false;
+}
 
 void CPlayDlg::moveEvent(QMoveEvent* pEvent) {
     CDialog::moveEvent(pEvent);

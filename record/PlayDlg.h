@@ -36,13 +36,17 @@ public:
         IDC_SAVE_AS = 1046,
         IDC_POSITION = 1050,
         IDC_TITLE = 1059,
+        IDC_TIME = 1060,
+        IDC_PLAYING = 1061,
     };
     enum : int { TIMER_POSITION = 1 };
     static constexpr int kPositionPeriodMs = 500;
 
-    // Asks where to save a copy, with a Qt file filter; empty for Cancel. The
-    // dialog confirms replacing an existing file.
-    using SaveFileDialog = std::function<std::string(QWidget* pOwner, const QString& strFilter)>;
+    // Asks where to save a copy, with a Qt file filter, opening on the path
+    // proposed; empty for Cancel. The dialog confirms replacing an existing
+    // file.
+    using SaveFileDialog = std::function<std::string(QWidget* pOwner, const QString& strFilter,
+                                                     const std::string& strProposed)>;
 
     CPlayDlg(CRadioCore* pCore, CSkinEngine* pSkin, QWidget* pParent = nullptr);
     ~CPlayDlg() override;
@@ -71,15 +75,23 @@ public:
 
     // The save dialog's filter for a recording of this type ("WAV" or "WMA").
     static QString SaveFilter(const std::string& strExtension);
-    // The path a copy goes to: the chosen one, with ".<extension>" appended
-    // unless it already ends so (in any case).
+    // "1:05 / 45:00" of a position and a length in seconds; hours only where
+    // the length has them.
+    static std::string TimeText(double dPosition, double dDuration);
+
+    // The path a copy goes to: the chosen one, with the recording's own
+    // ".<extension>" appended unless it already ends so (in any case).
     static std::string SaveTarget(const std::string& strChosen, const std::string& strExtension);
+    // Where the save dialog opens: the folder of the last copy, else the
+    // Music folder, else the home folder, with the recording's name.
+    std::string ProposedCopy(const std::string& strSource) const;
 
 protected:
     bool OnInitDialog() override;
     void OnClose() override;
     void OnTimer(int nId) override;
     void moveEvent(QMoveEvent* pEvent) override;
+    bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
 
 private:
     void MapCommands();
@@ -89,7 +101,11 @@ private:
     int RowCount() const;
     int RowId(int nRow) const;
     void SelectRow(QTreeWidgetItem* pItem);
+    // The position and length, and the file playing; empty when none is.
+    void ShowPlaying(const std::string& strFile);
+    void ShowPosition(double dPosition);
     void EndRecording();
+    bool ConfirmDelete(const std::string& strFile);
     // Removes the catalogue row; false (and the user told why) when it stays.
     bool DeleteCatalogueRow(int nId);
     bool CopyRecording(const std::string& strSource, const std::string& strTarget, bool bReplace);

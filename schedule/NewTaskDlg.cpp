@@ -42,8 +42,10 @@ bool CNewTaskDlg::OnInitDialog() {
     SetTexts();
     LayOut();
 
-    const std::time_t now = m_pCore->Services().clock.Now();
-    m_BeginDate = m_BeginTime = m_EndDate = m_EndTime = now;
+    // A begin of now could never be accepted: the next whole hour, for an hour.
+    const std::time_t begin = NextWholeHour(m_pCore->Services().clock.Now());
+    m_BeginDate = m_BeginTime = begin;
+    m_EndDate = m_EndTime = begin + kDefaultLength;
     const CTuner& tuner = m_pCore->Tuner();
     m_nBand = tuner.Band() == CTuner::BAND_FM ? BAND_FM : BAND_AM;
     m_strFrequency = m_nBand == BAND_FM
@@ -146,6 +148,16 @@ void CNewTaskDlg::OnChannel() {
     m_nBand = (nValue & kFmBit) ? BAND_FM : BAND_AM;
     m_strFrequency = CPresetStore::FrequencyNumber(m_nBand, CPresetStore::Frequency(nValue));
     UpdateData(false);
+}
+
+std::time_t CNewTaskDlg::NextWholeHour(std::time_t now) {
+    std::tm local{};
+    localtime_r(&now, &local);
+    local.tm_min = 0;
+    local.tm_sec = 0;
+    local.tm_hour += 1;
+    local.tm_isdst = -1;
+    return std::mktime(&local);
 }
 
 std::time_t CNewTaskDlg::CombineDateTime(std::time_t date, std::time_t time) {

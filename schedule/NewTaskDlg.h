@@ -46,6 +46,9 @@ public:
     // Calendar date of date combined with the hour and minute of time, in
     // local time, seconds 0.
     static std::time_t CombineDateTime(std::time_t date, std::time_t time);
+    // The start of the next hour of local time after now.
+    static std::time_t NextWholeHour(std::time_t now);
+    static constexpr std::time_t kDefaultLength = 3600;
     // The identifier of the task the last Add stored; 0 before, and after a
     // row whose work item failed was deleted again.
     int StoredTask() const { return m_nStoredTask; }

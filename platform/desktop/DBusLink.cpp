@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 #include <QDBusError>
+#include <QDBusMessage>
+#include <QMetaType>
 
 #include <atomic>
 
@@ -11,6 +13,18 @@ namespace {
 
 std::atomic<int> g_nextLink{0};
 
+// QtDBus's own thread hands a call's error on to the caller's thread as a
+// QDBusError; Qt 6 registers that type only when first named, and a thread
+// that needs it before then warns that it cannot build one (QTBUG-108822).
+void RegisterTypes() {
+    static const bool bRegistered = [] {
+        qRegisterMetaType<QDBusError>();
+        qRegisterMetaType<QDBusMessage>();
+        return true;
+    }();
+    (void)bRegistered;
+}
+
 }  // namespace
 
 CDBusLink::CDBusLink(QDBusConnection::BusType type, std::string strAddress)
@@ -18,7 +32,9 @@ CDBusLink::CDBusLink(QDBusConnection::BusType type, std::string strAddress)
       m_strAddress(std::move(strAddress)),
       // Named per object: two links to the same bus must not share a
       // connection that either of them may drop.
-      m_strName(QStringLiteral("kestrel-link-%1").arg(g_nextLink.fetch_add(1))) {}
+      m_strName(QStringLiteral("kestrel-link-%1").arg(g_nextLink.fetch_add(1))) {
+    RegisterTypes();
+}
 
 CDBusLink::~CDBusLink() {
     Drop();

@@ -45,3 +45,10 @@ void CLogMessageBoxes::Show(CMessageTarget*, const std::string& text, const std:
     std::fflush(m_pStream);
     ::syslog(Priority(icon), "%s", strLine.c_str());
 }
+
+bool CLogMessageBoxes::Confirm(CMessageTarget* owner, const std::string& text,
+                               const std::string& caption, const std::string&,
+                               const std::string& strCancel) {
+    Show(owner, text + " (" + strCancel + ")", caption, EIcon::Warning);
+    return false;
+}

@@ -19,6 +19,9 @@ public:
 
     void Show(CMessageTarget* owner, const std::string& text, const std::string& caption,
               EIcon icon) override;
+    // Logged, and answered no: nothing is undone where nobody confirmed it.
+    bool Confirm(CMessageTarget* owner, const std::string& text, const std::string& caption,
+                 const std::string& strConfirm, const std::string& strCancel) override;
 
 private:
     std::FILE* m_pStream;

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QString>
 #include <QWidget>
 
@@ -37,4 +38,19 @@ void CQtMessageBoxes::Show(CMessageTarget* owner, const std::string& text,
     QMessageBox box(BoxIcon(icon), QString::fromStdString(caption), QString::fromStdString(text),
                     QMessageBox::Ok, OwnerWidget(owner));
     box.exec();
+}
+
+bool CQtMessageBoxes::Confirm(CMessageTarget* owner, const std::string& text,
+                              const std::string& caption, const std::string& strConfirm,
+                              const std::string& strCancel) {
+    QMessageBox box(QMessageBox::Question, QString::fromStdString(caption),
+                    QString::fromStdString(text), QMessageBox::NoButton, OwnerWidget(owner));
+    QPushButton* pConfirm =
+        box.addButton(QString::fromStdString(strConfirm), QMessageBox::DestructiveRole);
+    QPushButton* pCancel =
+        box.addButton(QString::fromStdString(strCancel), QMessageBox::RejectRole);
+    box.setDefaultButton(pCancel);
+    box.setEscapeButton(pCancel);
+    box.exec();
+    return box.clickedButton() == pConfirm;
 }

@@ -8,4 +8,6 @@ class CQtMessageBoxes : public CMessageBoxes {
 public:
     void Show(CMessageTarget* owner, const std::string& text, const std::string& caption,
               EIcon icon) override;
+    bool Confirm(CMessageTarget* owner, const std::string& text, const std::string& caption,
+                 const std::string& strConfirm, const std::string& strCancel) override;
 };

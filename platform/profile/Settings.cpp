@@ -91,3 +91,11 @@ bool CSettings::SetOptions(int nStandard, int nScanLevel, int nQuality, int nRec
     bOk = m_profile.WriteProfileString(kOptions, "PATH", strPath) && bOk;
     return m_profile.WriteProfileInt(kOptions, "LANGUAGE", nLanguage) && bOk;
 }
+
+std::string CSettings::CopyFolder() const {
+    return m_profile.GetProfileString(kOptions, "COPYPATH", "");
+}
+
+bool CSettings::SetCopyFolder(const std::string& strFolder) {
+    return m_profile.WriteProfileString(kOptions, "COPYPATH", strFolder);
+}

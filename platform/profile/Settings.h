@@ -41,6 +41,10 @@ public:
 
     static std::string DefaultRecordPath();
 
+    // SET: where the player last saved a copy; empty when it never did.
+    std::string CopyFolder() const;
+    bool SetCopyFolder(const std::string& strFolder);
+
 private:
     CProfile& m_profile;
 };

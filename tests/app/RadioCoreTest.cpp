@@ -7,6 +7,7 @@
 #include "platform/db/DBException.h"
 #include "platform/db/DbDriver.h"
 #include "platform/mixer/MixerTypes.h"
+#include "presets/PresetStore.h"
 #include "tests/app/CoreRig.h"
 
 namespace {
@@ -96,6 +97,24 @@ TEST_F(RadioCoreTest, CatalogueRowCarriesChannelStartAndDurationOfTheRecording) 
 
     core.StopRecording();  // none runs: no second row
     EXPECT_EQ(m_rig.m_dataSource.CountRows("FileList"), 1);
+}
+
+// The station's name travels with the recording; a stopped recording keeps
+// its length instead of growing with the clock.
+TEST_F(RadioCoreTest, ARecordingOfANamedPresetCarriesItsNameAndKeepsItsLength) {
+    CPresetStore(m_rig.m_profile)
+        .WriteSlot(CPresetStore::BAND_FM, 4, CPresetStore::kFmBit | 8250, "Bravo Radio");
+    CRadioCore& core = m_rig.Core();
+    core.Tuner().SetBand(CTuner::BAND_FM);
+    core.Tuner().SetFrequency(CTuner::BAND_FM, 8250);
+    ASSERT_TRUE(core.StartRecording());
+    m_rig.m_clock.Advance(90s);
+    EXPECT_EQ(core.RecordedSeconds(), 90);
+    core.StopRecording();
+    m_rig.m_clock.Advance(1h);
+    EXPECT_EQ(core.RecordedSeconds(), 90);
+    EXPECT_EQ(FileListColumn("ChannelName"), "Bravo Radio");
+    EXPECT_EQ(FileListColumn("Duration"), "00:01:30");
 }
 
 TEST_F(RadioCoreTest, RecordFolderIsMadeWithItsParentsOrTheStartFails) {

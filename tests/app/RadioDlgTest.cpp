@@ -5,12 +5,14 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QSlider>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
 #include "app/RadioDlg.h"
 #include "platform/window/WindowMessages.h"
@@ -149,10 +151,14 @@ TEST_F(RadioDlgTest, KeypadShowsItsPageAndDigitKeysRecallItsSlots) {
     EXPECT_EQ(window.GetDlgItemText(CRadioDlg::IDC_KEY_0 + 9), "99");
 }
 
+// Nothing is tuned, but the display shows the frequency the radio holds (the
+// one the command line reports), and neither the banner nor the lamps
+// pretend a station.
 TEST_F(RadioDlgTest, WithoutTheReceiverNothingIsTunedAndItsButtonsAreDisabled) {
     for (int n = 0; n < CRadioDlg::kKeypadSlots; ++n) {
         Preset(CPresetStore::BAND_FM, n, 8000 + 10 * static_cast<unsigned>(n), "");
     }
+    m_rig.m_profile.WriteProfileInt("SETTING", "FM_FREQ", 7800);
     m_rig.m_hid.Unplug(m_rig.m_nReceiver);
     CRadioDlg& window = Window();
     for (int n = 0; n < CRadioDlg::kKeypadSlots; ++n) {
@@ -161,8 +167,26 @@ TEST_F(RadioDlgTest, WithoutTheReceiverNothingIsTunedAndItsButtonsAreDisabled) {
     for (int nId : {1000, 1001, 1002, 1003, 1004, 1021, 1022, 1035, 1036}) {
         EXPECT_FALSE(window.GetDlgItem(nId)->isEnabled()) << nId;
     }
-    EXPECT_EQ(window.GetDlgItemText(CRadioDlg::IDC_FREQUENCY), "108.2MHz");
+    Pump(50ms);
+    EXPECT_EQ(window.GetDlgItemText(CRadioDlg::IDC_FREQUENCY), "78.00MHz");
+    EXPECT_EQ(window.GetDlgItemText(CRadioDlg::IDC_BANNER), "The receiver is not plugged in.");
+    EXPECT_EQ(MeterValue(CRadioDlg::IDC_SIGNAL), 0);
+    EXPECT_EQ(MeterValue(CRadioDlg::IDC_CHANNEL), 0);
     EXPECT_EQ(m_rig.m_pReceiver->ReportCount(), 0u);
+}
+
+TEST_F(RadioDlgTest, AnUnpluggedReceiverLeavesNoStationShown) {
+    Preset(CPresetStore::BAND_FM, 0, 8000, "Alpha FM");
+    m_rig.m_profile.WriteProfileInt("SETTING", "FM_FREQ", 8000);
+    CRadioDlg& window = Window();
+    Click(CRadioDlg::IDC_KEY_0);
+    ASSERT_EQ(MeterValue(CRadioDlg::IDC_CHANNEL), 100);
+    m_rig.m_hid.Unplug(m_rig.m_nReceiver);
+    window.CheckDevice();
+    Pump(50ms);
+    EXPECT_EQ(window.GetDlgItemText(CRadioDlg::IDC_BANNER), "The receiver is not plugged in.");
+    EXPECT_EQ(window.GetDlgItemText(CRadioDlg::IDC_FREQUENCY), "80.00MHz");
+    EXPECT_EQ(MeterValue(CRadioDlg::IDC_CHANNEL), 0);
 }
 
 TEST_F(RadioDlgTest, ReceiverPluggedInLaterIsTunedToTheStoredFrequency) {
@@ -446,6 +470,56 @@ TEST_F(RadioDlgTest, AClickOnTheVolumeGroovePagesByATenth) {
         [&] { return m_rig.Card().MasterVolume() == static_cast<uint32_t>(0x10000 / 10); }));
     EXPECT_EQ(pSlider->value(), 0x10000 / 10);
     EXPECT_EQ(m_rig.Card().MasterVolume(), static_cast<uint32_t>(0x10000 / 10));
+}
+
+// The keypad shows which of its keys holds the station playing.
+TEST_F(RadioDlgTest, TheKeyOfThePresetPlayingIsMarked) {
+    Preset(CPresetStore::BAND_FM, 2, 8000, "Alpha");
+    Preset(CPresetStore::BAND_FM, 5, 8250, "Bravo");
+    m_rig.m_profile.WriteProfileInt("SETTING", "FM_FREQ", 8000);
+    CRadioDlg& window = Window();
+    const auto marked = [&] {
+        std::vector<int> keys;
+        for (int n = 0; n < CRadioDlg::kKeypadSlots; ++n) {
+            if (window.GetDlgItemAs<QAbstractButton>(CRadioDlg::IDC_KEY_0 + n)->isChecked()) {
+                keys.push_back(n);
+            }
+        }
+        return keys;
+    };
+    EXPECT_EQ(marked(), std::vector<int>{2});
+    Click(CRadioDlg::IDC_KEY_0 + 5);
+    EXPECT_EQ(marked(), std::vector<int>{5});
+    Click(CRadioDlg::IDC_KEY_0 + 5);  // a second click keeps it marked
+    EXPECT_EQ(marked(), std::vector<int>{5});
+    Click(CRadioDlg::IDC_STEP_UP);  // Down: one channel up, no preset there
+    EXPECT_TRUE(marked().empty());
+    Key(Qt::Key_2);
+    EXPECT_EQ(marked(), std::vector<int>{2});
+    Key(Qt::Key_PageDown);  // page 1: slot 2 is not on it
+    EXPECT_TRUE(marked().empty());
+}
+
+// A notch of the wheel over the slider is a step of the sound card's volume.
+TEST_F(RadioDlgTest, TheMouseWheelOverTheVolumeStepsIt) {
+    CRadioDlg& window = Window();
+    auto* pSlider = window.GetDlgItemAs<QSlider>(CRadioDlg::IDC_VOLUME);
+    ASSERT_NE(pSlider, nullptr);
+    m_rig.Card().SetMasterVolume(0x8000);
+    ASSERT_TRUE(PumpUntil([&] { return pSlider->value() == 0x8000; }));
+    const QPointF inside(pSlider->width() / 2.0, pSlider->height() / 2.0);
+    QWheelEvent up(inside, pSlider->mapToGlobal(inside), QPoint(), QPoint(0, 120), Qt::NoButton,
+                   Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(pSlider, &up);
+    EXPECT_TRUE(PumpUntil([&] { return m_rig.Card().MasterVolume() > 0x8000; }));
+    const uint32_t nRaised = m_rig.Card().MasterVolume();
+    EXPECT_EQ(nRaised, static_cast<uint32_t>(pSlider->value()));
+    EXPECT_GE(nRaised - 0x8000, 0x10000u / 25);  // a step one can hear
+
+    QWheelEvent down(inside, pSlider->mapToGlobal(inside), QPoint(), QPoint(0, -120), Qt::NoButton,
+                     Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(pSlider, &down);
+    EXPECT_TRUE(PumpUntil([&] { return m_rig.Card().MasterVolume() == 0x8000; }));
 }
 
 // Demo mode shows the receiver's removal and arrival from the context menu.

@@ -37,6 +37,8 @@ public:
         m_environment = DemoEnvironment(m_home, strBusAddress);
         m_environment.remove(QStringLiteral("DISPLAY"));
         m_environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        // Any warning of Qt's on the command line's standard error fails the run.
+        m_environment.insert(QStringLiteral("QT_FATAL_WARNINGS"), QStringLiteral("1"));
         std::ofstream(m_home.File("Kestrel.ini"))
             << "[SET]\nPATH=" << m_home.File("RadioRecord") << "\n";
     }
@@ -55,9 +57,21 @@ public:
     // Runs it with the event loop going, so that a copy of this process can
     // answer it.
     SRun Run(const QStringList& arguments) {
+        return Start(QString::fromStdString(Program()), arguments);
+    }
+    // Runs it from a shell command line, where "$0" is the program: for bytes
+    // that are no text.
+    SRun RunShell(const std::string& strCommand) {
+        return Start(QStringLiteral("/bin/sh"),
+                     {QStringLiteral("-c"), QString::fromStdString(strCommand),
+                      QString::fromStdString(Program())});
+    }
+
+private:
+    SRun Start(const QString& strProgram, const QStringList& arguments) {
         QProcess process;
         process.setProcessEnvironment(m_environment);
-        process.start(QString::fromStdString(Program()), arguments);
+        process.start(strProgram, arguments);
         SRun run;
         if (!process.waitForStarted(10000)) {
             run.strErr = process.errorString().toStdString();
@@ -71,7 +85,6 @@ public:
         return run;
     }
 
-private:
     CTempDir m_home;
     QProcessEnvironment m_environment;
 };
@@ -104,7 +117,7 @@ TEST_F(VerbsToARunningCopyTest, TuneStatusAndRefusalsWithTheirStatuses) {
     EXPECT_EQ(state.value("frequency").toString(), "82.50");
 
     run = m_program.Run({"--preset=9"});
-    EXPECT_EQ(run.nStatus, KestrelExit::kRefused);
+    EXPECT_EQ(run.nStatus, KestrelExit::kRefused) << run.strErr;
     EXPECT_NE(run.strErr.find("preset 9 of FM is empty"), std::string::npos) << run.strErr;
     run = m_program.Run({"--tune", "95.0"});
     EXPECT_EQ(run.nStatus, KestrelExit::kUsage);
@@ -143,6 +156,48 @@ TEST_F(VerbsToARunningCopyTest, RecordStopAndTasks) {
     run = m_program.Run({"--add-task", "2007-05-01 15:10", "2007-05-01 15:20", "82.5"});
     EXPECT_EQ(run.nStatus, KestrelExit::kRefused);
     EXPECT_NE(run.strErr.find("Record time conflict!"), std::string::npos) << run.strErr;
+}
+
+// A seek answers once it has ended; a preset says what it tuned, also when the
+// region folded it into the band; the volume is on MPRIS's scale.
+TEST_F(VerbsToARunningCopyTest, VerbsAnswerWhatTheRadioDid) {
+    SRun run = m_program.Run({"--seek", "up"});
+    ASSERT_EQ(run.nStatus, KestrelExit::kOk) << run.strErr;
+    EXPECT_FALSE(m_remote.Tuner().HasSeekThread());
+    EXPECT_EQ(run.strOut, m_remote.Window().Core().ChannelText() + "\n");
+
+    m_remote.Preset(3, 10090, "Euro FM");  // stored under another region's band
+    run = m_program.Run({"--preset", "3"});
+    ASSERT_EQ(run.nStatus, KestrelExit::kOk) << run.strErr;
+    EXPECT_EQ(run.strOut, "FM 76.00MHz\n");
+    EXPECT_NE(run.strErr.find("preset 3 holds FM 100.90MHz, outside the band"), std::string::npos)
+        << run.strErr;
+    run = m_program.Run({"--preset", "5"});
+    EXPECT_EQ(run.strOut, "FM 82.50MHz\n");
+    EXPECT_EQ(run.strErr, "");
+
+    m_remote.m_rig.Card().SetMasterVolume(0xC000);
+    run = m_program.Run({"--status"});
+    ASSERT_EQ(run.nStatus, KestrelExit::kOk) << run.strErr;
+    EXPECT_DOUBLE_EQ(Json(run.strOut).object().value("volume").toDouble(), 0.75);
+}
+
+// The command line's own checks come first, with what is wrong in words.
+TEST_F(VerbsToARunningCopyTest, TasksWithAnImpossibleDateOrMemoAreRefusedUnstored) {
+    SRun run = m_program.Run({"--add-task", "2026-02-30 18:00", "2026-02-30 19:00", "82.5"});
+    EXPECT_EQ(run.nStatus, KestrelExit::kUsage);
+    EXPECT_NE(run.strErr.find("the date 2026-02-30 does not exist"), std::string::npos)
+        << run.strErr;
+    const std::string strAdd = "exec \"$0\" --add-task '2007-05-01 15:00' '2007-05-01 15:30' 82.5 ";
+    for (const std::string& strMemo :
+         std::vector<std::string>{"\"$(printf '%10000s' m)\"", "\"$(printf 'bad \\377 byte')\""}) {
+        run = m_program.RunShell(strAdd + strMemo);
+        EXPECT_EQ(run.nStatus, KestrelExit::kUsage);
+        EXPECT_NE(run.strErr.find("The memo can hold up to 255 characters"), std::string::npos)
+            << run.strErr.substr(0, 200);
+    }
+    run = m_program.Run({"--tasks"});
+    EXPECT_EQ(run.strOut, "[]\n");
 }
 
 // No copy runs on the bus: the verbs run the simulated radio with no window.
@@ -184,6 +239,20 @@ TEST_F(VerbsWithNoCopyTest, RunWithNoWindowAndEnd) {
     EXPECT_EQ(m_program.Run({"--tune", "81.3"}).nStatus, KestrelExit::kReceiverAbsent);
 }
 
+// On the real back-ends too, a wrong value is said before anything opens,
+// and a verb that does not record never looks for a sound card.
+TEST_F(VerbsWithNoCopyTest, ValuesAreCheckedFirstAndOnlyWhatAVerbUsesOpens) {
+    m_program.Set("KESTREL_SIMULATE", "0");
+    SRun run = m_program.Run({"--tune", "abc"});
+    EXPECT_EQ(run.nStatus, KestrelExit::kUsage);
+    EXPECT_EQ(run.strErr.rfind("kestrel: --tune needs a frequency", 0), 0u) << run.strErr;
+    for (const char* pVerb : {"--status", "--tasks"}) {
+        run = m_program.Run({pVerb});
+        EXPECT_EQ(run.nStatus, KestrelExit::kOk) << pVerb << ": " << run.strErr;
+        EXPECT_EQ(run.strErr.find("audio"), std::string::npos) << pVerb << ": " << run.strErr;
+    }
+}
+
 TEST_F(VerbsWithNoCopyTest, RecordsForItsLengthAndLeavesTheFile) {
     const SRun run = m_program.Run({"--record", "--for", "2s"});
     ASSERT_EQ(run.nStatus, KestrelExit::kOk) << run.strErr;
@@ -191,6 +260,18 @@ TEST_F(VerbsWithNoCopyTest, RecordsForItsLengthAndLeavesTheFile) {
     EXPECT_EQ(strFile.rfind(m_program.RecordFolder(), 0), 0u) << strFile;
     ASSERT_TRUE(std::filesystem::exists(strFile));
     EXPECT_GT(std::filesystem::file_size(strFile), 0u);
+}
+
+// The set-up step says what it did, and on a second run that all is in place.
+TEST_F(VerbsWithNoCopyTest, TheDataSourceSetUpSaysWhenNothingIsLeftToDo) {
+    SRun run = m_program.Run({"--setup-data-source"});
+    ASSERT_EQ(run.nStatus, KestrelExit::kOk) << run.strErr;
+    EXPECT_NE(run.strOut.find("Registered the ODBC data source KestrelRadio"), std::string::npos)
+        << run.strOut;
+    run = m_program.Run({"--setup-data-source"});
+    ASSERT_EQ(run.nStatus, KestrelExit::kOk) << run.strErr;
+    EXPECT_EQ(run.strOut,
+              "kestrel: the data source KestrelRadio and its tables are in place; nothing to do\n");
 }
 
 TEST(VerbsWithNoBusTest, StillRunWithNoWindow) {

@@ -9,7 +9,8 @@
 
 // The environment of a demo copy of the kestrel program that keeps to the
 // test's own folders (profile, data source, runtime folder with the
-// single-instance socket) and talks on the test's bus.
+// single-instance socket) and talks on the test's bus, as session and system
+// bus.
 inline QProcessEnvironment DemoEnvironment(const CTempDir& home, const std::string& strBusAddress) {
     std::filesystem::create_directories(home.File("runtime"));
     std::filesystem::permissions(home.File("runtime"), std::filesystem::perms::owner_all,
@@ -26,5 +27,7 @@ inline QProcessEnvironment DemoEnvironment(const CTempDir& home, const std::stri
     set("KESTREL_PROFILE", home.File("Kestrel.ini"));
     set("KESTREL_SIMULATE", "1");
     set("DBUS_SESSION_BUS_ADDRESS", strBusAddress);
+    // The demo holds off sleep through logind: on the test's bus there is none.
+    set("DBUS_SYSTEM_BUS_ADDRESS", strBusAddress);
     return environment;
 }

@@ -11,6 +11,7 @@
 
 #include "control/RadioController.h"
 #include "control/ScriptInterface.h"
+#include "settings/LanguageTexts.h"
 #include "tests/control/RemoteRig.h"
 
 namespace {
@@ -94,6 +95,25 @@ TEST_F(ScriptInterfaceTest, PresetsSeeksAndTheReceiverAbsent) {
     EXPECT_FALSE(State().value("receiver").toBool());
 }
 
+// A preset answers the channel it tuned, with a note where the region's
+// band folded it; a seek answers when it has ended.
+TEST_F(ScriptInterfaceTest, PresetsAndSeeksAnswerWhereTheyLanded) {
+    QDBusMessage reply = Call("RecallPreset", {5});
+    ASSERT_EQ(Error(reply), "");
+    EXPECT_EQ(reply.arguments(), (QVariantList{QStringLiteral("FM 82.50MHz"), QString()}));
+    m_remote.Preset(3, 10090, "Euro FM");
+    reply = Call("RecallPreset", {3});
+    ASSERT_EQ(reply.arguments().size(), 2);
+    EXPECT_EQ(reply.arguments()[0].toString(), "FM 76.00MHz");
+    EXPECT_TRUE(reply.arguments()[1].toString().contains("outside the band"));
+
+    reply = Call("Seek", {QStringLiteral("up")});
+    ASSERT_EQ(Error(reply), "");
+    EXPECT_FALSE(m_remote.Tuner().HasSeekThread());
+    EXPECT_EQ(reply.arguments().value(0).toString().toStdString(),
+              m_remote.Window().Core().ChannelText());
+}
+
 TEST_F(ScriptInterfaceTest, StateSaysWhatTheWindowShows) {
     QJsonObject state = State();
     EXPECT_TRUE(state.value("receiver").toBool());
@@ -155,6 +175,12 @@ TEST_F(ScriptInterfaceTest, TasksGoThroughTheNewTaskChecks) {
         Error(Call("AddTask", {QStringLiteral("tomorrow"), QString::fromStdString(Minutes(70)),
                                QStringLiteral("82.5"), QString()})),
         CScriptInterface::kErrorBadValue);
+
+    // The memo's limits of the window hold here too.
+    reply = AddTask(60, 70, "82.5", std::string(256, 'm').c_str());
+    EXPECT_EQ(Error(reply), CScriptInterface::kErrorRefused);
+    EXPECT_EQ(reply.errorMessage().toStdString(), CLanguageTexts::EnglishMessage("MESSAGE_30"));
+    EXPECT_EQ(Error(AddTask(60, 70, "82.5", "two\nlines")), CScriptInterface::kErrorRefused);
 
     reply = Call("ListTasks");
     const QJsonArray tasks =

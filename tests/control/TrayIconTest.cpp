@@ -1,5 +1,7 @@
 #include <QAction>
 
+#include <fstream>
+
 #include <gtest/gtest.h>
 
 #include "control/TrayIcon.h"
@@ -81,6 +83,27 @@ TEST_F(TrayIconTest, ClosingTheWindowKeepsTheRadioInTheTray) {
 
     m_pTray->Menu().actions().back()->trigger();
     EXPECT_EQ(m_nQuits, 1);
+}
+
+// The tray speaks the language of the windows.
+TEST(TrayIconLanguageTest, TheMenuTakesItsTextsFromTheLanguageFile) {
+    CRemoteRig remote;
+    std::ofstream(remote.m_rig.m_dir.File("Language.ini"))
+        << "[Language]\nTOTAL=2\nLANGUAGE_1=English\nLANGUAGE_2=Japanese\n[Japanese]\n"
+           "MESSAGE_63=\xE3\x83\x97\xE3\x83\xAA\xE3\x82\xBB\xE3\x83\x83\xE3\x83\x88\n"
+           "MESSAGE_64=Rec\nMESSAGE_66=Show\nMESSAGE_67=Hide\nMESSAGE_68=End\n";
+    remote.m_rig.m_profile.WriteProfileInt("SET", "LANGUAGE", 1);
+    std::string strWhy;
+    ASSERT_TRUE(remote.Open(strWhy)) << strWhy;
+    CTrayIcon tray(remote.Remote(), {[] { return true; }, [](bool) {}, [] {}});
+    tray.Refresh();
+    QStringList texts;
+    for (QAction* pAction : tray.Menu().actions()) {
+        if (!pAction->isSeparator()) {
+            texts.append(pAction->text());
+        }
+    }
+    EXPECT_EQ(texts, (QStringList{"\u30D7\u30EA\u30BB\u30C3\u30C8", "Rec", "Hide", "End"}));
 }
 
 TEST_F(TrayIconTest, WithoutATrayClosingRunsTheCloseSequence) {

@@ -175,6 +175,27 @@ TEST_F(DesktopSessionTest, QuitFromTheTrayWithTheWindowHiddenEndsTheProcess) {
     EXPECT_EQ(names.strOutput.find("kestrel"), std::string::npos) << names.strOutput;
 }
 
+// With no copy running, the command line records with no window; the desktop
+// still hears of it.
+TEST_F(DesktopSessionTest, AHeadlessRecordingOfTheDemoIsNotified) {
+    std::ofstream(m_dir.File("Kestrel.ini")) << "[SET]\nPATH=" << m_dir.File("RadioRecord") << "\n";
+    CCommandRun::SOptions options = CCommandRun::Limit(60s);
+    for (const std::string& strEntry : m_pSession->Environment()) {
+        const size_t nAt = strEntry.find('=');
+        options.environment.emplace_back(strEntry.substr(0, nAt), strEntry.substr(nAt + 1));
+    }
+    options.environment.emplace_back("HOME", m_dir.File("home"));
+    options.environment.emplace_back("XDG_RUNTIME_DIR", m_dir.File("runtime"));
+    options.environment.emplace_back("KESTREL_PROFILE", m_dir.File("Kestrel.ini"));
+    options.environment.emplace_back("KESTREL_SIMULATE", "1");
+    std::filesystem::create_directories(m_dir.Path() / "runtime");
+    const CCommandRun::SResult run =
+        CCommandRun::Run({KESTREL_PROGRAM, "--record", "--for", "1s"}, options);
+    ASSERT_EQ(run.nStatus, 0) << run.strOutput;
+    EXPECT_TRUE(Notified("Recording started"));
+    EXPECT_TRUE(Notified("Recording finished"));
+}
+
 TEST_F(DesktopSessionTest, SigtermAndSigintWithTheWindowHiddenEndTheProcess) {
     for (const int nSignal : {SIGTERM, SIGINT}) {
         StartKestrel();

@@ -112,6 +112,16 @@ TEST_F(InstallLayoutTest, TheDesktopFilesPassTheirValidators) {
                                              "' 2>&1 >/dev/null");
         EXPECT_EQ(page.nStatus, 0) << page.strOutput;
         EXPECT_EQ(page.strOutput, "");
+        // Every exit status the command line gives is listed.
+        const auto status = CCommandRun::Shell(
+            "MANWIDTH=80 man -l '" + Installed("share/man/man1/kestrel.1.gz").string() +
+            "' 2>/dev/null | sed -n '/^EXIT STATUS/,/^SEE ALSO/p'");
+        for (const char* pCode : {"0", "1", "2", "3", "4", "5"}) {
+            EXPECT_NE(status.strOutput.find(std::string("\n       ") + pCode + "      "),
+                      std::string::npos)
+                << pCode << " in:\n"
+                << status.strOutput;
+        }
     }
 }
 

@@ -1,6 +1,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QSlider>
 #include <QTreeWidget>
@@ -132,6 +133,38 @@ TEST_F(PlayDlgTest, TheNextRowStartsAtTheLastWholeSecondOfAPlayingOne) {
     EXPECT_EQ(Player().CurrentIndex(), 1);
 }
 
+// The window says what plays and how far it got; a click on the bar goes to
+// the place clicked, not a page further.
+TEST_F(PlayDlgTest, ItShowsTheFileAndTimeAndAClickSeeksWhereItPoints) {
+    EXPECT_EQ(CPlayDlg::TimeText(65.4, 2700.0), "1:05 / 45:00");
+    EXPECT_EQ(CPlayDlg::TimeText(0.0, 3725.0), "0:00:00 / 1:02:05");
+
+    AddRecording("20261209180000.wav", 1, 20.0);
+    Player().resize(320, 280);
+    Select(0);
+    Player().OnListDblClk();
+    EXPECT_EQ(Player().GetDlgItemText(CPlayDlg::IDC_PLAYING), "20261209180000.wav");
+    EXPECT_EQ(Player().GetDlgItemText(CPlayDlg::IDC_TIME), "0:00 / 0:20");
+
+    QSlider& slider = Slider();
+    ASSERT_EQ(slider.maximum(), 20);
+    const QPointF at(slider.width() * 0.75, slider.height() / 2.0);
+    for (QEvent::Type eType : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+        QMouseEvent event(eType, at, slider.mapToGlobal(at), Qt::LeftButton,
+                          eType == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                          Qt::NoModifier);
+        QApplication::sendEvent(&slider, &event);
+    }
+    EXPECT_NEAR(slider.value(), 15, 2);
+    // The release seeks queued; the position follows on the next tick.
+    EXPECT_TRUE(WaitUntil([this] { return Core().AudioGraph().GetPosition() >= 12.0; }, 10s,
+                          [] { QApplication::processEvents(QEventLoop::AllEvents, 10); }));
+
+    Click(CPlayDlg::IDC_STOP);
+    EXPECT_EQ(Player().GetDlgItemText(CPlayDlg::IDC_PLAYING), "");
+    EXPECT_EQ(Player().GetDlgItemText(CPlayDlg::IDC_TIME), "");
+}
+
 TEST_F(PlayDlgTest, DeletingThePlayingRowPlaysTheOneInItsPlace) {
     const std::string first = AddRecording("a.wav", 1);
     const std::string playing = AddRecording("b.wav", 2);
@@ -166,7 +199,7 @@ TEST_F(PlayDlgTest, SaveAsAddsTheRecordingsExtensionAndReplacesOnlyWhatWasConfir
     const std::string source = AddRecording("a.wav", 1);
     std::string strChosen;
     QString strFilter;
-    Player().SetSaveFileDialog([&](QWidget*, const QString& filter) {
+    Player().SetSaveFileDialog([&](QWidget*, const QString& filter, const std::string&) {
         strFilter = filter;
         return strChosen;
     });
@@ -175,19 +208,57 @@ TEST_F(PlayDlgTest, SaveAsAddsTheRecordingsExtensionAndReplacesOnlyWhatWasConfir
     strChosen = m_rig.m_dir.File("copy");
     Click(CPlayDlg::IDC_SAVE_AS);
     EXPECT_TRUE(strFilter.startsWith("WAV File (*.wav)"));
-    EXPECT_EQ(fs::file_size(strChosen + ".WAV"), fs::file_size(source));
+    EXPECT_EQ(fs::file_size(strChosen + ".wav"), fs::file_size(source));  // as the recording has it
 
     strChosen = m_rig.m_dir.File("other.Wav");  // confirmed by the dialog: replaced
     std::ofstream(strChosen) << "old";
     Click(CPlayDlg::IDC_SAVE_AS);
     EXPECT_EQ(fs::file_size(strChosen), fs::file_size(source));
-    EXPECT_FALSE(fs::exists(strChosen + ".WAV"));
+    EXPECT_FALSE(fs::exists(strChosen + ".wav"));
 
-    strChosen = m_rig.m_dir.File("copy");  // copy.WAV exists, nobody confirmed it
-    std::ofstream(strChosen + ".WAV") << "mine";
+    strChosen = m_rig.m_dir.File("copy");  // copy.wav exists, nobody confirmed it
+    std::ofstream(strChosen + ".wav") << "mine";
     Click(CPlayDlg::IDC_SAVE_AS);
-    EXPECT_EQ(fs::file_size(strChosen + ".WAV"), 4u);
+    EXPECT_EQ(fs::file_size(strChosen + ".wav"), 4u);
     EXPECT_EQ(m_rig.m_boxes.Shown().size(), 1u);
+}
+
+// The dialog opens with the recording's name, in the folder of the last copy
+// (the Music folder, or home, before the first).
+TEST_F(PlayDlgTest, SaveAsProposesTheRecordingsNameInTheLastFolder) {
+    AddRecording("20261209180000.wav", 1);
+    std::vector<std::string> proposed;
+    Player().SetSaveFileDialog([&](QWidget*, const QString&, const std::string& strProposed) {
+        proposed.push_back(strProposed);
+        return m_rig.m_dir.File("copies/mine.wav");
+    });
+    fs::create_directories(m_rig.m_dir.Path() / "copies");
+    Select(0);
+    Click(CPlayDlg::IDC_SAVE_AS);
+    Click(CPlayDlg::IDC_SAVE_AS);
+    ASSERT_EQ(proposed.size(), 2u);
+    EXPECT_EQ(fs::path(proposed[0]).filename(), "20261209180000.wav");
+    EXPECT_TRUE(fs::is_directory(fs::path(proposed[0]).parent_path())) << proposed[0];
+    EXPECT_EQ(proposed[1], m_rig.m_dir.File("copies/20261209180000.wav"));
+}
+
+// Nothing goes until the user says so; the question names the file.
+TEST_F(PlayDlgTest, DeletingAsksFirstAndKeepsEverythingOnNo) {
+    const std::string path = AddRecording("a.wav", 1);
+    Select(0);
+    m_rig.m_boxes.SetConfirm(false);
+    Click(CPlayDlg::IDC_DELETE);
+    ASSERT_EQ(m_rig.m_boxes.Questions().size(), 1u);
+    EXPECT_EQ(m_rig.m_boxes.Questions()[0].text,
+              "Delete this recording? Its file and its entry in the list are removed.\n" + path);
+    EXPECT_TRUE(fs::exists(path));
+    EXPECT_EQ(CatalogueFiles(), (std::vector<std::string>{"a.wav"}));
+    EXPECT_EQ(List().topLevelItemCount(), 1);
+
+    m_rig.m_boxes.SetConfirm(true);
+    Click(CPlayDlg::IDC_DELETE);
+    EXPECT_FALSE(fs::exists(path));
+    EXPECT_TRUE(CatalogueFiles().empty());
 }
 
 // The boxes of the player speak the language of the language file.
@@ -199,12 +270,13 @@ TEST_F(PlayDlgTest, FailuresAreToldInTheLanguageOfTheLanguageFile) {
     const std::string source = AddRecording("a.wav", 1);
     EXPECT_EQ(Player().windowTitle(), "Played");
     EXPECT_EQ(Player().GetDlgItemText(CPlayDlg::IDC_TITLE), "Played");
-    std::ofstream(m_rig.m_dir.File("taken.WAV")) << "mine";
+    std::ofstream(m_rig.m_dir.File("taken.wav")) << "mine";
     std::string strChosen;
-    Player().SetSaveFileDialog([&](QWidget*, const QString&) { return strChosen; });
+    Player().SetSaveFileDialog(
+        [&](QWidget*, const QString&, const std::string&) { return strChosen; });
     Select(0);
 
-    strChosen = m_rig.m_dir.File("taken");  // taken.WAV exists, nobody confirmed it
+    strChosen = m_rig.m_dir.File("taken");  // taken.wav exists, nobody confirmed it
     Click(CPlayDlg::IDC_SAVE_AS);
     strChosen = m_rig.m_dir.File("no-such-folder/copy.wav");
     Click(CPlayDlg::IDC_SAVE_AS);
@@ -213,7 +285,7 @@ TEST_F(PlayDlgTest, FailuresAreToldInTheLanguageOfTheLanguageFile) {
 
     const std::vector<SShownMessageBox>& boxes = m_rig.m_boxes.Shown();
     ASSERT_EQ(boxes.size(), 3u);
-    EXPECT_EQ(boxes[0].text, "Already there.\n" + m_rig.m_dir.File("taken.WAV"));
+    EXPECT_EQ(boxes[0].text, "Already there.\n" + m_rig.m_dir.File("taken.wav"));
     EXPECT_EQ(boxes[1].text.rfind("Not copied.\n" + strChosen + ": ", 0), 0u) << boxes[1].text;
     EXPECT_EQ(boxes[2].text.rfind("Not removed.", 0), 0u) << boxes[2].text;
     EXPECT_TRUE(fs::exists(source));

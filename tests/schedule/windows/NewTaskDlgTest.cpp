@@ -16,6 +16,7 @@
 #include "platform/names/KestrelNames.h"
 #include "presets/PresetStore.h"
 #include "schedule/DataSourceId.h"
+#include "schedule/NewTask.h"
 #include "schedule/NewTaskDlg.h"
 #include "skin/CommandMap.h"
 #include "tests/schedule/windows/TaskRig.h"
@@ -42,7 +43,7 @@ protected:
     // Types a task into the dialog as the user would and presses Add; true
     // when the dialog ended with Add.
     bool Add(std::time_t begin, std::time_t end, int nBand, const std::string& strFrequency,
-             bool bMute = false) {
+             bool bMute = false, const std::string& strMemo = {}) {
         if (m_pDialog && !m_pDialog->IsWindow()) {
             m_pDialog.reset();  // ended by the last Add: open a fresh one
         }
@@ -53,6 +54,7 @@ protected:
         dialog.m_nBand = nBand;
         dialog.m_strFrequency = strFrequency;
         dialog.m_nMute = bMute ? 1 : 0;
+        dialog.m_strMemo = strMemo;
         dialog.UpdateData(false);
         dialog.GetDlgItemAs<QAbstractButton>(CDialog::IDOK)->click();
         return !dialog.IsWindow() && dialog.result() == CDialog::IDOK;
@@ -118,6 +120,42 @@ TEST_F(NewTaskDlgTest, TimesAreCheckedInOrderAndARefusalKeepsTheDialogOpen) {
     EXPECT_EQ(m_rig.Messages().back(), kConflict);
     EXPECT_TRUE(Add(next, next + 60, CNewTaskDlg::BAND_FM, "87.50"));
     EXPECT_EQ(m_rig.TaskCount(), 2);
+}
+
+// The window opens on a task it would accept: the next whole hour, for an hour.
+TEST_F(NewTaskDlgTest, ItOpensOnTheNextWholeHourForAnHour) {
+    CNewTaskDlg& dialog = Dialog();
+    const std::time_t now = m_rig.m_clock.Now();
+    const std::time_t begin = CNewTaskDlg::CombineDateTime(dialog.m_BeginDate, dialog.m_BeginTime);
+    const std::time_t end = CNewTaskDlg::CombineDateTime(dialog.m_EndDate, dialog.m_EndTime);
+    EXPECT_GT(begin, now);
+    EXPECT_LE(begin, now + 3600);
+    EXPECT_EQ(begin % 3600, 0);  // the rig's local time is UTC
+    EXPECT_EQ(end, begin + 3600);
+    dialog.GetDlgItemAs<QAbstractButton>(CDialog::IDOK)->click();
+    EXPECT_FALSE(dialog.IsWindow());
+    EXPECT_EQ(m_rig.TaskCount(), 1);
+}
+
+// The memo is one line of text that fits its column; anything else is
+// refused with a message and nothing is stored.
+TEST_F(NewTaskDlgTest, AMemoTooLongOrWithControlCharactersIsRefused) {
+    const std::time_t next = m_rig.NextMinute();
+    for (const std::string& strMemo : {std::string(256, 'm'), std::string("two\nlines"),
+                                       std::string("tab\there"), std::string("\xC2\x85")}) {
+        EXPECT_FALSE(CNewTask::IsValidMemo(strMemo)) << strMemo;
+    }
+    EXPECT_TRUE(CNewTask::IsValidMemo(std::string(255, 'm')));
+    EXPECT_TRUE(CNewTask::IsValidMemo("\xE6\x97\xA5\xE6\x9C\xAC"));
+    EXPECT_FALSE(CNewTask::IsValidMemo("\xFF\xFE"));
+
+    EXPECT_FALSE(Add(next, next + 60, CNewTaskDlg::BAND_FM, "87.50", false, std::string(300, 'x')));
+    EXPECT_EQ(m_rig.Messages().back(),
+              "The memo can hold up to 255 characters of text, with no line breaks or other "
+              "control characters.");
+    EXPECT_EQ(m_rig.TaskCount(), 0);
+    EXPECT_TRUE(Add(next, next + 60, CNewTaskDlg::BAND_FM, "87.50", false, std::string(255, 'x')));
+    EXPECT_EQ(m_rig.TaskCount(), 1);
 }
 
 TEST_F(NewTaskDlgTest, FrequencyMustLieInTheBandPlanOfTheStandard) {
