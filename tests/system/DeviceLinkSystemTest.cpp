@@ -198,6 +198,9 @@ TEST_F(DeviceLinkSystemTest, SeekStopsOnTheReceiversStation) {
     EXPECT_EQ(m_window.Count(WM_SEEK_FOUND, true), 1);
     EXPECT_EQ(m_tuner.TuningOffset(), 20);
     EXPECT_EQ(m_tuner.ChannelFlag(), 0);  // a stereo station
+    // The worker's last tune is written by the link's thread; it reaches the
+    // receiver a moment after the worker has ended.
+    WaitUntil([&] { return m_pReceiver->TunedState().nMode == CTuner::MODE_NORMAL; }, 10s);
     const SSimTunedState state = m_pReceiver->TunedState();
     EXPECT_EQ(state.nFrequency, 7800u);
     EXPECT_EQ(state.nMode, CTuner::MODE_NORMAL);
