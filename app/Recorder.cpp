@@ -232,7 +232,7 @@ void CRecorder::StartTask(int nTask) {
     Stop(kStoppedForTask);
     m_core.SetScheduledEnd(end);
     m_core.SetTaskNumber(nTask);
-    TuneTask(nWord);
+    TuneTask(CChannelWord(nWord));
 
     STaskRun run{nTask, FreeSpaceNote(end), false};
     if (now > begin + kLateAfter) {
@@ -252,17 +252,15 @@ void CRecorder::StartTask(int nTask) {
     m_core.SetTaskMemo(strMemo);
 }
 
-// The channel word: bit 31 FM, bit 26 channel flag, bit 23 mute, the low 16
-// bits the frequency.
-void CRecorder::TuneTask(std::uint32_t nWord) {
-    if ((nWord >> 23) & 1) {
+void CRecorder::TuneTask(CChannelWord word) {
+    if (word.Mute()) {
         m_observer.MuteOutput();
     }
     CTuner& tuner = m_core.Tuner();
     tuner.CancelSeek();
-    tuner.SetBand((nWord >> 31) & 1 ? CTuner::BAND_FM : CTuner::BAND_AM);
-    tuner.SetChannelFlag(static_cast<int>((nWord >> 26) & 1));
-    tuner.StopSeek(nWord & 0xFFFF);
+    tuner.SetBand(word.Band() == CChannelWord::BAND_FM ? CTuner::BAND_FM : CTuner::BAND_AM);
+    tuner.SetChannelFlag(word.ChannelFlag());
+    tuner.StopSeek(word.TaskFrequency());
     m_observer.TaskTuned(m_core.SyncPreset());
 }
 

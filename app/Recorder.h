@@ -7,6 +7,7 @@
 
 #include "platform/desktop/DesktopNotifier.h"
 #include "platform/desktop/SleepInhibition.h"
+#include "presets/ChannelWord.h"
 #include "presets/PresetEntry.h"
 #include "schedule/TaskOutcome.h"
 #include "schedule/TaskOutcomes.h"
@@ -95,7 +96,7 @@ private:
     // The message for a recording the recorder ended by itself; empty when
     // it did not.
     std::string FaultText() const;
-    void TuneTask(std::uint32_t nWord);
+    void TuneTask(CChannelWord word);
     std::string FreeSpaceNote(std::time_t end) const;
     void EndTask(int nTask, STaskOutcome::EKind eKind, const std::string& strReason,
                  bool bKeep = true);

@@ -309,14 +309,14 @@ bool CRadioController::Tasks(std::vector<STaskInfo>& tasks, std::string& strWhy)
     tasks.clear();
     for (; !table.IsEOF(); table.MoveNext()) {
         // Read as a scheduled start reads it.
-        const std::uint32_t nWord = CTaskSet::ChannelWord(table.m_Channel);
+        const CChannelWord word(CTaskSet::ChannelWord(table.m_Channel));
         STaskInfo task;
         task.nId = table.m_ID;
         task.begin = table.m_BeginTime;
         task.end = table.m_EndTime;
-        task.nBand = (nWord & CPresetStore::kFmBit) ? CTuner::BAND_FM : CTuner::BAND_AM;
-        task.nFrequency = nWord & 0xFFFF;
-        task.bMute = (nWord & CNewTask::kMuteBit) != 0;
+        task.nBand = word.Band() == CChannelWord::BAND_FM ? CTuner::BAND_FM : CTuner::BAND_AM;
+        task.nFrequency = word.TaskFrequency();
+        task.bMute = word.Mute();
         task.strChannelText = CPresetStore::ModelText(task.nBand) + " " +
                               CPresetStore::ListText(task.nBand, task.nFrequency);
         task.strMemo = table.m_Memo;

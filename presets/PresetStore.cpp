@@ -145,7 +145,7 @@ std::optional<uint32_t> CPresetStore::BuildValue(int nBand, std::string_view tex
     if (f < lower || f > upper) {
         return std::nullopt;
     }
-    return nBand == BAND_FM ? (f | kFmBit) : f;
+    return CChannelWord::Of(nBand, f).Value();
 }
 
 std::string CPresetStore::ValueKey(int nBand, int n) {

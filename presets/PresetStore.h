@@ -6,14 +6,15 @@
 #include <string_view>
 
 #include "platform/profile/Profile.h"
+#include "presets/ChannelWord.h"
 #include "presets/PresetEntry.h"
 
 // The stored stations: one hundred slots per band in section "KEYS" of the
 // application profile, "KEY_FM_n"/"KEY_AM_n" holding the preset value and
 // "KEY_FM_n_Title"/"KEY_AM_n_Title" its title.
 //
-// Preset value: bits 0-23 frequency, bit 26 channel flag, bit 31 set on
-// every FM value the editor stores; 0 is an empty slot whatever its title.
+// Preset value: a CChannelWord without the mute bit; 0 is an empty slot
+// whatever its title.
 //
 // No copy is kept: every read goes to the profile, so what the short key
 // dialog writes is what the keypad and the new task dialog read next.
@@ -21,9 +22,7 @@ class CPresetStore {
 public:
     enum : int { BAND_AM = 0, BAND_FM = 1 };
     static constexpr int kSlots = 100;
-    static constexpr uint32_t kFrequencyMask = 0xFFFFFF;
-    static constexpr int kChannelFlagShift = 26;
-    static constexpr uint32_t kFmBit = 0x80000000u;
+    static constexpr uint32_t kFmBit = CChannelWord::kFmBit;
 
     struct SSlot {
         uint32_t nValue = 0;
@@ -50,8 +49,10 @@ public:
     static std::optional<uint32_t> BuildValue(int nBand, std::string_view text, unsigned lower,
                                               unsigned upper);
 
-    static unsigned Frequency(uint32_t nValue) { return nValue & kFrequencyMask; }
-    static uint8_t ChannelFlag(uint32_t nValue) { return (nValue >> kChannelFlagShift) & 1; }
+    static unsigned Frequency(uint32_t nValue) { return CChannelWord(nValue).Frequency(); }
+    static uint8_t ChannelFlag(uint32_t nValue) {
+        return static_cast<uint8_t>(CChannelWord(nValue).ChannelFlag());
+    }
 
     static std::string ValueKey(int nBand, int n);
     static std::string TitleKey(int nBand, int n);

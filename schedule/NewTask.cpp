@@ -38,7 +38,7 @@ bool CNewTask::BuildChannelWord(const SEntry& entry, std::uint32_t& nWord) const
     if (!value) {
         return false;
     }
-    nWord = *value | (entry.bMute ? kMuteBit : 0);
+    nWord = CChannelWord(*value).WithMute(entry.bMute).Value();
     return true;
 }
 

@@ -17,7 +17,6 @@ class CScheduleBridge;
 class CNewTask {
 public:
     enum : int { BAND_AM = 0, BAND_FM = 1 };
-    static constexpr std::uint32_t kMuteBit = 1u << 23;
 
     struct SEntry {
         std::time_t begin = 0;  // whole minutes

@@ -145,7 +145,7 @@ void CNewTaskDlg::OnChannel() {
     UpdateData(true);
     const auto* pCombo = GetDlgItemAs<QComboBox>(IDC_CHANNEL);
     const std::uint32_t nValue = pCombo ? pCombo->currentData().toUInt() : 0;
-    m_nBand = (nValue & kFmBit) ? BAND_FM : BAND_AM;
+    m_nBand = CChannelWord(nValue).Band() == CChannelWord::BAND_FM ? BAND_FM : BAND_AM;
     m_strFrequency = CPresetStore::FrequencyNumber(m_nBand, CPresetStore::Frequency(nValue));
     UpdateData(false);
 }

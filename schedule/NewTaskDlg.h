@@ -38,8 +38,6 @@ public:
         IDC_TITLE = 1059,
     };
     enum : int { BAND_AM = 0, BAND_FM = 1 };
-    static constexpr std::uint32_t kMuteBit = 1u << 23;
-    static constexpr std::uint32_t kFmBit = 1u << 31;
 
     CNewTaskDlg(CRadioCore* pCore, CSkinEngine* pSkin, QWidget* pParent = nullptr);
 

@@ -52,10 +52,6 @@ const char* OutcomeKey(STaskOutcome::EKind eKind) {
     return "TA_FAILED";
 }
 
-constexpr std::uint32_t kFmBit = 1u << 31;
-// The list shows the frequency from the channel word's low 16 bits only.
-constexpr std::uint32_t kListFrequencyMask = 0xFFFF;
-
 }  // namespace
 
 CTaskListDlg::CTaskListDlg(CRadioCore* pCore, CSkinEngine* pSkin, QWidget* pParent)
@@ -195,9 +191,10 @@ void CTaskListDlg::moveEvent(QMoveEvent* pEvent) {
     SnapToOwner();
 }
 
+// The list shows the frequency a scheduled start tunes: the low 16 bits.
 std::string CTaskListDlg::StationText(std::uint32_t nWord) {
-    const int nBand = (nWord & kFmBit) ? CPresetStore::BAND_FM : CPresetStore::BAND_AM;
-    return CPresetStore::ChannelText(nBand, nWord & kListFrequencyMask, "");
+    const CChannelWord word(nWord);
+    return CPresetStore::ChannelText(word.Band(), word.TaskFrequency(), "");
 }
 
 std::string CTaskListDlg::BeginText(std::time_t begin) {

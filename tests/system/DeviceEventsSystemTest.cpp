@@ -49,7 +49,7 @@ TEST_F(DeviceEventsSystemTest, UnplugAndPlugReachTheWindowAsDeviceChanges) {
     m_rig.m_profile.WriteProfileInt("SET", "BAND", 1);
     m_rig.m_profile.WriteProfileInt("SETTING", "LASTMODEL", 1);
     m_rig.m_profile.WriteProfileInt("SETTING", "FM_FREQ", 8000);
-    const uint32_t nChannelFlag = 1u << CPresetStore::kChannelFlagShift;
+    const uint32_t nChannelFlag = 1u << CChannelWord::kChannelFlagShift;
     CPresetStore(m_rig.m_profile)
         .WriteSlot(CPresetStore::BAND_FM, 0, CPresetStore::kFmBit | nChannelFlag | 8000,
                    "System Eighty");

@@ -338,7 +338,7 @@ TEST_F(NewTaskDlgTest, FmTextsAreStoredAsTheNearestChannel) {
     };
     std::time_t begin = m_rig.NextMinute() + 600;
     ASSERT_TRUE(Add(begin, begin + 60, CNewTaskDlg::BAND_FM, Dialog().m_strFrequency));
-    EXPECT_EQ(storedChannel(), CTaskSet::ChannelText(CNewTaskDlg::kFmBit | 8010));
+    EXPECT_EQ(storedChannel(), CTaskSet::ChannelText(CChannelWord::kFmBit | 8010));
 
     const std::pair<const char*, unsigned> texts[] = {
         {"76.1", 7610}, {"76.6", 7660},  {"77.1", 7710},    {"77.6", 7760},   {"78.1", 7810},
@@ -348,7 +348,7 @@ TEST_F(NewTaskDlgTest, FmTextsAreStoredAsTheNearestChannel) {
     for (const auto& [pText, f] : texts) {
         begin += 120;
         ASSERT_TRUE(Add(begin, begin + 60, CNewTaskDlg::BAND_FM, pText)) << pText;
-        EXPECT_EQ(storedChannel(), CTaskSet::ChannelText(CNewTaskDlg::kFmBit | f)) << pText;
+        EXPECT_EQ(storedChannel(), CTaskSet::ChannelText(CChannelWord::kFmBit | f)) << pText;
     }
     EXPECT_THAT(m_rig.Messages(), IsEmpty());
 }
