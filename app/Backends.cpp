@@ -21,6 +21,8 @@
 #include "platform/hid/SimHidServices.h"
 #include "platform/mixer/SimMixerServices.h"
 #include "platform/mixer/ThreadFdWatcher.h"
+#include "receiver/HidReceiverFactory.h"
+#include "sim/receiver/SimProgrammeFeed.h"
 #include "sim/receiver/SimReceiver.h"
 #include "sim/soundcard/SimSoundCard.h"
 #if KESTREL_HAVE_UDEV
@@ -72,9 +74,9 @@ CBackends::CBackends(EKind eKind, EScreen eScreen) : m_eKind(eKind) {
 CBackends::~CBackends() = default;
 
 SRadioServices CBackends::Services() {
-    return {*m_pHid,      *m_pDeviceNotices,  *m_pMixer,     *m_pMedia,
-            *m_pDatabase, *m_pMessageBoxes,   *m_pScheduler, *m_pClock,
-            *m_pNotifier, *m_pSleepInhibitor, false};
+    return {*m_pReceivers, *m_pDeviceNotices,  *m_pMixer,     *m_pMedia,
+            *m_pDatabase,  *m_pMessageBoxes,   *m_pScheduler, *m_pClock,
+            *m_pNotifier,  *m_pSleepInhibitor, false};
 }
 
 std::unique_ptr<CDbDriver> CBackends::CreateDatabase() {
@@ -123,7 +125,8 @@ void CBackends::CreateSimulated() {
     m_pHid = std::move(pHid);
 
     auto pMedia = std::make_unique<CSimMediaServices>();
-    pMedia->SetProgrammeSource(m_pReceiver.get());
+    m_pProgramme = std::make_unique<CSimProgrammeFeed>(m_pReceiver.get());
+    pMedia->SetCaptureFeed(m_pProgramme->Feed());
     pMedia->SetRealAudioOutput(true);
     // The mixer's card is the capture device, so that the input chosen in the
     // mixer is the one recorded.
@@ -142,6 +145,7 @@ void CBackends::CreateSimulated() {
 // The demo simulates the hardware only: a newcomer sees the notifications
 // and keeps the machine awake as a listener with a receiver would.
 void CBackends::CreateCommon(EScreen eScreen) {
+    m_pReceivers = std::make_unique<CHidReceiverFactory>(*m_pHid);
     m_pNotifier = std::make_unique<CDBusDesktopNotifier>();
     m_pSleepInhibitor = std::make_unique<CLogindSleepInhibitor>();
     m_pDatabase = CreateDatabase();

@@ -6,7 +6,10 @@
 
 class CDeviceNotices;
 class CFdWatcher;
+class CHidServices;
 class CSimHidControl;
+class CReceiverFactory;
+class CSimProgrammeFeed;
 class CSimReceiver;
 class CSimSoundCard;
 
@@ -51,6 +54,9 @@ private:
     // Declared before the media services, whose capture sources play it.
     std::shared_ptr<CSimReceiver> m_pReceiver;
     std::unique_ptr<CHidServices> m_pHid;
+    std::unique_ptr<CReceiverFactory> m_pReceivers;
+    // The simulated receiver's audio as the simulated card's input hears it.
+    std::unique_ptr<CSimProgrammeFeed> m_pProgramme;
     std::unique_ptr<CDeviceNotices> m_pUdevNotices;
     CDeviceNotices* m_pDeviceNotices = nullptr;  // udev's, or the simulated HID's
     CSimHidControl* m_pSimHid = nullptr;

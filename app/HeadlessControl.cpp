@@ -15,22 +15,15 @@ void CHeadlessControl::Recall(const PresetEntry& entry) {
 }
 
 void CHeadlessControl::SetBand(int nBand) {
-    CRadioCore& core = m_run.Core();
-    core.Tuner().CancelSeek();
-    core.Tuner().SetBand(nBand);
-    core.Settings().SetLastBand(nBand);
-    core.SyncPreset();
+    m_run.Core().SelectBand(nBand);
 }
 
 void CHeadlessControl::Tune(unsigned nFrequency) {
-    CTuner& tuner = m_run.Core().Tuner();
-    tuner.CancelSeek();
-    tuner.SetCurrentFrequency(tuner.Wrap(nFrequency));
-    m_run.Core().SyncPreset();
+    m_run.Core().TuneTo(nFrequency);
 }
 
 void CHeadlessControl::Seek(int nDirection) {
-    m_run.Core().Tuner().StartSeek(nDirection);
+    m_run.Core().StartSeek(nDirection);
 }
 
 bool CHeadlessControl::StartRecording() {

@@ -49,8 +49,7 @@ bool CHeadlessRun::Start(int nTask) {
 
 void CHeadlessRun::Open(unsigned nParts) {
     m_core.Init(&m_target, nParts);
-    m_core.Tuner().SetBand(m_core.Settings().LastBand() == 0 ? CTuner::BAND_AM : CTuner::BAND_FM);
-    m_core.Tuner().LoadBandPlan();
+    m_core.OpenRadio();
     m_masterMute.SelectLine(&m_target, 1, "");
     m_services.deviceNotices.Start(&m_target);
 }

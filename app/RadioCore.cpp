@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/audio/AudioFeed.h"
 #include "platform/clock/Clock.h"
 #include "platform/db/DBException.h"
 #include "platform/dialogs/MessageBoxes.h"
@@ -16,7 +17,10 @@
 #include "platform/profile/Profile.h"
 #include "platform/text/Utf8Text.h"
 #include "platform/trace/Trace.h"
+#include "platform/window/MessageTarget.h"
+#include "platform/window/WindowMessages.h"
 #include "presets/PresetStore.h"
+#include "receiver/ReceiverFactory.h"
 #include "schedule/DataSourceId.h"
 
 namespace {
@@ -70,20 +74,21 @@ CRadioCore::CRadioCore(const SRadioServices& services, CProfile& profile)
       m_strStartFolder(CurrentFolder()),
       m_language(CLanguageTexts::FilePath(m_strStartFolder)),
       m_texts(m_language, profile),
-      m_tuner(profile, services.clock),
-      m_device(services.hid),
+      m_displayRelay(*this),
+      m_pReceiver(services.receivers.Create(profile, services.clock)),
       m_taskSet(services.database),
       m_fileListSet(services.database),
       m_audioGraph(services.media, services.messageBoxes) {
     m_strLanguage = LoadLanguageName();
     m_audioGraph.SetTextProvider(
         [this](std::string_view key) { return m_texts.RecordingMessage(key); });
+    m_pReceiver->SetDisplay(&m_displayRelay);
 }
 
-// The members go in reverse order, the device before the tuner: a worker
-// still walking the band would send through a freed link.
+// The members go in reverse order; a seek still walking the band is ended
+// first, while the window it sends to still answers.
 CRadioCore::~CRadioCore() {
-    m_tuner.JoinSeek();
+    m_pReceiver->JoinSeek();
 }
 
 void CRadioCore::Init(CMessageTarget* pMainWnd, unsigned nParts) {
@@ -92,7 +97,6 @@ void CRadioCore::Init(CMessageTarget* pMainWnd, unsigned nParts) {
         OpenTable(m_fileListSet, "select * from FileList");
         OpenTable(m_taskSet, "select * from Task");
     }
-    m_tuner.SetDevice(&m_device);
     if (nParts & kMedia) {
         OpenMedia(pMainWnd);
     }
@@ -101,7 +105,13 @@ void CRadioCore::Init(CMessageTarget* pMainWnd, unsigned nParts) {
     }
 }
 
+// A receiver with its own audio records from its feed: the sound card's
+// capture devices and inputs are none of its business.
 void CRadioCore::OpenMedia(CMessageTarget* pMainWnd) {
+    if (BringsOwnAudio()) {
+        m_audioGraph.Open(pMainWnd);
+        return;
+    }
     const CSettings settings = Settings();
     std::string strDeviceName = settings.DeviceName();
     std::string strPinName = settings.PinName();
@@ -157,14 +167,169 @@ void CRadioCore::ChooseDefaultPin(std::string& strPinName) {
 }
 
 int CRadioCore::CheckDevice() {
-    const int nCount = m_device.CountDevices();
+    const int nBefore = m_nDevicePresent;
+    const int nCount = m_pReceiver->CountDevices();
     if (nCount > 0 && m_nDevicePresent == 0) {
-        m_nDevicePresent = m_device.Open(m_pMainWnd, WM_DEVICE_REPORT) ? 1 : 0;
+        m_nDevicePresent = m_pReceiver->Open(m_pMainWnd) ? 1 : 0;
     } else if (nCount == 0 && m_nDevicePresent == 1) {
         m_nDevicePresent = 0;
-        m_device.Close();
+        m_pReceiver->Close();
+    }
+    if (m_nDevicePresent != nBefore) {
+        NotifyChanged();
     }
     return m_nDevicePresent;
+}
+
+void CRadioCore::OpenRadio() {
+    m_pReceiver->SetBand(Settings().LastBand() == 0 ? CReceiver::BAND_AM : CReceiver::BAND_FM);
+    m_pReceiver->LoadBandPlan();
+}
+
+std::optional<PresetEntry> CRadioCore::SelectBand(int nBand) {
+    m_pReceiver->CancelSeek();
+    m_pReceiver->SetBand(nBand);
+    Settings().SetLastBand(nBand);
+    return SyncPreset();
+}
+
+// The preset sync of the folded frequency: its slot recalled, or the
+// frequency tuned as it is.
+std::optional<PresetEntry> CRadioCore::TuneTo(unsigned nFrequency) {
+    m_pReceiver->CancelSeek();
+    const int nBand = m_pReceiver->Band();
+    const unsigned nFolded = m_pReceiver->Steps(nBand).Wrap(nFrequency);
+    CPresetStore presets(m_profile);
+    const int nSlot = presets.FindSlot(nBand, nFolded);
+    if (nSlot < 0) {
+        m_pReceiver->Tune(nFolded);
+        return std::nullopt;
+    }
+    PresetEntry entry = presets.ReadEntry(nBand, nSlot);
+    Recall(entry);
+    return entry;
+}
+
+// A seek still walking would step the frequency this computes from.
+std::optional<PresetEntry> CRadioCore::StepChannel(bool bUp) {
+    m_pReceiver->CancelSeek();
+    return TuneTo(Steps().ChannelStep(CurrentFrequency(), bUp));
+}
+
+std::optional<PresetEntry> CRadioCore::FineStep(bool bUp) {
+    m_pReceiver->CancelSeek();
+    return TuneTo(Steps().FineStep(CurrentFrequency(), bUp));
+}
+
+std::optional<PresetEntry> CRadioCore::TuneChannel(CChannelWord word) {
+    m_pReceiver->CancelSeek();
+    m_pReceiver->SetBand(word.Band() == CChannelWord::BAND_FM ? CReceiver::BAND_FM
+                                                              : CReceiver::BAND_AM);
+    m_pReceiver->Tune(word.TaskFrequency(), word.ChannelFlag());
+    return SyncPreset();
+}
+
+bool CRadioCore::StartSeek(int nDirection) {
+    const bool bStarted = m_pReceiver->StartSeek(nDirection);
+    NotifyChanged();
+    return bStarted;
+}
+
+void CRadioCore::MuteReceiver(int nMute) {
+    m_pReceiver->CancelSeek();
+    m_pReceiver->SetMute(nMute);
+    NotifyChanged();
+}
+
+void CRadioCore::ApplyBandPlan() {
+    m_pReceiver->LoadBandPlan();
+    m_pReceiver->Retune();
+}
+
+int CRadioCore::Band() const {
+    return m_pReceiver->Band();
+}
+
+unsigned CRadioCore::Frequency(int nBand) const {
+    return m_pReceiver->Frequency(nBand);
+}
+
+unsigned CRadioCore::CurrentFrequency() const {
+    return m_pReceiver->Frequency(m_pReceiver->Band());
+}
+
+int CRadioCore::ChannelFlag() const {
+    return m_pReceiver->ChannelFlag();
+}
+
+int CRadioCore::ReceiverMute() const {
+    return m_pReceiver->Mute();
+}
+
+bool CRadioCore::IsSeeking() const {
+    return m_pReceiver->IsSeeking();
+}
+
+bool CRadioCore::HasBand(int nBand) const {
+    return m_pReceiver->HasBand(nBand);
+}
+
+CTuningSteps CRadioCore::Steps(int nBand) const {
+    return m_pReceiver->Steps(nBand);
+}
+
+SReceiverReading CRadioCore::Reading() const {
+    return m_pReceiver->Reading();
+}
+
+std::string CRadioCore::DisplayText(unsigned nFrequency) const {
+    return CPresetStore::ListText(Band(), nFrequency);
+}
+
+bool CRadioCore::BringsOwnAudio() const {
+    return m_pReceiver->AudioFeed() != nullptr;
+}
+
+void CRadioCore::SetFrequencyDisplay(CTextSink* pDisplay) {
+    m_displayRelay.SetTarget(pDisplay);
+}
+
+void CRadioCore::JoinSeek() {
+    m_pReceiver->JoinSeek();
+}
+
+void CRadioCore::AddListener(CMessageTarget* pListener) {
+    std::lock_guard lock(m_listenerMutex);
+    m_listeners.push_back(pListener);
+}
+
+void CRadioCore::RemoveListener(CMessageTarget* pListener) {
+    std::lock_guard lock(m_listenerMutex);
+    std::erase(m_listeners, pListener);
+}
+
+// Posted: a seek worker's tune, or a handler that reads the state it is
+// changing, must not run the listeners now.
+void CRadioCore::NotifyChanged() {
+    std::lock_guard lock(m_listenerMutex);
+    for (CMessageTarget* pListener : m_listeners) {
+        pListener->Post(WM_RADIO_CHANGED, 0, 0);
+    }
+}
+
+void CRadioCore::CDisplayRelay::SetText(const std::string& text) {
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_pTarget) {
+            m_pTarget->SetText(text);
+        }
+    }
+    m_core.NotifyChanged();
+}
+
+void CRadioCore::CDisplayRelay::SetTarget(CTextSink* pTarget) {
+    std::lock_guard lock(m_mutex);
+    m_pTarget = pTarget;
 }
 
 std::string CRadioCore::GetText(const std::string& strKey) const {
@@ -179,7 +344,11 @@ std::string CRadioCore::LoadLanguageName() const {
     return m_texts.LoadLanguageName();
 }
 
+// A receiver with its own audio is heard through none of the card's inputs.
 void CRadioCore::SelectInputMute() {
+    if (BringsOwnAudio()) {
+        return;
+    }
     const CSettings settings = Settings();
     const std::string strDeviceName = settings.DeviceName();
     const int nPinType = settings.PinType();
@@ -190,6 +359,12 @@ void CRadioCore::SelectInputMute() {
     m_inputMute.SelectLine(m_pMainWnd, nTarget, strDeviceName);
     // The receiver is heard through the sound card exactly while it is there.
     m_inputMute.SetMute(m_nDevicePresent ? 0 : 1);
+}
+
+void CRadioCore::MuteInput() {
+    if (!BringsOwnAudio()) {
+        m_inputMute.SetMute(1);
+    }
 }
 
 bool CRadioCore::FindSpeakerInput(std::string& strDeviceName, std::string& strPortName,
@@ -253,10 +428,7 @@ std::string CRadioCore::RecordFileName(std::time_t tStart, bool bWav) const {
 }
 
 std::string CRadioCore::ChannelText() const {
-    const int nBand = m_tuner.Band();
-    const unsigned nFrequency = nBand == CTuner::BAND_FM ? m_tuner.Frequency(CTuner::BAND_FM)
-                                                         : m_tuner.Frequency(CTuner::BAND_AM);
-    return CFileListSet::FormatChannel(nBand, nFrequency);
+    return CFileListSet::FormatChannel(Band(), CurrentFrequency());
 }
 
 const std::string& CRadioCore::DataSourceId() {
@@ -275,8 +447,8 @@ const std::string& CRadioCore::DataSourceId() {
 // The catalogue names a recording by its station as the keypad does.
 std::string CRadioCore::PresetTitle() const {
     const CPresetStore presets(m_profile);
-    const int nBand = m_tuner.Band();
-    const int nSlot = presets.FindSlot(nBand, m_tuner.CurrentFrequency());
+    const int nBand = Band();
+    const int nSlot = presets.FindSlot(nBand, CurrentFrequency());
     if (nSlot < 0) {
         return {};
     }
@@ -284,18 +456,15 @@ std::string CRadioCore::PresetTitle() const {
 }
 
 void CRadioCore::Recall(const PresetEntry& entry) {
-    m_tuner.CancelSeek();
-    m_tuner.SetChannelFlag(entry.nChannelFlag);
-    m_tuner.SetCurrentFrequency(entry.nFrequency);
-    m_tuner.StopSeek(entry.nFrequency);
+    m_pReceiver->Tune(entry.nFrequency, entry.nChannelFlag);
 }
 
 std::optional<PresetEntry> CRadioCore::SyncPreset() {
     CPresetStore presets(m_profile);
-    const int nBand = m_tuner.Band();
-    const int nSlot = presets.FindSlot(nBand, m_tuner.CurrentFrequency());
+    const int nBand = Band();
+    const int nSlot = presets.FindSlot(nBand, CurrentFrequency());
     if (nSlot < 0) {
-        m_tuner.StopSeek(0);
+        m_pReceiver->Retune();
         return std::nullopt;
     }
     PresetEntry entry = presets.ReadEntry(nBand, nSlot);
@@ -330,13 +499,18 @@ bool CRadioCore::StartRecording() {
 
     m_audioGraph.ClosePlayback();
     m_audioGraph.SetRecordFile(m_strRecordFile);
-    std::string strDeviceName = settings.DeviceName();
-    std::string strPinName = settings.PinName();
     m_audioGraph.SetQuality(settings.Quality());
-    if (strDeviceName.empty()) {
-        FindDefaultInput(strDeviceName, strPinName);
+    if (const std::shared_ptr<CAudioFeed> pFeed = m_pReceiver->AudioFeed()) {
+        m_audioGraph.SetSourceDevice(m_services.media.FeedDevice(pFeed));
+    } else {
+        m_audioGraph.SetSourceDevice(nullptr);
+        std::string strDeviceName = settings.DeviceName();
+        std::string strPinName = settings.PinName();
+        if (strDeviceName.empty()) {
+            FindDefaultInput(strDeviceName, strPinName);
+        }
+        ChooseCaptureInput(strDeviceName, strPinName);
     }
-    ChooseCaptureInput(strDeviceName, strPinName);
     m_strChannel = ChannelText();
     m_strChannelName = PresetTitle();
     if (!m_audioGraph.StartRecording(bWav)) {
@@ -347,6 +521,7 @@ bool CRadioCore::StartRecording() {
     }
     m_nRecording = 1;
     m_nStoppedSeconds = 0;
+    NotifyChanged();
     return true;
 }
 
@@ -369,6 +544,7 @@ void CRadioCore::StopRecording() {
     m_nRecording = 0;
     CatalogueRecording();
     m_nScheduled = 0;
+    NotifyChanged();
 }
 
 // A recording that failed is catalogued with the audio its file holds, not

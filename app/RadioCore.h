@@ -5,29 +5,39 @@
 #include <optional>
 #include <string>
 
+#include <memory>
+#include <mutex>
+#include <vector>
+
 #include "app/RadioServices.h"
-#include "device/HidDevice.h"
 #include "mixer/MixerLine.h"
 #include "platform/names/KestrelNames.h"
 #include "platform/profile/Settings.h"
+#include "platform/window/TextSink.h"
+#include "presets/ChannelWord.h"
 #include "presets/PresetEntry.h"
+#include "receiver/Receiver.h"
 #include "record/AudioGraph.h"
 #include "record/FileListSet.h"
 #include "schedule/TaskSet.h"
 #include "settings/Language.h"
 #include "settings/LanguageTexts.h"
-#include "tuner/Tuner.h"
 
 class CMessageTarget;
 class CProfile;
 
 // The one object that owns the program's working parts: it opens them in
-// order when the main window opens, follows the receiver's presence, looks up
-// window texts, chooses the capture input and starts and stops recordings.
+// order when the main window opens, follows the receiver's presence, tunes
+// it, looks up window texts, chooses the capture input and starts and stops
+// recordings.
 //
-// Everything here runs on the UI thread. The windows reach its parts and its
-// state through the accessors below. The services and the profile must
-// outlive the core.
+// Every way in (the main window, the remote control, a run with no window,
+// the recorder, the tool windows) tunes through the operations below; a seek
+// still running is ended inside them. Whoever shows the radio listens for
+// WM_RADIO_CHANGED, posted whenever what it shows changed.
+//
+// Everything here runs on the UI thread, but NotifyChanged(), which any
+// thread may call. The services and the profile must outlive the core.
 class CRadioCore {
 public:
     static constexpr const char* kCaption = KestrelNames::kWindowTitle;
@@ -45,7 +55,53 @@ public:
     // command for the radio opens only those it uses.
     enum EParts : unsigned { kTables = 1, kMedia = 2, kReceiver = 4, kAllParts = 7 };
     void Init(CMessageTarget* pMainWnd, unsigned nParts = kAllParts);
+    // The band the profile names, and its plan: the radio as it was left,
+    // not tuned yet.
+    void OpenRadio();
     int CheckDevice();
+
+    // Tuning. Each ends a running seek first; those that tune end in the
+    // preset sync and give the preset recalled, if any.
+    std::optional<PresetEntry> SelectBand(int nBand);
+    // Folded into the band, then the preset sync tunes it.
+    std::optional<PresetEntry> TuneTo(unsigned nFrequency);
+    std::optional<PresetEntry> StepChannel(bool bUp);
+    std::optional<PresetEntry> FineStep(bool bUp);
+    // A scheduled task's station: band, channel flag, then its frequency.
+    std::optional<PresetEntry> TuneChannel(CChannelWord word);
+    bool StartSeek(int nDirection);
+    // Mutes the receiver itself (not the sound card) and retunes.
+    void MuteReceiver(int nMute);
+    // The options changed the standard: the plan is read again and the
+    // frequency retuned under it.
+    void ApplyBandPlan();
+
+    // What the receiver is tuned to.
+    int Band() const;
+    unsigned Frequency(int nBand) const;
+    unsigned CurrentFrequency() const;
+    int ChannelFlag() const;
+    int ReceiverMute() const;
+    bool IsSeeking() const;
+    bool HasBand(int nBand) const;
+    CTuningSteps Steps(int nBand) const;
+    CTuningSteps Steps() const { return Steps(Band()); }
+    SReceiverReading Reading() const;
+    // "87.50MHz" or "1629KHz": the frequency display's text of a frequency of
+    // the current band.
+    std::string DisplayText(unsigned nFrequency) const;
+    // The receiver's audio comes with it, not through a sound card input.
+    bool BringsOwnAudio() const;
+    // Where the frequency text goes; null for none.
+    void SetFrequencyDisplay(CTextSink* pDisplay);
+    // Waits for a seek's worker to end (before its window goes).
+    void JoinSeek();
+
+    // Listeners get WM_RADIO_CHANGED posted after a change of what the radio
+    // shows (band, frequency, receiver, mute, recording, presets).
+    void AddListener(CMessageTarget* pListener);
+    void RemoveListener(CMessageTarget* pListener);
+    void NotifyChanged();
     std::string GetText(const std::string& strKey) const;
     std::string LoadLanguageName() const;
     void SelectInputMute();
@@ -83,9 +139,6 @@ public:
     const SRadioServices& Services() const { return m_services; }
     CProfile& Profile() const { return m_profile; }
     CSettings Settings() const { return CSettings(m_profile); }
-    CTuner& Tuner() { return m_tuner; }
-    const CTuner& Tuner() const { return m_tuner; }
-    CHidDevice& Device() { return m_device; }
     CTaskSet& TaskSet() { return m_taskSet; }
     CFileListSet& FileList() { return m_fileListSet; }
     CAudioGraph& AudioGraph() { return m_audioGraph; }
@@ -99,8 +152,9 @@ public:
 
     // The receiver-present flag CheckDevice keeps.
     int DevicePresent() const { return m_nDevicePresent; }
-    // Mutes the receiver's input line on the sound card.
-    void MuteInput() { m_inputMute.SetMute(1); }
+    // Mutes the receiver's input line on the sound card (nothing for a
+    // receiver with its own audio).
+    void MuteInput();
 
     // The message text of a key in the current language.
     std::string Message(const std::string& strKey) const;
@@ -133,8 +187,23 @@ private:
     const std::string m_strStartFolder;
     CLanguage m_language;
     CLanguageTexts m_texts;
-    CTuner m_tuner;
-    CHidDevice m_device;
+    // The frequency display's text, passed on; every tune a change notice.
+    class CDisplayRelay : public CTextSink {
+    public:
+        explicit CDisplayRelay(CRadioCore& core) : m_core(core) {}
+        void SetText(const std::string& text) override;
+        void SetTarget(CTextSink* pTarget);
+
+    private:
+        CRadioCore& m_core;
+        std::mutex m_mutex;
+        CTextSink* m_pTarget = nullptr;
+    };
+    CDisplayRelay m_displayRelay;
+    std::mutex m_listenerMutex;
+    std::vector<CMessageTarget*> m_listeners;
+    // The tuner and the device link for the HID receiver.
+    std::unique_ptr<CReceiver> m_pReceiver;
     CTaskSet m_taskSet;
     CFileListSet m_fileListSet;
     CMessageTarget* m_pMainWnd = nullptr;

@@ -96,8 +96,8 @@ void CRadioDlg::MapCommands() {
     const auto on = [&](int nId, auto handler) { commands.On(nId, CCommandMap::Clicked, handler); };
     on(IDC_STEP_DOWN, [this] { StepChannel(false); });
     on(IDC_STEP_UP, [this] { StepChannel(true); });
-    on(IDC_SEEK_DOWN, [this] { OnSeek(CTuner::SEEK_DOWN); });
-    on(IDC_SEEK_UP, [this] { OnSeek(CTuner::SEEK_UP); });
+    on(IDC_SEEK_DOWN, [this] { OnSeek(CReceiver::SEEK_DOWN); });
+    on(IDC_SEEK_UP, [this] { OnSeek(CReceiver::SEEK_UP); });
     on(IDC_RECORD, [this] { ToggleRecording(); });
     for (int nButton : {IDC_OPTIONS, IDC_PLAYER, IDC_SHORT_KEYS, IDC_TASK_LIST}) {
         on(nButton, [this, nButton] { ToggleToolWindow(nButton); });
@@ -124,7 +124,10 @@ void CRadioDlg::MapMessages() {
         });
     };
     on(WM_SEEK_FOUND, [this](uintptr_t) { PresetSync(); });
-    on(WM_PRESETS_CHANGED, [this](uintptr_t) { RefreshKeypad(); });
+    on(WM_PRESETS_CHANGED, [this](uintptr_t) {
+        RefreshKeypad();
+        m_core.NotifyChanged();  // a title the outside shows may have changed
+    });
     // Sent after the options' OK, which may also have changed the band plan.
     on(WM_LANGUAGE_CHANGED, [this](uintptr_t) {
         LoadTooltips();
@@ -170,14 +173,13 @@ bool CRadioDlg::OnInitDialog() {
     m_core.Init(&MessageTarget());
     if (QWidget* pDisplay = GetDlgItem(IDC_FREQUENCY)) {
         m_pFrequencyDisplay = std::make_unique<CQtTextSink>(pDisplay);
-        m_core.Tuner().SetDisplay(m_pFrequencyDisplay.get());
+        m_core.SetFrequencyDisplay(m_pFrequencyDisplay.get());
     }
     m_core.Services().deviceNotices.Start(&MessageTarget());
     CheckDevice();
 
-    m_core.Tuner().SetBand(m_core.Settings().LastBand() == 0 ? CTuner::BAND_AM : CTuner::BAND_FM);
+    m_core.OpenRadio();
     ShowBand();
-    m_core.Tuner().LoadBandPlan();
     SyncDemoPlan();
     if (m_core.DevicePresent()) {
         PresetSync();
@@ -238,11 +240,10 @@ void CRadioDlg::DestroyWindow() {
     // A recording left running would end as a file without its header sizes
     // and without a catalogue row.
     m_recorder.Stop(CRecorder::kStoppedByClosing);
-    m_core.Tuner().CancelSeek();
-    m_core.Tuner().SetMute(1);
+    m_core.MuteReceiver(1);
     CloseToolWindows(0);
     m_core.MuteInput();
-    m_core.Tuner().SetMute(1);
+    m_core.MuteReceiver(1);
     m_core.Services().deviceNotices.Stop();
     KillTimer(TIMER_BANNER);
     KillTimer(TIMER_RECORD);
@@ -252,22 +253,16 @@ void CRadioDlg::DestroyWindow() {
 
 // Tuning ----------------------------------------------------------------------
 
-void CRadioDlg::SetFrequency(unsigned frequency) {
-    m_core.Tuner().SetCurrentFrequency(frequency);
-    PresetSync();
-}
-
-// A seek still walking would step the frequency this computes from.
 void CRadioDlg::StepChannel(bool bUp) {
-    CTuner& tuner = m_core.Tuner();
-    tuner.CancelSeek();
-    SetFrequency(tuner.Steps().ChannelStep(tuner.CurrentFrequency(), bUp));
+    ShowPreset(m_core.StepChannel(bUp));
 }
 
 void CRadioDlg::FineStep(bool bUp) {
-    CTuner& tuner = m_core.Tuner();
-    tuner.CancelSeek();
-    SetFrequency(tuner.Steps().FineStep(tuner.CurrentFrequency(), bUp));
+    ShowPreset(m_core.FineStep(bUp));
+}
+
+void CRadioDlg::TuneTo(unsigned nFrequency) {
+    ShowPreset(m_core.TuneTo(nFrequency));
 }
 
 void CRadioDlg::PresetSync() {
@@ -286,9 +281,8 @@ void CRadioDlg::ShowPreset(const std::optional<PresetEntry>& entry) {
 // The key of the slot that holds the frequency playing shows itself on; a
 // click's own toggle is undone here, since the recall that follows marks.
 void CRadioDlg::MarkCurrentPreset() {
-    const CTuner& tuner = m_core.Tuner();
     const int nCurrent =
-        CPresetStore(m_core.Profile()).FindSlot(tuner.Band(), tuner.CurrentFrequency());
+        CPresetStore(m_core.Profile()).FindSlot(m_core.Band(), m_core.CurrentFrequency());
     for (int i = 0; i < kKeypadSlots; ++i) {
         auto* pKey = GetDlgItemAs<QAbstractButton>(IDC_KEY_0 + i);
         if (!pKey) {
@@ -309,7 +303,7 @@ void CRadioDlg::RecallSlot(int nSlot) {
 }
 
 void CRadioDlg::ShowBand() {
-    const bool bFm = m_core.Tuner().Band() == CTuner::BAND_FM;
+    const bool bFm = m_core.Band() == CReceiver::BAND_FM;
     if (auto* pButton = GetDlgItemAs<QAbstractButton>(bFm ? IDC_FM : IDC_AM)) {
         pButton->setChecked(true);
     }
@@ -318,21 +312,18 @@ void CRadioDlg::ShowBand() {
 
 void CRadioDlg::ChangeBand() {
     const auto* pAm = GetDlgItemAs<QAbstractButton>(IDC_AM);
-    const int nBand = pAm && pAm->isChecked() ? CTuner::BAND_AM : CTuner::BAND_FM;
-    if (nBand == m_core.Tuner().Band()) {
+    const int nBand = pAm && pAm->isChecked() ? CReceiver::BAND_AM : CReceiver::BAND_FM;
+    if (nBand == m_core.Band()) {
         return;
     }
-    // A seek still walking would step the new band's frequency.
-    m_core.Tuner().CancelSeek();
-    m_core.Tuner().SetBand(nBand);
-    m_core.Settings().SetLastBand(nBand);
+    const std::optional<PresetEntry> entry = m_core.SelectBand(nBand);
     ShowBand();
-    PresetSync();
+    ShowPreset(entry);
     RefreshKeypad();
 }
 
 void CRadioDlg::OnSeek(int nDirection) {
-    m_core.Tuner().StartSeek(nDirection);
+    m_core.StartSeek(nDirection);
     SetTimer(TIMER_SEEK, 500);
 }
 
@@ -340,7 +331,7 @@ void CRadioDlg::OnSeek(int nDirection) {
 
 void CRadioDlg::RefreshKeypad() {
     CPresetStore presets(m_core.Profile());
-    const int nBand = m_core.Tuner().Band();
+    const int nBand = m_core.Band();
     for (int i = 0; i < kKeypadSlots; ++i) {
         const int nSlot = m_page.Slot(i);
         const CPresetStore::SSlot slot = presets.ReadSlot(nBand, nSlot);
@@ -380,7 +371,7 @@ void CRadioDlg::OnMute() {
     m_nMute = m_nMute ? 0 : 1;
     UpdateData(false);
     if (m_core.Services().bVista) {
-        m_core.Tuner().SetMute(m_nMute);
+        m_core.MuteReceiver(m_nMute);
     } else {
         m_masterMute.SetMute(m_nMute);
     }
@@ -404,7 +395,7 @@ void CRadioDlg::OnTimer(int nId) {
             KillTimer(TIMER_REPAINT);
             break;
         case TIMER_SEEK:
-            if (!m_core.Tuner().HasSeekThread()) {
+            if (!m_core.IsSeeking()) {
                 RefreshIndicators();
                 KillTimer(TIMER_SEEK);
             }
@@ -428,12 +419,12 @@ void CRadioDlg::ScrollBanner() {
 }
 
 void CRadioDlg::RefreshIndicators() {
-    const CTuner& tuner = m_core.Tuner();
+    const SReceiverReading reading = m_core.Reading();
     if (m_pSignalMeter) {
-        m_pSignalMeter->SetValue(tuner.Steps().SignalLevel(tuner.TuningOffset()));
+        m_pSignalMeter->SetValue(reading.nSignal);
     }
     if (m_pChannelMeter) {
-        m_pChannelMeter->SetValue(tuner.ChannelFlag() ? 50 : 100);
+        m_pChannelMeter->SetValue(reading.nChannelFlag ? 50 : 100);
     }
 }
 
@@ -555,9 +546,8 @@ void CRadioDlg::CheckDevice() {
 // Nothing is tuned without the receiver, but the display shows the frequency
 // it will tune, and the banner and lamps no station.
 void CRadioDlg::ShowNoReceiver() {
-    const CTuner& tuner = m_core.Tuner();
     if (m_pFrequencyDisplay) {
-        m_pFrequencyDisplay->SetText(tuner.FormatFrequency(tuner.CurrentFrequency()));
+        m_pFrequencyDisplay->SetText(m_core.DisplayText(m_core.CurrentFrequency()));
     }
     SetDlgItemText(IDC_BANNER, m_core.Message(kNoReceiver));
     for (CSkinMeter* pMeter : {m_pSignalMeter, m_pChannelMeter}) {
@@ -723,7 +713,7 @@ void CRadioDlg::contextMenuEvent(QContextMenuEvent* pEvent) {
 
 void CRadioDlg::SyncDemoPlan() {
     if (m_demoReceiver.setAmPlan) {
-        m_demoReceiver.setAmPlan(m_core.Tuner().AmStep() == CTuner::AM_STEP_10KHZ ? 10 : 9);
+        m_demoReceiver.setAmPlan(static_cast<int>(m_core.Steps(CReceiver::BAND_AM).Spacing()));
     }
 }
 

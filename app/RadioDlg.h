@@ -103,6 +103,8 @@ public:
     // Tuning.
     void StepChannel(bool bUp);
     void FineStep(bool bUp);
+    // A frequency of the current band, as a channel step lands.
+    void TuneTo(unsigned nFrequency);
     void PresetSync();
     void Recall(const PresetEntry& entry);
     void RecallSlot(int nSlot);
@@ -156,8 +158,6 @@ private:
     // The accelerator table: the command of a key, 0 for none.
     static int AcceleratorCommand(int nKey);
     void PlaceIndicators();
-    // Folded into the band by the caller; then the preset sync tunes it.
-    void SetFrequency(unsigned frequency);
     void ShowBand();
     void OnSeek(int nDirection);
     void OnRecordTimer();

@@ -4,10 +4,10 @@ class CClock;
 class CDbDriver;
 class CDesktopNotifier;
 class CDeviceNotices;
-class CHidServices;
 class CMediaServices;
 class CMessageBoxes;
 class CMixerServices;
+class CReceiverFactory;
 class CSchedulerServices;
 class CSleepInhibitor;
 
@@ -15,7 +15,7 @@ class CSleepInhibitor;
 // is chosen at start-up (CBackends) and outlives the core; the core never
 // learns which back-ends it was given.
 struct SRadioServices {
-    CHidServices& hid;
+    CReceiverFactory& receivers;
     CDeviceNotices& deviceNotices;  // for the main window
     CMixerServices& mixer;
     CMediaServices& media;

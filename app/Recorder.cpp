@@ -256,12 +256,7 @@ void CRecorder::TuneTask(CChannelWord word) {
     if (word.Mute()) {
         m_observer.MuteOutput();
     }
-    CTuner& tuner = m_core.Tuner();
-    tuner.CancelSeek();
-    tuner.SetBand(word.Band() == CChannelWord::BAND_FM ? CTuner::BAND_FM : CTuner::BAND_AM);
-    tuner.SetChannelFlag(word.ChannelFlag());
-    tuner.StopSeek(word.TaskFrequency());
-    m_observer.TaskTuned(m_core.SyncPreset());
+    m_observer.TaskTuned(m_core.TuneChannel(word));
 }
 
 // A recording that will not fit still runs, to stop cleanly when the disk is

@@ -213,7 +213,7 @@ int CRemoteVerb::Perform(CRadioController& controller, const std::string& strSta
             QEventLoop loop;
             QTimer poll;
             QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-                if (!core.Tuner().HasSeekThread()) {
+                if (!core.IsSeeking()) {
                     loop.quit();
                 }
             });

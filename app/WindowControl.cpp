@@ -23,19 +23,15 @@ void CWindowControl::Recall(const PresetEntry& entry) {
 }
 
 void CWindowControl::SetBand(int nBand) {
-    Click(nBand == CTuner::BAND_AM ? CRadioDlg::IDC_AM : CRadioDlg::IDC_FM);
+    Click(nBand == CReceiver::BAND_AM ? CRadioDlg::IDC_AM : CRadioDlg::IDC_FM);
 }
 
-// As a channel step lands: the frequency, then the preset sync tunes it.
 void CWindowControl::Tune(unsigned nFrequency) {
-    CTuner& tuner = m_window.Core().Tuner();
-    tuner.CancelSeek();
-    tuner.SetCurrentFrequency(tuner.Wrap(nFrequency));
-    m_window.PresetSync();
+    m_window.TuneTo(nFrequency);
 }
 
 void CWindowControl::Seek(int nDirection) {
-    Click(nDirection == CTuner::SEEK_UP ? CRadioDlg::IDC_SEEK_UP : CRadioDlg::IDC_SEEK_DOWN);
+    Click(nDirection == CReceiver::SEEK_UP ? CRadioDlg::IDC_SEEK_UP : CRadioDlg::IDC_SEEK_DOWN);
 }
 
 bool CWindowControl::StartRecording() {

@@ -30,9 +30,9 @@ double CoreTeardown() {
     CCoreRig rig;
     rig.m_pReceiver->SetStations({});
     CRadioCore& core = rig.Core();
-    core.Tuner().StopSeek(8000);
+    core.TuneTo(8000);
     rig.m_pReceiver->ClearReports();
-    if (!core.Tuner().StartSeek(CTuner::SEEK_UP) || !rig.m_pReceiver->WaitForReports(8, 10s)) {
+    if (!core.StartSeek(CReceiver::SEEK_UP) || !rig.m_pReceiver->WaitForReports(8, 10s)) {
         return -1.0;
     }
     const auto start = Clock::now();
@@ -49,16 +49,16 @@ double WindowClose() {
     if (!pWindow->Create()) {
         return -1.0;
     }
-    CTuner& tuner = pWindow->Core().Tuner();
-    tuner.StopSeek(8000);
-    tuner.StartSeek(CTuner::SEEK_UP);
+    CRadioCore& core = pWindow->Core();
+    core.TuneTo(8000);
+    core.StartSeek(CReceiver::SEEK_UP);
     const bool bWaiting = WaitUntil(
         [&] {
             const SSimTunedState tuned = rig.m_pReceiver->TunedState();
             return tuned.nFrequency == 8010u && tuned.nMode == 0;
         },
         10s);
-    if (!bWaiting || !tuner.HasSeekThread()) {
+    if (!bWaiting || !core.IsSeeking()) {
         return -1.0;
     }
     const auto start = Clock::now();

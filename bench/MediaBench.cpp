@@ -15,6 +15,7 @@
 #include "platform/media/SimMediaServices.h"
 #include "record/AudioGraph.h"
 #include "sim/receiver/SimProgramme.h"
+#include "sim/receiver/SimProgrammeFeed.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -49,8 +50,9 @@ int main(int argc, char** argv) {
     }
     CSimMessageBoxes boxes;
     CSteadyStation station;
+    CSimProgrammeFeed programme(&station);
     CSimMediaServices media;
-    media.SetProgrammeSource(&station);
+    media.SetCaptureFeed(programme.Feed());
     media.SetRealAudioOutput(false);
     CAudioGraph graph(media, boxes);
     graph.Open(nullptr);

@@ -57,13 +57,12 @@ bool CRadioController::Present() {
 
 SRadioState CRadioController::State() {
     CRadioCore& core = m_target.Core();
-    const CTuner& tuner = core.Tuner();
     SRadioState state;
     state.bPresent = Present();
     state.bMuted = m_masterMute.GetValue() != 0;
     state.nVolume = m_masterVolume.GetVolume();
-    state.nBand = tuner.Band();
-    state.nFrequency = tuner.CurrentFrequency();
+    state.nBand = core.Band();
+    state.nFrequency = core.CurrentFrequency();
     const SPresetView& presets = PresetView(state.nBand, state.nFrequency);
     state.nSlot = presets.nSlot;
     state.strTitle = presets.strTitle;
@@ -120,8 +119,8 @@ CRadioController::EResult CRadioController::Step(int nDirection) {
     }
     CRadioCore& core = m_target.Core();
     const CPresetStore presets(core.Profile());
-    const int nBand = core.Tuner().Band();
-    int nSlot = presets.FindSlot(nBand, core.Tuner().CurrentFrequency());
+    const int nBand = core.Band();
+    int nSlot = presets.FindSlot(nBand, core.CurrentFrequency());
     if (nSlot < 0) {
         nSlot = nDirection > 0 ? -1 : CPresetStore::kSlots;
     }
@@ -195,16 +194,16 @@ CRadioController::EResult CRadioController::Tune(std::string_view text, std::str
         strWhy = "the receiver is not plugged in";
         return EResult::ReceiverAbsent;
     }
-    const CTuner& tuner = m_target.Core().Tuner();
-    const unsigned nLower = tuner.LowerLimit(frequency->nBand);
-    const unsigned nUpper = tuner.UpperLimit(frequency->nBand);
+    const CRadioCore& core = m_target.Core();
+    const unsigned nLower = core.Steps(frequency->nBand).Lower();
+    const unsigned nUpper = core.Steps(frequency->nBand).Upper();
     if (frequency->nFrequency < nLower || frequency->nFrequency > nUpper) {
         strWhy = "\"" + std::string(text) + "\" lies outside the band (" +
                  CPresetStore::ListText(frequency->nBand, nLower) + " to " +
                  CPresetStore::ListText(frequency->nBand, nUpper) + ")";
         return EResult::BadValue;
     }
-    if (tuner.Band() != frequency->nBand) {
+    if (core.Band() != frequency->nBand) {
         m_target.SetBand(frequency->nBand);
     }
     m_target.Tune(frequency->nFrequency);
@@ -223,7 +222,7 @@ CRadioController::EResult CRadioController::RecallPreset(int nSlot, std::string&
     }
     CRadioCore& core = m_target.Core();
     const CPresetStore presets(core.Profile());
-    const int nBand = core.Tuner().Band();
+    const int nBand = core.Band();
     if (presets.ReadValue(nBand, nSlot) == 0) {
         strWhy = "preset " + std::to_string(nSlot) + " of " + CPresetStore::ModelText(nBand) +
                  " is empty";
@@ -231,7 +230,7 @@ CRadioController::EResult CRadioController::RecallPreset(int nSlot, std::string&
     }
     const PresetEntry entry = presets.ReadEntry(nBand, nSlot);
     m_target.Recall(entry);
-    const unsigned nTuned = core.Tuner().CurrentFrequency();
+    const unsigned nTuned = core.CurrentFrequency();
     strNote.clear();
     if (nTuned != entry.nFrequency) {
         strNote = "preset " + std::to_string(nSlot) + " holds " +
@@ -246,12 +245,12 @@ CRadioController::EResult CRadioController::Seek(bool bUp) {
     if (!Present()) {
         return EResult::ReceiverAbsent;
     }
-    m_target.Seek(bUp ? CTuner::SEEK_UP : CTuner::SEEK_DOWN);
+    m_target.Seek(bUp ? CReceiver::SEEK_UP : CReceiver::SEEK_DOWN);
     return EResult::Done;
 }
 
 bool CRadioController::IsSeeking() {
-    return m_target.Core().Tuner().HasSeekThread();
+    return m_target.Core().IsSeeking();
 }
 
 CRadioController::EResult CRadioController::StartRecording(std::int64_t nSeconds,
@@ -314,7 +313,7 @@ bool CRadioController::Tasks(std::vector<STaskInfo>& tasks, std::string& strWhy)
         task.nId = table.m_ID;
         task.begin = table.m_BeginTime;
         task.end = table.m_EndTime;
-        task.nBand = word.Band() == CChannelWord::BAND_FM ? CTuner::BAND_FM : CTuner::BAND_AM;
+        task.nBand = word.Band();
         task.nFrequency = word.TaskFrequency();
         task.bMute = word.Mute();
         task.strChannelText = CPresetStore::ModelText(task.nBand) + " " +

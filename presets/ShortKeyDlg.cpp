@@ -109,11 +109,10 @@ bool CShortKeyDlg::OnInitDialog() {
     DockToOwner();
     LayOutControls();
 
-    const CTuner& tuner = m_pCore->Tuner();
-    const int nBand = tuner.Band();
+    const int nBand = m_pCore->Band();
     m_nKeyIndex = FillList(nBand);
     m_nModelIndex = nBand;
-    m_strFrequency = CPresetStore::FrequencyNumber(nBand, tuner.CurrentFrequency());
+    m_strFrequency = CPresetStore::FrequencyNumber(nBand, m_pCore->CurrentFrequency());
     UpdateData(false);
     std::string strTitle;
     if (FollowFrequency(&strTitle) >= 0) {
@@ -249,12 +248,9 @@ void CShortKeyDlg::OnApply() {
     if (n < 0 || n >= CPresetStore::kSlots || nBand < 0) {
         return;
     }
-    const CTuner& tuner = m_pCore->Tuner();
-    const bool bFm = nBand == CPresetStore::BAND_FM;
-    const std::optional<uint32_t> nValue = CPresetStore::BuildValue(
-        nBand, m_strFrequency,
-        bFm ? tuner.LowerLimit(CTuner::BAND_FM) : tuner.LowerLimit(CTuner::BAND_AM),
-        bFm ? tuner.UpperLimit(CTuner::BAND_FM) : tuner.UpperLimit(CTuner::BAND_AM));
+    const CTuningSteps steps = m_pCore->Steps(nBand);
+    const std::optional<uint32_t> nValue =
+        CPresetStore::BuildValue(nBand, m_strFrequency, steps.Lower(), steps.Upper());
     if (!nValue) {
         return;  // outside the band: refused without a word
     }

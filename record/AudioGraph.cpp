@@ -222,6 +222,9 @@ MediaStatus CAudioGraph::SelectPin(int nIndex) {
 }
 
 int CAudioGraph::PrepareDevice() {
+    if (m_pSourceDevice) {
+        return m_pGB && !MediaFailed(m_pGB->AddCaptureSource(*m_pSourceDevice)) ? 0 : 1;
+    }
     if (!OpenDevice(m_nDeviceIndex)) {
         return 1;  // the build goes on without a source and fails at the render
     }

@@ -107,6 +107,12 @@ public:
     // After StopRecording(): false when the recording left no file (a failed
     // start, or a failure before any audio was written: the file is removed).
     bool RecordFileKept() const;
+    // A receiver that brings its own audio records from this device (a feed
+    // of the media services) with no input pin; null: the device list's.
+    void SetSourceDevice(std::shared_ptr<const CMediaDevice> pDevice) {
+        m_pSourceDevice = std::move(pDevice);
+    }
+
     // Free space recordings leave on the record folder's disk, so that the
     // file can always be completed; 0 turns the watch off.
     void SetFreeSpaceReserve(uint64_t nBytes) { m_nFreeSpaceReserve = nBytes; }
@@ -129,6 +135,7 @@ private:
 
     CMediaServices& m_media;
     CMessageBoxes& m_messageBoxes;
+    std::shared_ptr<const CMediaDevice> m_pSourceDevice;
     TextProvider m_textProvider;
 
     CMessageTarget* m_pNotifyWnd = nullptr;

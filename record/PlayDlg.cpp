@@ -225,9 +225,7 @@ void CPlayDlg::Play(int nIndex) {
     SelectRow(m_pList->topLevelItem(nIndex));
     m_pList->setFocus();
 
-    CTuner& tuner = m_pCore->Tuner();
-    tuner.CancelSeek();
-    tuner.SetMute(1);
+    m_pCore->MuteReceiver(1);
 
     CAudioGraph& graph = m_pCore->AudioGraph();
     const std::string strFile = m_pCore->FileList().GetFileName(RowId(nIndex));
@@ -306,8 +304,7 @@ void CPlayDlg::OnStop() {
     graph.SetPlaybackOpen(false);
     graph.ClosePlayback();
     ShowPlaying({});
-    m_pCore->Tuner().CancelSeek();
-    m_pCore->Tuner().SetMute(0);
+    m_pCore->MuteReceiver(0);
 }
 
 void CPlayDlg::OnPrevious() {

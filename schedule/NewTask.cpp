@@ -31,10 +31,9 @@ bool CNewTask::BuildChannelWord(const SEntry& entry, std::uint32_t& nWord) const
     if (entry.nBand != BAND_AM && entry.nBand != BAND_FM) {
         return false;
     }
-    const CTuner& tuner = m_core.Tuner();
-    const int nBand = entry.nBand == BAND_FM ? CTuner::BAND_FM : CTuner::BAND_AM;
-    const std::optional<std::uint32_t> value = CPresetStore::BuildValue(
-        entry.nBand, entry.strFrequency, tuner.LowerLimit(nBand), tuner.UpperLimit(nBand));
+    const CTuningSteps steps = m_core.Steps(entry.nBand);
+    const std::optional<std::uint32_t> value =
+        CPresetStore::BuildValue(entry.nBand, entry.strFrequency, steps.Lower(), steps.Upper());
     if (!value) {
         return false;
     }

@@ -46,11 +46,10 @@ bool CNewTaskDlg::OnInitDialog() {
     const std::time_t begin = NextWholeHour(m_pCore->Services().clock.Now());
     m_BeginDate = m_BeginTime = begin;
     m_EndDate = m_EndTime = begin + kDefaultLength;
-    const CTuner& tuner = m_pCore->Tuner();
-    m_nBand = tuner.Band() == CTuner::BAND_FM ? BAND_FM : BAND_AM;
-    m_strFrequency = m_nBand == BAND_FM
-                         ? CPresetStore::FrequencyNumber(BAND_FM, tuner.Frequency(CTuner::BAND_FM))
-                         : std::to_string(tuner.Frequency(CTuner::BAND_AM));
+    m_nBand = m_pCore->Band() == CReceiver::BAND_FM ? BAND_FM : BAND_AM;
+    m_strFrequency = m_nBand == BAND_FM ? CPresetStore::FrequencyNumber(
+                                              BAND_FM, m_pCore->Frequency(CReceiver::BAND_FM))
+                                        : std::to_string(m_pCore->Frequency(CReceiver::BAND_AM));
     UpdateData(false);
 
     for (int nId : {IDC_BEGIN_TIME, IDC_END_TIME}) {
@@ -122,7 +121,7 @@ void CNewTaskDlg::FillChannels() {
         return;
     }
     const CPresetStore presets(m_pCore->Profile());
-    const CTuner& tuner = m_pCore->Tuner();
+    const CRadioCore& core = *m_pCore;
     for (int nBand : {BAND_AM, BAND_FM}) {
         for (int i = 0; i < CPresetStore::kSlots; ++i) {
             const CPresetStore::SSlot slot = presets.ReadSlot(nBand, i);
@@ -133,8 +132,8 @@ void CNewTaskDlg::FillChannels() {
             pCombo->addItem(
                 QString::fromStdString(CPresetStore::ChannelText(nBand, f, slot.strTitle)),
                 QVariant::fromValue(slot.nValue));
-            if (nBand == tuner.Band() &&
-                (f == tuner.Frequency(CTuner::BAND_AM) || f == tuner.Frequency(CTuner::BAND_FM))) {
+            if (nBand == core.Band() && (f == core.Frequency(CReceiver::BAND_AM) ||
+                                         f == core.Frequency(CReceiver::BAND_FM))) {
                 pCombo->setCurrentIndex(pCombo->count() - 1);
             }
         }

@@ -15,6 +15,7 @@
 #include "platform/mixer/MixerTypes.h"
 #include "platform/profile/Profile.h"
 #include "platform/trace/Trace.h"
+#include "platform/window/MessageTarget.h"
 #include "platform/window/WindowMessages.h"
 #include "skin/CommandMap.h"
 #include "skin/DataExchange.h"
@@ -251,8 +252,7 @@ void COptionDlg::OnOK() {
     if (m_pCore->MainWindow()) {
         m_pCore->MainWindow()->Send(WM_LANGUAGE_CHANGED, 0, 0);
     }
-    m_pCore->Tuner().LoadBandPlan();
-    m_pCore->Tuner().StopSeek(0);  // retunes under the new plan
+    m_pCore->ApplyBandPlan();
     m_pCore->SelectInputMute();
     EndDialog(IDOK);
 }

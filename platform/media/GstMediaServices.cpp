@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "platform/media/AlsaCaptureInputs.h"
+#include "platform/media/FeedCaptureDevice.h"
 #include "platform/media/GstCaptureDevice.h"
 #include "platform/media/GstCaptureGraph.h"
 #include "platform/media/GstPlaybackGraph.h"
@@ -259,4 +260,9 @@ std::unique_ptr<CCaptureGraph> CGstMediaServices::CreateCaptureGraph() {
 
 std::unique_ptr<CPlaybackGraph> CGstMediaServices::CreatePlaybackGraph() {
     return std::make_unique<CGstPlaybackGraph>([] { return MakeDefaultAudioSink(true); });
+}
+
+std::shared_ptr<const CMediaDevice> CGstMediaServices::FeedDevice(
+    std::shared_ptr<CAudioFeed> pFeed) {
+    return std::make_shared<CFeedCaptureDevice>(std::move(pFeed));
 }

@@ -16,4 +16,5 @@ public:
     bool EnumerateRenderers(MediaDeviceList& renderers) override;
     std::unique_ptr<CCaptureGraph> CreateCaptureGraph() override;
     std::unique_ptr<CPlaybackGraph> CreatePlaybackGraph() override;
+    std::shared_ptr<const CMediaDevice> FeedDevice(std::shared_ptr<CAudioFeed> pFeed) override;
 };

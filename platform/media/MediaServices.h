@@ -7,6 +7,8 @@
 #include "platform/media/MediaDevice.h"
 #include "platform/media/PlaybackGraph.h"
 
+class CAudioFeed;
+
 using MediaDeviceList = std::vector<std::shared_ptr<const CMediaDevice>>;
 
 // The media graph services: the audio devices present, and graphs that record
@@ -24,4 +26,7 @@ public:
     virtual bool EnumerateRenderers(MediaDeviceList& renderers) = 0;
     virtual std::unique_ptr<CCaptureGraph> CreateCaptureGraph() = 0;
     virtual std::unique_ptr<CPlaybackGraph> CreatePlaybackGraph() = 0;
+    // A capture device that records what is pushed into the feed: no input
+    // pins, the feed's format converted to what the graph asks for.
+    virtual std::shared_ptr<const CMediaDevice> FeedDevice(std::shared_ptr<CAudioFeed> pFeed) = 0;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -7,7 +8,7 @@
 #include "platform/media/CaptureGraph.h"
 #include "platform/media/GstCaptureSource.h"
 
-class CSimProgrammeSource;
+class CAudioFeed;
 
 // One pin of a simulated capture device.
 struct SSimPin {
@@ -43,9 +44,9 @@ public:
     // Makes a GStreamer element factory ("avenc_wmav2", "asfmux", ...) look
     // uninstalled to the graphs made from now on.
     virtual void SetElementMissing(const std::string& strFactory, bool bMissing) = 0;
-    // The receiver whose programme the capture sources play (null: hiss); it
-    // must outlive every graph made while it is set.
-    virtual void SetProgrammeSource(const CSimProgrammeSource* pSource) = 0;
+    // What reaches the capture inputs: the simulated receiver's audio (null:
+    // silence). Graphs made while it is set keep reading it.
+    virtual void SetCaptureFeed(std::shared_ptr<CAudioFeed> pFeed) = 0;
     // False plays to a null sink on the clock even where an output exists
     // (tests must not sound).
     virtual void SetRealAudioOutput(bool bReal) = 0;

@@ -2,12 +2,14 @@
 
 #include <set>
 
+#include "platform/audio/AudioFeed.h"
 #include "platform/media/CaptureFaultSwitch.h"
+#include "platform/media/FeedAudioStream.h"
+#include "platform/media/FeedCaptureDevice.h"
 #include "platform/media/GstCaptureDevice.h"
 #include "platform/media/GstCaptureGraph.h"
 #include "platform/media/GstPlaybackGraph.h"
 #include "platform/media/GstRendererDevice.h"
-#include "platform/media/SimAudioStream.h"
 
 struct SSimMediaState {
     std::vector<SSimCaptureDevice> devices;
@@ -15,7 +17,8 @@ struct SSimMediaState {
     std::vector<std::string> renderers;
     bool bEnumeratorAvailable = true;
     std::set<std::string, std::less<>> missingElements;
-    const CSimProgrammeSource* pProgramme = nullptr;
+    // A feed nobody writes stands for no receiver: silence, in real time.
+    std::shared_ptr<CAudioFeed> pFeed = std::make_shared<CAudioFeed>(CAudioFeed::SFormat{44100, 2});
     bool bRealOutput = true;
     SSimCaptureRequest lastCapture;
     std::string lastRenderer;
@@ -34,7 +37,7 @@ constexpr SAudioFormat kNativeFormat{44100, 2, 44100 * 4, 16, 4};
 class CSimSource : public CGstCaptureSource {
 public:
     CSimSource(std::shared_ptr<SSimMediaState> pState, size_t nDevice,
-               std::unique_ptr<CSimAudioStream> pStream)
+               std::unique_ptr<CFeedAudioStream> pStream)
         : m_pState(std::move(pState)), m_nDevice(nDevice), m_pStream(std::move(pStream)) {}
 
     GstElement* Element() const override { return m_pStream->Element(); }
@@ -77,8 +80,7 @@ public:
 
     void Prepare(const SAudioFormat* pFormat, const SCaptureBuffering* pBuffering) override {
         const SAudioFormat format = pFormat ? *pFormat : kNativeFormat;
-        const int nBlockBytes = pBuffering ? pBuffering->nBufferBytes : format.nAvgBytesPerSec / 20;
-        m_pStream->Configure(format.nChannels, format.nSamplesPerSec, nBlockBytes);
+        m_pStream->Configure(&format);
 
         SSimCaptureRequest& request = m_pState->lastCapture;
         request.strDevice = m_nDevice < m_pState->devices.size()
@@ -91,7 +93,7 @@ public:
 private:
     std::shared_ptr<SSimMediaState> m_pState;
     size_t m_nDevice;
-    std::unique_ptr<CSimAudioStream> m_pStream;
+    std::unique_ptr<CFeedAudioStream> m_pStream;
 };
 
 class CSimCapture : public CGstCaptureDevice {
@@ -106,7 +108,7 @@ public:
         if (!m_pState->IsLaidOut(m_nDevice, m_strName)) {
             return nullptr;
         }
-        auto pStream = CSimAudioStream::Create(m_pState->pProgramme, "Audio Capture");
+        auto pStream = CFeedAudioStream::Create(m_pState->pFeed, "Audio Capture");
         if (!pStream) {
             return nullptr;
         }
@@ -221,8 +223,14 @@ void CSimMediaServices::SetElementMissing(const std::string& strFactory, bool bM
     }
 }
 
-void CSimMediaServices::SetProgrammeSource(const CSimProgrammeSource* pSource) {
-    m_pState->pProgramme = pSource;
+void CSimMediaServices::SetCaptureFeed(std::shared_ptr<CAudioFeed> pFeed) {
+    m_pState->pFeed =
+        pFeed ? std::move(pFeed) : std::make_shared<CAudioFeed>(CAudioFeed::SFormat{44100, 2});
+}
+
+std::shared_ptr<const CMediaDevice> CSimMediaServices::FeedDevice(
+    std::shared_ptr<CAudioFeed> pFeed) {
+    return std::make_shared<CFeedCaptureDevice>(std::move(pFeed));
 }
 
 void CSimMediaServices::SetRealAudioOutput(bool bReal) {

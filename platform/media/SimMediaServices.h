@@ -8,9 +8,9 @@
 struct SSimMediaState;
 
 // The simulated media services: capture devices, pins and outputs as the
-// control lays them out, capture sources that play the simulated receiver's
-// programme in real time, and the GStreamer capture and playback graphs, so
-// that recordings are real files. Starts with one card,
+// control lays them out, capture sources that record what the capture feed
+// brings (the simulated receiver's audio, in real time), and the GStreamer
+// capture and playback graphs, so that recordings are real files. Starts with one card,
 // DefaultCaptureDevice(), and an output of the same name.
 class CSimMediaServices : public CMediaServices, public CSimMediaControl {
 public:
@@ -23,12 +23,13 @@ public:
     bool EnumerateRenderers(MediaDeviceList& renderers) override;
     std::unique_ptr<CCaptureGraph> CreateCaptureGraph() override;
     std::unique_ptr<CPlaybackGraph> CreatePlaybackGraph() override;
+    std::shared_ptr<const CMediaDevice> FeedDevice(std::shared_ptr<CAudioFeed> pFeed) override;
 
     void SetCaptureDevices(std::vector<SSimCaptureDevice> devices) override;
     void SetRenderers(std::vector<std::string> names) override;
     void SetEnumeratorAvailable(bool bAvailable) override;
     void SetElementMissing(const std::string& strFactory, bool bMissing) override;
-    void SetProgrammeSource(const CSimProgrammeSource* pSource) override;
+    void SetCaptureFeed(std::shared_ptr<CAudioFeed> pFeed) override;
     void SetRealAudioOutput(bool bReal) override;
     void SetDiskFull(bool bFull) override;
     bool FailRecording(ECaptureFault eFault) override;

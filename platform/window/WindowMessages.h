@@ -12,6 +12,7 @@ inline constexpr uint32_t WM_DEVICE_REPORT = WM_USER + 0x101;  // 0x501, posted 
 inline constexpr uint32_t WM_PRESETS_CHANGED = WM_USER + 2;    // 0x402
 inline constexpr uint32_t WM_LANGUAGE_CHANGED = WM_USER + 3;   // 0x403
 inline constexpr uint32_t WM_START_TASK = WM_USER + 4;         // 0x404, wParam = task number
+inline constexpr uint32_t WM_RADIO_CHANGED = WM_USER + 5;      // 0x405, posted by the core
 inline constexpr uint32_t MM_MIXM_LINE_CHANGE = 0x3D0;
 inline constexpr uint32_t MM_MIXM_CONTROL_CHANGE = 0x3D1;
 inline constexpr uint32_t WM_DEVICECHANGE = 0x219;

@@ -49,9 +49,10 @@ TEST(BackendsTest, DemoModeCoreFindsTheReceiverAndRecordsFromTheMixersCard) {
     const SRadioServices real = backends.Services();
     CSimMessageTarget window;
     {
-        CRadioCore core({real.hid, real.deviceNotices, real.mixer, real.media, real.database, boxes,
-                         real.scheduler, real.clock, real.notifier, real.sleepInhibitor, false},
-                        profile);
+        CRadioCore core(
+            {real.receivers, real.deviceNotices, real.mixer, real.media, real.database, boxes,
+             real.scheduler, real.clock, real.notifier, real.sleepInhibitor, false},
+            profile);
         core.Init(&window);
         EXPECT_TRUE(boxes.Shown().empty());
         EXPECT_EQ(core.DevicePresent(), 1);

@@ -18,9 +18,29 @@
 #include "platform/profile/Profile.h"
 #include "platform/scheduler/SimScheduler.h"
 #include "platform/window/SimMessageTarget.h"
+#include "receiver/HidReceiver.h"
+#include "receiver/ReceiverFactory.h"
+#include "sim/receiver/SimProgrammeFeed.h"
 #include "sim/receiver/SimReceiver.h"
 #include "sim/soundcard/SimSoundCard.h"
 #include "tests/support/TempDir.h"
+
+// Makes the HID receiver on the rig's simulated HID back-end, and keeps the
+// last one made within the test's reach.
+class CRigReceivers : public CReceiverFactory {
+public:
+    explicit CRigReceivers(CHidServices& hid) : m_hid(hid) {}
+    std::unique_ptr<CReceiver> Create(CProfile& profile, CClock& clock) override {
+        auto pReceiver = std::make_unique<CHidReceiver>(m_hid, profile, clock);
+        m_pMade = pReceiver.get();
+        return pReceiver;
+    }
+    CHidReceiver* Made() const { return m_pMade; }
+
+private:
+    CHidServices& m_hid;
+    CHidReceiver* m_pMade = nullptr;
+};
 
 // A radio core on the simulated receiver, sound card and message boxes, a
 // SQLite data source reached through the real ODBC back-end, and a profile,
@@ -35,14 +55,15 @@ public:
         : m_oldFolder(std::filesystem::current_path()),
           m_profile(m_dir.File("Kestrel.ini")),
           m_dataSource(m_dir.Path()),
-          m_pReceiver(std::make_shared<CSimReceiver>()) {
+          m_pReceiver(std::make_shared<CSimReceiver>()),
+          m_programme(m_pReceiver.get()) {
         setenv("TZ", "UTC", 1);
         tzset();
         // The language file is looked up in the current folder.
         std::filesystem::current_path(m_dir.Path());
         m_nReceiver = m_hid.AddInterface(CSimReceiver::Interface(m_pReceiver));
         m_media.SetRealAudioOutput(false);
-        m_media.SetProgrammeSource(m_pReceiver.get());
+        m_media.SetCaptureFeed(m_programme.Feed());
         m_profile.WriteProfileString("SET", "PATH", RecordFolder());
     }
     ~CCoreRig() {
@@ -68,8 +89,8 @@ public:
     }
 
     SRadioServices Services() {
-        return {m_hid,   m_hid,       m_mixer,   m_media,    m_dataSource.Driver(),
-                m_boxes, m_scheduler, *m_pClock, m_notifier, m_inhibitor,
+        return {m_receivers, m_hid,       m_mixer,   m_media,    m_dataSource.Driver(),
+                m_boxes,     m_scheduler, *m_pClock, m_notifier, m_inhibitor,
                 m_bVista};
     }
 
@@ -83,6 +104,15 @@ public:
     }
 
     std::string RecordFolder() const { return m_dir.File("RadioRecord"); }
+    // The HID receiver of the core made last: its tuner and device link, for
+    // the tests that look into them.
+    CHidReceiver& Hid() {
+        if (!m_receivers.Made()) {
+            Core();
+        }
+        return *m_receivers.Made();
+    }
+    CTuner& Tuner() { return Hid().Tuner(); }
     void UseRealClock() { m_pClock = &m_realClock; }
 
     CTempDir m_dir;
@@ -90,7 +120,9 @@ public:
     CProfile m_profile;
     CSimDataSource m_dataSource;
     std::shared_ptr<CSimReceiver> m_pReceiver;
+    CSimProgrammeFeed m_programme;
     CSimHidServices m_hid;
+    CRigReceivers m_receivers{m_hid};
     int m_nReceiver = 0;
     CSimMixerServices m_mixer;
     std::unique_ptr<CSimSoundCard> m_pCard;

@@ -28,8 +28,8 @@ TEST(RadioCoreRecordingTest, TwoSecondWavRecordingOfATunedStationIsCatalogued) {
     ASSERT_TRUE(core.FileList().IsOpen());
     EXPECT_EQ(core.AudioGraph().PinName(), "Line");
 
-    core.Tuner().SetBand(CTuner::BAND_FM);
-    ASSERT_TRUE(core.Tuner().Tune(8000));
+    rig.Tuner().SetBand(CTuner::BAND_FM);
+    ASSERT_TRUE(rig.Tuner().Tune(8000));
     ASSERT_TRUE(rig.m_pReceiver->WaitForReports(1, 2000ms));
 
     ASSERT_TRUE(core.StartRecording());

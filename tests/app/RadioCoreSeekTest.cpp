@@ -19,12 +19,12 @@ TEST(RadioCoreSeekTest, SeekRunningWhenTheCoreGoesIsStoppedAndJoined) {
         rig.m_pReceiver->SetStations({});
         CRadioCore& core = rig.Core();
         ASSERT_EQ(core.DevicePresent(), 1);
-        core.Tuner().StopSeek(8000);
+        rig.Tuner().StopSeek(8000);
         rig.m_pReceiver->ClearReports();
-        ASSERT_TRUE(core.Tuner().StartSeek(CTuner::SEEK_UP));
+        ASSERT_TRUE(rig.Tuner().StartSeek(CTuner::SEEK_UP));
         // A walk a few steps further each round, so that the end falls elsewhere.
         ASSERT_TRUE(rig.m_pReceiver->WaitForReports(4 + 4 * nRound, 10s));
-        ASSERT_TRUE(core.Tuner().HasSeekThread());
+        ASSERT_TRUE(rig.Tuner().HasSeekThread());
         rig.m_pCore.reset();
     }
 }

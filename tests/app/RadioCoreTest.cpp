@@ -74,11 +74,11 @@ TEST_F(RadioCoreTest, RecordTypeChoosesWavOrWmaAndTwoStartsInOneSecondShareTheNa
 
 TEST_F(RadioCoreTest, CatalogueRowCarriesChannelStartAndDurationOfTheRecording) {
     CRadioCore& core = m_rig.Core();
-    core.Tuner().SetBand(CTuner::BAND_FM);
-    core.Tuner().SetFrequency(CTuner::BAND_FM, 10090);
+    m_rig.Tuner().SetBand(CTuner::BAND_FM);
+    m_rig.Tuner().SetFrequency(CTuner::BAND_FM, 10090);
     EXPECT_EQ(core.ChannelText(), "FM 100.90MHz");
-    core.Tuner().SetBand(CTuner::BAND_AM);
-    core.Tuner().SetFrequency(CTuner::BAND_AM, 1629);
+    m_rig.Tuner().SetBand(CTuner::BAND_AM);
+    m_rig.Tuner().SetFrequency(CTuner::BAND_AM, 1629);
     EXPECT_EQ(core.ChannelText(), "AM 1629KHz");
 
     core.SetScheduled(1);
@@ -105,8 +105,8 @@ TEST_F(RadioCoreTest, ARecordingOfANamedPresetCarriesItsNameAndKeepsItsLength) {
     CPresetStore(m_rig.m_profile)
         .WriteSlot(CPresetStore::BAND_FM, 4, CPresetStore::kFmBit | 8250, "Bravo Radio");
     CRadioCore& core = m_rig.Core();
-    core.Tuner().SetBand(CTuner::BAND_FM);
-    core.Tuner().SetFrequency(CTuner::BAND_FM, 8250);
+    m_rig.Tuner().SetBand(CTuner::BAND_FM);
+    m_rig.Tuner().SetFrequency(CTuner::BAND_FM, 8250);
     ASSERT_TRUE(core.StartRecording());
     m_rig.m_clock.Advance(90s);
     EXPECT_EQ(core.RecordedSeconds(), 90);
@@ -237,7 +237,7 @@ TEST_F(RadioCoreTest, NoCaptureDeviceIsReportedAndTheReceiverIsStillOpened) {
     EXPECT_EQ(m_rig.m_boxes.Shown()[0].caption, "Kestrel Radio");
     EXPECT_EQ(m_rig.m_boxes.Shown()[0].icon, CMessageBoxes::EIcon::Error);
     EXPECT_EQ(core.DevicePresent(), 1);
-    EXPECT_TRUE(core.Device().IsOpen());
+    EXPECT_TRUE(m_rig.Hid().Device().IsOpen());
 }
 
 TEST_F(RadioCoreTest, CheckDeviceFollowsUnplugAndReplug) {
@@ -247,13 +247,13 @@ TEST_F(RadioCoreTest, CheckDeviceFollowsUnplugAndReplug) {
 
     m_rig.m_hid.Unplug(m_rig.m_nReceiver);
     EXPECT_EQ(core.CheckDevice(), 0);
-    EXPECT_FALSE(core.Device().IsOpen());
+    EXPECT_FALSE(m_rig.Hid().Device().IsOpen());
 
     m_rig.m_hid.Plug(m_rig.m_nReceiver);
     EXPECT_EQ(core.CheckDevice(), 1);
-    EXPECT_TRUE(core.Device().IsOpen());
-    EXPECT_EQ(core.Device().NotifyWindow(), &m_rig.m_window);
-    EXPECT_TRUE(core.Tuner().Tune(8000));
+    EXPECT_TRUE(m_rig.Hid().Device().IsOpen());
+    EXPECT_EQ(m_rig.Hid().Device().NotifyWindow(), &m_rig.m_window);
+    EXPECT_TRUE(m_rig.Tuner().Tune(8000));
 }
 
 TEST_F(RadioCoreTest, InputMuteLetsTheReceiverBeHeardExactlyWhileItIsThere) {
@@ -301,9 +301,9 @@ TEST_F(RadioCoreTest, MissingTablesAreReportedOnceEachAndAStopLeavesTheFileWitho
 TEST_F(RadioCoreTest, DatabaseLayerThatRaisesStillGivesOneBoxPerTable) {
     CRaisingDriver driver;
     SRadioServices services = m_rig.Services();
-    CRadioCore core({services.hid, services.deviceNotices, services.mixer, services.media, driver,
-                     services.messageBoxes, services.scheduler, services.clock, services.notifier,
-                     services.sleepInhibitor, false},
+    CRadioCore core({services.receivers, services.deviceNotices, services.mixer, services.media,
+                     driver, services.messageBoxes, services.scheduler, services.clock,
+                     services.notifier, services.sleepInhibitor, false},
                     m_rig.m_profile);
     core.Init(&m_rig.m_window);
     ASSERT_EQ(m_rig.m_boxes.Shown().size(), 2u);

@@ -26,7 +26,7 @@ TEST(RadioDlgSeekTest, ClosingWhileTheSeekWorkerWaitsOnTheWindowDoesNotHang) {
     rig.Card();
     auto pWindow = std::make_unique<CRadioDlg>(rig.Services(), rig.m_profile, nullptr);
     ASSERT_TRUE(pWindow->Create());
-    CTuner& tuner = pWindow->Core().Tuner();
+    CTuner& tuner = rig.Tuner();
     tuner.StopSeek(8000);
     tuner.StartSeek(CTuner::SEEK_UP);
     // Found and tuned in normal mode; the worker then waits for this thread.
@@ -53,7 +53,7 @@ TEST(RadioDlgSeekTest, ABandChangeDuringASeekTunesTheNewBandsOwnChannel) {
     rig.Card();
     CRadioDlg window(rig.Services(), rig.m_profile, nullptr);
     ASSERT_TRUE(window.Create());
-    CTuner& tuner = window.Core().Tuner();
+    CTuner& tuner = rig.Tuner();
     auto* pAm = window.GetDlgItemAs<QAbstractButton>(CRadioDlg::IDC_AM);
     auto* pFm = window.GetDlgItemAs<QAbstractButton>(CRadioDlg::IDC_FM);
     ASSERT_TRUE(pAm && pFm);

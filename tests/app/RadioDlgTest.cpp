@@ -45,7 +45,10 @@ protected:
         }
         return *m_pWindow;
     }
-    CTuner& Tuner() { return Window().Core().Tuner(); }
+    CTuner& Tuner() {
+        Window();
+        return m_rig.Tuner();
+    }
 
     void Key(int nKey) {
         // The volume slider has its own use for arrows; the window's keys win.

@@ -108,7 +108,7 @@ protected:
 TEST_F(VerbsToARunningCopyTest, TuneStatusAndRefusalsWithTheirStatuses) {
     SRun run = m_program.Run({"--tune", "82.5"});
     EXPECT_EQ(run.nStatus, KestrelExit::kOk) << run.strErr;
-    EXPECT_EQ(m_remote.Tuner().Frequency(CTuner::BAND_FM), 8250u);
+    EXPECT_EQ(m_remote.Core().Frequency(CTuner::BAND_FM), 8250u);
 
     run = m_program.Run({"--status"});
     ASSERT_EQ(run.nStatus, KestrelExit::kOk) << run.strErr;
@@ -163,7 +163,7 @@ TEST_F(VerbsToARunningCopyTest, RecordStopAndTasks) {
 TEST_F(VerbsToARunningCopyTest, VerbsAnswerWhatTheRadioDid) {
     SRun run = m_program.Run({"--seek", "up"});
     ASSERT_EQ(run.nStatus, KestrelExit::kOk) << run.strErr;
-    EXPECT_FALSE(m_remote.Tuner().HasSeekThread());
+    EXPECT_FALSE(m_remote.Core().IsSeeking());
     EXPECT_EQ(run.strOut, m_remote.Window().Core().ChannelText() + "\n");
 
     m_remote.Preset(3, 10090, "Euro FM");  // stored under another region's band

@@ -68,7 +68,7 @@ protected:
         Player("Metadata").value<QDBusArgument>() >> metadata;
         return metadata;
     }
-    unsigned Frequency() { return m_remote.Tuner().Frequency(CTuner::BAND_FM); }
+    unsigned Frequency() { return m_remote.Core().Frequency(CTuner::BAND_FM); }
     CRadioDlg& Window() { return m_remote.Window(); }
     CBusClient& Client() { return m_remote.Client(); }
 
@@ -218,7 +218,7 @@ TEST(ControlBusTest, WithoutABusTheRadioRunsAsBefore) {
     EXPECT_FALSE(remote.Open(strWhy));
     EXPECT_FALSE(strWhy.empty());
     window.StepChannel(true);
-    EXPECT_EQ(remote.Current().nFrequency, window.Core().Tuner().CurrentFrequency());
+    EXPECT_EQ(remote.Current().nFrequency, window.Core().CurrentFrequency());
 }
 
 }  // namespace

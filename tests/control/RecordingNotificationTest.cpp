@@ -24,9 +24,9 @@ protected:
         m_pNotifier = std::make_unique<CDBusDesktopNotifier>(strAddress);
         m_rig.Card();
         const SRadioServices sim = m_rig.Services();
-        const SRadioServices services{sim.hid,      sim.deviceNotices,  sim.mixer,     sim.media,
-                                      sim.database, sim.messageBoxes,   sim.scheduler, sim.clock,
-                                      *m_pNotifier, sim.sleepInhibitor, sim.bVista};
+        const SRadioServices services{sim.receivers, sim.deviceNotices,  sim.mixer,     sim.media,
+                                      sim.database,  sim.messageBoxes,   sim.scheduler, sim.clock,
+                                      *m_pNotifier,  sim.sleepInhibitor, sim.bVista};
         m_pCore = std::make_unique<CRadioCore>(services, m_rig.m_profile);
         m_pCore->Init(&m_rig.m_window);
         m_pRecorder = std::make_unique<CRecorder>(*m_pCore, m_observer);

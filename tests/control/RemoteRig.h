@@ -63,7 +63,8 @@ public:
     CRadioDlg& Window() { return *m_pWindow; }
     CControlBus& Remote() { return *m_pRemote; }
     CBusClient& Client() { return *m_client; }
-    CTuner& Tuner() { return m_pWindow->Core().Tuner(); }
+    CTuner& Tuner() { return m_rig.Tuner(); }
+    CRadioCore& Core() { return m_pWindow->Core(); }
     void Unplug() {
         m_rig.m_hid.Unplug(m_rig.m_nReceiver);
         m_pWindow->CheckDevice();

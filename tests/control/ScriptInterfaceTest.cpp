@@ -57,17 +57,17 @@ protected:
 
 TEST_F(ScriptInterfaceTest, TuneTakesFmAndAmAndRefusesWhatIsNoFrequencyOfTheBand) {
     EXPECT_EQ(Error(Call("Tune", {QStringLiteral("82.5")})), "");
-    EXPECT_EQ(m_remote.Tuner().Frequency(CTuner::BAND_FM), 8250u);
+    EXPECT_EQ(m_remote.Core().Frequency(CTuner::BAND_FM), 8250u);
     EXPECT_NE(m_remote.Window().Banner().find("Bravo"), std::string::npos);  // the preset sync ran
 
     EXPECT_EQ(Error(Call("Tune", {QStringLiteral("AM 1008")})), "");
-    EXPECT_EQ(m_remote.Tuner().Band(), CTuner::BAND_AM);
-    EXPECT_EQ(m_remote.Tuner().Frequency(CTuner::BAND_AM), 1008u);
+    EXPECT_EQ(m_remote.Core().Band(), CTuner::BAND_AM);
+    EXPECT_EQ(m_remote.Core().Frequency(CTuner::BAND_AM), 1008u);
     EXPECT_TRUE(m_remote.Window().GetDlgItemAs<QAbstractButton>(CRadioDlg::IDC_AM)->isChecked());
 
     EXPECT_EQ(Error(Call("Tune", {QStringLiteral("88.1 MHz")})), "");
-    EXPECT_EQ(m_remote.Tuner().Band(), CTuner::BAND_FM);
-    EXPECT_EQ(m_remote.Tuner().Frequency(CTuner::BAND_FM), 8810u);
+    EXPECT_EQ(m_remote.Core().Band(), CTuner::BAND_FM);
+    EXPECT_EQ(m_remote.Core().Frequency(CTuner::BAND_FM), 8810u);
 
     // Japan's band ends at 90 MHz.
     for (const char* pBad : {"95.0", "abc", "", "-80", "80.0 kHz", "1e400"}) {
@@ -75,12 +75,12 @@ TEST_F(ScriptInterfaceTest, TuneTakesFmAndAmAndRefusesWhatIsNoFrequencyOfTheBand
                   CScriptInterface::kErrorBadValue)
             << pBad;
     }
-    EXPECT_EQ(m_remote.Tuner().Frequency(CTuner::BAND_FM), 8810u);
+    EXPECT_EQ(m_remote.Core().Frequency(CTuner::BAND_FM), 8810u);
 }
 
 TEST_F(ScriptInterfaceTest, PresetsSeeksAndTheReceiverAbsent) {
     EXPECT_EQ(Error(Call("RecallPreset", {5})), "");
-    EXPECT_EQ(m_remote.Tuner().Frequency(CTuner::BAND_FM), 8250u);
+    EXPECT_EQ(m_remote.Core().Frequency(CTuner::BAND_FM), 8250u);
     EXPECT_EQ(Error(Call("RecallPreset", {9})), CScriptInterface::kErrorRefused);
     EXPECT_EQ(Error(Call("RecallPreset", {100})), CScriptInterface::kErrorBadValue);
     EXPECT_EQ(Error(Call("Seek", {QStringLiteral("sideways")})), CScriptInterface::kErrorBadValue);
@@ -109,7 +109,7 @@ TEST_F(ScriptInterfaceTest, PresetsAndSeeksAnswerWhereTheyLanded) {
 
     reply = Call("Seek", {QStringLiteral("up")});
     ASSERT_EQ(Error(reply), "");
-    EXPECT_FALSE(m_remote.Tuner().HasSeekThread());
+    EXPECT_FALSE(m_remote.Core().IsSeeking());
     EXPECT_EQ(reply.arguments().value(0).toString().toStdString(),
               m_remote.Window().Core().ChannelText());
 }

@@ -44,7 +44,7 @@ TEST_F(TrayIconTest, ThePresetsOfTheBandRecallTheirStation) {
     EXPECT_EQ(PresetTexts(),
               (QStringList{"2  FM 80.00MHz  Alpha*", "5  FM 82.50MHz  Bravo", "7  FM 85.20MHz  "}));
     m_pTray->Presets().actions()[1]->trigger();
-    EXPECT_EQ(m_remote.Tuner().Frequency(CTuner::BAND_FM), 8250u);
+    EXPECT_EQ(m_remote.Core().Frequency(CTuner::BAND_FM), 8250u);
     EXPECT_EQ(PresetTexts()[1], "5  FM 82.50MHz  Bravo*");
 
     m_remote.Unplug();
@@ -75,7 +75,7 @@ TEST_F(TrayIconTest, ClosingTheWindowKeepsTheRadioInTheTray) {
     window.close();
     EXPECT_FALSE(window.isVisible());
     EXPECT_TRUE(window.IsWindow());  // no close sequence: the radio still plays
-    EXPECT_EQ(window.Core().Tuner().Mute(), 0);
+    EXPECT_EQ(window.Core().ReceiverMute(), 0);
     m_pTray->Refresh();
     EXPECT_EQ(m_pTray->WindowAction().text(), "Show the window");
     m_pTray->WindowAction().trigger();
@@ -110,7 +110,7 @@ TEST_F(TrayIconTest, WithoutATrayClosingRunsTheCloseSequence) {
     CRadioDlg& window = m_remote.Window();
     window.close();
     EXPECT_FALSE(window.IsWindow());
-    EXPECT_EQ(window.Core().Tuner().Mute(), 1);
+    EXPECT_EQ(window.Core().ReceiverMute(), 1);
 }
 
 }  // namespace

@@ -58,14 +58,14 @@ TEST_F(DeviceEventsSystemTest, UnplugAndPlugReachTheWindowAsDeviceChanges) {
 
     CRadioDlg& window = m_rig.Window();
     ASSERT_TRUE(Present());
-    EXPECT_TRUE(window.Core().Device().IsOpen());
+    EXPECT_EQ(window.Core().DevicePresent(), 1);
     EXPECT_EQ(m_pReceiver->TunedState().nFrequency, 8000u);
     EXPECT_TRUE(Enabled(CRadioDlg::IDC_KEY_0));
 
     m_uhid.Unplug();
     ASSERT_TRUE(WaitUntil([&] { return !Present(); }, 30s))
         << "the removal never reached the window";
-    EXPECT_FALSE(window.Core().Device().IsOpen());
+    EXPECT_EQ(window.Core().DevicePresent(), 0);
     for (int nId : kTuningButtons) {
         EXPECT_FALSE(Enabled(nId)) << nId;
     }
@@ -77,7 +77,7 @@ TEST_F(DeviceEventsSystemTest, UnplugAndPlugReachTheWindowAsDeviceChanges) {
     ASSERT_TRUE(WaitUntil([&] { return Present(); }, 30s))
         << "the arrival never reached the window";
     const auto arrived = std::chrono::steady_clock::now();
-    EXPECT_TRUE(window.Core().Device().IsOpen());
+    EXPECT_EQ(window.Core().DevicePresent(), 1);
     for (int nId : kTuningButtons) {
         EXPECT_TRUE(Enabled(nId)) << nId;
     }

@@ -22,8 +22,9 @@ CGuestRig::~CGuestRig() {
 }
 
 SRadioServices CGuestRig::Services() {
-    return {m_hid,   m_notices,  m_mixer,     m_media, m_dataSource.Driver(), m_boxes, m_scheduler,
-            m_clock, m_notifier, m_inhibitor, false};
+    return {m_receivers, m_notices,   m_mixer, m_media,    m_dataSource.Driver(),
+            m_boxes,     m_scheduler, m_clock, m_notifier, m_inhibitor,
+            false};
 }
 
 CRadioDlg& CGuestRig::Window() {

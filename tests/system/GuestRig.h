@@ -18,6 +18,7 @@
 #include "platform/mixer/ThreadFdWatcher.h"
 #include "platform/profile/Profile.h"
 #include "platform/scheduler/SimScheduler.h"
+#include "receiver/HidReceiverFactory.h"
 #include "skin/SkinEngine.h"
 #include "tests/support/TempDir.h"
 
@@ -46,6 +47,7 @@ public:
     CProfile m_profile;
     CSimDataSource m_dataSource;
     CHidrawServices m_hid;
+    CHidReceiverFactory m_receivers{m_hid};
     CUdevDeviceNotices m_notices;
     CThreadFdWatcher m_watcher;
     CAlsaMixerServices m_mixer{m_watcher};

@@ -7,6 +7,7 @@
 
 #include "platform/media/SimMediaServices.h"
 #include "sim/receiver/SimProgramme.h"
+#include "sim/receiver/SimProgrammeFeed.h"
 #include "tests/platform/media/MediaFileProbe.h"
 #include "tests/support/TempDir.h"
 
@@ -65,8 +66,9 @@ TEST(SimCaptureSource, RecordingFollowsTheReceiverInRealTime) {
     const std::string path = dir.File("demo.wav");
     CTunableProgramme receiver;
     receiver.Tune({false, true, 0, 440.0, 0.8});
+    CSimProgrammeFeed programme(&receiver);
     CSimMediaServices media;
-    media.SetProgrammeSource(&receiver);
+    media.SetCaptureFeed(programme.Feed());
 
     MediaDeviceList devices;
     ASSERT_TRUE(media.EnumerateCaptureDevices(devices));

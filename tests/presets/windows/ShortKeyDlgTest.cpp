@@ -39,13 +39,13 @@ protected:
     static constexpr int kJapan = 1;
     void UsePlan(int nPlan) {
         m_rig.m_profile.WriteProfileInt("SET", "BAND", nPlan);
-        m_rig.Core().Tuner().LoadBandPlan();
+        m_rig.Tuner().LoadBandPlan();
     }
 
     // Opened as the main window opens it, on first use.
     CShortKeyDlg& Dlg() {
         if (!m_pDlg) {
-            CTuner& tuner = m_rig.Core().Tuner();
+            CTuner& tuner = m_rig.Tuner();
             UsePlan(kEurope);
             tuner.SetFrequency(CTuner::BAND_FM, m_nTuned);
             m_pDlg = new CShortKeyDlg(&m_rig.Core(), &m_skin, &m_main);
@@ -171,7 +171,7 @@ TEST_F(ShortKeyDlgTest, DeleteClearsTheSelectedSlotButLeavesItsTitleKey) {
 
 TEST_F(ShortKeyDlgTest, DoubleClickCopiesTheRowAndAnEmptyRowSetsFm) {
     Preset(AM, 2, 1008, "Kansai");
-    m_rig.Core().Tuner().SetBand(AM);
+    m_rig.Tuner().SetBand(AM);
     Dlg();
     List().setCurrentItem(List().topLevelItem(2));
     Dlg().Commands().Dispatch(CShortKeyDlg::IDC_LIST, CCommandMap::DblClk);
@@ -196,7 +196,7 @@ TEST_F(ShortKeyDlgTest, EveryFmChannelIsStoredExactly) {
     m_nTuned = 8010;
     Dlg();
     EXPECT_EQ(Dlg().GetDlgItemText(CShortKeyDlg::IDC_FREQUENCY), "80.10");
-    CTuner& tuner = m_rig.Core().Tuner();
+    CTuner& tuner = m_rig.Tuner();
     for (const int nPlan : {kJapan, kEurope}) {
         UsePlan(nPlan);
         for (unsigned f = tuner.LowerLimit(FM); f <= tuner.UpperLimit(FM); f += 10) {

@@ -63,7 +63,7 @@ protected:
     void Select(int nRow) { List().setCurrentItem(List().topLevelItem(nRow)); }
     void Click(int nId) { Player().GetDlgItemAs<QAbstractButton>(nId)->click(); }
     bool Playing() const { return m_rig.m_pCore->AudioGraph().IsPlaybackOpen(); }
-    int Muted() { return Core().Tuner().Mute(); }
+    int Muted() { return Core().ReceiverMute(); }
     std::vector<std::string> CatalogueFiles() {
         std::vector<std::string> names;
         const SDbResult rows = m_rig.m_dataSource.Query("SELECT FileName FROM FileList");

@@ -102,7 +102,7 @@ TEST_F(OptionDlgTest, OkStoresEverythingAndMakesTheRadioTakeItUp) {
     EXPECT_EQ(profile.GetProfileInt("SET", "LANGUAGE", -9), -1);
     EXPECT_EQ(core.Language(), "English");
     EXPECT_EQ(m_rig.m_window.Count(WM_LANGUAGE_CHANGED, true), 1);
-    EXPECT_EQ(core.Tuner().FmRange(), CTuner::FM_RANGE_WIDE) << "Europe";
+    EXPECT_EQ(m_rig.Tuner().FmRange(), CTuner::FM_RANGE_WIDE) << "Europe";
     EXPECT_FALSE(m_rig.Card().IsInputMuted(MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE))
         << "the receiver is heard on the new input";
     EXPECT_TRUE(m_pDialog.isNull()) << "the window freed itself";

@@ -1,4 +1,4 @@
-#include "platform/media/ProgrammeSynth.h"
+#include "sim/receiver/ProgrammeSynth.h"
 
 #include <algorithm>
 #include <cmath>

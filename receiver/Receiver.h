@@ -1,0 +1,81 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "tuner/TuningSteps.h"
+
+class CAudioFeed;
+class CMessageTarget;
+class CTextSink;
+
+// What the meters, the banner and the outside show of the station tuned.
+struct SReceiverReading {
+    int nSignal = 0;       // 0..100
+    int nChannelFlag = 0;  // 1: the channel indicator's half mark (mono)
+    bool bStereo = false;
+    std::string strStation;    // a name the station sends (RDS PS); empty without
+    std::string strRadioText;  // what it says (RDS RT); empty without
+};
+
+// What the radio asks of a receiver, whatever its kind: presence, the band
+// plan and which bands it has, tuning, seeking, mute, the reading for the
+// meters, the display and where its audio comes from. The core owns one and
+// reaches it through these operations only; no window asks which kind it is.
+//
+// Threads: every call comes from the UI thread. A receiver's own threads (a
+// seek worker, a device link) write the display and, while open, post and
+// send to the window given to Open(): WM_DEVICE_REPORT, and WM_SEEK_FOUND
+// (sent: the worker waits for the window) when a seek stopped on a station.
+// Once Close() or CancelSeek() returned, a seek changes neither the band, the
+// frequency nor the channel flag, and a cancelled seek's result is never
+// tuned or sent; after Close() nothing more is sent to the window.
+class CReceiver {
+public:
+    enum : int { BAND_AM = CTuningSteps::BAND_AM, BAND_FM = CTuningSteps::BAND_FM };
+    enum : int { SEEK_DOWN = 1, SEEK_UP = 2 };
+
+    virtual ~CReceiver() = default;
+
+    // Presence: how many of this receiver are plugged in; Open() takes the
+    // first, with the window that gets its notices.
+    virtual int CountDevices() = 0;
+    virtual bool Open(CMessageTarget* pWindow) = 0;
+    virtual void Close() = 0;
+
+    // The band plan of the profile's standard, as far as the device has it.
+    virtual void LoadBandPlan() = 0;
+    virtual bool HasBand(int nBand) const = 0;
+    virtual CTuningSteps Steps(int nBand) const = 0;
+    virtual int Band() const = 0;
+    // After CancelSeek(): the band's own frequency stays where it was.
+    virtual void SetBand(int nBand) = 0;
+    // The last frequency of a band, published to the profile.
+    virtual unsigned Frequency(int nBand) const = 0;
+    virtual int ChannelFlag() const = 0;
+
+    // Ends a running seek and tunes nFrequency of the current band (folded
+    // into it), with the channel flag when one is given.
+    virtual bool Tune(unsigned nFrequency, std::optional<int> channelFlag = std::nullopt) = 0;
+    // Ends a running seek and tunes the current frequency again (after the
+    // band plan or the mute changed).
+    virtual bool Retune() = 0;
+    virtual bool StartSeek(int nDirection) = 0;
+    virtual void CancelSeek() = 0;
+    // Stops a running seek and waits for its worker (before the receiver goes).
+    virtual void JoinSeek() = 0;
+    // From StartSeek() until the seek's last act.
+    virtual bool IsSeeking() const = 0;
+    // Retunes with the receiver muted or not.
+    virtual void SetMute(int nMute) = 0;
+    virtual int Mute() const = 0;
+
+    virtual SReceiverReading Reading() const = 0;
+    // Where the frequency text goes; set before the first tune, may be null.
+    virtual void SetDisplay(CTextSink* pDisplay) = 0;
+    // Null: the receiver's audio comes through the sound card input chosen in
+    // the options. Otherwise the receiver brings its own, pushed here while
+    // it is open.
+    virtual std::shared_ptr<CAudioFeed> AudioFeed() const { return nullptr; }
+};
