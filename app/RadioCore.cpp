@@ -176,7 +176,7 @@ int CRadioCore::CheckDevice() {
         m_pReceiver->Close();
     }
     if (m_nDevicePresent != nBefore) {
-        NotifyChanged();
+        Announce();
     }
     return m_nDevicePresent;
 }
@@ -203,6 +203,7 @@ std::optional<PresetEntry> CRadioCore::TuneTo(unsigned nFrequency) {
     const int nSlot = presets.FindSlot(nBand, nFolded);
     if (nSlot < 0) {
         m_pReceiver->Tune(nFolded);
+        Announce();
         return std::nullopt;
     }
     PresetEntry entry = presets.ReadEntry(nBand, nSlot);
@@ -231,14 +232,14 @@ std::optional<PresetEntry> CRadioCore::TuneChannel(CChannelWord word) {
 
 bool CRadioCore::StartSeek(int nDirection) {
     const bool bStarted = m_pReceiver->StartSeek(nDirection);
-    NotifyChanged();
+    Announce();
     return bStarted;
 }
 
 void CRadioCore::MuteReceiver(int nMute) {
     m_pReceiver->CancelSeek();
     m_pReceiver->SetMute(nMute);
-    NotifyChanged();
+    Announce();
 }
 
 void CRadioCore::ApplyBandPlan() {
@@ -308,12 +309,25 @@ void CRadioCore::RemoveListener(CMessageTarget* pListener) {
     std::erase(m_listeners, pListener);
 }
 
-// Posted: a seek worker's tune, or a handler that reads the state it is
-// changing, must not run the listeners now.
+// Posted: a seek worker's tune must not wait for the listeners.
 void CRadioCore::NotifyChanged() {
     std::lock_guard lock(m_listenerMutex);
     for (CMessageTarget* pListener : m_listeners) {
         pListener->Post(WM_RADIO_CHANGED, 0, 0);
+    }
+}
+
+// The core's own operations run on the listeners' thread: they hear of the
+// change before the operation goes on (a scheduled start's recording), with
+// no lock held that a listener could need.
+void CRadioCore::Announce() {
+    std::vector<CMessageTarget*> listeners;
+    {
+        std::lock_guard lock(m_listenerMutex);
+        listeners = m_listeners;
+    }
+    for (CMessageTarget* pListener : listeners) {
+        pListener->Send(WM_RADIO_CHANGED, 0, 0);
     }
 }
 
@@ -457,6 +471,7 @@ std::string CRadioCore::PresetTitle() const {
 
 void CRadioCore::Recall(const PresetEntry& entry) {
     m_pReceiver->Tune(entry.nFrequency, entry.nChannelFlag);
+    Announce();
 }
 
 std::optional<PresetEntry> CRadioCore::SyncPreset() {
@@ -465,6 +480,7 @@ std::optional<PresetEntry> CRadioCore::SyncPreset() {
     const int nSlot = presets.FindSlot(nBand, CurrentFrequency());
     if (nSlot < 0) {
         m_pReceiver->Retune();
+        Announce();
         return std::nullopt;
     }
     PresetEntry entry = presets.ReadEntry(nBand, nSlot);
@@ -521,7 +537,7 @@ bool CRadioCore::StartRecording() {
     }
     m_nRecording = 1;
     m_nStoppedSeconds = 0;
-    NotifyChanged();
+    Announce();
     return true;
 }
 
@@ -544,7 +560,7 @@ void CRadioCore::StopRecording() {
     m_nRecording = 0;
     CatalogueRecording();
     m_nScheduled = 0;
-    NotifyChanged();
+    Announce();
 }
 
 // A recording that failed is catalogued with the audio its file holds, not

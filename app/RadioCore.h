@@ -97,8 +97,10 @@ public:
     // Waits for a seek's worker to end (before its window goes).
     void JoinSeek();
 
-    // Listeners get WM_RADIO_CHANGED posted after a change of what the radio
-    // shows (band, frequency, receiver, mute, recording, presets).
+    // Listeners get WM_RADIO_CHANGED after a change of what the radio shows
+    // (band, frequency, receiver, mute, recording, presets): sent by the
+    // core's own operations, posted by NotifyChanged(). A listener must live
+    // on the core's thread and stay until it is removed.
     void AddListener(CMessageTarget* pListener);
     void RemoveListener(CMessageTarget* pListener);
     void NotifyChanged();
@@ -225,6 +227,8 @@ private:
     std::optional<std::string> m_dataSourceId;
 
     void OpenTable(CRecordset& table, const std::string& strSQL);
+    // The change notice, handled by the listeners before this returns.
+    void Announce();
     // Steps 4 to 8 of the opening: the capture device and its input.
     void OpenMedia(CMessageTarget* pMainWnd);
     void ShowMessage(const std::string& strKey);

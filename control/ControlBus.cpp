@@ -3,6 +3,8 @@
 #include <QDBusMessage>
 #include <QStringList>
 
+#include "app/RadioCore.h"
+#include "control/ControlTarget.h"
 #include "control/MprisPlayerAdaptor.h"
 #include "control/MprisRootAdaptor.h"
 #include "control/ScriptInterface.h"
@@ -12,35 +14,35 @@
 namespace {
 
 constexpr const char* kTag = "control";
-// Often enough that a media applet follows a key press at once; the snapshot
-// costs a few profile reads.
-constexpr int kRefreshMs = 250;
+// As often as the window's recording clock looks at a scheduled end.
+constexpr int kLengthClockMs = 500;
 
 }  // namespace
 
 CControlBus::CControlBus(CControlTarget& target, std::string strBusAddress, QObject* pParent)
     : QObject(pParent),
       m_target(target),
-      m_mixerNotices([this](uint32_t message, uintptr_t, intptr_t) {
-          if (message == MM_MIXM_CONTROL_CHANGE) {
+      m_notices([this](uint32_t message, uintptr_t, intptr_t) {
+          if (message == MM_MIXM_CONTROL_CHANGE || message == WM_RADIO_CHANGED) {
               Refresh();
           }
           return intptr_t{0};
       }),
-      m_controller(target, &m_mixerNotices),
+      m_controller(target, &m_notices),
       m_link(QDBusConnection::SessionBus, std::move(strBusAddress)) {
     m_state = m_controller.State();
-    m_clock.setInterval(kRefreshMs);
-    connect(&m_clock, &QTimer::timeout, this, [this] {
+    m_lengthClock.setInterval(kLengthClockMs);
+    connect(&m_lengthClock, &QTimer::timeout, this, [this] {
         m_controller.Tick();
         Refresh();
     });
-    m_clock.start();
+    m_target.Core().AddListener(&m_notices);
 }
 
 CControlBus::~CControlBus() {
-    m_clock.stop();
-    m_mixerNotices.Close();
+    m_target.Core().RemoveListener(&m_notices);
+    m_lengthClock.stop();
+    m_notices.Close();
     if (m_connection) {
         m_connection->unregisterObject(QString::fromLatin1(kMprisPath));
         m_connection->unregisterObject(QString::fromLatin1(kPath));
@@ -88,6 +90,9 @@ void CControlBus::Refresh() {
         return;
     }
     m_bRefreshing = true;
+    if (m_controller.HasTimedRecording() != m_lengthClock.isActive()) {
+        m_controller.HasTimedRecording() ? m_lengthClock.start() : m_lengthClock.stop();
+    }
     SRadioState now = m_controller.State();
     if (!(now == m_state)) {
         const SRadioState before = std::exchange(m_state, std::move(now));

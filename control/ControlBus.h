@@ -19,8 +19,9 @@ class CScriptInterface;
 // Remote control on the session bus: the MPRIS player the media keys and the
 // desktop's media controls reach, and Kestrel's own interface for scripts.
 // Whatever changes the radio (the window, its keys, a scheduled start, these
-// interfaces) is seen by comparing the radio's state on a short clock and on
-// every mixer notice, and announced with PropertiesChanged.
+// interfaces) comes as the core's change notice or the mixer's; the state is
+// then compared with the last one and what changed announced with
+// PropertiesChanged. Nothing is polled.
 //
 // Without a session bus, or with the names taken, the radio runs as it would
 // without this object; Open() says why.
@@ -65,12 +66,14 @@ private:
     void Announce(const SRadioState& before, const SRadioState& now);
 
     CControlTarget& m_target;
-    CQtMessageTarget m_mixerNotices;
+    // The core's and the mixer's change notices.
+    CQtMessageTarget m_notices;
     CRadioController m_controller;
     CDBusLink m_link;
     std::optional<QDBusConnection> m_connection;
     SRadioState m_state;
-    QTimer m_clock;
+    // Ends a recording of a given length; runs only while one does.
+    QTimer m_lengthClock;
     // The exported objects; their adaptors are their children.
     std::unique_ptr<QObject> m_pMpris;
     std::unique_ptr<CScriptInterface> m_pScript;

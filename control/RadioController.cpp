@@ -3,7 +3,6 @@
 #include <charconv>
 #include <cmath>
 #include <iostream>
-#include <system_error>
 
 #include "app/RadioCore.h"
 #include "app/Recorder.h"
@@ -63,7 +62,7 @@ SRadioState CRadioController::State() {
     state.nVolume = m_masterVolume.GetVolume();
     state.nBand = core.Band();
     state.nFrequency = core.CurrentFrequency();
-    const SPresetView& presets = PresetView(state.nBand, state.nFrequency);
+    const SPresetView presets = PresetView(state.nBand, state.nFrequency);
     state.nSlot = presets.nSlot;
     state.strTitle = presets.strTitle;
     state.strChannelText = core.ChannelText();
@@ -76,23 +75,9 @@ SRadioState CRadioController::State() {
     return state;
 }
 
-const CRadioController::SPresetView& CRadioController::PresetView(int nBand, unsigned nFrequency) {
-    CProfile& profile = m_target.Core().Profile();
-    std::error_code error;
-    const std::filesystem::path path(profile.Path());
-    const std::filesystem::file_time_type stamp = std::filesystem::last_write_time(path, error);
-    const std::uintmax_t nSize = error ? 0 : std::filesystem::file_size(path, error);
-    SPresetView& view = m_presetView;
-    if (!error && view.nBand == nBand && view.nFrequency == nFrequency && view.stamp == stamp &&
-        view.nSize == nSize) {
-        return view;
-    }
-    const CPresetStore presets(profile);
-    view = SPresetView{};
-    view.nBand = nBand;
-    view.nFrequency = nFrequency;
-    view.stamp = stamp;
-    view.nSize = nSize;
+CRadioController::SPresetView CRadioController::PresetView(int nBand, unsigned nFrequency) const {
+    const CPresetStore presets(m_target.Core().Profile());
+    SPresetView view;
     view.nSlot = presets.FindSlot(nBand, nFrequency);
     if (view.nSlot >= 0) {
         view.strTitle = presets.ReadSlot(nBand, view.nSlot).strTitle;

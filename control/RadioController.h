@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <ctime>
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -112,19 +111,13 @@ public:
     static std::optional<SFrequency> ParseFrequency(std::string_view text, std::string& strWhy);
 
 private:
-    // What the presets say of a frequency: read again only when the
-    // frequency or the profile file changed, since every read parses the
-    // file and the state is taken several times a second.
+    // What the presets say of a frequency.
     struct SPresetView {
-        int nBand = -1;
-        unsigned nFrequency = 0;
-        std::filesystem::file_time_type stamp;
-        std::uintmax_t nSize = 0;
         int nSlot = -1;
         std::string strTitle;
         bool bHasPresets = false;
     };
-    const SPresetView& PresetView(int nBand, unsigned nFrequency);
+    SPresetView PresetView(int nBand, unsigned nFrequency) const;
     EResult Step(int nDirection);
     bool Present();
 
@@ -132,5 +125,4 @@ private:
     CMixerLine m_masterMute;
     CMixerLine m_masterVolume;
     std::optional<std::time_t> m_stopAt;
-    SPresetView m_presetView;
 };

@@ -9,6 +9,9 @@
 #include <memory>
 
 #include "control/MprisPlayerAdaptor.h"
+#include "platform/window/WindowMessages.h"
+#include "presets/ChannelWord.h"
+#include "schedule/TaskSet.h"
 #include "tests/control/RemoteRig.h"
 
 namespace {
@@ -154,6 +157,46 @@ TEST_F(MprisTest, AKeyInTheWindowIsAnnounced) {
     EXPECT_TRUE(CBusClient::WaitUntil([&] { return title() == "FM 80.10MHz"; }))
         << title().toStdString();
     EXPECT_FALSE(watcher.Saw("PlaybackStatus"));
+}
+
+// Every way the radio is tuned reaches the player's watchers as a notice of
+// the core's, and only a notice does: a change made behind the radio's back
+// (the profile written directly) is not found by looking again on a clock.
+TEST_F(MprisTest, ScheduledStartsAndScriptsAreAnnouncedAndNothingIsPolled) {
+    CChangeWatcher watcher(Client().Connection());
+    m_remote.Remote().Refresh();
+    CBusClient::WaitUntil([] { return false; }, std::chrono::milliseconds(300));
+    watcher.m_changes.clear();
+
+    m_remote.Preset(4, 8810, "");
+    CBusClient::WaitUntil([] { return false; }, std::chrono::milliseconds(600));
+    EXPECT_TRUE(watcher.m_changes.empty()) << "something looked without a notice";
+
+    const std::string strKey = "KEY_FM_2_Title";
+    m_remote.m_rig.m_profile.WriteProfileString("KEYS", strKey, "Renamed");
+    CBusClient::WaitUntil([] { return false; }, std::chrono::milliseconds(600));
+    EXPECT_TRUE(watcher.m_changes.empty()) << "something looked without a notice";
+    Window().MessageTarget().Post(WM_PRESETS_CHANGED, 0, 0);  // the short keys' notice
+    EXPECT_TRUE(CBusClient::WaitUntil([&] { return watcher.Saw("Metadata"); }));
+
+    watcher.m_changes.clear();
+    Client().Call(QString::fromLatin1(CControlBus::kService),
+                  QString::fromLatin1(CControlBus::kPath),
+                  QString::fromLatin1(CControlBus::kInterface), QStringLiteral("Tune"),
+                  {QStringLiteral("88.1")});
+    EXPECT_TRUE(CBusClient::WaitUntil([&] { return watcher.Saw("Metadata"); }));
+
+    watcher.m_changes.clear();
+    CTaskSet tasks(m_remote.m_rig.m_dataSource.Driver());
+    ASSERT_TRUE(tasks.Open());
+    tasks.AddNew();
+    tasks.m_BeginTime = m_remote.m_rig.m_clock.Now();
+    tasks.m_EndTime = m_remote.m_rig.m_clock.Now() + 600;
+    tasks.m_Channel = CTaskSet::ChannelText(CChannelWord::Of(CChannelWord::BAND_FM, 8250).Value());
+    ASSERT_TRUE(tasks.Update());
+    Window().StartScheduledTask(tasks.m_ID);
+    EXPECT_TRUE(CBusClient::WaitUntil([&] { return watcher.Saw("Metadata"); }));
+    EXPECT_EQ(Frequency(), 8250u);
 }
 
 TEST_F(MprisTest, VolumeIsTheMasterVolumeBothWays) {
