@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <system_error>
 
 #include "platform/trace/Trace.h"
 
@@ -113,20 +112,20 @@ bool CHidDevice::Open(CMessageTarget* notifyWindow, uint32_t notifyMessage) {
         std::lock_guard lock(m_bufferMutex);
         // Created clear: a Send made before the thread runs must not be lost.
         m_hWriteRequestEvent.Reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
-        m_hStopEvent.Reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
         m_inputBuffer.assign(nInputLength, 0);
         m_outputBuffer.assign(nOutputLength, 0);
     }
-    if (!m_hWriteRequestEvent.IsValid() || !m_hStopEvent.IsValid()) {
-        KestrelTrace(kTag, "cannot create the read thread's events: %s", std::strerror(errno));
+    if (!m_hWriteRequestEvent.IsValid()) {
+        KestrelTrace(kTag, "cannot create the read thread's event: %s", std::strerror(errno));
         Close();
         return false;
     }
     m_bOpen = true;
-    try {
-        m_thread = std::thread(&CHidDevice::ReadThreadProc, this, nInputLength, nOutputLength);
-    } catch (const std::system_error& error) {
-        KestrelTrace(kTag, "cannot start the read thread: %s", error.what());
+    const bool bStarted = m_readLoop.Start([this, nInputLength, nOutputLength](CPollLoop& loop) {
+        ReadThreadProc(loop, nInputLength, nOutputLength);
+    });
+    if (!bStarted) {
+        KestrelTrace(kTag, "cannot start the read thread: %s", std::strerror(errno));
         Close();
         return false;
     }
@@ -140,19 +139,13 @@ void CHidDevice::Close() {
     {
         std::lock_guard lock(m_bufferMutex);
         m_bOpen = false;
-        if (m_thread.joinable()) {
-            ::eventfd_write(m_hStopEvent.Get(), 1);
-        }
     }
-    if (m_thread.joinable()) {
-        m_thread.join();
-    }
+    m_readLoop.Stop();
     m_pReadHandle.reset();
     m_pWriteHandle.reset();
     m_nWritesDone = m_nWritesRequested.load();  // what was never written never will be
     std::lock_guard lock(m_bufferMutex);
     m_hWriteRequestEvent.Reset();
-    m_hStopEvent.Reset();
     std::vector<uint8_t>().swap(m_inputBuffer);
     std::vector<uint8_t>().swap(m_outputBuffer);
 }
@@ -235,7 +228,7 @@ bool CHidDevice::ServeRead(std::vector<uint8_t>& privateInput) {
 // reads fail at once (the receiver is gone and the core has not yet closed
 // the link) the device is left out of the wait for a growing time, so the
 // thread sleeps instead of spinning; writes and the stop are still served.
-void CHidDevice::ReadThreadProc(size_t nInputLength, size_t nOutputLength) {
+void CHidDevice::ReadThreadProc(CPollLoop& loop, size_t nInputLength, size_t nOutputLength) {
     using Clock = std::chrono::steady_clock;
     std::vector<uint8_t> privateOutput(nOutputLength);
     std::vector<uint8_t> privateInput(nInputLength);
@@ -244,23 +237,21 @@ void CHidDevice::ReadThreadProc(size_t nInputLength, size_t nOutputLength) {
     Clock::time_point retryAt;
 
     for (;;) {
-        pollfd fds[3] = {{m_hWriteRequestEvent.Get(), POLLIN, 0},
-                         {m_hStopEvent.Get(), POLLIN, 0},
+        pollfd fds[2] = {{m_hWriteRequestEvent.Get(), POLLIN, 0},
                          {m_pReadHandle->PollFd(), POLLIN, 0}};
         int nTimeoutMs = -1;
         if (bBackingOff) {
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(retryAt - Clock::now());
             nTimeoutMs = static_cast<int>(std::max<long>(0, left.count()));
         }
-        const int nReady = ::poll(fds, bBackingOff ? 2 : 3, nTimeoutMs);
-        if (nReady < 0) {
-            if (errno != EINTR) {
-                KestrelTrace(kTag, "poll failed: %s", std::strerror(errno));
-                std::this_thread::sleep_for(std::chrono::milliseconds(kFirstBackoffMs));
-            }
+        // The write request first, then the stop, then the read.
+        const auto wake = loop.Wait(std::span(fds, bBackingOff ? 1 : 2), nTimeoutMs, 1);
+        if (wake == CPollLoop::EWake::Failed) {
+            KestrelTrace(kTag, "poll failed: %s", std::strerror(errno));
+            std::this_thread::sleep_for(std::chrono::milliseconds(kFirstBackoffMs));
             continue;
         }
-        if (nReady == 0) {
+        if (wake == CPollLoop::EWake::TimedOut) {
             bBackingOff = false;  // time to try the device again
             continue;
         }
@@ -268,10 +259,10 @@ void CHidDevice::ReadThreadProc(size_t nInputLength, size_t nOutputLength) {
             ServeWriteRequest(privateOutput);
             continue;
         }
-        if (fds[1].revents != 0) {
+        if (wake == CPollLoop::EWake::Stopped) {
             break;
         }
-        if (bBackingOff || fds[2].revents == 0) {
+        if (bBackingOff || fds[1].revents == 0) {
             continue;
         }
         if (ServeRead(privateInput)) {

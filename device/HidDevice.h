@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/hid/HidServices.h"
+#include "platform/posix/PollLoop.h"
 #include "platform/posix/UniqueFd.h"
 #include "platform/window/MessageTarget.h"
 #include "platform/window/WindowMessages.h"
@@ -65,7 +66,7 @@ private:
     bool Matches(CHidHandle& handle, SHidCaps& caps) const;
     // Opens the first matching interface as write and read handle.
     bool Search();
-    void ReadThreadProc(size_t nInputLength, size_t nOutputLength);
+    void ReadThreadProc(CPollLoop& loop, size_t nInputLength, size_t nOutputLength);
     void ServeWriteRequest(std::vector<uint8_t>& privateOutput);
     // False when the read failed.
     bool ServeRead(std::vector<uint8_t>& privateInput);
@@ -78,11 +79,11 @@ private:
     SHidCaps m_caps;
     std::unique_ptr<CHidHandle> m_pReadHandle;
     std::unique_ptr<CHidHandle> m_pWriteHandle;
-    std::thread m_thread;
-    // Both eventfds are written under m_bufferMutex (Send, Close) so that a
-    // Send racing Close never signals a closed descriptor.
+    // The read thread; stopped (and joined) by Close.
+    CPollLoop m_readLoop;
+    // Written under m_bufferMutex (Send, Close) so that a Send racing Close
+    // never signals a closed descriptor.
     CUniqueFd m_hWriteRequestEvent;  // eventfd
-    CUniqueFd m_hStopEvent;          // eventfd
     // Guards both buffers against the read thread, the tuner and Close.
     mutable std::mutex m_bufferMutex;
     std::atomic<uint64_t> m_nWritesRequested{0};

@@ -80,7 +80,8 @@ bool COptionDlg::OnInitDialog() {
     LoadSettings();
     DockToOwner();
     LayOutControls();
-    if (m_pCore->Services().bVista) {
+    // A receiver with its own audio is recorded from it: no card's input to choose.
+    if (m_pCore->Services().bVista || m_pCore->BringsOwnAudio()) {
         EnableDlgItem(IDC_DEVICE, false);
         EnableDlgItem(IDC_PORT, false);
     }

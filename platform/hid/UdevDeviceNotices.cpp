@@ -1,8 +1,6 @@
 #include "platform/hid/UdevDeviceNotices.h"
 
 #include <libudev.h>
-#include <poll.h>
-#include <sys/eventfd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -17,7 +15,8 @@ constexpr const char* kTag = "udev";
 
 }  // namespace
 
-CUdevDeviceNotices::CUdevDeviceNotices() : m_stop(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+CUdevDeviceNotices::CUdevDeviceNotices(std::vector<std::string> subsystems)
+    : m_subsystems(std::move(subsystems)) {}
 
 CUdevDeviceNotices::~CUdevDeviceNotices() {
     Stop();
@@ -25,55 +24,52 @@ CUdevDeviceNotices::~CUdevDeviceNotices() {
 
 bool CUdevDeviceNotices::Start(CMessageTarget* pTarget) {
     m_pTarget = pTarget;
-    if (m_thread.joinable()) {
+    if (m_loop.IsRunning()) {
         return true;
-    }
-    if (!m_stop.IsValid()) {
-        KestrelTrace(kTag, "no stop event: %s", std::strerror(errno));
-        return false;
     }
     m_pUdev.reset(udev_new());
     if (m_pUdev) {
         m_pMonitor.reset(udev_monitor_new_from_netlink(m_pUdev.get(), "udev"));
     }
-    if (!m_pMonitor ||
-        udev_monitor_filter_add_match_subsystem_devtype(m_pMonitor.get(), "hidraw", nullptr) < 0 ||
-        udev_monitor_enable_receiving(m_pMonitor.get()) < 0) {
+    bool bListening = m_pMonitor != nullptr;
+    for (const std::string& strSubsystem : m_subsystems) {
+        bListening = bListening && udev_monitor_filter_add_match_subsystem_devtype(
+                                       m_pMonitor.get(), strSubsystem.c_str(), nullptr) >= 0;
+    }
+    if (!bListening || udev_monitor_enable_receiving(m_pMonitor.get()) < 0) {
         KestrelTrace(kTag, "cannot listen to udev; receivers are found at start only");
         Stop();
         return false;
     }
-    m_thread = std::thread(&CUdevDeviceNotices::ThreadProc, this, m_pMonitor.get());
+    udev_monitor* pMonitor = m_pMonitor.get();
+    if (!m_loop.Start([this, pMonitor](CPollLoop& loop) { ThreadProc(loop, pMonitor); })) {
+        KestrelTrace(kTag, "no thread for the udev monitor: %s", std::strerror(errno));
+        Stop();
+        return false;
+    }
     return true;
 }
 
 void CUdevDeviceNotices::Stop() {
     m_pTarget = nullptr;
-    if (m_thread.joinable()) {
-        ::eventfd_write(m_stop.Get(), 1);
-        m_thread.join();
-        eventfd_t value = 0;
-        ::eventfd_read(m_stop.Get(), &value);
-    }
+    m_loop.Stop();
     m_pMonitor.reset();
     m_pUdev.reset();
 }
 
 // The monitor is this thread's alone until Stop() has joined it.
-void CUdevDeviceNotices::ThreadProc(udev_monitor* pMonitor) {
-    pollfd fds[2] = {{m_stop.Get(), POLLIN, 0}, {udev_monitor_get_fd(pMonitor), POLLIN, 0}};
+void CUdevDeviceNotices::ThreadProc(CPollLoop& loop, udev_monitor* pMonitor) {
+    pollfd fds[1] = {{udev_monitor_get_fd(pMonitor), POLLIN, 0}};
     for (;;) {
-        if (::poll(fds, 2, -1) < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
+        const CPollLoop::EWake wake = loop.Wait(fds);
+        if (wake == CPollLoop::EWake::Stopped) {
+            return;
+        }
+        if (wake == CPollLoop::EWake::Failed) {
             KestrelTrace(kTag, "poll failed: %s", std::strerror(errno));
             return;
         }
-        if (fds[0].revents != 0) {
-            return;
-        }
-        if ((fds[1].revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
+        if ((fds[0].revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
             KestrelTrace(kTag, "the udev monitor went away");
             return;
         }

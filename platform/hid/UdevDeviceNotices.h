@@ -1,19 +1,21 @@
 #pragma once
 
 #include <atomic>
-#include <thread>
+#include <string>
+#include <vector>
 
 #include "platform/hid/DeviceNotices.h"
 #include "platform/hid/UdevPtr.h"
-#include "platform/posix/UniqueFd.h"
+#include "platform/posix/PollLoop.h"
 
-// Device notices from udev: a monitor on the hidraw subsystem, read by a
-// thread of its own. udev announces a node once its permissions are set, so
-// the receiver can be opened as soon as the notice arrives. Start() fails
-// (traced) where there is no udev to listen to.
+// Device notices from udev: a monitor on the subsystems the receivers of the
+// run need (hidraw; video4linux and sound; usb), read by a thread of its own.
+// udev announces a node once its permissions are set, so the receiver can be
+// opened as soon as the notice arrives. Start() fails (traced) where there is
+// no udev to listen to.
 class CUdevDeviceNotices : public CDeviceNotices {
 public:
-    CUdevDeviceNotices();
+    explicit CUdevDeviceNotices(std::vector<std::string> subsystems = {"hidraw"});
     ~CUdevDeviceNotices() override;
 
     CUdevDeviceNotices(const CUdevDeviceNotices&) = delete;
@@ -22,12 +24,14 @@ public:
     bool Start(CMessageTarget* pTarget) override;
     void Stop() override;
 
-private:
-    void ThreadProc(udev_monitor* pMonitor);
+    const std::vector<std::string>& Subsystems() const { return m_subsystems; }
 
+private:
+    void ThreadProc(CPollLoop& loop, udev_monitor* pMonitor);
+
+    const std::vector<std::string> m_subsystems;
     std::atomic<CMessageTarget*> m_pTarget{nullptr};
-    CUniqueFd m_stop;  // eventfd that ends the thread
     UdevPtr m_pUdev;
     UdevMonitorPtr m_pMonitor;  // goes before the udev context it came from
-    std::thread m_thread;
+    CPollLoop m_loop;           // goes first: its thread reads the monitor
 };

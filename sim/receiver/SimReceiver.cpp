@@ -43,13 +43,14 @@ CSimReceiver::CSimReceiver()
         KestrelTrace(kTag, "eventfd failed: %s", std::strerror(errno));
         std::abort();
     }
-    m_thread = std::thread(&CSimReceiver::Run, this);
+    if (!m_loop.Start([this](CPollLoop& loop) { Run(loop); })) {
+        KestrelTrace(kTag, "no serving thread: %s", std::strerror(errno));
+        std::abort();
+    }
 }
 
 CSimReceiver::~CSimReceiver() {
-    m_bStop = true;
-    ::eventfd_write(m_wake.Get(), 1);
-    m_thread.join();
+    m_loop.Stop();
 }
 
 SSimHidInterface CSimReceiver::Interface(std::shared_ptr<CSimReceiver> pReceiver) {
@@ -120,9 +121,10 @@ void CSimReceiver::CloseConnection(int fd) {
     std::erase_if(m_connections, [fd](const CUniqueFd& c) { return c.Get() == fd; });
 }
 
-void CSimReceiver::Run() {
+// The wake event brings new connections into the wait.
+void CSimReceiver::Run(CPollLoop& loop) {
     std::vector<pollfd> fds;
-    while (!m_bStop) {
+    for (;;) {
         fds.assign(1, {m_wake.Get(), POLLIN, 0});
         {
             std::lock_guard lock(m_mutex);
@@ -130,18 +132,20 @@ void CSimReceiver::Run() {
                 fds.push_back({fd.Get(), POLLIN, 0});
             }
         }
-        if (::poll(fds.data(), fds.size(), -1) < 0) {
-            if (errno != EINTR) {
-                KestrelTrace(kTag, "poll failed: %s", std::strerror(errno));
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            }
+        const CPollLoop::EWake wake = loop.Wait(fds);
+        if (wake == CPollLoop::EWake::Stopped) {
+            return;
+        }
+        if (wake == CPollLoop::EWake::Failed) {
+            KestrelTrace(kTag, "poll failed: %s", std::strerror(errno));
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
             continue;
         }
         if (fds[0].revents != 0) {
             eventfd_t value;
             ::eventfd_read(m_wake.Get(), &value);
         }
-        for (size_t i = 1; i < fds.size() && !m_bStop; ++i) {
+        for (size_t i = 1; i < fds.size(); ++i) {
             if (fds[i].revents != 0) {
                 Serve(fds[i].fd);
             }

@@ -13,6 +13,7 @@
 
 #include "platform/hid/SimHidControl.h"
 #include "platform/hid/SimHidEndpoint.h"
+#include "platform/posix/PollLoop.h"
 #include "platform/posix/UniqueFd.h"
 #include "sim/receiver/SimProgramme.h"
 
@@ -98,7 +99,7 @@ private:
         int nDeviation = 0;  // kHz from the nominal IF: the mistuning
     };
 
-    void Run();
+    void Run(CPollLoop& loop);
     void Serve(int fd);
     void HandleReport(const uint8_t* report, size_t length,
                       std::chrono::steady_clock::time_point arrival);
@@ -122,7 +123,6 @@ private:
     size_t m_nReportCount = 0;
     std::vector<CUniqueFd> m_connections;
     std::atomic<bool> m_bWritesFail{false};
-    std::atomic<bool> m_bStop{false};
-    CUniqueFd m_wake;  // eventfd: a new connection or stop
-    std::thread m_thread;
+    CUniqueFd m_wake;  // eventfd: a new connection
+    CPollLoop m_loop;  // the serving thread; goes first
 };

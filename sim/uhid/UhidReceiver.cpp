@@ -4,7 +4,6 @@
 #include <linux/input.h>
 #include <linux/uhid.h>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -85,7 +84,6 @@ void CUhidReceiver::FailPlug(const std::string& strWhat) {
     KestrelTrace(kTag, "cannot plug in the receiver: %s", m_strError.c_str());
     m_uhid.Reset();
     m_link.Reset();
-    m_stop.Reset();
 }
 
 bool CUhidReceiver::Plug() {
@@ -105,11 +103,6 @@ bool CUhidReceiver::Plug() {
     }
     m_link.Reset(pair[0]);
     CUniqueFd deviceEnd(pair[1]);
-    m_stop.Reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
-    if (!m_stop.IsValid()) {
-        FailPlug("eventfd");
-        return false;
-    }
 
     const std::vector<uint8_t>& descriptor = ReportDescriptor();
     uhid_event create{};
@@ -128,7 +121,12 @@ bool CUhidReceiver::Plug() {
     }
 
     m_pReceiver->Connect(std::move(deviceEnd));
-    m_thread = std::thread(&CUhidReceiver::Serve, this, m_uhid.Get(), m_link.Get(), m_stop.Get());
+    const int nUhid = m_uhid.Get();
+    const int nLink = m_link.Get();
+    if (!m_loop.Start([this, nUhid, nLink](CPollLoop& loop) { Serve(loop, nUhid, nLink); })) {
+        FailPlug("the serving thread");
+        return false;
+    }
     m_bPlugged = true;
     KestrelTrace(kTag, "plugged in %04X:%04X", m_identity.nVendorID, m_identity.nProductID);
     return true;
@@ -138,14 +136,12 @@ void CUhidReceiver::Unplug() {
     if (!m_bPlugged) {
         return;
     }
-    ::eventfd_write(m_stop.Get(), 1);
-    m_thread.join();
+    m_loop.Stop();
     uhid_event destroy{};
     destroy.type = UHID_DESTROY;
     WriteEvent(m_uhid.Get(), destroy);
     m_uhid.Reset();
     m_link.Reset();  // the simulated receiver sees its connection end
-    m_stop.Reset();
     m_bPlugged = false;
     KestrelTrace(kTag, "unplugged %04X:%04X", m_identity.nVendorID, m_identity.nProductID);
 }
@@ -153,20 +149,18 @@ void CUhidReceiver::Unplug() {
 // Output reports reach the simulated receiver as written (byte 0 = report id);
 // its answers carry the id in byte 0 too, which a device without report ids
 // leaves out of its input reports.
-void CUhidReceiver::Serve(int nUhid, int nLink, int nStop) {
-    pollfd fds[3] = {{nStop, POLLIN, 0}, {nUhid, POLLIN, 0}, {nLink, POLLIN, 0}};
+void CUhidReceiver::Serve(CPollLoop& loop, int nUhid, int nLink) {
+    pollfd fds[2] = {{nUhid, POLLIN, 0}, {nLink, POLLIN, 0}};
     for (;;) {
-        if (::poll(fds, 3, -1) < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
+        const CPollLoop::EWake wake = loop.Wait(fds);
+        if (wake == CPollLoop::EWake::Stopped) {
+            return;
+        }
+        if (wake == CPollLoop::EWake::Failed) {
             KestrelTrace(kTag, "poll failed: %s", std::strerror(errno));
             return;
         }
         if (fds[0].revents != 0) {
-            return;
-        }
-        if (fds[1].revents != 0) {
             uhid_event event{};
             const ssize_t n = ::read(nUhid, &event, sizeof(event));
             if (n < 0 && (errno == EINTR || errno == EAGAIN)) {
@@ -184,7 +178,7 @@ void CUhidReceiver::Serve(int nUhid, int nLink, int nStop) {
                 Refuse(nUhid, event);
             }
         }
-        if (fds[2].revents != 0) {
+        if (fds[1].revents != 0) {
             uint8_t answer[kMaxAnswer];
             const ssize_t n = ::recv(nLink, answer, sizeof(answer), MSG_DONTWAIT);
             if (n < 0 && (errno == EINTR || errno == EAGAIN)) {

@@ -5,9 +5,9 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "platform/posix/PollLoop.h"
 #include "platform/posix/UniqueFd.h"
 
 class CSimReceiver;
@@ -52,7 +52,7 @@ public:
     CSimReceiver& Receiver() const { return *m_pReceiver; }
 
 private:
-    void Serve(int nUhid, int nLink, int nStop);
+    void Serve(CPollLoop& loop, int nUhid, int nLink);
     void FailPlug(const std::string& strWhat);
 
     std::shared_ptr<CSimReceiver> m_pReceiver;
@@ -61,6 +61,5 @@ private:
     std::string m_strError;
     CUniqueFd m_uhid;
     CUniqueFd m_link;  // our end of the connection to the simulated receiver
-    CUniqueFd m_stop;  // eventfd that ends the serving thread
-    std::thread m_thread;
+    CPollLoop m_loop;  // the serving thread
 };

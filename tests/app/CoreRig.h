@@ -89,8 +89,8 @@ public:
     }
 
     SRadioServices Services() {
-        return {m_receivers, m_hid,       m_mixer,   m_media,    m_dataSource.Driver(),
-                m_boxes,     m_scheduler, *m_pClock, m_notifier, m_inhibitor,
+        return {*m_pReceivers, m_hid,       m_mixer,   m_media,    m_dataSource.Driver(),
+                m_boxes,       m_scheduler, *m_pClock, m_notifier, m_inhibitor,
                 m_bVista};
     }
 
@@ -104,6 +104,8 @@ public:
     }
 
     std::string RecordFolder() const { return m_dir.File("RadioRecord"); }
+    // The cores made from now on get their receiver from this factory.
+    void UseReceivers(CReceiverFactory& receivers) { m_pReceivers = &receivers; }
     // The HID receiver of the core made last: its tuner and device link, for
     // the tests that look into them.
     CHidReceiver& Hid() {
@@ -123,6 +125,7 @@ public:
     CSimProgrammeFeed m_programme;
     CSimHidServices m_hid;
     CRigReceivers m_receivers{m_hid};
+    CReceiverFactory* m_pReceivers = &m_receivers;
     int m_nReceiver = 0;
     CSimMixerServices m_mixer;
     std::unique_ptr<CSimSoundCard> m_pCard;

@@ -11,6 +11,7 @@
 #include "platform/window/WindowMessages.h"
 #include "settings/OptionDlg.h"
 #include "tests/app/CoreRig.h"
+#include "tests/receiver/ScriptedReceiverFactory.h"
 #include "tests/settings/ScopedLocale.h"
 
 namespace {
@@ -173,6 +174,19 @@ TEST_F(OptionDlgTest, SnapsBackWhenDraggedNearAndCancelStoresNothing) {
     Settle();
     EXPECT_EQ(m_rig.m_profile.GetProfileString("SET", "PATH"), m_rig.RecordFolder());
     EXPECT_TRUE(m_pDialog.isNull());
+}
+
+// A receiver that brings its own audio is recorded from it: no card's input
+// is offered.
+TEST_F(OptionDlgTest, AReceiverWithItsOwnAudioOffersNoInputToChoose) {
+    CScriptedReceiverFactory receivers({});
+    m_rig.UseReceivers(receivers);
+    Open();
+    EXPECT_FALSE(Combo(COptionDlg::IDC_DEVICE).isEnabled());
+    EXPECT_FALSE(Combo(COptionDlg::IDC_PORT).isEnabled());
+    EXPECT_TRUE(Combo(COptionDlg::IDC_STANDARD).isEnabled());
+    Click(CDialog::IDCANCEL);
+    Settle();
 }
 
 }  // namespace

@@ -1,0 +1,240 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/clock/SimClock.h"
+#include "platform/hid/SimHidServices.h"
+#include "platform/profile/Profile.h"
+#include "platform/profile/Settings.h"
+#include "platform/window/MessageTarget.h"
+#include "platform/window/TextSink.h"
+#include "platform/window/WindowMessages.h"
+#include "presets/PresetStore.h"
+#include "receiver/HidReceiver.h"
+#include "sim/receiver/SimReceiver.h"
+#include "tests/receiver/ScriptedReceiver.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/WaitUntil.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// The window a receiver tells: what it was sent and posted, from any thread.
+class CContractWindow : public CMessageTarget {
+public:
+    void Post(uint32_t message, uintptr_t wParam, intptr_t) override {
+        ++m_nMessages;
+        if (message == WM_DEVICE_REPORT && wParam == DEVICE_REPORT_READ) {
+            ++m_nReads;
+        }
+    }
+    intptr_t Send(uint32_t message, uintptr_t, intptr_t) override {
+        ++m_nMessages;
+        if (message == WM_SEEK_FOUND) {
+            ++m_nSeekFound;
+        }
+        return 0;
+    }
+    std::atomic<int> m_nMessages{0};
+    std::atomic<long> m_nReads{0};
+    std::atomic<int> m_nSeekFound{0};
+};
+
+class CDisplay : public CTextSink {
+public:
+    void SetText(const std::string& text) override {
+        std::lock_guard lock(m_mutex);
+        m_texts.push_back(text);
+    }
+    std::vector<std::string> Texts() const {
+        std::lock_guard lock(m_mutex);
+        return m_texts;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<std::string> m_texts;
+};
+
+// The HID receiver on the simulated HID back-end: the simulated receiver
+// answers every report before the tuner's clock moves on.
+class CHidKind {
+public:
+    CHidKind(CProfile& profile, CSimClock& clock, CContractWindow& window)
+        : m_pSim(std::make_shared<CSimReceiver>()), m_window(window) {
+        m_hid.AddInterface(CSimReceiver::Interface(m_pSim));
+        m_pReceiver = std::make_unique<CHidReceiver>(m_hid, profile, clock);
+        clock.SetSettleHook([this] { Settle(); });
+        m_pSim->SetStations({});
+    }
+    CReceiver& Receiver() { return *m_pReceiver; }
+    void PlaceStation(int nBand, unsigned nFrequency) {
+        m_pSim->SetStations({{nBand, nFrequency, 1.0, true}});
+    }
+
+private:
+    void Settle() {
+        CHidDevice& device = m_pReceiver->Device();
+        WaitUntil(
+            [&] {
+                return !device.IsOpen() ||
+                       (!device.IsWritePending() && m_pSim->ReportCount() >= device.WritesMade() &&
+                        m_window.m_nReads.load() >= static_cast<long>(m_pSim->ReportCount()));
+            },
+            5s, [] { std::this_thread::sleep_for(50us); });
+    }
+
+    std::shared_ptr<CSimReceiver> m_pSim;
+    CSimHidServices m_hid;
+    CContractWindow& m_window;
+    std::unique_ptr<CHidReceiver> m_pReceiver;
+};
+
+// The scripted receiver of the core's own tests, with its own audio.
+class CScriptedKind {
+public:
+    CScriptedKind(CProfile& profile, CSimClock& clock, CContractWindow&)
+        : m_profile(profile), m_clock(clock) {
+        m_pReceiver = std::make_unique<CScriptedReceiver>(m_profile, m_clock,
+                                                          std::vector<SScriptedStation>{});
+    }
+    CReceiver& Receiver() { return *m_pReceiver; }
+    void PlaceStation(int nBand, unsigned nFrequency) {
+        SScriptedStation station;
+        station.nBand = nBand;
+        station.nFrequency = nFrequency;
+        m_pReceiver = std::make_unique<CScriptedReceiver>(m_profile, m_clock,
+                                                          std::vector<SScriptedStation>{station});
+    }
+
+private:
+    CProfile& m_profile;
+    CSimClock& m_clock;
+    std::unique_ptr<CScriptedReceiver> m_pReceiver;
+};
+
+// What every kind of receiver must do, whatever it is: the same behaviour
+// checks on each, on a virtual clock and the Japanese plan (FM 76-90 MHz).
+template <class TKind>
+class ReceiverContractTest : public ::testing::Test {
+protected:
+    // Stations go in before the receiver is opened: a kind may be made anew.
+    void Open(std::optional<std::pair<int, unsigned>> station = std::nullopt) {
+        if (station) {
+            m_kind.PlaceStation(station->first, station->second);
+        }
+        CReceiver& receiver = m_kind.Receiver();
+        receiver.SetDisplay(&m_display);
+        receiver.LoadBandPlan();
+        ASSERT_EQ(receiver.CountDevices(), 1);
+        ASSERT_TRUE(receiver.Open(&m_window));
+    }
+    CReceiver& Receiver() { return m_kind.Receiver(); }
+    void TearDown() override {
+        Receiver().JoinSeek();
+        Receiver().Close();
+    }
+
+    CTempDir m_dir;
+    CProfile m_profile{m_dir.File("Kestrel.ini")};
+    CSimClock m_clock;
+    CContractWindow m_window;
+    CDisplay m_display;
+    TKind m_kind{m_profile, m_clock, m_window};
+};
+
+using Kinds = ::testing::Types<CHidKind, CScriptedKind>;
+TYPED_TEST_SUITE(ReceiverContractTest, Kinds);
+
+TYPED_TEST(ReceiverContractTest, EachBandKeepsItsFrequencyAndPublishesIt) {
+    this->Open();
+    CReceiver& receiver = this->Receiver();
+    ASSERT_TRUE(receiver.HasBand(CReceiver::BAND_FM));
+    receiver.SetBand(CReceiver::BAND_FM);
+    receiver.Tune(8250);
+    if (receiver.HasBand(CReceiver::BAND_AM)) {
+        receiver.SetBand(CReceiver::BAND_AM);
+        receiver.Tune(1008);
+        receiver.SetBand(CReceiver::BAND_FM);
+        EXPECT_EQ(receiver.Frequency(CReceiver::BAND_AM), 1008u);
+        EXPECT_EQ(CSettings(this->m_profile).AmFrequency(), 1008u);
+    }
+    EXPECT_EQ(receiver.Band(), CReceiver::BAND_FM);
+    EXPECT_EQ(receiver.Frequency(CReceiver::BAND_FM), 8250u);
+    EXPECT_EQ(CSettings(this->m_profile).FmFrequency(), 8250u);
+}
+
+TYPED_TEST(ReceiverContractTest, ATuneReachesTheDisplayFoldedIntoTheBand) {
+    this->Open();
+    CReceiver& receiver = this->Receiver();
+    receiver.SetBand(CReceiver::BAND_FM);
+    const CTuningSteps steps = receiver.Steps(CReceiver::BAND_FM);
+    receiver.Tune(8000, 1);
+    EXPECT_EQ(receiver.ChannelFlag(), 1);
+    ASSERT_FALSE(this->m_display.Texts().empty());
+    EXPECT_EQ(this->m_display.Texts().back(), "80.00MHz");
+    receiver.Tune(steps.Upper() + 10);  // above the band: its lower edge
+    EXPECT_EQ(receiver.Frequency(CReceiver::BAND_FM), steps.Lower());
+    EXPECT_EQ(this->m_display.Texts().back(),
+              CPresetStore::ListText(CReceiver::BAND_FM, steps.Lower()));
+    receiver.Retune();
+    EXPECT_EQ(receiver.Frequency(CReceiver::BAND_FM), steps.Lower());
+}
+
+TYPED_TEST(ReceiverContractTest, ASeekStopsOnTheStationAheadAndSaysSo) {
+    this->Open(std::pair{CReceiver::BAND_FM, 8000u});
+    CReceiver& receiver = this->Receiver();
+    receiver.SetBand(CReceiver::BAND_FM);
+    receiver.Tune(7900);
+    ASSERT_TRUE(receiver.StartSeek(CReceiver::SEEK_UP));
+    ASSERT_TRUE(WaitUntil([&] { return !receiver.IsSeeking(); }, 30s));
+    EXPECT_EQ(receiver.Frequency(CReceiver::BAND_FM), 8000u);
+    EXPECT_EQ(this->m_window.m_nSeekFound.load(), 1);
+    EXPECT_GT(receiver.Reading().nSignal, 0);
+}
+
+// Once CancelSeek() returned, the walk changes nothing and says nothing.
+TYPED_TEST(ReceiverContractTest, ACancelledSeekFreezesTheStateAndIsNeverTold) {
+    this->Open(std::pair{CReceiver::BAND_FM, 8950u});
+    CReceiver& receiver = this->Receiver();
+    receiver.SetBand(CReceiver::BAND_FM);
+    receiver.Tune(7700);
+    const size_t nTexts = this->m_display.Texts().size();
+    ASSERT_TRUE(receiver.StartSeek(CReceiver::SEEK_UP));
+    ASSERT_TRUE(WaitUntil([&] { return this->m_display.Texts().size() >= nTexts + 2; }, 10s));
+    receiver.CancelSeek();
+    const unsigned nFrozen = receiver.Frequency(CReceiver::BAND_FM);
+    const int nFlag = receiver.ChannelFlag();
+    ASSERT_TRUE(WaitUntil([&] { return !receiver.IsSeeking(); }, 10s));
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(receiver.Frequency(CReceiver::BAND_FM), nFrozen);
+    EXPECT_EQ(receiver.ChannelFlag(), nFlag);
+    EXPECT_EQ(receiver.Band(), CReceiver::BAND_FM);
+    EXPECT_NE(nFrozen, 8950u);
+    EXPECT_EQ(this->m_window.m_nSeekFound.load(), 0);
+}
+
+// Closed, it sends the window nothing more, not even a seek's end.
+TYPED_TEST(ReceiverContractTest, CloseSilencesTheReceiver) {
+    this->Open(std::pair{CReceiver::BAND_FM, 8950u});
+    CReceiver& receiver = this->Receiver();
+    receiver.SetBand(CReceiver::BAND_FM);
+    receiver.Tune(7700);
+    ASSERT_TRUE(receiver.StartSeek(CReceiver::SEEK_UP));
+    receiver.JoinSeek();
+    receiver.Close();
+    const int nMessages = this->m_window.m_nMessages.load();
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(this->m_window.m_nMessages.load(), nMessages);
+    EXPECT_FALSE(receiver.IsSeeking());
+    EXPECT_EQ(this->m_window.m_nSeekFound.load(), 0);
+}
+
+}  // namespace
