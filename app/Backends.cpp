@@ -1,5 +1,6 @@
 #include "app/Backends.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <stdexcept>
 #include <string>
@@ -62,11 +63,62 @@ CBackends::EKind CBackends::KindFromEnvironment() {
     return strValue == "1" || strValue == kUnplugged ? EKind::Simulated : EKind::Linux;
 }
 
-CBackends::CBackends(EKind eKind, EScreen eScreen) : m_eKind(eKind) {
+namespace {
+
+// Each kind of receiver and the udev subsystems its devices come and go on.
+struct SReceiverKind {
+    const char* pName;
+    std::vector<std::string> subsystems;
+};
+
+const std::vector<SReceiverKind>& Kinds() {
+    static const std::vector<SReceiverKind> kinds = {
+        {"hid", {"hidraw"}},
+    };
+    return kinds;
+}
+
+}  // namespace
+
+std::vector<std::string> CBackends::ReceiverKinds() {
+    std::vector<std::string> names;
+    for (const SReceiverKind& kind : Kinds()) {
+        names.emplace_back(kind.pName);
+    }
+    return names;
+}
+
+std::vector<std::string> CBackends::KindsOfRun(const std::string& strReceiverKind) {
+    const std::vector<std::string> all = ReceiverKinds();
+    if (strReceiverKind.empty()) {
+        return all;
+    }
+    if (std::find(all.begin(), all.end(), strReceiverKind) == all.end()) {
+        std::string strKnown;
+        for (const std::string& strName : all) {
+            strKnown += (strKnown.empty() ? "" : ", ") + strName;
+        }
+        throw std::runtime_error("the settings' SET/RECEIVER names the receiver kind \"" +
+                                 strReceiverKind + "\", which Kestrel does not have (" + strKnown +
+                                 ")");
+    }
+    return {strReceiverKind};
+}
+
+CBackends::CBackends(EKind eKind, EScreen eScreen, const std::string& strReceiverKind)
+    : m_eKind(eKind) {
+    std::vector<std::string> subsystems;
+    for (const std::string& strKind : KindsOfRun(strReceiverKind)) {
+        for (const SReceiverKind& kind : Kinds()) {
+            if (strKind == kind.pName) {
+                subsystems.insert(subsystems.end(), kind.subsystems.begin(), kind.subsystems.end());
+            }
+        }
+    }
     if (eKind == EKind::Simulated) {
         CreateSimulated();
     } else {
-        CreateLinux();
+        CreateLinux(subsystems);
     }
     CreateCommon(eScreen);
 }
@@ -87,14 +139,14 @@ std::unique_ptr<CDbDriver> CBackends::CreateDatabase() {
 #endif
 }
 
-void CBackends::CreateLinux() {
+void CBackends::CreateLinux([[maybe_unused]] const std::vector<std::string>& subsystems) {
 #if KESTREL_HAVE_HIDRAW
     m_pHid = std::make_unique<CHidrawServices>();
 #else
     Missing("hidraw receiver", "KESTREL_WITH_HIDRAW");
 #endif
 #if KESTREL_HAVE_UDEV
-    m_pUdevNotices = std::make_unique<CUdevDeviceNotices>();
+    m_pUdevNotices = std::make_unique<CUdevDeviceNotices>(subsystems);
     m_pDeviceNotices = m_pUdevNotices.get();
 #else
     Missing("udev device notices", "KESTREL_WITH_UDEV");

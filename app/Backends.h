@@ -1,6 +1,8 @@
 #pragma once
 
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "app/RadioServices.h"
 
@@ -28,8 +30,13 @@ public:
     // hardware with the receiver not plugged in yet.
     static EKind KindFromEnvironment();
     static constexpr const char* kUnplugged = "unplugged";
-    // Throws std::runtime_error naming a back-end this build lacks.
-    explicit CBackends(EKind eKind, EScreen eScreen = EScreen::Window);
+    // strReceiverKind pins the kind of receiver (SET/RECEIVER); empty takes
+    // the one plugged in. Throws std::runtime_error naming a back-end this
+    // build lacks or a kind of receiver Kestrel does not have.
+    explicit CBackends(EKind eKind, EScreen eScreen = EScreen::Window,
+                       const std::string& strReceiverKind = {});
+    // The kinds of receiver Kestrel has, in the order it looks for them.
+    static std::vector<std::string> ReceiverKinds();
     ~CBackends();
 
     CBackends(const CBackends&) = delete;
@@ -46,9 +53,11 @@ public:
     CSimSoundCard* SimSoundCard() const { return m_pSoundCard.get(); }
 
 private:
-    void CreateLinux();
+    void CreateLinux(const std::vector<std::string>& subsystems);
     void CreateSimulated();
     void CreateCommon(EScreen eScreen);
+    // The kinds this run uses: the pinned one, or all of them.
+    static std::vector<std::string> KindsOfRun(const std::string& strReceiverKind);
 
     EKind m_eKind;
     // Declared before the media services, whose capture sources play it.

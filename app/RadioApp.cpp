@@ -20,6 +20,7 @@
 #include "platform/hid/SimHidControl.h"
 #include "platform/instance/SingleInstance.h"
 #include "platform/profile/Profile.h"
+#include "platform/profile/Settings.h"
 #include "platform/window/WindowMessages.h"
 #include "sim/receiver/SimReceiver.h"
 #include "skin/SkinEngine.h"
@@ -59,15 +60,16 @@ int CRadioApp::RunHeadless() {
         return 0;  // the copy that runs records it
     }
     SetUpDataSource(stderr);
+    CProfile profile(CProfile::DefaultPath());
     std::unique_ptr<CBackends> pBackends;
     try {
         pBackends =
-            std::make_unique<CBackends>(CBackends::KindFromEnvironment(), CBackends::EScreen::None);
+            std::make_unique<CBackends>(CBackends::KindFromEnvironment(), CBackends::EScreen::None,
+                                        CSettings(profile).ReceiverKind());
     } catch (const std::exception& error) {
         std::fprintf(stderr, "kestrel: %s\n", error.what());
         return 1;
     }
-    CProfile profile(CProfile::DefaultPath());
     CHeadlessRun run(pBackends->Services(), profile);
     run.Recorder().SetExpectedDataSource(m_commandLine.DataSource());
     pRun = &run;
@@ -105,9 +107,12 @@ bool CRadioApp::InitInstance() {
     }
     SetUpDataSource(stderr);
 
+    CProfile profile(CProfile::DefaultPath());
     std::unique_ptr<CBackends> pBackends;
     try {
-        pBackends = std::make_unique<CBackends>(CBackends::KindFromEnvironment());
+        pBackends = std::make_unique<CBackends>(CBackends::KindFromEnvironment(),
+                                                CBackends::EScreen::Window,
+                                                CSettings(profile).ReceiverKind());
     } catch (const std::exception& error) {
         std::fprintf(stderr, "kestrel: %s\n", error.what());
         m_nExitCode = 1;
@@ -118,7 +123,6 @@ bool CRadioApp::InitInstance() {
     skin.Initialise("KestrelFM");
     skin.LoadSkin("SKIN", "KESTRELSKIN");
 
-    CProfile profile(CProfile::DefaultPath());
     CRadioDlg window(pBackends->Services(), profile, &skin);
     pWindow = &window;
     if (CSimHidControl* pSimHid = pBackends->SimHid()) {

@@ -22,6 +22,7 @@
 #include "platform/clock/Clock.h"
 #include "platform/instance/SingleInstance.h"
 #include "platform/profile/Profile.h"
+#include "platform/profile/Settings.h"
 #include "platform/window/WindowMessages.h"
 
 namespace {
@@ -162,14 +163,15 @@ int CRemoteVerb::Headless() {
     if (nParts & CRadioCore::kTables) {
         CRadioApp::SetUpDataSource(stderr);
     }
+    CProfile profile(CProfile::DefaultPath());
     std::unique_ptr<CBackends> pBackends;
     try {
         pBackends =
-            std::make_unique<CBackends>(CBackends::KindFromEnvironment(), CBackends::EScreen::None);
+            std::make_unique<CBackends>(CBackends::KindFromEnvironment(), CBackends::EScreen::None,
+                                        CSettings(profile).ReceiverKind());
     } catch (const std::exception& error) {
         return Fail(KestrelExit::kFailed, error.what());
     }
-    CProfile profile(CProfile::DefaultPath());
     CHeadlessRun run(pBackends->Services(), profile);
     run.Open(nParts);
     pRun = &run;

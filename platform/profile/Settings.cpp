@@ -99,3 +99,7 @@ std::string CSettings::CopyFolder() const {
 bool CSettings::SetCopyFolder(const std::string& strFolder) {
     return m_profile.WriteProfileString(kOptions, "COPYPATH", strFolder);
 }
+
+std::string CSettings::ReceiverKind() const {
+    return m_profile.GetProfileString(kOptions, "RECEIVER", "");
+}

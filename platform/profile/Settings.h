@@ -41,6 +41,10 @@ public:
 
     static std::string DefaultRecordPath();
 
+    // SET/RECEIVER: the kind of receiver to use ("hid"); empty: the one that
+    // is plugged in.
+    std::string ReceiverKind() const;
+
     // SET: where the player last saved a copy; empty when it never did.
     std::string CopyFolder() const;
     bool SetCopyFolder(const std::string& strFolder);

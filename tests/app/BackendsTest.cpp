@@ -2,6 +2,9 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "app/Backends.h"
 #include "app/RadioCore.h"
@@ -29,6 +32,23 @@ TEST(BackendsTest, KindFollowsKestrelSimulate) {
     EXPECT_EQ(CBackends::KindFromEnvironment(), CBackends::EKind::Linux);
     if (pOld) {
         setenv("KESTREL_SIMULATE", old.c_str(), 1);
+    }
+}
+
+// A kind of receiver the settings pin must be one Kestrel has; the start
+// says which ones it has rather than run without a receiver.
+TEST(BackendsTest, APinnedReceiverKindMustBeKnown) {
+    EXPECT_EQ(CBackends::ReceiverKinds(), std::vector<std::string>{"hid"});
+    CTempDir dir;
+    CSimDataSource dataSource(dir.Path());
+    EXPECT_NO_THROW(CBackends(CBackends::EKind::Simulated, CBackends::EScreen::None, "hid"));
+    try {
+        CBackends backends(CBackends::EKind::Simulated, CBackends::EScreen::None, "sdr-9000");
+        FAIL() << "an unknown kind was taken";
+    } catch (const std::runtime_error& error) {
+        EXPECT_NE(std::string(error.what()).find("\"sdr-9000\", which Kestrel does not have (hid)"),
+                  std::string::npos)
+            << error.what();
     }
 }
 
