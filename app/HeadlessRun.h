@@ -3,11 +3,11 @@
 #include <QObject>
 #include <QTimer>
 
-#include "app/RadioCore.h"
-#include "app/Recorder.h"
+#include "core/RadioCore.h"
+#include "core/Recorder.h"
 #include "mixer/MixerLine.h"
 #include "platform/instance/SingleInstance.h"
-#include "skin/QtMessageTarget.h"
+#include "platform/window/qt/QtMessageTarget.h"
 
 class CProfile;
 

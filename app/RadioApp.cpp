@@ -8,14 +8,14 @@
 #include <memory>
 #include <vector>
 
-#include "app/Backends.h"
 #include "app/CommandLine.h"
 #include "app/HeadlessRun.h"
 #include "app/QuitRequests.h"
 #include "app/RadioDlg.h"
 #include "app/WindowControl.h"
 #include "control/ControlBus.h"
-#include "control/TrayIcon.h"
+#include "control/windows/TrayIcon.h"
+#include "core/backends/Backends.h"
 #include "platform/db/DataSourceSetup.h"
 #include "platform/hid/SimHidControl.h"
 #include "platform/instance/SingleInstance.h"

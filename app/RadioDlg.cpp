@@ -19,7 +19,7 @@
 #include "platform/trace/Trace.h"
 #include "platform/window/WindowMessages.h"
 #include "presets/PresetStore.h"
-#include "record/PlayDlg.h"
+#include "record/windows/PlayDlg.h"
 #include "schedule/ScheduleBridge.h"
 #include "skin/CommandMap.h"
 #include "skin/DataExchange.h"

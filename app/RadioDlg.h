@@ -8,8 +8,8 @@
 #include <optional>
 #include <string>
 
-#include "app/RadioCore.h"
-#include "app/Recorder.h"
+#include "core/RadioCore.h"
+#include "core/Recorder.h"
 #include "mixer/MixerLine.h"
 #include "platform/names/KestrelNames.h"
 #include "presets/KeypadPage.h"

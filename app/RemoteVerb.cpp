@@ -8,7 +8,6 @@
 #include <exception>
 #include <memory>
 
-#include "app/Backends.h"
 #include "app/CommandLine.h"
 #include "app/HeadlessControl.h"
 #include "app/HeadlessRun.h"
@@ -19,6 +18,7 @@
 #include "control/ControlClient.h"
 #include "control/ExitStatus.h"
 #include "control/ScriptInterface.h"
+#include "core/backends/Backends.h"
 #include "platform/clock/Clock.h"
 #include "platform/instance/SingleInstance.h"
 #include "platform/profile/Profile.h"

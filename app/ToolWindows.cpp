@@ -1,10 +1,10 @@
 #include "app/ToolWindows.h"
 
 #include "app/RadioDlg.h"
-#include "presets/ShortKeyDlg.h"
-#include "record/PlayDlg.h"
-#include "schedule/TaskListDlg.h"
-#include "settings/OptionDlg.h"
+#include "presets/windows/ShortKeyDlg.h"
+#include "record/windows/PlayDlg.h"
+#include "schedule/windows/TaskListDlg.h"
+#include "settings/windows/OptionDlg.h"
 
 namespace {
 

@@ -27,6 +27,7 @@ function(kestrel_add_library name)
     add_library(${name} STATIC ${ARG_SOURCES})
     target_link_libraries(${name} PUBLIC kestrel_build_flags ${ARG_DEPS}
         PRIVATE ${ARG_PRIVATE_DEPS})
+    set_property(GLOBAL APPEND PROPERTY KESTREL_LIBRARIES ${name})
     if(ARG_QT)
         set_target_properties(${name} PROPERTIES AUTOMOC ON)
     endif()

@@ -3,11 +3,11 @@
 #include <QDBusMessage>
 #include <QStringList>
 
-#include "app/RadioCore.h"
 #include "control/ControlTarget.h"
 #include "control/MprisPlayerAdaptor.h"
 #include "control/MprisRootAdaptor.h"
 #include "control/ScriptInterface.h"
+#include "core/RadioCore.h"
 #include "platform/trace/Trace.h"
 #include "platform/window/WindowMessages.h"
 

@@ -11,7 +11,7 @@
 
 #include "control/RadioController.h"
 #include "platform/desktop/DBusLink.h"
-#include "skin/QtMessageTarget.h"
+#include "platform/window/qt/QtMessageTarget.h"
 
 class CControlTarget;
 class CScriptInterface;

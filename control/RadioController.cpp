@@ -4,9 +4,9 @@
 #include <cmath>
 #include <iostream>
 
-#include "app/RadioCore.h"
-#include "app/Recorder.h"
 #include "control/ControlTarget.h"
+#include "core/RadioCore.h"
+#include "core/Recorder.h"
 #include "platform/clock/Clock.h"
 #include "platform/profile/Profile.h"
 #include "presets/PresetStore.h"
@@ -396,7 +396,7 @@ CRadioController::EResult CRadioController::AddTask(std::string_view begin, std:
     CRadioCore& core = m_target.Core();
     // What at says goes to standard error: standard output is the caller's.
     CScheduleBridge bridge(core.Services().scheduler, std::cerr, std::cerr);
-    CNewTask task(core, bridge);
+    CNewTask task(core.TaskSet(), bridge, core.NewTaskContext());
     switch (task.Add(entry)) {
         case CNewTask::EResult::Stored:
             nId = task.StoredTask();

@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <optional>
 
-#include "app/RadioCore.h"
 #include "platform/clock/Clock.h"
 #include "platform/db/DBException.h"
 #include "platform/names/KestrelNames.h"
@@ -12,12 +11,14 @@
 #include "presets/PresetStore.h"
 #include "schedule/DataSourceId.h"
 #include "schedule/ScheduleBridge.h"
+#include "schedule/TaskSet.h"
 
-CNewTask::CNewTask(CRadioCore& core, CScheduleBridge& bridge) : m_core(core), m_bridge(bridge) {}
+CNewTask::CNewTask(CTaskSet& tasks, CScheduleBridge& bridge, SContext context)
+    : m_tasks(tasks), m_bridge(bridge), m_context(std::move(context)) {}
 
 CNewTask::EResult CNewTask::Refuse(const std::string& strKey) {
     m_strErrorKey = strKey;
-    m_strError = m_core.Message(strKey);
+    m_strError = m_context.message(strKey);
     return EResult::Refused;
 }
 
@@ -31,7 +32,7 @@ bool CNewTask::BuildChannelWord(const SEntry& entry, std::uint32_t& nWord) const
     if (entry.nBand != BAND_AM && entry.nBand != BAND_FM) {
         return false;
     }
-    const CTuningSteps steps = m_core.Steps(entry.nBand);
+    const CTuningSteps steps = m_context.steps(entry.nBand);
     const std::optional<std::uint32_t> value =
         CPresetStore::BuildValue(entry.nBand, entry.strFrequency, steps.Lower(), steps.Upper());
     if (!value) {
@@ -43,14 +44,14 @@ bool CNewTask::BuildChannelWord(const SEntry& entry, std::uint32_t& nWord) const
 
 CNewTask::EResult CNewTask::Add(const SEntry& entry) {
     m_nStoredTask = 0;
-    const std::time_t now = m_core.Services().clock.Now();
+    const std::time_t now = m_context.clock.Now();
     if (entry.end < now || entry.begin <= now) {
         return Refuse("MESSAGE_8");
     }
     if (entry.begin >= entry.end) {
         return Refuse("MESSAGE_9");
     }
-    CTaskSet& tasks = m_core.TaskSet();
+    CTaskSet& tasks = m_tasks;
     if (!tasks.IsTimeFree(entry.begin, entry.end)) {
         return Refuse("MESSAGE_10");
     }
@@ -83,7 +84,7 @@ bool CNewTask::IsValidMemo(const std::string& strMemo) {
 // never record.
 bool CNewTask::PrepareRegistration() {
     try {
-        m_bridge.m_strOwner = CDataSourceId::Obtain(m_core.Services().database);
+        m_bridge.m_strOwner = CDataSourceId::Obtain(m_context.database);
     } catch (const CDBException& error) {
         Fail(error.ErrorText());
         return false;
@@ -99,7 +100,7 @@ bool CNewTask::PrepareRegistration() {
 // re-query sorted by begin is another task whenever this one is not the
 // latest.
 bool CNewTask::StoreTask(const SEntry& entry, std::uint32_t nWord) {
-    CTaskSet& tasks = m_core.TaskSet();
+    CTaskSet& tasks = m_tasks;
     try {
         tasks.AddNew();
         tasks.m_BeginTime = entry.begin;
@@ -123,7 +124,7 @@ bool CNewTask::StoreTask(const SEntry& entry, std::uint32_t nWord) {
 CNewTask::EResult CNewTask::RegisterWorkItem(std::time_t begin) {
     m_bridge.m_strApplication = OwnExecutablePath();
     m_bridge.m_strParameters = std::to_string(m_nStoredTask);
-    m_bridge.m_strWorkingDirectory = m_core.StartFolder();
+    m_bridge.m_strWorkingDirectory = m_context.strStartFolder;
     m_bridge.m_strComment = KestrelNames::kWorkItemComment;
     m_bridge.CreateWorkItem(begin, KestrelNames::WorkItemName(m_nStoredTask));
     if (m_bridge.LastRegistration()) {
@@ -133,14 +134,14 @@ CNewTask::EResult CNewTask::RegisterWorkItem(std::time_t begin) {
         return Refuse(m_bridge.FailureKey());
     }
     m_strErrorKey = kTaskKeptKey;
-    m_strError = m_core.Message(kTaskKeptKey);
+    m_strError = m_context.message(kTaskKeptKey);
     return EResult::RowKept;
 }
 
 // DeleteById leaves the filter on the task: a re-query that succeeds and
 // finds nothing shows it gone.
 bool CNewTask::ForgetStoredTask() {
-    CTaskSet& tasks = m_core.TaskSet();
+    CTaskSet& tasks = m_tasks;
     try {
         tasks.DeleteById(m_nStoredTask);
     } catch (const CDBException& error) {

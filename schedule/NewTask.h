@@ -2,10 +2,15 @@
 
 #include <cstdint>
 #include <ctime>
+#include <functional>
 #include <string>
 
-class CRadioCore;
+#include "tuner/TuningSteps.h"
+
+class CClock;
+class CDbDriver;
 class CScheduleBridge;
+class CTaskSet;
 
 // One new scheduled recording, checked and stored with no window: the new
 // task window and the remote control both add tasks through it, so that the
@@ -13,10 +18,23 @@ class CScheduleBridge;
 // that fails wins and nothing is stored; otherwise the Task row is added and
 // its work item registered, and a row whose work item failed is deleted again.
 //
-// UI thread only. The core and the bridge must outlive it.
+// UI thread only. The table, the bridge and what the context names must
+// outlive it.
 class CNewTask {
 public:
     enum : int { BAND_AM = 0, BAND_FM = 1 };
+
+    // What the checks and the registration need of the radio.
+    struct SContext {
+        CClock& clock;
+        CDbDriver& database;  // the data source's id, which the work item carries
+        // The band plan's arithmetic of a band: its limits.
+        std::function<CTuningSteps(int nBand)> steps;
+        // A message text of the language file, in the current language.
+        std::function<std::string(const std::string& strKey)> message;
+        // Where the work item starts the program.
+        std::string strStartFolder;
+    };
 
     struct SEntry {
         std::time_t begin = 0;  // whole minutes
@@ -33,7 +51,7 @@ public:
         RowKept,  // the work item failed and the row could not be deleted
     };
 
-    CNewTask(CRadioCore& core, CScheduleBridge& bridge);
+    CNewTask(CTaskSet& tasks, CScheduleBridge& bridge, SContext context);
 
     EResult Add(const SEntry& entry);
     // The identifier of the row stored; 0 when none is kept.
@@ -61,8 +79,9 @@ private:
     EResult RegisterWorkItem(std::time_t begin);
     bool ForgetStoredTask();
 
-    CRadioCore& m_core;
+    CTaskSet& m_tasks;
     CScheduleBridge& m_bridge;
+    SContext m_context;
     int m_nStoredTask = 0;
     std::string m_strError;
     std::string m_strErrorKey;

@@ -9,11 +9,11 @@
 #include <cstdlib>
 
 #include "platform/trace/Trace.h"
+#include "platform/window/qt/QtMessageTarget.h"
 #include "skin/CommandMap.h"
 #include "skin/DataExchange.h"
 #include "skin/DialogBuilder.h"
 #include "skin/DialogTemplate.h"
-#include "skin/QtMessageTarget.h"
 #include "skin/SkinEngine.h"
 #include "skin/WindowTimers.h"
 

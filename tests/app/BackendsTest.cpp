@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "app/Backends.h"
-#include "app/RadioCore.h"
+#include "core/RadioCore.h"
+#include "core/backends/Backends.h"
 #include "platform/db/SimDataSource.h"
 #include "platform/dialogs/SimMessageBoxes.h"
 #include "platform/hid/DeviceNotices.h"

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "app/RadioCore.h"
+#include "core/RadioCore.h"
 #include "platform/clock/SimClock.h"
 #include "platform/clock/SystemClock.h"
 #include "platform/db/SimDataSource.h"

@@ -17,7 +17,7 @@
 #include "app/RadioDlg.h"
 #include "platform/window/WindowMessages.h"
 #include "presets/PresetStore.h"
-#include "record/PlayDlg.h"
+#include "record/windows/PlayDlg.h"
 #include "skin/SkinEngine.h"
 #include "skin/SkinMeter.h"
 #include "tests/app/CoreRig.h"
@@ -44,10 +44,6 @@ protected:
             m_pWindow->show();
         }
         return *m_pWindow;
-    }
-    CTuner& Tuner() {
-        Window();
-        return m_rig.Tuner();
     }
 
     void Key(int nKey) {
@@ -86,40 +82,41 @@ protected:
 };
 
 TEST_F(RadioDlgTest, ChannelAndFineStepsKeepToTheGridAndWrap) {
-    Tuner().SetFrequency(CTuner::BAND_FM, 8815);
+    Window().Core().TuneTo(8815);
     Window().StepChannel(false);
-    EXPECT_EQ(Tuner().Frequency(CTuner::BAND_FM), 8810u);
+    EXPECT_EQ(Window().Core().Frequency(CTuner::BAND_FM), 8810u);
     Window().StepChannel(false);
-    EXPECT_EQ(Tuner().Frequency(CTuner::BAND_FM), 8800u);
-    Tuner().SetFrequency(CTuner::BAND_FM, 8815);
+    EXPECT_EQ(Window().Core().Frequency(CTuner::BAND_FM), 8800u);
+    Window().Core().TuneTo(8815);
     Window().StepChannel(true);
-    EXPECT_EQ(Tuner().Frequency(CTuner::BAND_FM), 8820u);
+    EXPECT_EQ(Window().Core().Frequency(CTuner::BAND_FM), 8820u);
     Window().FineStep(true);
-    EXPECT_EQ(Tuner().Frequency(CTuner::BAND_FM), 8821u);
+    EXPECT_EQ(Window().Core().Frequency(CTuner::BAND_FM), 8821u);
 
     // Up lowers, Down raises.
     Key(Qt::Key_Up);
-    EXPECT_EQ(Tuner().Frequency(CTuner::BAND_FM), 8820u);
+    EXPECT_EQ(Window().Core().Frequency(CTuner::BAND_FM), 8820u);
     Key(Qt::Key_Down);
-    EXPECT_EQ(Tuner().Frequency(CTuner::BAND_FM), 8830u);
+    EXPECT_EQ(Window().Core().Frequency(CTuner::BAND_FM), 8830u);
 
-    Tuner().SetFrequency(CTuner::BAND_FM, Tuner().LowerLimit(CTuner::BAND_FM));
+    Window().Core().TuneTo(Window().Core().Steps(CTuner::BAND_FM).Lower());
     Window().StepChannel(false);
-    EXPECT_EQ(Tuner().Frequency(CTuner::BAND_FM), Tuner().UpperLimit(CTuner::BAND_FM));
+    EXPECT_EQ(Window().Core().Frequency(CTuner::BAND_FM),
+              Window().Core().Steps(CTuner::BAND_FM).Upper());
     // The image reaches the receiver through its link, a moment later.
-    const unsigned nUpper = Tuner().UpperLimit(CTuner::BAND_FM);
+    const unsigned nUpper = Window().Core().Steps(CTuner::BAND_FM).Upper();
     EXPECT_TRUE(
         WaitUntil([&] { return m_rig.m_pReceiver->TunedState().nFrequency == nUpper; }, 10s))
         << m_rig.m_pReceiver->TunedState().nFrequency;
 
     Click(CRadioDlg::IDC_AM);
-    ASSERT_EQ(Tuner().AmStep(), CTuner::AM_STEP_9KHZ);
-    Tuner().SetFrequency(CTuner::BAND_AM, 1000);
+    ASSERT_EQ(Window().Core().Steps(CTuner::BAND_AM).Spacing(), 9u);
+    Window().Core().TuneTo(1000);
     Window().StepChannel(true);
-    EXPECT_EQ(Tuner().Frequency(CTuner::BAND_AM), 1008u);
-    Tuner().SetFrequency(CTuner::BAND_AM, 1000);
+    EXPECT_EQ(Window().Core().Frequency(CTuner::BAND_AM), 1008u);
+    Window().Core().TuneTo(1000);
     Window().StepChannel(false);
-    EXPECT_EQ(Tuner().Frequency(CTuner::BAND_AM), 999u);
+    EXPECT_EQ(Window().Core().Frequency(CTuner::BAND_AM), 999u);
 }
 
 TEST_F(RadioDlgTest, KeypadShowsItsPageAndDigitKeysRecallItsSlots) {
@@ -139,12 +136,12 @@ TEST_F(RadioDlgTest, KeypadShowsItsPageAndDigitKeysRecallItsSlots) {
               "FM 80.00MHz\n  Radio Thirty-Five");
 
     Key(Qt::Key_5);
-    EXPECT_EQ(Tuner().Frequency(CTuner::BAND_FM), 8000u);
+    EXPECT_EQ(Window().Core().Frequency(CTuner::BAND_FM), 8000u);
     EXPECT_EQ(window.Banner().rfind("Radio Thirty-Five      Radio Thirty-Five", 0), 0u);
 
     // An empty slot's key does nothing.
     Key(Qt::Key_4);
-    EXPECT_EQ(Tuner().Frequency(CTuner::BAND_FM), 8000u);
+    EXPECT_EQ(Window().Core().Frequency(CTuner::BAND_FM), 8000u);
 
     Key(Qt::Key_PageDown);
     Key(Qt::Key_PageDown);
@@ -230,13 +227,13 @@ TEST_F(RadioDlgTest, BannerRepeatsTheTitleAndScrollsWholeCharacters) {
 
 TEST_F(RadioDlgTest, IndicatorsShowTheTuningOffsetAndTheChannelFlag) {
     CRadioDlg& window = Window();
-    Tuner().SetChannelFlag(1);
+    Window().Core().Recall({Window().Core().CurrentFrequency(), 1, ""});
     window.RefreshIndicators();
     EXPECT_EQ(MeterValue(CRadioDlg::IDC_CHANNEL), 50);
     EXPECT_EQ(MeterValue(CRadioDlg::IDC_SIGNAL), 0);  // nothing measured yet
 
     Click(CRadioDlg::IDC_AM);
-    Tuner().SetChannelFlag(0);
+    Window().Core().Recall({Window().Core().CurrentFrequency(), 0, ""});
     window.RefreshIndicators();
     EXPECT_EQ(MeterValue(CRadioDlg::IDC_CHANNEL), 100);
     // The meter clamps what the offset gives: FM 20 is 100, AM 6 is 108.
@@ -245,7 +242,7 @@ TEST_F(RadioDlgTest, IndicatorsShowTheTuningOffsetAndTheChannelFlag) {
                                           {CTuner::BAND_AM, 6, 100},
                                           {CTuner::BAND_AM, 5, 90},
                                           {CTuner::BAND_AM, -2, 0}}) {
-        signal.SetValue(Tuner().Steps(nBand).SignalLevel(nOffset));
+        signal.SetValue(Window().Core().Steps(nBand).SignalLevel(nOffset));
         EXPECT_EQ(signal.GetValue(), nShown) << nOffset;
     }
 }
@@ -256,7 +253,7 @@ TEST_F(RadioDlgTest, SelectedBandButtonChangesNothingAndTheOtherSwitchesBand) {
     EXPECT_EQ(m_rig.m_profile.GetProfileString("SETTING", "LASTMODEL"), "");
 
     Click(CRadioDlg::IDC_AM);
-    EXPECT_EQ(Tuner().Band(), CTuner::BAND_AM);
+    EXPECT_EQ(Window().Core().Band(), CTuner::BAND_AM);
     EXPECT_EQ(m_rig.m_profile.GetProfileString("SETTING", "LASTMODEL"), "0");
     EXPECT_EQ(window.GetDlgItemText(CRadioDlg::IDC_BAND), "AM");
 }
@@ -318,7 +315,7 @@ TEST_F(RadioDlgTest, ScheduledTaskTunesItsChannelMutedAndRecordsUntilItsEnd) {
     EXPECT_EQ(window.Recording(), 1);
     EXPECT_EQ(window.Core().Scheduled(), 1);
     EXPECT_EQ(window.Core().TaskMemo(), "morning news");
-    EXPECT_EQ(Tuner().Frequency(CTuner::BAND_FM), 8520u);
+    EXPECT_EQ(Window().Core().Frequency(CTuner::BAND_FM), 8520u);
     EXPECT_EQ(window.Mute(), 1);
     EXPECT_TRUE(m_rig.Card().IsMasterMuted());
 

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "app/Recorder.h"
+#include "core/Recorder.h"
 #include "schedule/TaskOutcomes.h"
 #include "tests/app/CoreRig.h"
 #include "tests/support/WaitUntil.h"

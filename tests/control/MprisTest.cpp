@@ -130,7 +130,7 @@ TEST_F(MprisTest, NextAndPreviousWalkTheFilledSlotsRoundTheEnd) {
     EXPECT_EQ(Frequency(), 8520u);
 
     // Between presets: next is the first slot, previous the last.
-    m_remote.Tuner().SetFrequency(CTuner::BAND_FM, 9000);
+    m_remote.Core().TuneTo(9000);
     Call("Previous");
     EXPECT_EQ(Frequency(), 8520u);
 }

@@ -3,7 +3,7 @@
 #include <fstream>
 #include <memory>
 
-#include "app/Recorder.h"
+#include "core/Recorder.h"
 #include "platform/desktop/DBusDesktopNotifier.h"
 #include "tests/app/CoreRig.h"
 #include "tests/control/BusRig.h"

@@ -63,7 +63,6 @@ public:
     CRadioDlg& Window() { return *m_pWindow; }
     CControlBus& Remote() { return *m_pRemote; }
     CBusClient& Client() { return *m_client; }
-    CTuner& Tuner() { return m_rig.Tuner(); }
     CRadioCore& Core() { return m_pWindow->Core(); }
     void Unplug() {
         m_rig.m_hid.Unplug(m_rig.m_nReceiver);

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "control/TrayIcon.h"
+#include "control/windows/TrayIcon.h"
 #include "tests/control/RemoteRig.h"
 
 namespace {

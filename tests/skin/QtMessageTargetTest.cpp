@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/window/WindowMessages.h"
-#include "skin/QtMessageTarget.h"
+#include "platform/window/qt/QtMessageTarget.h"
 #include "skin/QtTextSink.h"
 
 namespace {

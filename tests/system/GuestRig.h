@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
-#include "app/RadioCore.h"
 #include "app/RadioDlg.h"
+#include "core/RadioCore.h"
 #include "platform/clock/SystemClock.h"
 #include "platform/db/SimDataSource.h"
 #include "platform/desktop/SimDesktopNotifier.h"

@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/RadioCore.h"
+#include "core/RadioCore.h"
 #include "platform/window/SimMessageTarget.h"
 #include "tests/platform/media/MediaFileProbe.h"
 #include "tests/system/Amixer.h"

@@ -14,7 +14,7 @@
 
 #include "platform/window/WindowMessages.h"
 #include "presets/PresetStore.h"
-#include "presets/ShortKeyDlg.h"
+#include "presets/windows/ShortKeyDlg.h"
 #include "skin/CommandMap.h"
 #include "skin/SkinEngine.h"
 #include "tests/app/CoreRig.h"
@@ -39,15 +39,14 @@ protected:
     static constexpr int kJapan = 1;
     void UsePlan(int nPlan) {
         m_rig.m_profile.WriteProfileInt("SET", "BAND", nPlan);
-        m_rig.Tuner().LoadBandPlan();
+        m_rig.Core().ApplyBandPlan();
     }
 
     // Opened as the main window opens it, on first use.
     CShortKeyDlg& Dlg() {
         if (!m_pDlg) {
-            CTuner& tuner = m_rig.Tuner();
             UsePlan(kEurope);
-            tuner.SetFrequency(CTuner::BAND_FM, m_nTuned);
+            m_rig.Core().TuneTo(m_nTuned);
             m_pDlg = new CShortKeyDlg(&m_rig.Core(), &m_skin, &m_main);
             m_pDlg->setWindowFlag(Qt::Tool);
             m_pDlg->setAttribute(Qt::WA_DeleteOnClose);
@@ -171,7 +170,7 @@ TEST_F(ShortKeyDlgTest, DeleteClearsTheSelectedSlotButLeavesItsTitleKey) {
 
 TEST_F(ShortKeyDlgTest, DoubleClickCopiesTheRowAndAnEmptyRowSetsFm) {
     Preset(AM, 2, 1008, "Kansai");
-    m_rig.Tuner().SetBand(AM);
+    m_rig.Core().SelectBand(AM);
     Dlg();
     List().setCurrentItem(List().topLevelItem(2));
     Dlg().Commands().Dispatch(CShortKeyDlg::IDC_LIST, CCommandMap::DblClk);
@@ -193,13 +192,13 @@ TEST_F(ShortKeyDlgTest, DoubleClickCopiesTheRowAndAnEmptyRowSetsFm) {
 // one would type it, is stored as exactly that channel: 80.10 is 8010, not
 // the 8009 a truncated 80.1 x 100 gives.
 TEST_F(ShortKeyDlgTest, EveryFmChannelIsStoredExactly) {
-    m_nTuned = 8010;
+    m_nTuned = 9010;  // the station tuned, as the window opens on it
     Dlg();
-    EXPECT_EQ(Dlg().GetDlgItemText(CShortKeyDlg::IDC_FREQUENCY), "80.10");
-    CTuner& tuner = m_rig.Tuner();
+    EXPECT_EQ(Dlg().GetDlgItemText(CShortKeyDlg::IDC_FREQUENCY), "90.10");
     for (const int nPlan : {kJapan, kEurope}) {
         UsePlan(nPlan);
-        for (unsigned f = tuner.LowerLimit(FM); f <= tuner.UpperLimit(FM); f += 10) {
+        const CTuningSteps steps = m_rig.Core().Steps(FM);
+        for (unsigned f = steps.Lower(); f <= steps.Upper(); f += 10) {
             const std::string strShown = CPresetStore::FrequencyNumber(FM, f);
             for (const std::string& strText : {strShown, strShown.substr(0, strShown.size() - 1)}) {
                 Type(CShortKeyDlg::IDC_FREQUENCY, strText.c_str());

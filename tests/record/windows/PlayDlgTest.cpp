@@ -15,7 +15,7 @@
 #include <memory>
 #include <vector>
 
-#include "record/PlayDlg.h"
+#include "record/windows/PlayDlg.h"
 #include "tests/app/CoreRig.h"
 #include "tests/support/WaitUntil.h"
 

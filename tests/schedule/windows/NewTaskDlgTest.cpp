@@ -17,7 +17,7 @@
 #include "presets/PresetStore.h"
 #include "schedule/DataSourceId.h"
 #include "schedule/NewTask.h"
-#include "schedule/NewTaskDlg.h"
+#include "schedule/windows/NewTaskDlg.h"
 #include "skin/CommandMap.h"
 #include "tests/schedule/windows/TaskRig.h"
 
@@ -68,7 +68,7 @@ protected:
     }
     void SetStandard(int nStandard) {
         m_rig.m_profile.WriteProfileInt("SET", "BAND", nStandard);
-        m_rig.Tuner().LoadBandPlan();
+        m_rig.Core().ApplyBandPlan();
     }
 
     CTaskRig m_rig;
@@ -229,7 +229,7 @@ TEST_F(NewTaskDlgTest, ChannelListOffersThePresetsAndPickingOneSetsBandAndFreque
     presets.WriteSlot(CPresetStore::BAND_FM, 0, CPresetStore::kFmBit | 8000, "Jazz");
     presets.WriteSlot(CPresetStore::BAND_FM, 1, 0, "Gone");
     m_rig.m_profile.WriteProfileInt("SETTING", "FM_FREQ", 8000);
-    m_rig.Tuner().SetBand(CTuner::BAND_FM);
+    m_rig.Core().SelectBand(CTuner::BAND_FM);
 
     auto* pCombo = Dialog().GetDlgItemAs<QComboBox>(CNewTaskDlg::IDC_CHANNEL);
     ASSERT_EQ(pCombo->count(), 3);
@@ -328,8 +328,8 @@ TEST_F(NewTaskDlgTest, AnotherDataSourcesWorkItemOfTheSameNameIsLeftAlone) {
 // (76.1 reads 76.099999...), and the window's own text for the station tuned.
 TEST_F(NewTaskDlgTest, FmTextsAreStoredAsTheNearestChannel) {
     SetStandard(1);  // Japan, 76.0-90.0 MHz
-    m_rig.Tuner().SetFrequency(CTuner::BAND_FM, 8010);
-    m_rig.Tuner().SetBand(CTuner::BAND_FM);
+    m_rig.Core().SelectBand(CTuner::BAND_FM);
+    m_rig.Core().TuneTo(8010);
     EXPECT_EQ(Dialog().GetDlgItemText(CNewTaskDlg::IDC_FREQUENCY), "80.10");
     const auto storedChannel = [this] {
         std::time_t end = 0;

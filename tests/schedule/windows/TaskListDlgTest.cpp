@@ -12,8 +12,8 @@
 #include <memory>
 
 #include "platform/names/KestrelNames.h"
-#include "schedule/NewTaskDlg.h"
-#include "schedule/TaskListDlg.h"
+#include "schedule/windows/NewTaskDlg.h"
+#include "schedule/windows/TaskListDlg.h"
 #include "tests/schedule/windows/TaskRig.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <fstream>
 
 #include "platform/window/WindowMessages.h"
-#include "settings/OptionDlg.h"
+#include "settings/windows/OptionDlg.h"
 #include "tests/app/CoreRig.h"
 #include "tests/receiver/ScriptedReceiverFactory.h"
 #include "tests/settings/ScopedLocale.h"
@@ -103,7 +103,7 @@ TEST_F(OptionDlgTest, OkStoresEverythingAndMakesTheRadioTakeItUp) {
     EXPECT_EQ(profile.GetProfileInt("SET", "LANGUAGE", -9), -1);
     EXPECT_EQ(core.Language(), "English");
     EXPECT_EQ(m_rig.m_window.Count(WM_LANGUAGE_CHANGED, true), 1);
-    EXPECT_EQ(m_rig.Tuner().FmRange(), CTuner::FM_RANGE_WIDE) << "Europe";
+    EXPECT_EQ(m_rig.Core().Steps(CTuner::BAND_FM).Lower(), 8750u) << "Europe";
     EXPECT_FALSE(m_rig.Card().IsInputMuted(MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE))
         << "the receiver is heard on the new input";
     EXPECT_TRUE(m_pDialog.isNull()) << "the window freed itself";

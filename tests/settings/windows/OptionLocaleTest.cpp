@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "settings/Language.h"
-#include "settings/OptionDlg.h"
+#include "settings/windows/OptionDlg.h"
 #include "skin/SkinEngine.h"
 #include "tests/app/CoreRig.h"
 #include "tests/settings/ScopedLocale.h"

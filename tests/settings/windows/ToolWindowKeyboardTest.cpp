@@ -15,10 +15,10 @@
 #include <vector>
 
 #include "app/RadioDlg.h"
-#include "presets/ShortKeyDlg.h"
-#include "record/PlayDlg.h"
-#include "schedule/TaskListDlg.h"
-#include "settings/OptionDlg.h"
+#include "presets/windows/ShortKeyDlg.h"
+#include "record/windows/PlayDlg.h"
+#include "schedule/windows/TaskListDlg.h"
+#include "settings/windows/OptionDlg.h"
 #include "skin/SkinEngine.h"
 #include "tests/app/CoreRig.h"
 

@@ -9,7 +9,7 @@
 #include <mutex>
 #include <vector>
 
-#include "app/RadioServices.h"
+#include "core/RadioServices.h"
 #include "mixer/MixerLine.h"
 #include "platform/names/KestrelNames.h"
 #include "platform/profile/Settings.h"
@@ -19,6 +19,7 @@
 #include "receiver/Receiver.h"
 #include "record/AudioGraph.h"
 #include "record/FileListSet.h"
+#include "schedule/NewTask.h"
 #include "schedule/TaskSet.h"
 #include "settings/Language.h"
 #include "settings/LanguageTexts.h"
@@ -157,6 +158,9 @@ public:
     // Mutes the receiver's input line on the sound card (nothing for a
     // receiver with its own audio).
     void MuteInput();
+
+    // What a new scheduled recording is checked and registered with.
+    CNewTask::SContext NewTaskContext();
 
     // The message text of a key in the current language.
     std::string Message(const std::string& strKey) const;

@@ -1,9 +1,9 @@
-#include "schedule/NewTaskDlg.h"
+#include "schedule/windows/NewTaskDlg.h"
 
 #include <QComboBox>
 #include <QDateTimeEdit>
 
-#include "app/RadioCore.h"
+#include "core/RadioCore.h"
 #include "platform/clock/Clock.h"
 #include "platform/dialogs/MessageBoxes.h"
 #include "platform/names/KestrelNames.h"
@@ -181,7 +181,7 @@ void CNewTaskDlg::OnOK() {
     entry.strFrequency = m_strFrequency;
     entry.strMemo = m_strMemo;
     entry.bMute = m_nMute != 0;
-    CNewTask task(*m_pCore, m_bridge);
+    CNewTask task(m_pCore->TaskSet(), m_bridge, m_pCore->NewTaskContext());
     const CNewTask::EResult eResult = task.Add(entry);
     m_nStoredTask = task.StoredTask();
     switch (eResult) {

@@ -1,4 +1,4 @@
-#include "settings/OptionDlg.h"
+#include "settings/windows/OptionDlg.h"
 
 #include <QComboBox>
 #include <QFileDialog>
@@ -9,7 +9,7 @@
 #include <initializer_list>
 #include <utility>
 
-#include "app/RadioCore.h"
+#include "core/RadioCore.h"
 #include "mixer/MixerLine.h"
 #include "platform/mixer/MixerServices.h"
 #include "platform/mixer/MixerTypes.h"

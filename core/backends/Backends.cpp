@@ -1,4 +1,4 @@
-#include "app/Backends.h"
+#include "core/backends/Backends.h"
 
 #include <algorithm>
 #include <cstdlib>

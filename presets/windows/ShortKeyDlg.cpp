@@ -1,4 +1,4 @@
-#include "presets/ShortKeyDlg.h"
+#include "presets/windows/ShortKeyDlg.h"
 
 #include <QComboBox>
 #include <QHeaderView>
@@ -9,7 +9,7 @@
 #include <optional>
 #include <utility>
 
-#include "app/RadioCore.h"
+#include "core/RadioCore.h"
 #include "platform/dialogs/MessageBoxes.h"
 #include "platform/trace/Trace.h"
 #include "platform/window/MessageTarget.h"

@@ -1,4 +1,4 @@
-#include "skin/QtMessageTarget.h"
+#include "platform/window/qt/QtMessageTarget.h"
 
 #include <QThread>
 

@@ -1,4 +1,4 @@
-#include "app/RadioCore.h"
+#include "core/RadioCore.h"
 
 #include <algorithm>
 #include <cctype>
@@ -297,6 +297,11 @@ void CRadioCore::SetFrequencyDisplay(CTextSink* pDisplay) {
 
 void CRadioCore::JoinSeek() {
     m_pReceiver->JoinSeek();
+}
+
+CNewTask::SContext CRadioCore::NewTaskContext() {
+    return {m_services.clock, m_services.database, [this](int nBand) { return Steps(nBand); },
+            [this](const std::string& strKey) { return Message(strKey); }, m_strStartFolder};
 }
 
 void CRadioCore::AddListener(CMessageTarget* pListener) {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/RadioServices.h"
+#include "core/RadioServices.h"
 
 class CDeviceNotices;
 class CFdWatcher;

@@ -1,10 +1,10 @@
-#include "control/TrayIcon.h"
+#include "control/windows/TrayIcon.h"
 
 #include <QIcon>
 
-#include "app/RadioCore.h"
 #include "control/ControlBus.h"
 #include "control/ControlTarget.h"
+#include "core/RadioCore.h"
 #include "presets/PresetStore.h"
 
 namespace {

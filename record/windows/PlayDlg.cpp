@@ -1,4 +1,4 @@
-#include "record/PlayDlg.h"
+#include "record/windows/PlayDlg.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -19,7 +19,7 @@
 #include <fstream>
 #include <system_error>
 
-#include "app/RadioCore.h"
+#include "core/RadioCore.h"
 #include "platform/db/DBException.h"
 #include "platform/dialogs/MessageBoxes.h"
 #include "platform/trace/Trace.h"

@@ -1,4 +1,4 @@
-#include "app/Recorder.h"
+#include "core/Recorder.h"
 
 #include <sys/statvfs.h>
 
@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <utility>
 
-#include "app/RadioCore.h"
+#include "core/RadioCore.h"
 #include "platform/clock/Clock.h"
 #include "platform/desktop/DesktopNotifier.h"
 #include "platform/desktop/SleepInhibitor.h"

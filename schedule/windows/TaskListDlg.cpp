@@ -1,4 +1,4 @@
-#include "schedule/TaskListDlg.h"
+#include "schedule/windows/TaskListDlg.h"
 
 #include <QHeaderView>
 #include <QMoveEvent>
@@ -9,13 +9,13 @@
 #include <cstdlib>
 #include <map>
 
-#include "app/RadioCore.h"
+#include "core/RadioCore.h"
 #include "platform/db/DBException.h"
 #include "platform/dialogs/MessageBoxes.h"
 #include "platform/names/KestrelNames.h"
 #include "presets/PresetStore.h"
-#include "schedule/NewTaskDlg.h"
 #include "schedule/TaskOutcomes.h"
+#include "schedule/windows/NewTaskDlg.h"
 #include "skin/CommandMap.h"
 #include "skin/SkinEngine.h"
 
