@@ -9,6 +9,7 @@
 #include "core/Recorder.h"
 #include "platform/clock/Clock.h"
 #include "platform/profile/Profile.h"
+#include "platform/text/Utf8Text.h"
 #include "presets/PresetStore.h"
 #include "schedule/NewTask.h"
 #include "schedule/ScheduleBridge.h"
@@ -19,12 +20,7 @@ namespace {
 constexpr double kHighestMhz = 300.0;
 
 std::string_view Trim(std::string_view text) {
-    const size_t nFirst = text.find_first_not_of(" \t");
-    if (nFirst == std::string_view::npos) {
-        return {};
-    }
-    const size_t nLast = text.find_last_not_of(" \t");
-    return text.substr(nFirst, nLast - nFirst + 1);
+    return CUtf8Text::Trim(text);
 }
 
 bool TakePrefix(std::string_view& text, std::string_view prefix) {

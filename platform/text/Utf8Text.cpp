@@ -85,3 +85,12 @@ std::string CUtf8Text::Cut(std::string_view text, size_t nMax) {
     }
     return std::string(text);
 }
+
+std::string_view CUtf8Text::Trim(std::string_view text, std::string_view blanks) {
+    const size_t nFirst = text.find_first_not_of(blanks);
+    if (nFirst == std::string_view::npos) {
+        return {};
+    }
+    const size_t nLast = text.find_last_not_of(blanks);
+    return text.substr(nFirst, nLast - nFirst + 1);
+}

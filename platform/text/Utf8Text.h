@@ -19,4 +19,6 @@ public:
     static size_t CharacterCount(std::string_view text);
     // At most nMax characters, never ending inside a sequence.
     static std::string Cut(std::string_view text, size_t nMax);
+    // Without the blanks at either end.
+    static std::string_view Trim(std::string_view text, std::string_view blanks = " \t");
 };
