@@ -3,6 +3,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "tuner/TuningSteps.h"
 
@@ -17,6 +18,14 @@ struct SReceiverReading {
     bool bStereo = false;
     std::string strStation;    // a name the station sends (RDS PS); empty without
     std::string strRadioText;  // what it says (RDS RT); empty without
+    // What went wrong with the receiver last, for the user; empty when all is well.
+    std::string strProblem;
+};
+
+// One of several receivers of the kind that are plugged in, for the options.
+struct SReceiverDevice {
+    std::string strId;  // what SET/RECEIVERDEVICE keeps
+    std::string strName;
 };
 
 // What the radio asks of a receiver, whatever its kind: presence, the band
@@ -78,4 +87,7 @@ public:
     // the options. Otherwise the receiver brings its own, pushed here while
     // it is open.
     virtual std::shared_ptr<CAudioFeed> AudioFeed() const { return nullptr; }
+    // The receivers of this kind plugged in, when the user may choose among
+    // them (SET/RECEIVERDEVICE); empty for a kind with only one.
+    virtual std::vector<SReceiverDevice> Devices() { return {}; }
 };

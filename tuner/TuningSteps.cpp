@@ -1,5 +1,7 @@
 #include "tuner/TuningSteps.h"
 
+#include <cstdio>
+
 unsigned CTuningSteps::Lower() const {
     if (m_nBand == BAND_FM) {
         return m_plan.nFmRange == FM_RANGE_JAPAN ? 7600 : 8750;
@@ -41,4 +43,14 @@ unsigned CTuningSteps::ChannelStep(unsigned frequency, bool bUp) const {
 
 unsigned CTuningSteps::FineStep(unsigned frequency, bool bUp) const {
     return Wrap(bUp ? frequency + 1 : frequency - 1);
+}
+
+std::string CTuningSteps::DisplayText(unsigned frequency) const {
+    char text[32];
+    if (m_nBand == BAND_FM) {
+        std::snprintf(text, sizeof(text), "%.2fMHz", frequency * 0.01);
+    } else {
+        std::snprintf(text, sizeof(text), "%dKHz", static_cast<int>(frequency));
+    }
+    return text;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 // The band plan's arithmetic for one band, apart from the tuner's state and
 // threads: the limits, the channel spacing, folding into the band, and the
 // main window's channel and fine steps. A value, cheap to make: ask the tuner
@@ -46,6 +48,8 @@ public:
     unsigned FineStep(unsigned frequency, bool bUp) const;
     // The signal indicator's value for a measured station's tuning offset
     // (the meter shows it clamped to 0..100).
+    // The frequency display's text: "87.50MHz", "1629KHz".
+    std::string DisplayText(unsigned frequency) const;
     int SignalLevel(int nTuningOffset) const {
         return nTuningOffset * (m_nBand == BAND_FM ? 5 : 18);
     }

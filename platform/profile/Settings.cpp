@@ -103,3 +103,11 @@ bool CSettings::SetCopyFolder(const std::string& strFolder) {
 std::string CSettings::ReceiverKind() const {
     return m_profile.GetProfileString(kOptions, "RECEIVER", "");
 }
+
+std::string CSettings::ReceiverDevice() const {
+    return m_profile.GetProfileString(kOptions, "RECEIVERDEVICE", "");
+}
+
+bool CSettings::SetReceiverDevice(const std::string& strId) {
+    return m_profile.WriteProfileString(kOptions, "RECEIVERDEVICE", strId);
+}

@@ -44,6 +44,11 @@ public:
     // SET/RECEIVER: the kind of receiver to use ("hid"); empty: the one that
     // is plugged in.
     std::string ReceiverKind() const;
+    // SET/RECEIVERDEVICE: which of several receivers of a kind to open, by the
+    // identity its kind gives it (a V4L2 radio's USB vendor, product and
+    // serial); empty: the first plugged in.
+    std::string ReceiverDevice() const;
+    bool SetReceiverDevice(const std::string& strId);
 
     // SET: where the player last saved a copy; empty when it never did.
     std::string CopyFolder() const;

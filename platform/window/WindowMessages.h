@@ -21,6 +21,8 @@ inline constexpr uint32_t WM_GRAPH_NOTIFY = WM_APP + 1;  // 0x8001
 // wParam values of WM_DEVICE_REPORT.
 inline constexpr uintptr_t DEVICE_REPORT_READ = 1;
 inline constexpr uintptr_t DEVICE_REPORT_WRITE_FAILED = 2;
+// What the receiver reads of the station (signal, stereo, RDS) changed.
+inline constexpr uintptr_t DEVICE_REPORT_READING = 3;
 
 // wParam of WM_DEVICECHANGE: something was added or removed.
 inline constexpr uintptr_t DBT_DEVNODES_CHANGED = 0x0007;
