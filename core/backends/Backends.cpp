@@ -19,10 +19,17 @@
 #if KESTREL_HAVE_HIDRAW
 #include "platform/hid/HidrawServices.h"
 #endif
+#include "platform/audio/SimAudioCapture.h"
+#include "platform/audio/SimAudioOutput.h"
 #include "platform/hid/SimHidServices.h"
 #include "platform/mixer/SimMixerServices.h"
 #include "platform/mixer/ThreadFdWatcher.h"
+#include "platform/v4l2/LinuxV4l2Services.h"
+#include "platform/v4l2/SimV4l2Services.h"
+#include "receiver/AutoReceiverFactory.h"
 #include "receiver/HidReceiverFactory.h"
+#include "receiver/V4l2ReceiverFactory.h"
+#include "sim/receiver/ProgrammeSynth.h"
 #include "sim/receiver/SimProgrammeFeed.h"
 #include "sim/receiver/SimReceiver.h"
 #include "sim/soundcard/SimSoundCard.h"
@@ -33,6 +40,8 @@
 #include "platform/scheduler/AtScheduler.h"
 #endif
 #if KESTREL_HAVE_ALSA
+#include "platform/audio/AlsaAudioCapture.h"
+#include "platform/audio/AlsaAudioOutput.h"
 #include "platform/mixer/AlsaMixerServices.h"
 #endif
 #if KESTREL_HAVE_GSTREAMER
@@ -74,6 +83,7 @@ struct SReceiverKind {
 const std::vector<SReceiverKind>& Kinds() {
     static const std::vector<SReceiverKind> kinds = {
         {"hid", {"hidraw"}},
+        {"v4l2", {"video4linux", "sound"}},
     };
     return kinds;
 }
@@ -108,7 +118,8 @@ std::vector<std::string> CBackends::KindsOfRun(const std::string& strReceiverKin
 CBackends::CBackends(EKind eKind, EScreen eScreen, const std::string& strReceiverKind)
     : m_eKind(eKind) {
     std::vector<std::string> subsystems;
-    for (const std::string& strKind : KindsOfRun(strReceiverKind)) {
+    const std::vector<std::string> kinds = KindsOfRun(strReceiverKind);
+    for (const std::string& strKind : kinds) {
         for (const SReceiverKind& kind : Kinds()) {
             if (strKind == kind.pName) {
                 subsystems.insert(subsystems.end(), kind.subsystems.begin(), kind.subsystems.end());
@@ -117,10 +128,14 @@ CBackends::CBackends(EKind eKind, EScreen eScreen, const std::string& strReceive
     }
     if (eKind == EKind::Simulated) {
         CreateSimulated();
+        // The demo's V4L2 radio is there when the V4L2 kind is asked for.
+        if (kinds == std::vector<std::string>{"v4l2"}) {
+            CreateSimulatedV4l2();
+        }
     } else {
         CreateLinux(subsystems);
     }
-    CreateCommon(eScreen);
+    CreateCommon(eScreen, kinds);
 }
 
 CBackends::~CBackends() = default;
@@ -152,8 +167,11 @@ void CBackends::CreateLinux([[maybe_unused]] const std::vector<std::string>& sub
     Missing("udev device notices", "KESTREL_WITH_UDEV");
 #endif
     m_pWatcher = std::make_unique<CThreadFdWatcher>();
+    m_pV4l2 = std::make_unique<CLinuxV4l2Services>();
 #if KESTREL_HAVE_ALSA
     m_pMixer = std::make_unique<CAlsaMixerServices>(*m_pWatcher);
+    m_pAudioCapture = std::make_unique<CAlsaAudioCaptureServices>();
+    m_pAudioOutput = std::make_unique<CAlsaAudioOutputServices>();
 #else
     Missing("ALSA mixer", "KESTREL_WITH_ALSA");
 #endif
@@ -194,10 +212,80 @@ void CBackends::CreateSimulated() {
 #endif
 }
 
+namespace {
+
+constexpr const char* kSimRadioCard = "Simulated radio sound card";
+
+}  // namespace
+
+// A radio like vivid's with the demo's stations and their RDS, and its own
+// sound card playing what it is tuned to; heard through the real output.
+void CBackends::CreateSimulatedV4l2() {
+    auto pV4l2 = std::make_unique<CSimV4l2Services>();
+    SSimV4l2Layout layout;
+    layout.strName = "Kestrel demo radio (V4L2)";
+    layout.strCaptureDevice = kSimRadioCard;
+    layout.stations = CSimV4l2Services::DemoStations();
+    const int nRadio = pV4l2->AddRadio(layout);
+    if (SimulateSwitch() == kUnplugged) {
+        pV4l2->Unplug(nRadio);
+    }
+    auto pCapture = std::make_unique<CSimAudioCaptureServices>();
+    CSimV4l2Services* pControl = pV4l2.get();
+    auto pSynth = std::make_shared<CProgrammeSynth>();
+    pCapture->SetSource(
+        kSimRadioCard, [pControl, pSynth, nRadio](int16_t* pFrames, size_t nFrames,
+                                                  const CAudioFeed::SFormat& format) {
+            int nStation = -1;
+            const double dLevel = pControl->AudibleStrength(nRadio, nStation);
+            SSimProgramme programme = CProgrammeSynth::NoReceiver();
+            programme.bMuted = dLevel == 0 && nStation < 0 && !pControl->IsPlugged(nRadio);
+            programme.bOnStation = nStation >= 0;
+            programme.nStation = nStation;
+            programme.dToneHz = 330.0 + 55.0 * nStation;
+            programme.dLevel = nStation >= 0 ? dLevel : programme.dLevel;
+            pSynth->Render(programme, pFrames, nFrames, format.nChannels, format.nSampleRate);
+        });
+    m_pSimV4l2 = pControl;
+    m_pV4l2 = std::move(pV4l2);
+    m_pAudioCapture = std::move(pCapture);
+}
+
+std::unique_ptr<CReceiverFactory> CBackends::CreateFactory(const std::string& strKind) {
+    if (strKind == "v4l2") {
+        if (!m_pV4l2) {
+            m_pV4l2 = std::make_unique<CSimV4l2Services>();  // no radio of the kind here
+        }
+        if (!m_pAudioCapture) {
+            m_pAudioCapture = std::make_unique<CSimAudioCaptureServices>();
+        }
+        if (!m_pAudioOutput) {
+#if KESTREL_HAVE_ALSA
+            m_pAudioOutput = std::make_unique<CAlsaAudioOutputServices>();
+#else
+            m_pAudioOutput = std::make_unique<CSimAudioOutputServices>();
+#endif
+        }
+        return std::make_unique<CV4l2ReceiverFactory>(
+            SV4l2ReceiverServices{*m_pV4l2, *m_pAudioCapture, *m_pAudioOutput});
+    }
+    return std::make_unique<CHidReceiverFactory>(*m_pHid);
+}
+
 // The demo simulates the hardware only: a newcomer sees the notifications
 // and keeps the machine awake as a listener with a receiver would.
-void CBackends::CreateCommon(EScreen eScreen) {
-    m_pReceivers = std::make_unique<CHidReceiverFactory>(*m_pHid);
+void CBackends::CreateCommon(EScreen eScreen, const std::vector<std::string>& kinds) {
+    std::vector<CReceiverFactory*> factories;
+    for (const std::string& strKind : kinds) {
+        m_kindFactories.push_back(CreateFactory(strKind));
+        factories.push_back(m_kindFactories.back().get());
+    }
+    if (factories.size() == 1) {
+        m_pReceivers = std::move(m_kindFactories.back());
+        m_kindFactories.clear();
+    } else {
+        m_pReceivers = std::make_unique<CAutoReceiverFactory>(factories);
+    }
     m_pNotifier = std::make_unique<CDBusDesktopNotifier>();
     m_pSleepInhibitor = std::make_unique<CLogindSleepInhibitor>();
     m_pDatabase = CreateDatabase();

@@ -12,6 +12,10 @@ class CHidServices;
 class CSimHidControl;
 class CReceiverFactory;
 class CSimProgrammeFeed;
+class CV4l2Services;
+class CSimV4l2Control;
+class CAudioCaptureServices;
+class CAudioOutputServices;
 class CSimReceiver;
 class CSimSoundCard;
 
@@ -51,11 +55,16 @@ public:
     CSimHidControl* SimHid() const { return m_pSimHid; }
     int SimReceiverId() const { return m_nSimReceiverId; }
     CSimSoundCard* SimSoundCard() const { return m_pSoundCard.get(); }
+    // Demo mode's V4L2 radio (with SET/RECEIVER v4l2); null otherwise.
+    CSimV4l2Control* SimV4l2() const { return m_pSimV4l2; }
 
 private:
     void CreateLinux(const std::vector<std::string>& subsystems);
     void CreateSimulated();
-    void CreateCommon(EScreen eScreen);
+    void CreateCommon(EScreen eScreen, const std::vector<std::string>& kinds);
+    void CreateSimulatedV4l2();
+    // The factory of a kind of receiver, made on the back-ends of the run.
+    std::unique_ptr<CReceiverFactory> CreateFactory(const std::string& strKind);
     // The kinds this run uses: the pinned one, or all of them.
     static std::vector<std::string> KindsOfRun(const std::string& strReceiverKind);
 
@@ -63,6 +72,13 @@ private:
     // Declared before the media services, whose capture sources play it.
     std::shared_ptr<CSimReceiver> m_pReceiver;
     std::unique_ptr<CHidServices> m_pHid;
+    std::unique_ptr<CV4l2Services> m_pV4l2;
+    CSimV4l2Control* m_pSimV4l2 = nullptr;
+    std::unique_ptr<CAudioCaptureServices> m_pAudioCapture;
+    std::unique_ptr<CAudioOutputServices> m_pAudioOutput;
+    // One factory per kind of the run, and the run's: the pinned kind's, or
+    // the one that follows whichever is plugged in.
+    std::vector<std::unique_ptr<CReceiverFactory>> m_kindFactories;
     std::unique_ptr<CReceiverFactory> m_pReceivers;
     // The simulated receiver's audio as the simulated card's input hears it.
     std::unique_ptr<CSimProgrammeFeed> m_pProgramme;

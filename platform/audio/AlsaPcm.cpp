@@ -1,14 +1,35 @@
 #include "platform/audio/AlsaPcm.h"
 
+#include <cstdio>
+
+#include <cstdarg>
+#include <mutex>
+
+#include "platform/trace/Trace.h"
+
 namespace {
 
 constexpr unsigned kLatencyMicroseconds = 100'000;
+
+// alsa-lib's own complaints go to the trace, not to the user's terminal: the
+// caller says what failed in words of its own.
+void TraceAlsaError(const char* pFile, int nLine, const char* pFunction, int nError,
+                    const char* pFormat, ...) {
+    char text[512];
+    va_list args;
+    va_start(args, pFormat);
+    std::vsnprintf(text, sizeof(text), pFormat, args);
+    va_end(args);
+    KestrelTrace("alsa", "%s:%d %s: %s (%d)", pFile, nLine, pFunction, text, nError);
+}
 
 }  // namespace
 
 std::unique_ptr<CAlsaPcm> CAlsaPcm::Open(const std::string& strDevice, snd_pcm_stream_t eStream,
                                          const CAudioFeed::SFormat& format, bool bNonBlocking,
                                          std::string& strWhy) {
+    static std::once_flag handlerSet;
+    std::call_once(handlerSet, [] { snd_lib_error_set_handler(TraceAlsaError); });
     snd_pcm_t* pPcm = nullptr;
     int nError =
         snd_pcm_open(&pPcm, strDevice.c_str(), eStream, bNonBlocking ? SND_PCM_NONBLOCK : 0);

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/RadioCore.h"
@@ -38,7 +40,7 @@ TEST(BackendsTest, KindFollowsKestrelSimulate) {
 // A kind of receiver the settings pin must be one Kestrel has; the start
 // says which ones it has rather than run without a receiver.
 TEST(BackendsTest, APinnedReceiverKindMustBeKnown) {
-    EXPECT_EQ(CBackends::ReceiverKinds(), std::vector<std::string>{"hid"});
+    EXPECT_EQ(CBackends::ReceiverKinds(), (std::vector<std::string>{"hid", "v4l2"}));
     CTempDir dir;
     CSimDataSource dataSource(dir.Path());
     EXPECT_NO_THROW(CBackends(CBackends::EKind::Simulated, CBackends::EScreen::None, "hid"));
@@ -46,8 +48,9 @@ TEST(BackendsTest, APinnedReceiverKindMustBeKnown) {
         CBackends backends(CBackends::EKind::Simulated, CBackends::EScreen::None, "sdr-9000");
         FAIL() << "an unknown kind was taken";
     } catch (const std::runtime_error& error) {
-        EXPECT_NE(std::string(error.what()).find("\"sdr-9000\", which Kestrel does not have (hid)"),
-                  std::string::npos)
+        EXPECT_NE(
+            std::string(error.what()).find("\"sdr-9000\", which Kestrel does not have (hid, v4l2)"),
+            std::string::npos)
             << error.what();
     }
 }
@@ -95,6 +98,39 @@ TEST(BackendsTest, DemoModeCoreFindsTheReceiverAndRecordsFromTheMixersCard) {
         EXPECT_EQ(core.CheckDevice(), 0);
         real.deviceNotices.Stop();
     }
+}
+
+// Demo mode with the V4L2 kind: a radio with RDS and its own sound card,
+// recorded from its feed with no input to choose.
+TEST(BackendsTest, DemoModeWithTheV4l2KindHasARadioWithRdsAndItsOwnAudio) {
+    CTempDir dir;
+    CSimDataSource dataSource(dir.Path());
+    CProfile profile(dir.File("Kestrel.ini"));
+    profile.WriteProfileString("SET", "PATH", dir.File("RadioRecord"));
+    profile.WriteProfileInt("SET", "RECOTYPE", 1);
+    CBackends backends(CBackends::EKind::Simulated, CBackends::EScreen::None, "v4l2");
+    ASSERT_NE(backends.SimV4l2(), nullptr);
+    CSimMessageBoxes boxes;
+    const SRadioServices real = backends.Services();
+    CSimMessageTarget window;
+    CRadioCore core({real.receivers, real.deviceNotices, real.mixer, real.media, real.database,
+                     boxes, real.scheduler, real.clock, real.notifier, real.sleepInhibitor, false},
+                    profile);
+    core.Init(&window);
+    core.OpenRadio();
+    ASSERT_EQ(core.DevicePresent(), 1);
+    EXPECT_TRUE(core.BringsOwnAudio());
+    core.TuneTo(8810);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (core.Reading().strStation != "KESTREL" && std::chrono::steady_clock::now() < end) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_EQ(core.Reading().strStation, "KESTREL");
+    ASSERT_TRUE(core.StartRecording());
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    core.StopRecording();
+    EXPECT_GT(std::filesystem::file_size(core.RecordFile()), 44u + 4800);
+    EXPECT_TRUE(boxes.Shown().empty());
 }
 
 }  // namespace
