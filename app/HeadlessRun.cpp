@@ -73,6 +73,11 @@ intptr_t CHeadlessRun::OnMessage(uint32_t message, uintptr_t wParam) {
         case WM_DEVICECHANGE:
             m_recorder.OnDeviceChange(m_core.CheckDevice() != 0);
             break;
+        case WM_DEVICE_REPORT:
+            if (wParam == DEVICE_REPORT_READING) {
+                m_core.NotifyChanged();  // the station's name for the outside
+            }
+            break;
         default:
             break;  // reports of the device link, mixer notices: nothing to show
     }

@@ -136,6 +136,11 @@ void CRadioDlg::MapMessages() {
     on(WM_START_TASK, [this](uintptr_t wParam) { StartScheduledTask(static_cast<int>(wParam)); });
     on(MM_MIXM_CONTROL_CHANGE, [this](uintptr_t) { OnMixerChange(); });
     on(WM_DEVICECHANGE, [this](uintptr_t) { CheckDevice(); });
+    on(WM_DEVICE_REPORT, [this](uintptr_t wParam) {
+        if (wParam == DEVICE_REPORT_READING) {
+            OnReading();
+        }
+    });
     on(WM_GRAPH_NOTIFY, [this](uintptr_t) { m_recorder.OnGraphNotify(); });
 }
 
@@ -416,6 +421,27 @@ void CRadioDlg::ScrollBanner() {
     if (!m_banner.Text().empty()) {
         SetDlgItemText(IDC_BANNER, m_banner.Text());
     }
+}
+
+// The receiver reads something new of the station: the meters, the banner
+// where the preset has no title, and the outside.
+void CRadioDlg::OnReading() {
+    if (!m_core.DevicePresent()) {
+        return;
+    }
+    RefreshIndicators();
+    const SReceiverReading reading = m_core.Reading();
+    if (m_core.PresetTitle().empty()) {
+        std::string strStation = reading.strProblem;
+        if (strStation.empty() && !reading.strStation.empty()) {
+            strStation = reading.strStation +
+                         (reading.strRadioText.empty() ? "" : "  " + reading.strRadioText);
+        }
+        if (m_banner.ShowStation(strStation)) {
+            SetDlgItemText(IDC_BANNER, m_banner.Text());
+        }
+    }
+    m_core.NotifyChanged();
 }
 
 void CRadioDlg::RefreshIndicators() {

@@ -122,6 +122,7 @@ public:
     void ToggleRecording();
     void StartScheduledTask(int nTask);
     void CheckDevice();
+    void OnReading();
     void LoadTooltips();
     // Tool windows.
     void ToggleToolWindow(int nButton);

@@ -44,7 +44,14 @@ QVariantMap CMprisPlayerAdaptor::Metadata(const SRadioState& state) {
                             .arg(state.nFrequency))));
     metadata.insert(QStringLiteral("xesam:title"), Text(state.DisplayTitle()));
     metadata.insert(QStringLiteral("xesam:album"), strBand);
-    metadata.insert(QStringLiteral("xesam:comment"), QStringList{Text(state.strChannelText)});
+    QStringList comment{Text(state.strChannelText)};
+    if (!state.strRadioText.empty()) {
+        comment << Text(state.strRadioText);
+    }
+    metadata.insert(QStringLiteral("xesam:comment"), comment);
+    if (!state.strStation.empty()) {
+        metadata.insert(QStringLiteral("xesam:artist"), QStringList{Text(state.strStation)});
+    }
     return metadata;
 }
 

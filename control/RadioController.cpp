@@ -62,6 +62,11 @@ SRadioState CRadioController::State() {
     state.nSlot = presets.nSlot;
     state.strTitle = presets.strTitle;
     state.strChannelText = core.ChannelText();
+    if (state.bPresent) {
+        const SReceiverReading reading = core.Reading();
+        state.strStation = reading.strStation;
+        state.strRadioText = reading.strRadioText;
+    }
     state.bHasPresets = presets.bHasPresets;
     state.bRecording = m_target.Recorder().IsRecording();
     state.strRecordFile = core.RecordFile();

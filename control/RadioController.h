@@ -24,13 +24,17 @@ struct SRadioState {
     int nSlot = -1;              // the preset slot of the frequency, -1 for none
     std::string strTitle;        // that preset's title
     std::string strChannelText;  // "FM 87.50MHz"
+    std::string strStation;      // the name the station sends (RDS), if any
+    std::string strRadioText;    // what it says (RDS), if any
     bool bHasPresets = false;    // the band has a filled slot
     bool bRecording = false;
     std::string strRecordFile;  // the current or last recording
     std::int64_t nRecordedSeconds = 0;
 
-    // The title, or the frequency where the preset has none.
-    std::string DisplayTitle() const { return strTitle.empty() ? strChannelText : strTitle; }
+    // The preset's title, else the station's own name, else the frequency.
+    std::string DisplayTitle() const {
+        return !strTitle.empty() ? strTitle : !strStation.empty() ? strStation : strChannelText;
+    }
     bool operator==(const SRadioState&) const = default;
 };
 

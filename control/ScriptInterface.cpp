@@ -40,6 +40,8 @@ QString CScriptInterface::StateJson(const SRadioState& state) {
     json.insert(QStringLiteral("channel"), Text(state.strChannelText));
     json.insert(QStringLiteral("preset"), state.nSlot);
     json.insert(QStringLiteral("title"), Text(state.strTitle));
+    json.insert(QStringLiteral("station"), Text(state.strStation));
+    json.insert(QStringLiteral("radioText"), Text(state.strRadioText));
     json.insert(QStringLiteral("muted"), state.bMuted);
     // The scale of MPRIS's Volume: 0.0 to 1.0.
     json.insert(QStringLiteral("volume"), std::round(state.nVolume * 1000.0 / 0xFFFF) / 1000.0);

@@ -463,6 +463,14 @@ const std::string& CRadioCore::DataSourceId() {
     return *m_dataSourceId;
 }
 
+std::string CRadioCore::StationName() const {
+    std::string strName = PresetTitle();
+    if (strName.empty() && m_nDevicePresent) {
+        strName = CUtf8Text::Cut(Reading().strStation, kMaxCatalogueText);
+    }
+    return strName;
+}
+
 // The catalogue names a recording by its station as the keypad does.
 std::string CRadioCore::PresetTitle() const {
     const CPresetStore presets(m_profile);
@@ -533,7 +541,7 @@ bool CRadioCore::StartRecording() {
         ChooseCaptureInput(strDeviceName, strPinName);
     }
     m_strChannel = ChannelText();
-    m_strChannelName = PresetTitle();
+    m_strChannelName = StationName();
     if (!m_audioGraph.StartRecording(bWav)) {
         if (m_audioGraph.RecordFault() == ECaptureFault::DiskFull) {
             m_strStartFailure = kDiskFullAtStart;

@@ -130,6 +130,9 @@ public:
     std::string ChannelText() const;
     // The title of the preset that holds the tuner's frequency; empty for none.
     std::string PresetTitle() const;
+    // What the station is called: the preset's title, else the name it sends
+    // (RDS); empty when neither is known.
+    std::string StationName() const;
 
     // Tunes a preset: the flag, then the frequency, a running seek ended
     // first so that it cannot step over them.

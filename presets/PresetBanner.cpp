@@ -36,6 +36,16 @@ size_t CountCharacters(const std::string& strText) {
 
 void CPresetBanner::ShowPreset(const std::optional<PresetEntry>& entry) {
     m_strText = !entry || entry->strTitle.empty() ? kNoPreset : TitleText(entry->strTitle);
+    m_strStation.clear();
+}
+
+bool CPresetBanner::ShowStation(const std::string& strStation) {
+    if (strStation == m_strStation) {
+        return false;
+    }
+    m_strStation = strStation;
+    m_strText = strStation.empty() ? kNoPreset : TitleText(strStation);
+    return true;
 }
 
 std::string CPresetBanner::TitleText(const std::string& strTitle) {

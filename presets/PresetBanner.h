@@ -18,6 +18,9 @@ public:
 
     // The banner of a tuned preset, or of none (also for an untitled one).
     void ShowPreset(const std::optional<PresetEntry>& entry);
+    // Where the preset has no title: what the station says of itself (its
+    // name and radio text), or none. False when the banner stays as it was.
+    bool ShowStation(const std::string& strStation);
     // The title, then six blanks and the title again until at least fifty
     // characters are there, then six blanks.
     static std::string TitleText(const std::string& strTitle);
@@ -28,4 +31,5 @@ public:
 
 private:
     std::string m_strText = kStart;
+    std::string m_strStation;  // what ShowStation() shows, empty for none
 };

@@ -118,6 +118,7 @@ bool CV4l2Receiver::Open(CMessageTarget* pWindow) {
         m_bOwnAudio = !device->strCaptureDevice.empty();
     }
     SetProblem({});
+    SetAudioProblem({});
     // Some tuners (Si470x) start muted.
     if (pRadio->Caps().bMuteControl) {
         ReportStatus(pRadio->SetMute(m_nMute != 0), "mute");
@@ -237,6 +238,7 @@ bool CV4l2Receiver::TuneLocked(unsigned nFrequency, STuned& tuned) {
         ReportStatus(eStatus, "tune");
         return false;
     }
+    SetProblem({});  // it tunes again: what went wrong is over
     // The driver took the closest it can: that is what plays.
     const unsigned nTaken = FromHz(nBand, nTunedHz);
     if (nTaken != nFrequency && Steps(nBand).Wrap(nTaken) == nTaken) {
@@ -417,9 +419,9 @@ bool CV4l2Receiver::HardwareSeek(bool bUp, bool& bFallBack) {
         } else if (eStatus == EV4l2Status::Unsupported) {
             bFallBack = true;
         } else {
-            ReportStatus(eStatus == EV4l2Status::Ok ? EV4l2Status::Failed : eStatus, "seek");
             ClearSeekLocked();
             TuneLocked(0, tuned);
+            ReportStatus(eStatus == EV4l2Status::Ok ? EV4l2Status::Failed : eStatus, "seek");
         }
         if (!bFallBack && m_bSeekRunning) {
             SV4l2Signal signal;
@@ -531,13 +533,21 @@ SReceiverReading CV4l2Receiver::Reading() const {
     std::lock_guard lock(m_rdsMutex);
     reading.strStation = m_rds.Station();
     reading.strRadioText = m_rds.RadioText();
-    reading.strProblem = m_strProblem;
+    reading.strProblem = m_strProblem.empty() ? m_strAudioProblem : m_strProblem;
     return reading;
 }
 
 void CV4l2Receiver::SetProblem(const std::string& strProblem) {
     std::lock_guard lock(m_rdsMutex);
     m_strProblem = strProblem;
+}
+
+void CV4l2Receiver::SetAudioProblem(const std::string& strProblem) {
+    if (!strProblem.empty()) {
+        KestrelTrace(kTag, "%s", strProblem.c_str());
+    }
+    std::lock_guard lock(m_rdsMutex);
+    m_strAudioProblem = strProblem;
 }
 
 void CV4l2Receiver::ReportStatus(EV4l2Status eStatus, const char* pWhat) {
@@ -637,13 +647,12 @@ void CV4l2Receiver::StartAudio() {
     m_pCapture = m_services.capture.Start(
         m_device.strCaptureDevice, m_pFeed,
         [this](const std::string& strFailure) {
-            SetProblem("The radio's sound card stopped: " + strFailure);
+            SetAudioProblem("The radio's sound card stopped: " + strFailure);
             PostToWindow(WM_DEVICECHANGE, DBT_DEVNODES_CHANGED);
         },
         strWhy);
     if (!m_pCapture) {
-        SetProblem("The radio's sound card cannot be opened: " + strWhy);
-        KestrelTrace(kTag, "%s", strWhy.c_str());
+        SetAudioProblem("The radio's sound card cannot be opened: " + strWhy);
         return;
     }
     StartListening();
@@ -656,8 +665,7 @@ void CV4l2Receiver::StartListening() {
     std::string strWhy;
     m_pListening = m_services.output.Play(m_pFeed, strWhy);
     if (!m_pListening) {
-        SetProblem("The radio cannot be heard: " + strWhy);
-        KestrelTrace(kTag, "no listening output: %s", strWhy.c_str());
+        SetAudioProblem("The radio cannot be heard: " + strWhy);
     }
 }
 

@@ -95,6 +95,7 @@ private:
     void Publish(const STuned& tuned);
     void ClearSeekLocked();
     void SetProblem(const std::string& strProblem);
+    void SetAudioProblem(const std::string& strProblem);
     void ReportStatus(EV4l2Status eStatus, const char* pWhat);
 
     void StartAudio();
@@ -152,7 +153,8 @@ private:
     CRdsDecoder m_rds;
     int m_nToldSignal = -1;
     bool m_bToldStereo = false;
-    std::string m_strProblem;
+    std::string m_strProblem;       // the tuner's, until it tunes again
+    std::string m_strAudioProblem;  // its sound card's, until it opens again
     CPollLoop m_statusLoop;
 
     std::unique_ptr<CAudioCapture> m_pCapture;

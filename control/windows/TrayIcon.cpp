@@ -69,8 +69,11 @@ QString CTrayIcon::ToolTipText(const SRadioState& state) const {
         return strTip + Message(kNoReceiver);
     }
     strTip += Text(state.strChannelText);
-    if (!state.strTitle.empty()) {
-        strTip += QStringLiteral("  ") + Text(state.strTitle);
+    if (state.DisplayTitle() != state.strChannelText) {
+        strTip += QStringLiteral("  ") + Text(state.DisplayTitle());
+    }
+    if (!state.strRadioText.empty()) {
+        strTip += QStringLiteral("\n") + Text(state.strRadioText);
     }
     if (state.bMuted) {
         strTip += QStringLiteral(" (") + Message(kMuted) + QStringLiteral(")");

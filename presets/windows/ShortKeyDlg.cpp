@@ -116,9 +116,10 @@ bool CShortKeyDlg::OnInitDialog() {
     UpdateData(false);
     std::string strTitle;
     if (FollowFrequency(&strTitle) >= 0) {
-        m_strTitle = strTitle;
         m_pList->setFocus();
     }
+    // A preset saved without a title of its own takes the station's name.
+    m_strTitle = strTitle.empty() ? m_pCore->StationName() : strTitle;
     UpdateData(false);
     return true;
 }

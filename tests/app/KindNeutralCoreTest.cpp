@@ -83,6 +83,11 @@ TEST_F(KindNeutralCoreTest, RecordsItsOwnAudioWithNoInputPin) {
     const size_t nFrames = samples.size() / 2;
     EXPECT_GT(ToneShare(samples.data() + nFrames / 2, nFrames / 2, 2, 11025, 1000.0), 0.8);
     EXPECT_EQ(m_rig.m_dataSource.CountRows("FileList"), 1);
+    // No preset holds it: the catalogue names it as the station names itself.
+    const SDbResult result = m_rig.m_dataSource.Query("select ChannelName from FileList");
+    ASSERT_EQ(result.m_rows.size(), 1u);
+    EXPECT_EQ(std::get<std::string>(result.m_rows[0][0]), "Scripted One");
+    EXPECT_EQ(core.StationName(), "Scripted One");
 }
 
 }  // namespace

@@ -21,6 +21,7 @@
 #include "skin/SkinEngine.h"
 #include "skin/SkinMeter.h"
 #include "tests/app/CoreRig.h"
+#include "tests/receiver/ScriptedReceiverFactory.h"
 #include "tests/support/WaitUntil.h"
 
 namespace {
@@ -617,6 +618,31 @@ TEST_F(RadioDlgTest, ClosingMutesTheReceiverAndFinishesARunningRecording) {
     EXPECT_TRUE(std::filesystem::exists(path));
     ASSERT_TRUE(m_rig.m_pReceiver->WaitForReports(1, 2000ms));
     EXPECT_TRUE(m_rig.m_pReceiver->TunedState().bMuted);
+}
+
+// A receiver that reads the station's own name (RDS): the banner shows it
+// where no preset title does, and a preset saved from here takes it.
+TEST_F(RadioDlgTest, AStationWithoutAPresetTitleIsNamedAsItNamesItself) {
+    SScriptedStation station;
+    station.nFrequency = 8810;
+    station.strName = "KESTREL";
+    station.strText = "Evening jazz";
+    CScriptedReceiverFactory receivers({station});
+    m_rig.UseReceivers(receivers);
+    Preset(CPresetStore::BAND_FM, 0, 8250, "Bravo Radio");
+    CRadioDlg& window = Window();
+    window.TuneTo(8810);
+    EXPECT_TRUE(PumpUntil([&] {
+        return window.GetDlgItemText(CRadioDlg::IDC_BANNER).find("KESTREL  Evening jazz") !=
+               std::string::npos;
+    })) << window.GetDlgItemText(CRadioDlg::IDC_BANNER);
+    EXPECT_EQ(window.Core().StationName(), "KESTREL");
+
+    // A preset's own title wins.
+    window.TuneTo(8250);
+    Pump(300ms);
+    EXPECT_EQ(window.GetDlgItemText(CRadioDlg::IDC_BANNER).find("KESTREL"), std::string::npos);
+    EXPECT_EQ(window.Core().StationName(), "Bravo Radio");
 }
 
 }  // namespace

@@ -264,6 +264,21 @@ TEST(ControlBusTest, WithoutABusTheRadioRunsAsBefore) {
     EXPECT_EQ(remote.Current().nFrequency, window.Core().CurrentFrequency());
 }
 
+// What a station sends of itself shows where no preset names it.
+TEST(MprisMetadataTest, TheStationsOwnNameAndTextAreShownWhereNoPresetNamesIt) {
+    SRadioState state;
+    state.strChannelText = "FM 88.10MHz";
+    state.strStation = "KESTREL";
+    state.strRadioText = "Evening jazz";
+    const QVariantMap metadata = CMprisPlayerAdaptor::Metadata(state);
+    EXPECT_EQ(metadata.value("xesam:title").toString(), "KESTREL");
+    EXPECT_EQ(metadata.value("xesam:artist").toStringList(), QStringList{"KESTREL"});
+    EXPECT_EQ(metadata.value("xesam:comment").toStringList(),
+              (QStringList{"FM 88.10MHz", "Evening jazz"}));
+    state.strTitle = "My station";
+    EXPECT_EQ(CMprisPlayerAdaptor::Metadata(state).value("xesam:title").toString(), "My station");
+}
+
 }  // namespace
 
 #include "MprisTest.moc"

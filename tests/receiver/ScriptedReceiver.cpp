@@ -87,6 +87,12 @@ void CScriptedReceiver::TuneLocked(unsigned nFrequency) {
     if (m_pDisplay) {
         m_pDisplay->SetText(CPresetStore::ListText(nBand, nFolded));
     }
+    // Its name is read a moment later, as RDS comes.
+    const SScriptedStation* pStation = StationAt(nBand, nFolded);
+    if (CMessageTarget* pWindow = m_pWindow.load();
+        pWindow && pStation && !pStation->strName.empty()) {
+        pWindow->Post(WM_DEVICE_REPORT, DEVICE_REPORT_READING, 0);
+    }
 }
 
 bool CScriptedReceiver::Tune(unsigned nFrequency, std::optional<int> channelFlag) {

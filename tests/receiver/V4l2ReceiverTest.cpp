@@ -194,14 +194,18 @@ TEST_F(V4l2ReceiverTest, FailedCallsSayWhyAndNeverHang) {
 
     // A busy or failing hardware seek ends where it began.
     Receiver().Tune(7900);
-    for (EV4l2Status eStatus : {EV4l2Status::Busy, EV4l2Status::Failed, EV4l2Status::NoStation}) {
+    const std::pair<EV4l2Status, const char*> outcomes[] = {
+        {EV4l2Status::Busy, "busy"}, {EV4l2Status::Failed, "failed"}, {EV4l2Status::NoStation, ""}};
+    for (const auto& [eStatus, pSaid] : outcomes) {
         m_v4l2.FailNext(nRadio, CSimV4l2Control::ECall::HardwareSeek, eStatus);
         ASSERT_TRUE(Receiver().StartSeek(CReceiver::SEEK_UP));
         ASSERT_TRUE(WaitUntil([&] { return !Receiver().IsSeeking(); }, 10s));
         EXPECT_EQ(Receiver().Frequency(CReceiver::BAND_FM), 7900u);
+        const std::string strProblem = Receiver().Reading().strProblem;
+        EXPECT_EQ(strProblem.empty(), pSaid[0] == '\0') << strProblem;
+        EXPECT_NE(strProblem.find(pSaid), std::string::npos) << strProblem;
     }
     EXPECT_EQ(m_window.m_nSeekFound.load(), 0);
-    EXPECT_NE(Receiver().Reading().strProblem.find("failed"), std::string::npos);
 }
 
 TEST_F(V4l2ReceiverTest, RdsNamesTheStationTunedAndATuneAwayForgetsIt) {

@@ -18,6 +18,7 @@
 #include "skin/CommandMap.h"
 #include "skin/SkinEngine.h"
 #include "tests/app/CoreRig.h"
+#include "tests/receiver/ScriptedReceiverFactory.h"
 
 namespace {
 
@@ -253,6 +254,16 @@ TEST_F(ShortKeyDlgTest, SnapsBackWithinSixPixelsOfItsDockedPlace) {
     Dlg().move(docked + QPoint(7, 0));
     QApplication::processEvents();
     EXPECT_EQ(Dlg().pos(), docked + QPoint(7, 0));
+}
+
+// A station no preset holds yet offers the name it sends as the title.
+TEST_F(ShortKeyDlgTest, ANewPresetTakesTheStationsOwnNameAsItsTitle) {
+    SScriptedStation station;
+    station.nFrequency = 9810;
+    station.strName = "KESTREL";
+    CScriptedReceiverFactory receivers({station});
+    m_rig.UseReceivers(receivers);
+    EXPECT_EQ(Dlg().GetDlgItemText(CShortKeyDlg::IDC_TITLE), "KESTREL");
 }
 
 }  // namespace
