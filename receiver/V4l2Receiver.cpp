@@ -416,7 +416,9 @@ bool CV4l2Receiver::HardwareSeek(bool bUp, bool& bFallBack) {
                 std::lock_guard rdsLock(m_rdsMutex);
                 m_rds.Reset();
             }
-        } else if (eStatus == EV4l2Status::Unsupported) {
+        } else if (eStatus == EV4l2Status::Unsupported ||
+                   (eStatus == EV4l2Status::NoStation && !pRadio->Caps().bSeekWraps)) {
+            // A bounded seek stops at the band's edge: Kestrel's own walk wraps.
             bFallBack = true;
         } else {
             ClearSeekLocked();
@@ -581,6 +583,7 @@ void CV4l2Receiver::StatusLoop(CPollLoop& loop) {
     }
     const int nFd = pRadio->PollFd();
     auto nextSignal = std::chrono::steady_clock::now();
+    EV4l2Status eToldRds = EV4l2Status::Ok;
     for (;;) {
         pollfd fd{nFd, POLLIN, 0};
         const CPollLoop::EWake eWake =
@@ -596,6 +599,11 @@ void CV4l2Receiver::StatusLoop(CPollLoop& loop) {
             std::vector<SRdsBlock> blocks;
             const EV4l2Status eStatus = pRadio->ReadRds(blocks);
             bGone = eStatus == EV4l2Status::Gone;
+            // Said once: without RDS the radio still plays.
+            if (eStatus != EV4l2Status::Ok && eStatus != eToldRds && !bGone) {
+                KestrelTrace(kTag, "no RDS: %s", pRadio->LastError().c_str());
+            }
+            eToldRds = eStatus;
             std::lock_guard lock(m_rdsMutex);
             for (const SRdsBlock& block : blocks) {
                 bChanged |= (m_rds.Add(block) & (CRdsDecoder::kStation | CRdsDecoder::kRadioText |

@@ -1,7 +1,6 @@
 #include "platform/db/SimDataSource.h"
 
 #include <cstdlib>
-#include <fstream>
 
 #include <odbcinst.h>
 
@@ -19,14 +18,6 @@ void Restore(const char* szName, const std::optional<std::string>& strValue) {
         setenv(szName, strValue->c_str(), 1);
     } else {
         unsetenv(szName);
-    }
-}
-
-void WriteFile(const std::filesystem::path& path, const std::string& strText) {
-    std::ofstream file(path, std::ios::trunc);
-    file << strText;
-    if (!file.flush()) {
-        throw CDBException("cannot write " + path.string());
     }
 }
 
@@ -61,8 +52,9 @@ CSimDataSource::~CSimDataSource() {
 }
 
 void CSimDataSource::Register(const std::filesystem::path& folder, const SServer& server) {
-    WriteFile(folder / "odbcinst.ini",
-              "[Kestrel Test Driver]\nDriver=" + server.m_strDriverLibrary + "\n");
+    // unixODBC reads ODBCSYSINI once a process: a driver registered in this
+    // folder's odbcinst.ini would be looked for in the first instance's
+    // folder, long gone. The data source names its driver library instead.
     setenv("ODBCINI", (folder / "odbc.ini").c_str(), 1);
     setenv("ODBCSYSINI", folder.c_str(), 1);
 
@@ -70,7 +62,7 @@ void CSimDataSource::Register(const std::filesystem::path& folder, const SServer
     // odbc.ini (under that bare name, for 20 seconds): read from the cache, a
     // data source made a moment ago would still point at the last database.
     std::vector<std::pair<std::string, std::string>> attributes = {
-        {"Driver", "Kestrel Test Driver"}};
+        {"Driver", server.m_strDriverLibrary}};
     attributes.insert(attributes.end(), server.m_attributes.begin(), server.m_attributes.end());
     SQLSetConfigMode(ODBC_USER_DSN);
     bool bWritten = true;

@@ -14,8 +14,8 @@
 #include "platform/names/KestrelNames.h"
 
 // A KestrelRadio data source of its own, for tests and benchmarks: it writes
-// an odbc.ini and an odbcinst.ini into a folder, points unixODBC at them
-// (ODBCINI, ODBCSYSINI) for as long as it lives, and lays out empty Task and
+// an odbc.ini naming the driver's library into a folder, points unixODBC at
+// it (ODBCINI, ODBCSYSINI) for as long as it lives, and lays out empty Task and
 // FileList tables. By default the database is a SQLite file in that folder,
 // reached through the SQLite3 ODBC driver; a server (PostgreSQL, say) can
 // stand in by its ODBC driver and attributes, and then gets fresh tables.

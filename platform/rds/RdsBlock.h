@@ -7,7 +7,8 @@
 // three bytes: lsb, msb, then the block id in bits 0-2 with the corrected and
 // error flags in bits 6 and 7.
 struct SRdsBlock {
-    enum EId : uint8_t { A = 0, B = 1, C = 2, CPrime = 3, D = 4, Invalid = 7 };
+    // As V4L2 numbers them (V4L2_RDS_BLOCK_*): D before C'.
+    enum EId : uint8_t { A = 0, B = 1, C = 2, D = 3, CPrime = 4, Invalid = 7 };
 
     uint16_t nWord = 0;
     uint8_t nId = Invalid;

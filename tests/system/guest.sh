@@ -1,7 +1,7 @@
 #!/bin/bash
 # The guest's first process after the initramfs: loads the modules that make
 # the hardware (uhid for the receiver, snd-dummy for a sound card with a
-# mixer, snd-aloop for a loopback capture device), starts systemd-udevd so
+# mixer, snd-aloop for a loopback capture device, vivid for a V4L2 radio), starts systemd-udevd so
 # that device events are real, runs the test programs of the plan and leaves
 # their reports in the results folder, then powers the machine off.
 #
@@ -38,11 +38,13 @@ modprobe hid-generic || echo "hid-generic does not load"
 modprobe snd-intel8x0 index=0 || echo "snd-intel8x0 does not load"
 modprobe snd-dummy index=1 || echo "snd-dummy does not load"
 modprobe snd-aloop index=2 || echo "snd-aloop does not load"
+# vivid: a radio receiver at /dev/radio20 and a transmitter at /dev/radio21.
+modprobe vivid n_devs=1 node_types=0x1010 radio_rx_nr=20 radio_tx_nr=21 || echo "vivid does not load"
 
 mkdir -p /run/udev
 /lib/systemd/systemd-udevd --daemon --resolve-names=never || echo "systemd-udevd does not start"
 udevadm settle --timeout=30 || echo "udev did not settle"
-ls -l /dev/uhid /dev/snd
+ls -l /dev/uhid /dev/snd /dev/radio*
 cat /proc/asound/cards
 
 while read -r program; do

@@ -1,3 +1,5 @@
+#include <linux/videodev2.h>
+
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -143,4 +145,31 @@ TEST(RdsDecoderTest, TheStationsCharacterSetBecomesUtf8) {
                                              "B")),
               "A  B");
     EXPECT_EQ(RdsCharset::FromUtf8("a\xE3\x81\x82z"), "a???z");
+}
+
+// As vivid's generator sends it, read as the kernel hands it over: the name
+// in 0B groups, whose C' block carries the PI again.
+TEST(RdsDecoderTest, ANameInVersionBGroupsFromTheKernelIsShown) {
+    const std::string strName = " 96000.0";
+    const auto block = [](uint16_t nWord, uint8_t nV4l2Id) {
+        return SRdsBlock::FromV4l2(static_cast<uint8_t>(nWord & 0xFF),
+                                   static_cast<uint8_t>(nWord >> 8),
+                                   static_cast<uint8_t>(nV4l2Id | (nV4l2Id << 3)));
+    };
+    std::vector<SRdsBlock> blocks;
+    for (int nRound = 0; nRound < 2; ++nRound) {
+        for (uint16_t nSegment = 0; nSegment < 4; ++nSegment) {
+            const auto nChars =
+                static_cast<uint16_t>((static_cast<uint8_t>(strName[2 * nSegment]) << 8) |
+                                      static_cast<uint8_t>(strName[2 * nSegment + 1]));
+            blocks.push_back(block(0x8088, V4L2_RDS_BLOCK_A));
+            blocks.push_back(block(static_cast<uint16_t>(0x0c68 | nSegment), V4L2_RDS_BLOCK_B));
+            blocks.push_back(block(0x8088, V4L2_RDS_BLOCK_C_ALT));
+            blocks.push_back(block(nChars, V4L2_RDS_BLOCK_D));
+        }
+    }
+    CRdsDecoder decoder;
+    Feed(decoder, blocks);
+    EXPECT_EQ(decoder.Pi(), 0x8088);
+    EXPECT_EQ(decoder.Station(), "96000.0");
 }
