@@ -274,6 +274,10 @@ bool CV4l2Receiver::Tune(unsigned nFrequency, std::optional<int> channelFlag) {
         bTuned = TuneLocked(nFrequency, tuned);
     }
     Publish(tuned);
+    // The meters and the banner follow at once: the old station's name is gone.
+    if (bTuned) {
+        PostToWindow(WM_DEVICE_REPORT, DEVICE_REPORT_READING);
+    }
     return bTuned;
 }
 

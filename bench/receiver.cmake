@@ -1,0 +1,2 @@
+add_executable(v4l2_bench V4l2Bench.cpp)
+target_link_libraries(v4l2_bench PRIVATE kestrel_build_flags kestrel_receiver kestrel_test_support)
