@@ -575,7 +575,9 @@ void CRadioDlg::ShowNoReceiver() {
     if (m_pFrequencyDisplay) {
         m_pFrequencyDisplay->SetText(m_core.DisplayText(m_core.CurrentFrequency()));
     }
-    SetDlgItemText(IDC_BANNER, m_core.Message(kNoReceiver));
+    const std::string strRefusal = m_core.ReceiverRefusal();
+    SetDlgItemText(IDC_BANNER,
+                   m_core.Message(kNoReceiver) + (strRefusal.empty() ? "" : "  " + strRefusal));
     for (CSkinMeter* pMeter : {m_pSignalMeter, m_pChannelMeter}) {
         if (pMeter) {
             pMeter->SetValue(0);

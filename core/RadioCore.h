@@ -158,6 +158,8 @@ public:
 
     // The receiver-present flag CheckDevice keeps.
     int DevicePresent() const { return m_nDevicePresent; }
+    // Why a receiver that is plugged in may not be used; empty for none.
+    std::string ReceiverRefusal() const { return m_pReceiver ? m_pReceiver->Refusal() : ""; }
     // Mutes the receiver's input line on the sound card (nothing for a
     // receiver with its own audio).
     void MuteInput();

@@ -198,7 +198,8 @@ void CRecorder::ForgetUnstartedTask() {
 void CRecorder::StartTask(int nTask) {
     if (!m_core.DevicePresent()) {
         ForgetUnstartedTask();
-        EndTask(nTask, STaskOutcome::EKind::Failed, Text(kReceiverAbsent));
+        EndTask(nTask, STaskOutcome::EKind::Failed,
+                Joined(Text(kReceiverAbsent), m_core.ReceiverRefusal()));
         return;
     }
     // A job made for another data source (or a database made anew since) does

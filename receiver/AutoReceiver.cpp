@@ -62,6 +62,20 @@ int CAutoReceiver::CountDevices() {
     return 0;
 }
 
+std::string CAutoReceiver::Refusal() const {
+    if (m_bOpen) {
+        return {};
+    }
+    std::string strRefusal;
+    for (const std::unique_ptr<CReceiver>& pReceiver : m_receivers) {
+        const std::string strKind = pReceiver->Refusal();
+        if (!strKind.empty()) {
+            strRefusal += (strRefusal.empty() ? "" : " ") + strKind;
+        }
+    }
+    return strRefusal;
+}
+
 bool CAutoReceiver::Open(CMessageTarget* pWindow) {
     m_bOpen = m_pActive->Open(pWindow);
     return m_bOpen;

@@ -48,6 +48,7 @@ public:
     void SetDisplay(CTextSink* pDisplay) override;
     std::shared_ptr<CAudioFeed> AudioFeed() const override { return m_pActive->AudioFeed(); }
     std::vector<SReceiverDevice> Devices() override { return m_pActive->Devices(); }
+    std::string Refusal() const override;
 
     // Which of the factories' kinds serves now.
     size_t ActiveKind() const { return m_nActive; }

@@ -90,4 +90,8 @@ public:
     // The receivers of this kind plugged in, when the user may choose among
     // them (SET/RECEIVERDEVICE); empty for a kind with only one.
     virtual std::vector<SReceiverDevice> Devices() { return {}; }
+    // Why a receiver that is plugged in may not be used (its node's
+    // permissions), as the last CountDevices() found it; empty when none is
+    // plugged or one is usable. UI thread.
+    virtual std::string Refusal() const { return {}; }
 };

@@ -72,8 +72,32 @@ CV4l2Receiver::~CV4l2Receiver() {
 
 // Presence ----------------------------------------------------------------
 
+std::vector<SV4l2Device> CV4l2Receiver::UsableDevices() {
+    std::vector<SV4l2Device> usable;
+    std::string strRefusal;
+    for (SV4l2Device& device : m_services.v4l2.Enumerate()) {
+        if (device.strRefused.empty()) {
+            usable.push_back(std::move(device));
+            continue;
+        }
+        KestrelTrace(kTag, "may not open %s", device.strRefused.c_str());
+        if (strRefusal.empty()) {
+            // Short: a task's outcome keeps 255 characters.
+            strRefusal = "The radio " + (device.strName.empty() ? device.strNode : device.strName) +
+                         " may not be opened (" + device.strRefused +
+                         "): with nobody logged in, the user needs the groups video and audio.";
+        }
+    }
+    m_strRefusal = usable.empty() ? strRefusal : std::string();
+    return usable;
+}
+
+std::string CV4l2Receiver::Refusal() const {
+    return m_strRefusal;
+}
+
 std::optional<SV4l2Device> CV4l2Receiver::ChooseDevice() {
-    const std::vector<SV4l2Device> devices = m_services.v4l2.Enumerate();
+    const std::vector<SV4l2Device> devices = UsableDevices();
     if (devices.empty()) {
         return std::nullopt;
     }
@@ -87,12 +111,12 @@ std::optional<SV4l2Device> CV4l2Receiver::ChooseDevice() {
 }
 
 int CV4l2Receiver::CountDevices() {
-    return static_cast<int>(m_services.v4l2.Enumerate().size());
+    return static_cast<int>(UsableDevices().size());
 }
 
 std::vector<SReceiverDevice> CV4l2Receiver::Devices() {
     std::vector<SReceiverDevice> devices;
-    for (const SV4l2Device& device : m_services.v4l2.Enumerate()) {
+    for (const SV4l2Device& device : UsableDevices()) {
         devices.push_back({device.strId, device.strName});
     }
     return devices;

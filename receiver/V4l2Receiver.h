@@ -72,6 +72,7 @@ public:
     void SetDisplay(CTextSink* pDisplay) override;
     std::shared_ptr<CAudioFeed> AudioFeed() const override;
     std::vector<SReceiverDevice> Devices() override;
+    std::string Refusal() const override;
 
 private:
     struct STuned {
@@ -82,6 +83,8 @@ private:
 
     // The plugged radio SET/RECEIVERDEVICE names, else the first.
     std::optional<SV4l2Device> ChooseDevice();
+    // The radios the user may open; the others' refusals are kept.
+    std::vector<SV4l2Device> UsableDevices();
     // The device's band for one of ours, or null when it has none.
     const SV4l2Band* DeviceBand(int nBand) const;
     uint32_t ToHz(int nBand, unsigned nFrequency) const;
@@ -155,6 +158,7 @@ private:
     bool m_bToldStereo = false;
     std::string m_strProblem;       // the tuner's, until it tunes again
     std::string m_strAudioProblem;  // its sound card's, until it opens again
+    std::string m_strRefusal;       // UI thread
     CPollLoop m_statusLoop;
 
     std::unique_ptr<CAudioCapture> m_pCapture;

@@ -39,10 +39,14 @@ SV4l2Band::EModulation ModulationOf(uint32_t nModulation, uint32_t nLowHz) {
 }  // namespace
 
 std::unique_ptr<CLinuxV4l2Radio> CLinuxV4l2Radio::Open(const std::string& strNode,
-                                                       std::string& strWhy) {
+                                                       std::string& strWhy, int* pError) {
     CUniqueFd fd(::open(strNode.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
+    const int nError = fd.IsValid() ? 0 : errno;
+    if (pError) {
+        *pError = nError;
+    }
     if (!fd.IsValid()) {
-        strWhy = strNode + ": " + std::strerror(errno);
+        strWhy = strNode + ": " + std::strerror(nError);
         return nullptr;
     }
     std::unique_ptr<CLinuxV4l2Radio> pRadio(new CLinuxV4l2Radio(strNode, std::move(fd)));

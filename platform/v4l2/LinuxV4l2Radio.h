@@ -13,7 +13,9 @@
 class CLinuxV4l2Radio : public CV4l2Radio {
 public:
     // Null with strWhy set when the node cannot be opened or is no receiver.
-    static std::unique_ptr<CLinuxV4l2Radio> Open(const std::string& strNode, std::string& strWhy);
+    // pError, when given, gets open()'s errno (0 when the node opened).
+    static std::unique_ptr<CLinuxV4l2Radio> Open(const std::string& strNode, std::string& strWhy,
+                                                 int* pError = nullptr);
 
     const SV4l2Caps& Caps() const override { return m_caps; }
     const std::vector<SV4l2Band>& Bands() const override { return m_bands; }

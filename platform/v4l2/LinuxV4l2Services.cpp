@@ -1,5 +1,7 @@
 #include "platform/v4l2/LinuxV4l2Services.h"
 
+#include <cerrno>
+
 #include "platform/trace/Trace.h"
 #include "platform/v4l2/LinuxV4l2Radio.h"
 
@@ -9,8 +11,17 @@ std::vector<SV4l2Device> CLinuxV4l2Services::Enumerate() {
         SV4l2Device device;
         device.strNode = m_strDevRoot + "/" + strNode;
         std::string strWhy;
+        int nError = 0;
         const std::unique_ptr<CLinuxV4l2Radio> pRadio =
-            CLinuxV4l2Radio::Open(device.strNode, strWhy);
+            CLinuxV4l2Radio::Open(device.strNode, strWhy, &nError);
+        // A radio the user may not open is still plugged in: the user hears why.
+        if (nError == EACCES || nError == EPERM) {
+            device.strName = m_sysfs.Name(strNode);
+            device.strId = m_sysfs.UsbIdentity(strNode);
+            device.strRefused = strWhy;
+            devices.push_back(std::move(device));
+            continue;
+        }
         if (!pRadio) {
             KestrelTrace("v4l2", "left out: %s", strWhy.c_str());
             continue;

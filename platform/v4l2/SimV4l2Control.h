@@ -37,6 +37,8 @@ struct SSimV4l2Layout {
     bool bStereo = true;
     bool bMuteControl = true;
     bool bVolumeControl = true;
+    // False: its node belongs to a group the user is not in.
+    bool bAccessible = true;
     std::vector<SSimV4l2Station> stations;
     double dRdsBlocksPerSecond = 1187.5 / 26;
     // How long a hardware seek blocks before it answers.

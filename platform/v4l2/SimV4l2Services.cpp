@@ -26,6 +26,9 @@ std::vector<SV4l2Device> CSimV4l2Services::Enumerate() {
         device.strName = pState->layout.strName;
         device.strId = pState->layout.strId;
         device.strCaptureDevice = pState->layout.strCaptureDevice;
+        if (!pState->layout.bAccessible) {
+            device.strRefused = device.strNode + ": Permission denied";
+        }
         devices.push_back(std::move(device));
     }
     return devices;
@@ -49,6 +52,9 @@ std::unique_ptr<CV4l2Radio> CSimV4l2Services::Open(const SV4l2Device& device, st
         std::lock_guard lock(pFound->mutex);
         EV4l2Status eStatus =
             pFound->bPlugged ? pFound->TakeFailure(ECall::Open) : EV4l2Status::Gone;
+        if (eStatus == EV4l2Status::Ok && !pFound->layout.bAccessible) {
+            eStatus = EV4l2Status::Failed;
+        }
         if (eStatus != EV4l2Status::Ok) {
             strWhy = device.strNode + (eStatus == EV4l2Status::Busy   ? ": Device or resource busy"
                                        : eStatus == EV4l2Status::Gone ? ": No such device"

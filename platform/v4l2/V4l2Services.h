@@ -16,12 +16,16 @@ struct SV4l2Device {
     // The ALSA capture device of the radio's own USB sound card
     // ("hw:CARD=Si470x,DEV=0"); empty for a radio with an analog line out.
     std::string strCaptureDevice;
+    // Why the user may not open it ("/dev/radio0: Permission denied"); empty
+    // for a radio the user can use.
+    std::string strRefused;
 };
 
 // The kernel's V4L2 radio receivers: which are plugged in, and opening one.
 //
 // Contract: UI thread. Enumerate() lists receivers only (transmitters and
-// video devices are left out) in a stable order. Open() fails with a message
+// video devices are left out) in a stable order, and those the user may not
+// open with strRefused set. Open() fails with a message
 // naming the cause (no permission, busy, gone, not a receiver).
 class CV4l2Services {
 public:

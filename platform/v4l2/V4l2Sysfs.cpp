@@ -78,6 +78,10 @@ std::string CV4l2Sysfs::UsbIdentity(const std::string& strNode) const {
            FirstLine(device / "serial");
 }
 
+std::string CV4l2Sysfs::Name(const std::string& strNode) const {
+    return FirstLine(fs::path(m_strRoot) / "class/video4linux" / strNode / "name");
+}
+
 std::string CV4l2Sysfs::CaptureDevice(const std::string& strNode) const {
     const std::string strDevice = UsbDeviceOf(strNode);
     if (strDevice.empty()) {

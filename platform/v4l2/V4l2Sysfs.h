@@ -18,6 +18,8 @@ public:
     // "plughw:CARD=<id>,DEV=0" for the first sound card with a capture PCM
     // on the node's USB device; empty when there is none.
     std::string CaptureDevice(const std::string& strNode) const;
+    // The driver's name for the node, readable without opening it.
+    std::string Name(const std::string& strNode) const;
 
 private:
     // The USB device directory above the node; empty without one.

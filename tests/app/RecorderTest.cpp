@@ -5,6 +5,10 @@
 #include <thread>
 
 #include "core/Recorder.h"
+#include "platform/audio/SimAudioCapture.h"
+#include "platform/audio/SimAudioOutput.h"
+#include "platform/v4l2/SimV4l2Services.h"
+#include "receiver/V4l2ReceiverFactory.h"
 #include "schedule/TaskOutcomes.h"
 #include "tests/app/CoreRig.h"
 #include "tests/support/WaitUntil.h"
@@ -189,6 +193,41 @@ TEST_F(RecorderTest, AJobOfAnotherDataSourceRecordsNothing) {
     m_recorder.SetExpectedDataSource(m_rig.Core().DataSourceId());
     m_recorder.StartTask(nTask);
     EXPECT_TRUE(m_recorder.IsRecording());
+}
+
+// A radio whose node the user may not open (nobody logged in, the user in
+// neither group) fails its task with what the user must do.
+TEST(RecorderAccessTest, ATaskOnARadioTheUserMayNotOpenSaysWhatItNeeds) {
+    CSimV4l2Services v4l2;
+    CSimAudioCaptureServices capture;
+    CSimAudioOutputServices output;
+    CV4l2ReceiverFactory radios({v4l2, capture, output});
+    SSimV4l2Layout locked;
+    locked.bAccessible = false;
+    v4l2.AddRadio(locked);
+    CCoreRig rig;
+    rig.UseReceivers(radios);
+    CObserverProbe observer;
+    CRecorder recorder(rig.Core(), observer);
+
+    CTaskSet tasks(rig.m_dataSource.Driver());
+    ASSERT_TRUE(tasks.Open());
+    tasks.AddNew();
+    tasks.m_BeginTime = rig.m_clock.Now();
+    tasks.m_EndTime = rig.m_clock.Now() + 60;
+    tasks.m_Channel = CTaskSet::ChannelText(0x80000000u | 9500u);
+    tasks.Update();
+    recorder.StartTask(tasks.m_ID);
+
+    EXPECT_FALSE(recorder.IsRecording());
+    const std::optional<STaskOutcome> outcome =
+        CTaskOutcomes(rig.m_dataSource.Driver()).Find(tasks.m_ID);
+    ASSERT_TRUE(outcome.has_value());
+    EXPECT_EQ(outcome->eKind, STaskOutcome::EKind::Failed);
+    EXPECT_NE(outcome->strReason.find("Permission denied"), std::string::npos)
+        << outcome->strReason;
+    EXPECT_NE(outcome->strReason.find("groups video and audio"), std::string::npos)
+        << outcome->strReason;
 }
 
 }  // namespace

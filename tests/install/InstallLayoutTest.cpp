@@ -82,6 +82,8 @@ TEST_F(InstallLayoutTest, EveryFileLandsInItsPlace) {
     const std::string strRule{std::istreambuf_iterator<char>(rule), {}};
     EXPECT_NE(strRule.find("TAG+=\"uaccess\""), std::string::npos);
     EXPECT_NE(strRule.find("03b4"), std::string::npos);
+    EXPECT_NE(strRule.find("SUBSYSTEM==\"video4linux\", KERNEL==\"radio[0-9]*\""),
+              std::string::npos);
 }
 
 TEST_F(InstallLayoutTest, TheDesktopFilesPassTheirValidators) {

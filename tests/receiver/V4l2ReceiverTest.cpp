@@ -294,4 +294,26 @@ TEST_F(V4l2ReceiverTest, TheProfileChoosesAmongSeveralRadios) {
     EXPECT_EQ(m_v4l2.OpenHandles(nSecond), 1);
 }
 
+TEST_F(V4l2ReceiverTest, ARadioTheUserMayNotOpenIsNotCountedButSaysWhatItNeeds) {
+    SSimV4l2Layout locked;
+    locked.strName = "Locked radio";
+    locked.bAccessible = false;
+    AddRadio(locked);
+    EXPECT_EQ(Receiver().CountDevices(), 0);
+    EXPECT_FALSE(Receiver().Open(&m_window));
+    const std::string strRefusal = Receiver().Refusal();
+    EXPECT_NE(strRefusal.find("Locked radio"), std::string::npos) << strRefusal;
+    EXPECT_NE(strRefusal.find("Permission denied"), std::string::npos) << strRefusal;
+    EXPECT_NE(strRefusal.find("groups video and audio"), std::string::npos) << strRefusal;
+
+    // Another that the user may open serves, and nothing is refused then.
+    SSimV4l2Layout open;
+    open.strId = "usb:10c4:818a:OPEN";
+    const int nOpen = AddRadio(open);
+    EXPECT_EQ(Receiver().CountDevices(), 1);
+    EXPECT_EQ(Receiver().Refusal(), "");
+    ASSERT_TRUE(Receiver().Open(&m_window));
+    EXPECT_EQ(m_v4l2.OpenHandles(nOpen), 1);
+}
+
 }  // namespace
