@@ -181,6 +181,15 @@ int CRadioCore::CheckDevice() {
     return m_nDevicePresent;
 }
 
+void CRadioCore::CloseReceiver() {
+    if (m_nDevicePresent == 0) {
+        return;
+    }
+    m_pReceiver->Close();
+    m_nDevicePresent = 0;
+    Announce();
+}
+
 void CRadioCore::OpenRadio() {
     m_pReceiver->SetBand(Settings().LastBand() == 0 ? CReceiver::BAND_AM : CReceiver::BAND_FM);
     m_pReceiver->LoadBandPlan();

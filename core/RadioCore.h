@@ -60,6 +60,11 @@ public:
     // not tuned yet.
     void OpenRadio();
     int CheckDevice();
+    // Closes the receiver as an unplug would; the next CheckDevice() opens
+    // the one the profile names.
+    void CloseReceiver();
+    // The receivers of the kind in use to choose among; empty for none.
+    std::vector<SReceiverDevice> ReceiverDevices() { return m_pReceiver->Devices(); }
 
     // Tuning. Each ends a running seek first; those that tune end in the
     // preset sync and give the preset recalled, if any.

@@ -29,6 +29,7 @@ constexpr const char* kBrowseTitle = "Select Path";
 constexpr std::pair<int, const char*> kTexts[] = {
     {COptionDlg::IDC_TITLE, "OP_WINTITLE"},
     {COptionDlg::IDC_LABEL_STANDARD, "OP_STANDARD"},
+    {COptionDlg::IDC_LABEL_RECEIVER, "OP_RECEIVER"},
     {1040, "OP_SCANLEVEL"},
     {1041, "OP_INPUTDEVICE"},
     {1042, "OP_INPUTPORT"},
@@ -41,9 +42,9 @@ constexpr std::pair<int, const char*> kTexts[] = {
 
 // The controls that take the height of the labels.
 constexpr int kLinedUp[] = {
-    COptionDlg::IDC_STANDARD, COptionDlg::IDC_LANGUAGE, COptionDlg::IDC_SCAN_LEVEL,
-    COptionDlg::IDC_DEVICE,   COptionDlg::IDC_PORT,     COptionDlg::IDC_RECORD_TYPE,
-    COptionDlg::IDC_QUALITY,  COptionDlg::IDC_PATH,
+    COptionDlg::IDC_RECEIVER,    COptionDlg::IDC_STANDARD, COptionDlg::IDC_LANGUAGE,
+    COptionDlg::IDC_SCAN_LEVEL,  COptionDlg::IDC_DEVICE,   COptionDlg::IDC_PORT,
+    COptionDlg::IDC_RECORD_TYPE, COptionDlg::IDC_QUALITY,  COptionDlg::IDC_PATH,
 };
 
 bool IsRecordingSource(uint32_t nType) {
@@ -78,8 +79,9 @@ bool COptionDlg::OnInitDialog() {
     }
     LoadTexts();
     LoadSettings();
-    DockToOwner();
     LayOutControls();
+    FillReceiverList();
+    DockToOwner();
     // A receiver with its own audio is recorded from it: no card's input to choose.
     if (m_pCore->Services().bVista || m_pCore->BringsOwnAudio()) {
         EnableDlgItem(IDC_DEVICE, false);
@@ -117,6 +119,54 @@ void COptionDlg::LoadTexts() {
     FillList(IDC_QUALITY,
              texts({"OP_RECORDQUALITY_NORMAL", "OP_RECORDQUALITY_GOOD", "OP_RECORDQUALITY_BEST"}));
     FillList(IDC_LANGUAGE, m_pCore->Texts().LanguageList(m_pCore->Language()));
+}
+
+void COptionDlg::FillReceiverList() {
+    auto* pReceivers = GetDlgItemAs<QComboBox>(IDC_RECEIVER);
+    if (!pReceivers) {
+        return;
+    }
+    const std::vector<SReceiverDevice> devices = m_pCore->ReceiverDevices();
+    if (devices.size() < 2) {
+        LeaveOutReceiverRow();
+        return;
+    }
+    // The one the profile names, else the first: the one the receiver opens.
+    const std::string strWanted = m_pCore->Settings().ReceiverDevice();
+    int nSelected = 0;
+    for (const SReceiverDevice& device : devices) {
+        if (device.strId == strWanted) {
+            nSelected = pReceivers->count();
+        }
+        pReceivers->addItem(QString::fromStdString(device.strName),
+                            QString::fromStdString(device.strId));
+    }
+    pReceivers->setCurrentIndex(nSelected);
+    m_strReceiverShown = devices[static_cast<size_t>(nSelected)].strId;
+    // Another receiver while recording would cut the recording short.
+    EnableDlgItem(IDC_RECEIVER, m_pCore->Recording() == 0);
+}
+
+// The rows below move up into its place and the window loses its height.
+void COptionDlg::LeaveOutReceiverRow() {
+    QWidget* pReceivers = GetDlgItem(IDC_RECEIVER);
+    const QWidget* pStandard = GetDlgItem(IDC_STANDARD);
+    if (!pReceivers || !pStandard) {
+        return;
+    }
+    const int nRowTop = pReceivers->y();
+    const int nRow = pStandard->y() - nRowTop;
+    for (int nId : {IDC_RECEIVER, IDC_LABEL_RECEIVER}) {
+        if (QWidget* pControl = GetDlgItem(nId)) {
+            pControl->hide();
+        }
+    }
+    for (QWidget* pChild : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (pChild->y() > nRowTop) {
+            pChild->move(pChild->x(), pChild->y() - nRow);
+        }
+    }
+    setFixedSize(width(), height() - nRow);
 }
 
 void COptionDlg::FillList(int nId, const std::vector<std::string>& items) {
@@ -248,6 +298,15 @@ void COptionDlg::OnOK() {
                       bPort ? pPorts->currentData().toInt() : -1);
     settings.SetOptions(m_nStandard, m_nScanLevel, m_nQuality, m_nRecordType, m_strPath,
                         m_nLanguage);
+    const auto* pReceivers = GetDlgItemAs<QComboBox>(IDC_RECEIVER);
+    const std::string strReceiver =
+        pReceivers && pReceivers->isVisibleTo(this) && pReceivers->currentIndex() >= 0
+            ? pReceivers->currentData().toString().toStdString()
+            : std::string();
+    const bool bOtherReceiver = !strReceiver.empty() && strReceiver != m_strReceiverShown;
+    if (bOtherReceiver) {
+        settings.SetReceiverDevice(strReceiver);
+    }
 
     m_pCore->ReloadLanguage();
     if (m_pCore->MainWindow()) {
@@ -255,6 +314,13 @@ void COptionDlg::OnOK() {
     }
     m_pCore->ApplyBandPlan();
     m_pCore->SelectInputMute();
+    // The main window opens the chosen one as it would a receiver plugged in.
+    if (bOtherReceiver) {
+        m_pCore->CloseReceiver();
+        if (m_pCore->MainWindow()) {
+            m_pCore->MainWindow()->Post(WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0);
+        }
+    }
     EndDialog(IDOK);
 }
 

@@ -9,7 +9,9 @@
 class CRadioCore;
 
 // The options window (template 133, skin "OptionWin"): edits the band plan,
-// scan level, recording input, format, quality and folder and the language.
+// scan level, recording input, format, quality and folder and the language,
+// and which receiver to use when several of its kind are plugged in (the
+// row is left out otherwise).
 // Every opening reloads the settings from the profile; only OK writes them,
 // and then makes the core, the tuner and the main window take them up.
 //
@@ -36,6 +38,8 @@ public:
         IDC_LANGUAGE = 1053,
         IDC_TITLE = 1059,
         IDC_LABEL_STANDARD = 1039,
+        IDC_RECEIVER = 1060,
+        IDC_LABEL_RECEIVER = 1061,
     };
 
     // Asks the user for a folder, starting at strStart; empty when the user
@@ -73,8 +77,12 @@ private:
     void FillList(int nId, const std::vector<std::string>& items);
     void LoadSettings();
     void FillDeviceList(const std::string& strDeviceName);
+    // The receivers to choose from; the row goes when there is no choice.
+    void FillReceiverList();
+    void LeaveOutReceiverRow();
     void LayOutControls();
 
     CRadioCore* const m_pCore;
     FolderBrowser m_browseFolder;
+    std::string m_strReceiverShown;  // the receiver selected when the window opened
 };

@@ -8,7 +8,11 @@
 
 #include <fstream>
 
+#include "platform/audio/SimAudioCapture.h"
+#include "platform/audio/SimAudioOutput.h"
+#include "platform/v4l2/SimV4l2Services.h"
 #include "platform/window/WindowMessages.h"
+#include "receiver/V4l2ReceiverFactory.h"
 #include "settings/windows/OptionDlg.h"
 #include "tests/app/CoreRig.h"
 #include "tests/receiver/ScriptedReceiverFactory.h"
@@ -187,6 +191,68 @@ TEST_F(OptionDlgTest, AReceiverWithItsOwnAudioOffersNoInputToChoose) {
     EXPECT_TRUE(Combo(COptionDlg::IDC_STANDARD).isEnabled());
     Click(CDialog::IDCANCEL);
     Settle();
+}
+
+// Two radios of the V4L2 kind: the window names both and opens the one
+// picked as the main window would a receiver plugged in.
+TEST_F(OptionDlgTest, WithSeveralRadiosTheUserPicksOneByName) {
+    CSimV4l2Services v4l2;
+    CSimAudioCaptureServices capture;
+    CSimAudioOutputServices output;
+    CV4l2ReceiverFactory radios({v4l2, capture, output});
+    SSimV4l2Layout kitchen;
+    kitchen.strName = "Kitchen radio";
+    kitchen.strId = "usb:10c4:818a:KITCHEN";
+    SSimV4l2Layout desk;
+    desk.strName = "Desk radio";
+    desk.strId = "usb:10c4:818a:DESK";
+    const int nKitchen = v4l2.AddRadio(kitchen);
+    const int nDesk = v4l2.AddRadio(desk);
+    m_rig.UseReceivers(radios);
+    CRadioCore& core = m_rig.Core();
+    ASSERT_EQ(core.CheckDevice(), 1);
+    ASSERT_EQ(v4l2.OpenHandles(nKitchen), 1);
+
+    Open();
+    EXPECT_TRUE(Combo(COptionDlg::IDC_RECEIVER).isVisible());
+    EXPECT_EQ(Items(COptionDlg::IDC_RECEIVER), (QStringList{"Kitchen radio", "Desk radio"}));
+    EXPECT_EQ(Combo(COptionDlg::IDC_RECEIVER).currentIndex(), 0);
+    Combo(COptionDlg::IDC_RECEIVER).setCurrentIndex(1);
+    Click(CDialog::IDOK);
+    Settle();
+
+    EXPECT_EQ(m_rig.m_profile.GetProfileString("SET", "RECEIVERDEVICE"), "usb:10c4:818a:DESK");
+    EXPECT_EQ(m_rig.m_window.Count(WM_DEVICECHANGE, false), 1);
+    EXPECT_EQ(core.DevicePresent(), 0);
+    EXPECT_EQ(core.CheckDevice(), 1);
+    EXPECT_EQ(v4l2.OpenHandles(nKitchen), 0);
+    EXPECT_EQ(v4l2.OpenHandles(nDesk), 1);
+
+    // The same choice again changes nothing.
+    Open();
+    EXPECT_EQ(Combo(COptionDlg::IDC_RECEIVER).currentIndex(), 1);
+    Click(CDialog::IDOK);
+    Settle();
+    EXPECT_EQ(m_rig.m_window.Count(WM_DEVICECHANGE, false), 1);
+    EXPECT_EQ(core.DevicePresent(), 1);
+}
+
+// With nothing to choose the row is left out and the rows below move up.
+TEST_F(OptionDlgTest, WithOneReceiverThereIsNoReceiverRow) {
+    Open();
+    const QWidget* pStandard = m_pDialog->GetDlgItem(COptionDlg::IDC_STANDARD);
+    const QWidget* pReceivers = m_pDialog->GetDlgItem(COptionDlg::IDC_RECEIVER);
+    ASSERT_NE(pStandard, nullptr);
+    ASSERT_NE(pReceivers, nullptr);
+    EXPECT_FALSE(pReceivers->isVisible());
+    EXPECT_FALSE(m_pDialog->GetDlgItem(COptionDlg::IDC_LABEL_RECEIVER)->isVisible());
+    EXPECT_EQ(pStandard->y(), pReceivers->y());
+    const QWidget* pOk = m_pDialog->GetDlgItem(CDialog::IDOK);
+    EXPECT_LE(pOk->geometry().bottom(), m_pDialog->height());
+    EXPECT_LT(m_pDialog->height() - pOk->geometry().bottom(), pOk->height());
+    Click(CDialog::IDOK);
+    Settle();
+    EXPECT_EQ(m_rig.m_profile.GetProfileString("SET", "RECEIVERDEVICE"), "");
 }
 
 }  // namespace
