@@ -26,3 +26,13 @@ kestrel_require_pkg(KESTREL_WITH_GSTREAMER GST gstreamer-1.0>=1.22 gstreamer-pbu
 if(KESTREL_BUILD_TESTS)
     find_package(GTest REQUIRED)
 endif()
+
+# liquid-dsp has no pkg-config file in Debian 12: found by header and library.
+find_path(LIQUID_INCLUDE_DIR liquid/liquid.h)
+find_library(LIQUID_LIBRARY liquid)
+if(NOT LIQUID_INCLUDE_DIR OR NOT LIQUID_LIBRARY)
+    message(FATAL_ERROR "liquid-dsp was not found (package libliquid-dev, scripts/install-deps.sh).")
+endif()
+add_library(Liquid::liquid UNKNOWN IMPORTED GLOBAL)
+set_target_properties(Liquid::liquid PROPERTIES IMPORTED_LOCATION "${LIQUID_LIBRARY}"
+    INTERFACE_INCLUDE_DIRECTORIES "${LIQUID_INCLUDE_DIR}")
