@@ -1,2 +1,2 @@
 add_executable(sdr_bench SdrBench.cpp)
-target_link_libraries(sdr_bench PRIVATE kestrel_build_flags kestrel_sdr)
+target_link_libraries(sdr_bench PRIVATE kestrel_build_flags kestrel_sdr kestrel_platform_rds)

@@ -3,11 +3,14 @@
 #include <cmath>
 #include <numbers>
 
+#include "platform/rds/RdsBlockCode.h"
+
 namespace {
 
 constexpr double kTwoPi = 2 * std::numbers::pi;
 constexpr double kDeviationHz = 75'000;
 constexpr double kPilotHz = 19'000;
+constexpr double kRdsBitRate = 1187.5;
 
 }  // namespace
 
@@ -17,7 +20,30 @@ CFmStereoSynth::CFmStereoSynth(double dSampleRate, std::vector<SStation> station
       m_stations(std::move(stations)),
       m_state(m_stations.size()),
       m_dNoise(dNoiseLevel),
-      m_random(nSeed) {}
+      m_random(nSeed) {
+    for (size_t n = 0; n < m_stations.size(); ++n) {
+        for (const SRdsBlock& block : m_stations[n].rds) {
+            const uint32_t nBits = CRdsBlockCode::Encode(block.nWord, block.nId);
+            for (int nBit = CRdsBlockCode::kBits - 1; nBit >= 0; --nBit) {
+                m_state[n].rdsBits.push_back(static_cast<uint8_t>((nBits >> nBit) & 1u));
+            }
+        }
+    }
+}
+
+double CFmStereoSynth::RdsSignal(SState& state, double dSeconds) {
+    if (state.rdsBits.empty()) {
+        return 0;
+    }
+    const double dBits = dSeconds * kRdsBitRate;
+    const auto nBit = static_cast<uint64_t>(dBits);
+    if (nBit != state.nRdsBit) {
+        state.nRdsBit = nBit;
+        state.bRdsLevel ^= state.rdsBits[nBit % state.rdsBits.size()] != 0;
+    }
+    const double dSymbol = std::sin(kTwoPi * (dBits - static_cast<double>(nBit)));
+    return state.bRdsLevel ? dSymbol : -dSymbol;
+}
 
 double CFmStereoSynth::Tones(const std::vector<STone>& tones, double dSeconds) {
     double dSum = 0;
@@ -31,7 +57,8 @@ void CFmStereoSynth::Generate(std::vector<std::complex<float>>& iq, size_t nSamp
     iq.assign(nSamples, {0.0f, 0.0f});
     for (size_t nStation = 0; nStation < m_stations.size(); ++nStation) {
         const SStation& station = m_stations[nStation];
-        double& dPhase = m_state[nStation].dCarrierPhase;
+        SState& state = m_state[nStation];
+        double& dPhase = state.dCarrierPhase;
         const double dProgramme = station.bPilot ? 1.0 - station.dPilotShare : 0.9;
         for (size_t n = 0; n < nSamples; ++n) {
             const double dSeconds = static_cast<double>(m_nSample + n) / m_dRate;
@@ -42,6 +69,9 @@ void CFmStereoSynth::Generate(std::vector<std::complex<float>>& iq, size_t nSamp
             if (station.bPilot) {
                 dMpx += dProgramme * (dLeft - dRight) / 2 * std::sin(2 * dPilotPhase) +
                         station.dPilotShare * std::sin(dPilotPhase);
+            }
+            if (!state.rdsBits.empty()) {
+                dMpx += station.dRdsShare * RdsSignal(state, dSeconds) * std::sin(3 * dPilotPhase);
             }
             dPhase += kTwoPi * (station.dOffsetHz + kDeviationHz * dMpx) / m_dRate;
             dPhase = std::remainder(dPhase, kTwoPi);

@@ -5,11 +5,14 @@
 #include <random>
 #include <vector>
 
+#include "platform/rds/RdsBlock.h"
+
 // Complex baseband of FM broadcast stations, as a dongle tuned near them
 // would deliver it: each station's left and right programme (sums of
 // tones), its multiplex (sum, pilot, difference on the 38 kHz subcarrier),
-// frequency-modulated at 75 kHz deviation at its offset from the centre,
-// plus white noise. For the tests, the benchmarks and the demo.
+// RDS (differentially coded biphase at 1187.5 bit/s, on three times the
+// pilot), frequency-modulated at 75 kHz deviation at its offset from the
+// centre, plus white noise. For the tests, the benchmarks and the demo.
 class CFmStereoSynth {
 public:
     struct STone {
@@ -23,6 +26,9 @@ public:
         bool bPilot = true;        // stereo; without it the difference is left out too
         double dPilotShare = 0.1;  // of the deviation
         double dLevel = 1.0;       // carrier amplitude
+        // Sent round and round on the 57 kHz subcarrier; none: no RDS.
+        std::vector<SRdsBlock> rds;
+        double dRdsShare = 0.05;  // of the deviation
     };
 
     CFmStereoSynth(double dSampleRate, std::vector<SStation> stations, double dNoiseLevel = 0,
@@ -35,8 +41,13 @@ public:
 private:
     struct SState {
         double dCarrierPhase = 0;
+        std::vector<uint8_t> rdsBits;
+        uint64_t nRdsBit = ~uint64_t{0};
+        bool bRdsLevel = false;  // the differential coder's output
     };
     static double Tones(const std::vector<STone>& tones, double dSeconds);
+    // The RDS baseband at that moment: the biphase symbol of its bit.
+    static double RdsSignal(SState& state, double dSeconds);
 
     double m_dRate;
     std::vector<SStation> m_stations;
