@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "platform/rds/RdsEncoder.h"
+#include "platform/sdr/FmStereoSynth.h"
 #include "sdr/FmStereoDemod.h"
-#include "sdr/FmStereoSynth.h"
 #include "sdr/RdsDemod.h"
 
 namespace {

@@ -36,3 +36,7 @@ endif()
 add_library(Liquid::liquid UNKNOWN IMPORTED GLOBAL)
 set_target_properties(Liquid::liquid PROPERTIES IMPORTED_LOCATION "${LIQUID_LIBRARY}"
     INTERFACE_INCLUDE_DIRECTORIES "${LIQUID_INCLUDE_DIR}")
+pkg_check_modules(SOAPY IMPORTED_TARGET GLOBAL SoapySDR)
+if(NOT SOAPY_FOUND)
+    message(FATAL_ERROR "SoapySDR was not found (package libsoapysdr-dev, scripts/install-deps.sh).")
+endif()

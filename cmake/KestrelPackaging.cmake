@@ -23,7 +23,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Scheduled recordings; the recorder's and the player's GStreamer elements
 # (wavenc, asfmux, avenc_wmav2, asfdemux, alsasrc); Qt's ODBC driver with the
 # driver manager and the SQLite3 ODBC driver behind the default data source;
-# and a font with Japanese glyphs for the Japanese texts.
+# SoapySDR's RTL-SDR module for the dongles most listeners own; and a font
+# with Japanese glyphs for the Japanese texts.
 set(_kestrel_runtime_depends
     at
     gstreamer1.0-plugins-base
@@ -35,9 +36,11 @@ set(_kestrel_runtime_depends
     libqt6sql6-odbc
     unixodbc
     libsqliteodbc
+    soapysdr-module-rtlsdr
     "fonts-ipafont-gothic | fonts-noto-cjk | fonts-vlgothic")
 list(JOIN _kestrel_runtime_depends ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, gstreamer1.0-pulseaudio")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+    "qt6-wayland, gstreamer1.0-pulseaudio, soapysdr-module-airspy, soapysdr-module-hackrf")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "odbc-postgresql")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_LIST_DIR}/debian/postinst)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

@@ -14,6 +14,8 @@ install(FILES ${kestrel_icon_svg} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hic
     RENAME ${KESTREL_APPLICATION_ID}.svg)
 install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/udev/70-kestrel-receiver.rules
     DESTINATION ${KESTREL_INSTALL_UDEVRULESDIR})
+# modprobe reads /usr/lib/modprobe.d as it reads udev's folder.
+install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/modprobe/kestrel-rtlsdr.conf DESTINATION lib/modprobe.d)
 
 # The sanitizer folders' flags stay off this build-time tool: it only draws.
 add_executable(kestrel_render_icon ${kestrel_desktop_dir}/RenderIcon.cpp)

@@ -24,10 +24,13 @@
 #include "platform/hid/SimHidServices.h"
 #include "platform/mixer/SimMixerServices.h"
 #include "platform/mixer/ThreadFdWatcher.h"
+#include "platform/sdr/SimSdrServices.h"
+#include "platform/sdr/SoapySdrServices.h"
 #include "platform/v4l2/LinuxV4l2Services.h"
 #include "platform/v4l2/SimV4l2Services.h"
 #include "receiver/AutoReceiverFactory.h"
 #include "receiver/HidReceiverFactory.h"
+#include "receiver/SdrReceiverFactory.h"
 #include "receiver/V4l2ReceiverFactory.h"
 #include "sim/receiver/ProgrammeSynth.h"
 #include "sim/receiver/SimProgrammeFeed.h"
@@ -84,6 +87,7 @@ const std::vector<SReceiverKind>& Kinds() {
     static const std::vector<SReceiverKind> kinds = {
         {"hid", {"hidraw"}},
         {"v4l2", {"video4linux", "sound"}},
+        {"sdr", {"usb"}},
     };
     return kinds;
 }
@@ -132,6 +136,9 @@ CBackends::CBackends(EKind eKind, EScreen eScreen, const std::string& strReceive
         if (kinds == std::vector<std::string>{"v4l2"}) {
             CreateSimulatedV4l2();
         }
+        if (kinds == std::vector<std::string>{"sdr"}) {
+            CreateSimulatedSdr();
+        }
     } else {
         CreateLinux(subsystems);
     }
@@ -168,6 +175,7 @@ void CBackends::CreateLinux([[maybe_unused]] const std::vector<std::string>& sub
 #endif
     m_pWatcher = std::make_unique<CThreadFdWatcher>();
     m_pV4l2 = std::make_unique<CLinuxV4l2Services>();
+    m_pSdr = std::make_unique<CSoapySdrServices>();
 #if KESTREL_HAVE_ALSA
     m_pMixer = std::make_unique<CAlsaMixerServices>(*m_pWatcher);
     m_pAudioCapture = std::make_unique<CAlsaAudioCaptureServices>();
@@ -251,6 +259,33 @@ void CBackends::CreateSimulatedV4l2() {
     m_pAudioCapture = std::move(pCapture);
 }
 
+// The demo's dongle: the demo's FM stations with RDS, demodulated by
+// Kestrel, heard through the real output. A lower rate than a dongle's
+// keeps the synthesis light.
+void CBackends::CreateSimulatedSdr() {
+    auto pSdr = std::make_unique<CSimSdrServices>();
+    SSimSdrLayout layout;
+    layout.strName = "Kestrel demo dongle (SDR)";
+    layout.stations = CSimSdrServices::DemoStations();
+    const int nDongle = pSdr->AddDongle(layout);
+    if (SimulateSwitch() == kUnplugged) {
+        pSdr->Unplug(nDongle);
+    }
+    m_pSimSdr = pSdr.get();
+    m_pSdr = std::move(pSdr);
+}
+
+CAudioOutputServices& CBackends::AudioOutput() {
+    if (!m_pAudioOutput) {
+#if KESTREL_HAVE_ALSA
+        m_pAudioOutput = std::make_unique<CAlsaAudioOutputServices>();
+#else
+        m_pAudioOutput = std::make_unique<CSimAudioOutputServices>();
+#endif
+    }
+    return *m_pAudioOutput;
+}
+
 std::unique_ptr<CReceiverFactory> CBackends::CreateFactory(const std::string& strKind) {
     if (strKind == "v4l2") {
         if (!m_pV4l2) {
@@ -259,15 +294,17 @@ std::unique_ptr<CReceiverFactory> CBackends::CreateFactory(const std::string& st
         if (!m_pAudioCapture) {
             m_pAudioCapture = std::make_unique<CSimAudioCaptureServices>();
         }
-        if (!m_pAudioOutput) {
-#if KESTREL_HAVE_ALSA
-            m_pAudioOutput = std::make_unique<CAlsaAudioOutputServices>();
-#else
-            m_pAudioOutput = std::make_unique<CSimAudioOutputServices>();
-#endif
-        }
         return std::make_unique<CV4l2ReceiverFactory>(
-            SV4l2ReceiverServices{*m_pV4l2, *m_pAudioCapture, *m_pAudioOutput});
+            SV4l2ReceiverServices{*m_pV4l2, *m_pAudioCapture, AudioOutput()});
+    }
+    if (strKind == "sdr") {
+        constexpr double kDongleRate = 2'400'000;
+        constexpr double kDemoRate = 960'000;
+        if (!m_pSdr) {
+            m_pSdr = std::make_unique<CSimSdrServices>();  // no dongle here
+        }
+        return std::make_unique<CSdrReceiverFactory>(SSdrReceiverServices{
+            *m_pSdr, AudioOutput(), m_eKind == EKind::Simulated ? kDemoRate : kDongleRate});
     }
     return std::make_unique<CHidReceiverFactory>(*m_pHid);
 }

@@ -14,6 +14,8 @@ class CReceiverFactory;
 class CSimProgrammeFeed;
 class CV4l2Services;
 class CSimV4l2Control;
+class CSdrServices;
+class CSimSdrServices;
 class CAudioCaptureServices;
 class CAudioOutputServices;
 class CSimReceiver;
@@ -57,12 +59,16 @@ public:
     CSimSoundCard* SimSoundCard() const { return m_pSoundCard.get(); }
     // Demo mode's V4L2 radio (with SET/RECEIVER v4l2); null otherwise.
     CSimV4l2Control* SimV4l2() const { return m_pSimV4l2; }
+    // Demo mode's SDR dongle (with SET/RECEIVER sdr); null otherwise.
+    CSimSdrServices* SimSdr() const { return m_pSimSdr; }
 
 private:
     void CreateLinux(const std::vector<std::string>& subsystems);
     void CreateSimulated();
     void CreateCommon(EScreen eScreen, const std::vector<std::string>& kinds);
     void CreateSimulatedV4l2();
+    void CreateSimulatedSdr();
+    CAudioOutputServices& AudioOutput();
     // The factory of a kind of receiver, made on the back-ends of the run.
     std::unique_ptr<CReceiverFactory> CreateFactory(const std::string& strKind);
     // The kinds this run uses: the pinned one, or all of them.
@@ -74,6 +80,8 @@ private:
     std::unique_ptr<CHidServices> m_pHid;
     std::unique_ptr<CV4l2Services> m_pV4l2;
     CSimV4l2Control* m_pSimV4l2 = nullptr;
+    std::unique_ptr<CSdrServices> m_pSdr;
+    CSimSdrServices* m_pSimSdr = nullptr;
     std::unique_ptr<CAudioCaptureServices> m_pAudioCapture;
     std::unique_ptr<CAudioOutputServices> m_pAudioOutput;
     // One factory per kind of the run, and the run's: the pinned kind's, or

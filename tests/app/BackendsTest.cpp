@@ -40,7 +40,7 @@ TEST(BackendsTest, KindFollowsKestrelSimulate) {
 // A kind of receiver the settings pin must be one Kestrel has; the start
 // says which ones it has rather than run without a receiver.
 TEST(BackendsTest, APinnedReceiverKindMustBeKnown) {
-    EXPECT_EQ(CBackends::ReceiverKinds(), (std::vector<std::string>{"hid", "v4l2"}));
+    EXPECT_EQ(CBackends::ReceiverKinds(), (std::vector<std::string>{"hid", "v4l2", "sdr"}));
     CTempDir dir;
     CSimDataSource dataSource(dir.Path());
     EXPECT_NO_THROW(CBackends(CBackends::EKind::Simulated, CBackends::EScreen::None, "hid"));
@@ -48,9 +48,9 @@ TEST(BackendsTest, APinnedReceiverKindMustBeKnown) {
         CBackends backends(CBackends::EKind::Simulated, CBackends::EScreen::None, "sdr-9000");
         FAIL() << "an unknown kind was taken";
     } catch (const std::runtime_error& error) {
-        EXPECT_NE(
-            std::string(error.what()).find("\"sdr-9000\", which Kestrel does not have (hid, v4l2)"),
-            std::string::npos)
+        EXPECT_NE(std::string(error.what())
+                      .find("\"sdr-9000\", which Kestrel does not have (hid, v4l2, sdr)"),
+                  std::string::npos)
             << error.what();
     }
 }
@@ -128,6 +128,40 @@ TEST(BackendsTest, DemoModeWithTheV4l2KindHasARadioWithRdsAndItsOwnAudio) {
     EXPECT_EQ(core.Reading().strStation, "KESTREL");
     ASSERT_TRUE(core.StartRecording());
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    core.StopRecording();
+    EXPECT_GT(std::filesystem::file_size(core.RecordFile()), 44u + 4800);
+    EXPECT_TRUE(boxes.Shown().empty());
+}
+
+// Demo mode with the SDR kind: a dongle whose stations Kestrel demodulates,
+// named by their RDS, recorded from the demodulator's feed.
+TEST(BackendsTest, DemoModeWithTheSdrKindDemodulatesNamedStations) {
+    CTempDir dir;
+    CSimDataSource dataSource(dir.Path());
+    CProfile profile(dir.File("Kestrel.ini"));
+    profile.WriteProfileString("SET", "PATH", dir.File("RadioRecord"));
+    profile.WriteProfileInt("SET", "RECOTYPE", 1);
+    profile.WriteProfileInt("SET", "BAND", 0);
+    CBackends backends(CBackends::EKind::Simulated, CBackends::EScreen::None, "sdr");
+    ASSERT_NE(backends.SimSdr(), nullptr);
+    CSimMessageBoxes boxes;
+    const SRadioServices real = backends.Services();
+    CSimMessageTarget window;
+    CRadioCore core({real.receivers, real.deviceNotices, real.mixer, real.media, real.database,
+                     boxes, real.scheduler, real.clock, real.notifier, real.sleepInhibitor, false},
+                    profile);
+    core.Init(&window);
+    core.OpenRadio();
+    ASSERT_EQ(core.DevicePresent(), 1);
+    EXPECT_TRUE(core.BringsOwnAudio());
+    core.TuneTo(9470);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    while (core.Reading().strStation != "JAZZ FM" && std::chrono::steady_clock::now() < end) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_EQ(core.Reading().strStation, "JAZZ FM");
+    ASSERT_TRUE(core.StartRecording());
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
     core.StopRecording();
     EXPECT_GT(std::filesystem::file_size(core.RecordFile()), 44u + 4800);
     EXPECT_TRUE(boxes.Shown().empty());

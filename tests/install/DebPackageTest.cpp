@@ -223,7 +223,7 @@ TEST_F(DebPackageTest, TheInstalledPackageRunsInACleanDebianRoot) {
     for (const char* pNeeded :
          {"libqt6widgets6", "libc6", "at", "gstreamer1.0-plugins-good", "gstreamer1.0-plugins-ugly",
           "gstreamer1.0-libav", "libqt6sql6-odbc", "unixodbc", "libsqliteodbc",
-          "fonts-ipafont-gothic"}) {
+          "fonts-ipafont-gothic", "soapysdr-module-rtlsdr", "libsoapysdr0.8"}) {
         EXPECT_NE(strDepends.find(pNeeded), std::string::npos) << pNeeded << " in " << strDepends;
     }
     const std::string strFiles = CCommandRun::Run({"dpkg-deb", "-c", deb.string()}).strOutput;
@@ -231,6 +231,7 @@ TEST_F(DebPackageTest, TheInstalledPackageRunsInACleanDebianRoot) {
          {std::string("./usr/bin/kestrel"), std::string("./usr/share/kestrel/Language.ini"),
           "./usr/share/applications/" + std::string(KestrelBuildInfo::kApplicationId) + ".desktop",
           std::string("./usr/lib/udev/rules.d/70-kestrel-receiver.rules"),
+          std::string("./usr/lib/modprobe.d/kestrel-rtlsdr.conf"),
           std::string("./usr/share/man/man1/kestrel.1.gz")}) {
         EXPECT_NE(strFiles.find(strFile), std::string::npos) << strFile;
     }

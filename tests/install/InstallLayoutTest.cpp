@@ -65,7 +65,8 @@ TEST_F(InstallLayoutTest, EveryFileLandsInItsPlace) {
           "share/metainfo/" + kId + ".metainfo.xml",
           "share/icons/hicolor/scalable/apps/" + kId + ".svg",
           std::string("share/man/man1/kestrel.1.gz"),
-          std::string("lib/udev/rules.d/70-kestrel-receiver.rules")}) {
+          std::string("lib/udev/rules.d/70-kestrel-receiver.rules"),
+          std::string("lib/modprobe.d/kestrel-rtlsdr.conf")}) {
         EXPECT_TRUE(std::filesystem::is_regular_file(Installed(strFile))) << strFile;
     }
     // The language file no longer sits in bin/.

@@ -14,12 +14,14 @@
 #include "platform/hid/SimHidServices.h"
 #include "platform/profile/Profile.h"
 #include "platform/profile/Settings.h"
+#include "platform/sdr/SimSdrServices.h"
 #include "platform/v4l2/SimV4l2Services.h"
 #include "platform/window/MessageTarget.h"
 #include "platform/window/TextSink.h"
 #include "platform/window/WindowMessages.h"
 #include "presets/PresetStore.h"
 #include "receiver/HidReceiver.h"
+#include "receiver/SdrReceiver.h"
 #include "receiver/V4l2Receiver.h"
 #include "sim/receiver/SimReceiver.h"
 #include "tests/receiver/ScriptedReceiver.h"
@@ -166,6 +168,32 @@ private:
     std::unique_ptr<CV4l2Receiver> m_pReceiver;
 };
 
+// An SDR dongle on the simulated back-end: its stations synthesized in real
+// time, Kestrel's own station test on the IQ, which needs the IQ of each step.
+class CSdrKind {
+public:
+    CSdrKind(CProfile& profile, CSimClock& clock, CContractWindow&) {
+        m_nDongle = m_sdr.AddDongle({});
+        clock.SetSettleHook([] { std::this_thread::sleep_for(40ms); });
+        m_pReceiver = std::make_unique<CSdrReceiver>(SSdrReceiverServices{m_sdr, m_output, 960'000},
+                                                     profile, clock);
+    }
+    CReceiver& Receiver() { return *m_pReceiver; }
+    void PlaceStation(int, unsigned nFrequency) {
+        SSimSdrStation station;
+        station.dHz = nFrequency * 10'000.0;
+        station.station.left = station.station.right = {{1000, 0.3}};
+        m_sdr.SetStations(m_nDongle, {station});
+    }
+    bool SeekUnderWay(size_t nTextsSince) const { return nTextsSince >= 2; }
+
+private:
+    CSimSdrServices m_sdr;
+    CSimAudioOutputServices m_output;
+    int m_nDongle = 0;
+    std::unique_ptr<CSdrReceiver> m_pReceiver;
+};
+
 // What every kind of receiver must do, whatever it is: the same behaviour
 // checks on each, on a virtual clock and the Japanese plan (FM 76-90 MHz).
 template <class TKind>
@@ -196,7 +224,8 @@ protected:
     TKind m_kind{m_profile, m_clock, m_window};
 };
 
-using Kinds = ::testing::Types<CHidKind, CScriptedKind, CV4l2Kind<true>, CV4l2Kind<false>>;
+using Kinds =
+    ::testing::Types<CHidKind, CScriptedKind, CV4l2Kind<true>, CV4l2Kind<false>, CSdrKind>;
 TYPED_TEST_SUITE(ReceiverContractTest, Kinds);
 
 TYPED_TEST(ReceiverContractTest, EachBandKeepsItsFrequencyAndPublishesIt) {

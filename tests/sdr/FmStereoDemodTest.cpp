@@ -5,9 +5,9 @@
 #include <numbers>
 #include <vector>
 
+#include "platform/sdr/FmStereoSynth.h"
 #include "sdr/Deemphasis.h"
 #include "sdr/FmStereoDemod.h"
-#include "sdr/FmStereoSynth.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 
 #include "platform/rds/RdsDecoder.h"
 #include "platform/rds/RdsEncoder.h"
+#include "platform/sdr/FmStereoSynth.h"
 #include "sdr/FmStereoDemod.h"
-#include "sdr/FmStereoSynth.h"
 #include "sdr/RdsDemod.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "sdr/FmStereoSynth.h"
+#include "platform/sdr/FmStereoSynth.h"
 
 #include <cmath>
 #include <numbers>

@@ -1,0 +1,227 @@
+#include "platform/sdr/SimSdrServices.h"
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <thread>
+
+#include "platform/rds/RdsEncoder.h"
+
+struct CSimSdrServices::SDongle {
+    SSimSdrLayout layout;
+    std::mutex mutex;
+    bool bPlugged = true;
+    int nOpen = 0;
+    double dCenter = 0;
+};
+
+class CSimSdrServices::CDevice : public CSdrDevice {
+public:
+    CDevice(std::shared_ptr<SDongle> pDongle, SSdrDeviceInfo info, double dRate)
+        : m_pDongle(std::move(pDongle)), m_info(std::move(info)), m_dRate(dRate) {
+        std::lock_guard lock(m_pDongle->mutex);
+        ++m_pDongle->nOpen;
+    }
+    ~CDevice() override {
+        Stop();
+        std::lock_guard lock(m_pDongle->mutex);
+        --m_pDongle->nOpen;
+    }
+
+    const SSdrDeviceInfo& Info() const override { return m_info; }
+    double SampleRate() const override { return m_dRate; }
+    std::vector<std::pair<double, double>> Ranges() const override {
+        return {{m_pDongle->layout.dLowHz, m_pDongle->layout.dHighHz}};
+    }
+    bool SetCenter(double dHz, std::string& strWhy) override {
+        std::lock_guard lock(m_pDongle->mutex);
+        if (!m_pDongle->bPlugged) {
+            strWhy = "the dongle was unplugged";
+            return false;
+        }
+        m_pDongle->dCenter = dHz;
+        m_bRetuned = true;
+        return true;
+    }
+    double Center() const override {
+        std::lock_guard lock(m_pDongle->mutex);
+        return m_pDongle->dCenter;
+    }
+    bool SetGain(std::optional<double>, std::string&) override { return true; }
+    bool SetCorrection(double, std::string&) override { return true; }
+
+    bool Start(IqHandler onIq, FailureHandler onFailure, std::string& strWhy) override {
+        Stop();
+        {
+            std::lock_guard lock(m_pDongle->mutex);
+            if (!m_pDongle->bPlugged) {
+                strWhy = "the dongle was unplugged";
+                return false;
+            }
+        }
+        m_bStop = false;
+        m_bRetuned = true;
+        m_thread = std::thread([this, onIq = std::move(onIq), onFailure = std::move(onFailure)] {
+            Run(onIq, onFailure);
+        });
+        return true;
+    }
+    void Stop() override {
+        m_bStop = true;
+        if (m_thread.joinable()) {
+            m_thread.join();
+        }
+    }
+
+private:
+    // The stations within the span, at their offsets from the centre.
+    std::unique_ptr<CFmStereoSynth> Air() {
+        std::lock_guard lock(m_pDongle->mutex);
+        std::vector<CFmStereoSynth::SStation> stations;
+        for (const SSimSdrStation& station : m_pDongle->layout.stations) {
+            const double dOffset = station.dHz - m_pDongle->dCenter;
+            if (std::abs(dOffset) < m_dRate / 2 - 100'000) {
+                stations.push_back(station.station);
+                stations.back().dOffsetHz = dOffset;
+            }
+        }
+        return std::make_unique<CFmStereoSynth>(m_dRate, std::move(stations),
+                                                m_pDongle->layout.dNoise);
+    }
+
+    void Run(const IqHandler& onIq, const FailureHandler& onFailure) {
+        const auto period = std::chrono::milliseconds(10);
+        const size_t nBlock = static_cast<size_t>(m_dRate / 100);
+        std::unique_ptr<CFmStereoSynth> pAir;
+        std::vector<std::complex<float>> block;
+        auto next = std::chrono::steady_clock::now();
+        while (!m_bStop) {
+            {
+                std::lock_guard lock(m_pDongle->mutex);
+                if (!m_pDongle->bPlugged) {
+                    break;
+                }
+            }
+            if (m_bRetuned.exchange(false) || !pAir) {
+                pAir = Air();
+            }
+            pAir->Generate(block, nBlock);
+            onIq(block, 0);
+            next += period;
+            std::this_thread::sleep_until(next);
+        }
+        if (!m_bStop) {
+            onFailure("the dongle was unplugged");
+        }
+    }
+
+    std::shared_ptr<SDongle> m_pDongle;
+    SSdrDeviceInfo m_info;
+    double m_dRate;
+    std::atomic<bool> m_bStop{false};
+    std::atomic<bool> m_bRetuned{true};
+    std::thread m_thread;
+};
+
+CSimSdrServices::CSimSdrServices() = default;
+CSimSdrServices::~CSimSdrServices() = default;
+
+std::vector<SSdrDeviceInfo> CSimSdrServices::Enumerate() {
+    std::lock_guard lock(m_mutex);
+    std::vector<SSdrDeviceInfo> devices;
+    for (const auto& [nId, pDongle] : m_dongles) {
+        std::lock_guard dongleLock(pDongle->mutex);
+        if (!pDongle->bPlugged) {
+            continue;
+        }
+        SSdrDeviceInfo device;
+        device.strDriver = "sim";
+        device.strSerial = pDongle->layout.strSerial;
+        device.strName = pDongle->layout.strName;
+        device.strId = "sim:" + device.strSerial;
+        devices.push_back(std::move(device));
+    }
+    return devices;
+}
+
+std::unique_ptr<CSdrDevice> CSimSdrServices::Open(const SSdrDeviceInfo& device, double dSampleRate,
+                                                  std::string& strWhy) {
+    std::shared_ptr<SDongle> pFound;
+    {
+        std::lock_guard lock(m_mutex);
+        for (const auto& [nId, pDongle] : m_dongles) {
+            std::lock_guard dongleLock(pDongle->mutex);
+            if (pDongle->bPlugged && "sim:" + pDongle->layout.strSerial == device.strId) {
+                pFound = pDongle;
+            }
+        }
+    }
+    if (!pFound) {
+        strWhy = device.strId + ": no such dongle";
+        return nullptr;
+    }
+    return std::make_unique<CDevice>(pFound, device, dSampleRate);
+}
+
+int CSimSdrServices::AddDongle(const SSimSdrLayout& layout) {
+    auto pDongle = std::make_shared<SDongle>();
+    pDongle->layout = layout;
+    pDongle->dCenter = 100e6;
+    std::lock_guard lock(m_mutex);
+    m_dongles[m_nNextId] = pDongle;
+    return m_nNextId++;
+}
+
+void CSimSdrServices::Plug(int nId) {
+    std::lock_guard lock(m_mutex);
+    std::lock_guard dongleLock(m_dongles.at(nId)->mutex);
+    m_dongles.at(nId)->bPlugged = true;
+}
+
+void CSimSdrServices::Unplug(int nId) {
+    std::lock_guard lock(m_mutex);
+    std::lock_guard dongleLock(m_dongles.at(nId)->mutex);
+    m_dongles.at(nId)->bPlugged = false;
+}
+
+void CSimSdrServices::SetStations(int nId, std::vector<SSimSdrStation> stations) {
+    std::lock_guard lock(m_mutex);
+    std::lock_guard dongleLock(m_dongles.at(nId)->mutex);
+    m_dongles.at(nId)->layout.stations = std::move(stations);
+}
+
+int CSimSdrServices::OpenDevices(int nId) const {
+    std::lock_guard lock(m_mutex);
+    std::lock_guard dongleLock(m_dongles.at(nId)->mutex);
+    return m_dongles.at(nId)->nOpen;
+}
+
+double CSimSdrServices::CenterOf(int nId) const {
+    std::lock_guard lock(m_mutex);
+    std::lock_guard dongleLock(m_dongles.at(nId)->mutex);
+    return m_dongles.at(nId)->dCenter;
+}
+
+std::vector<SSimSdrStation> CSimSdrServices::DemoStations() {
+    const auto station = [](double dHz, uint16_t nPi, const char* pName, const char* pText,
+                            double dLeftHz, double dRightHz) {
+        SSimSdrStation s;
+        s.dHz = dHz;
+        s.station.left = {{dLeftHz, 0.3}};
+        s.station.right = {{dRightHz, 0.3}};
+        if (pName[0] != '\0') {
+            CRdsEncoder::SStation rds;
+            rds.nPi = nPi;
+            rds.strName = pName;
+            rds.strText = pText;
+            s.station.rds = CRdsEncoder(rds).Cycle();
+        }
+        return s;
+    };
+    return {
+        station(88.1e6, 0xC201, "KESTREL", "Kestrel demo: RDS from the simulated dongle", 440, 660),
+        station(94.7e6, 0xC202, "JAZZ FM", "Night flight: ambient until dawn", 523, 784),
+        station(101.1e6, 0, "", "", 330, 330),
+        station(104.3e6, 0xC204, "CLASSIC", "Evening concert", 392, 587),
+    };
+}

@@ -1,0 +1,207 @@
+#include "platform/sdr/SoapySdrServices.h"
+
+#include <SoapySDR/Device.hpp>
+#include <SoapySDR/Errors.hpp>
+#include <SoapySDR/Formats.hpp>
+#include <SoapySDR/Logger.hpp>
+
+#include <atomic>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+#include <utility>
+
+#include "platform/trace/Trace.h"
+
+namespace {
+
+constexpr const char* kTag = "sdr";
+constexpr size_t kBlockSamples = 65536;
+constexpr long kReadTimeoutUs = 200'000;
+
+// SoapySDR and its modules talk on standard error: into the trace instead.
+void TraceSoapy(const SoapySDRLogLevel, const char* pMessage) {
+    KestrelTrace(kTag, "SoapySDR: %s", pMessage);
+}
+
+std::string Value(const SoapySDR::Kwargs& args, const char* pKey) {
+    const auto it = args.find(pKey);
+    return it == args.end() ? std::string() : it->second;
+}
+
+// The kernel's DVB driver holds RTL2832 dongles until it is kept off them.
+std::string Explained(const std::string& strError, const SSdrDeviceInfo& device) {
+    if (device.strDriver == "rtlsdr" &&
+        (strError.find("usb_claim_interface") != std::string::npos ||
+         strError.find("-6") != std::string::npos)) {
+        return strError +
+               " (the kernel's DVB-T driver holds the dongle: the package's "
+               "/usr/lib/modprobe.d/kestrel-rtlsdr.conf keeps it off after "
+               "\"sudo modprobe -r dvb_usb_rtl28xxu\" or a restart)";
+    }
+    return strError;
+}
+
+struct SUnmake {
+    void operator()(SoapySDR::Device* pDevice) const { SoapySDR::Device::unmake(pDevice); }
+};
+using DevicePtr = std::unique_ptr<SoapySDR::Device, SUnmake>;
+
+class CSoapyDevice : public CSdrDevice {
+public:
+    CSoapyDevice(SSdrDeviceInfo info, DevicePtr pDevice, double dRate)
+        : m_info(std::move(info)), m_pDevice(std::move(pDevice)), m_dRate(dRate) {}
+    ~CSoapyDevice() override { Stop(); }
+
+    const SSdrDeviceInfo& Info() const override { return m_info; }
+    double SampleRate() const override { return m_dRate; }
+    std::vector<std::pair<double, double>> Ranges() const override {
+        std::vector<std::pair<double, double>> ranges;
+        for (const SoapySDR::Range& range : m_pDevice->getFrequencyRange(SOAPY_SDR_RX, 0)) {
+            ranges.emplace_back(range.minimum(), range.maximum());
+        }
+        return ranges;
+    }
+    bool SetCenter(double dHz, std::string& strWhy) override {
+        return Try(strWhy, [&] {
+            m_pDevice->setFrequency(SOAPY_SDR_RX, 0, dHz);
+            m_dCenter = dHz;
+        });
+    }
+    double Center() const override { return m_dCenter; }
+    bool SetGain(std::optional<double> dDb, std::string& strWhy) override {
+        return Try(strWhy, [&] {
+            m_pDevice->setGainMode(SOAPY_SDR_RX, 0, !dDb.has_value());
+            if (dDb) {
+                m_pDevice->setGain(SOAPY_SDR_RX, 0, *dDb);
+            }
+        });
+    }
+    bool SetCorrection(double dPpm, std::string& strWhy) override {
+        return Try(strWhy, [&] {
+            if (m_pDevice->hasFrequencyCorrection(SOAPY_SDR_RX, 0)) {
+                m_pDevice->setFrequencyCorrection(SOAPY_SDR_RX, 0, dPpm);
+            }
+        });
+    }
+
+    bool Start(IqHandler onIq, FailureHandler onFailure, std::string& strWhy) override {
+        Stop();
+        const bool bStarted = Try(strWhy, [&] {
+            m_pStream = m_pDevice->setupStream(SOAPY_SDR_RX, SOAPY_SDR_CF32);
+            if (m_pDevice->activateStream(m_pStream) != 0) {
+                throw std::runtime_error("the stream does not start");
+            }
+        });
+        if (!bStarted) {
+            return false;
+        }
+        m_bStop = false;
+        m_thread = std::thread([this, onIq = std::move(onIq), onFailure = std::move(onFailure)] {
+            Run(onIq, onFailure);
+        });
+        return true;
+    }
+    void Stop() override {
+        m_bStop = true;
+        if (m_thread.joinable()) {
+            m_thread.join();
+        }
+        if (m_pStream) {
+            m_pDevice->deactivateStream(m_pStream);
+            m_pDevice->closeStream(m_pStream);
+            m_pStream = nullptr;
+        }
+    }
+
+private:
+    template <typename Call>
+    bool Try(std::string& strWhy, Call call) {
+        try {
+            call();
+            return true;
+        } catch (const std::exception& error) {
+            strWhy = Explained(error.what(), m_info);
+            return false;
+        }
+    }
+
+    void Run(const IqHandler& onIq, const FailureHandler& onFailure) {
+        std::vector<std::complex<float>> block(kBlockSamples);
+        uint64_t nLost = 0;
+        while (!m_bStop) {
+            void* buffers[] = {block.data()};
+            int nFlags = 0;
+            long long nTime = 0;
+            const int nRead = m_pDevice->readStream(m_pStream, buffers, block.size(), nFlags, nTime,
+                                                    kReadTimeoutUs);
+            if (nRead == SOAPY_SDR_TIMEOUT) {
+                continue;
+            }
+            if (nRead == SOAPY_SDR_OVERFLOW) {
+                // What the driver dropped is not told: a block's worth, at least.
+                nLost += block.size();
+                continue;
+            }
+            if (nRead < 0) {
+                onFailure(std::string("the dongle stopped: ") + SoapySDR::errToStr(nRead));
+                return;
+            }
+            onIq(std::span(block.data(), static_cast<size_t>(nRead)), std::exchange(nLost, 0));
+        }
+    }
+
+    SSdrDeviceInfo m_info;
+    DevicePtr m_pDevice;
+    double m_dRate;
+    std::atomic<double> m_dCenter{0};
+    SoapySDR::Stream* m_pStream = nullptr;
+    std::atomic<bool> m_bStop{false};
+    std::thread m_thread;
+};
+
+}  // namespace
+
+CSoapySdrServices::CSoapySdrServices() {
+    SoapySDR::registerLogHandler(TraceSoapy);
+}
+
+std::vector<SSdrDeviceInfo> CSoapySdrServices::Enumerate() {
+    std::vector<SSdrDeviceInfo> devices;
+    try {
+        for (const SoapySDR::Kwargs& args : SoapySDR::Device::enumerate()) {
+            SSdrDeviceInfo device;
+            device.strDriver = Value(args, "driver");
+            // The audio module lists sound cards, the remote one servers: no dongles.
+            if (device.strDriver.empty() || device.strDriver == "audio" ||
+                device.strDriver == "remote") {
+                continue;
+            }
+            device.strSerial = Value(args, "serial");
+            device.strName = Value(args, "label");
+            device.strId = device.strDriver + ":" + device.strSerial;
+            devices.push_back(std::move(device));
+        }
+    } catch (const std::exception& error) {
+        KestrelTrace(kTag, "SoapySDR cannot list the dongles: %s", error.what());
+    }
+    return devices;
+}
+
+std::unique_ptr<CSdrDevice> CSoapySdrServices::Open(const SSdrDeviceInfo& device,
+                                                    double dSampleRate, std::string& strWhy) {
+    SoapySDR::Kwargs args = {{"driver", device.strDriver}};
+    if (!device.strSerial.empty()) {
+        args["serial"] = device.strSerial;
+    }
+    DevicePtr pDevice;
+    try {
+        pDevice.reset(SoapySDR::Device::make(args));
+        pDevice->setSampleRate(SOAPY_SDR_RX, 0, dSampleRate);
+    } catch (const std::exception& error) {
+        strWhy = Explained(error.what(), device);
+        return nullptr;
+    }
+    const double dRate = pDevice->getSampleRate(SOAPY_SDR_RX, 0);
+    return std::make_unique<CSoapyDevice>(device, std::move(pDevice), dRate);
+}

@@ -1,0 +1,189 @@
+#include "receiver/SdrRadio.h"
+
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "platform/audio/AudioFeed.h"
+#include "platform/trace/Trace.h"
+
+namespace {
+
+constexpr const char* kTag = "sdr";
+constexpr double kFmLowHz = 64e6;
+constexpr double kFmHighHz = 108e6;
+constexpr double kChannelWidthHz = 100'000;
+constexpr double kNeighbourHz = 50'000;
+// A station nearer the centre than this sits on the DC spike; one nearer the
+// span's edge than the channel is cut by the dongle's own filter.
+constexpr double kDcGuardHz = 100'000;
+constexpr double kEdgeGuardHz = 150'000;
+constexpr int kAudioRate = 48000;
+
+int16_t ToSample(float fValue) {
+    return static_cast<int16_t>(std::lround(std::clamp(fValue, -1.0f, 1.0f) * 32767.0f));
+}
+
+CFmStereoDemod::SConfig DemodConfig(double dRate, double dDeemphasisUs) {
+    CFmStereoDemod::SConfig config;
+    config.dInputRate = dRate;
+    config.dOffsetHz = dRate / 4;
+    config.nAudioRate = kAudioRate;
+    config.dDeemphasisUs = dDeemphasisUs;
+    return config;
+}
+
+}  // namespace
+
+CSdrRadio::CSdrRadio(std::unique_ptr<CSdrDevice> pDevice, double dDeemphasisUs)
+    : m_pDevice(std::move(pDevice)),
+      m_rdsReady(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)),
+      m_demod(DemodConfig(m_pDevice->SampleRate(), dDeemphasisUs)),
+      m_rds(m_demod.MpxRate()),
+      m_meter(m_pDevice->SampleRate()) {
+    m_caps.strCard = m_pDevice->Info().strName;
+    m_caps.strDriver = "sdr:" + m_pDevice->Info().strDriver;
+    m_caps.strBusInfo = m_pDevice->Info().strId;
+    m_caps.bRds = true;
+    m_caps.bStereo = true;
+    for (const auto& [dLow, dHigh] : m_pDevice->Ranges()) {
+        const double dFrom = std::max(dLow, kFmLowHz);
+        const double dTo = std::min(dHigh, kFmHighHz);
+        if (dFrom < dTo) {
+            m_bands.push_back({SV4l2Band::EModulation::Fm, static_cast<uint32_t>(dFrom),
+                               static_cast<uint32_t>(dTo)});
+        }
+    }
+}
+
+std::unique_ptr<CSdrRadio> CSdrRadio::Open(std::unique_ptr<CSdrDevice> pDevice,
+                                           double dDeemphasisUs, std::string& strWhy) {
+    std::unique_ptr<CSdrRadio> pRadio(new CSdrRadio(std::move(pDevice), dDeemphasisUs));
+    if (pRadio->m_bands.empty()) {
+        strWhy = pRadio->Info().strName + " does not reach the FM band";
+        return nullptr;
+    }
+    CSdrRadio* pThis = pRadio.get();
+    if (!pRadio->m_pDevice->Start(
+            [pThis](std::span<const std::complex<float>> iq, uint64_t nLost) {
+                pThis->OnIq(iq, nLost);
+            },
+            [pThis](const std::string& strFailure) { pThis->OnFailure(strFailure); }, strWhy)) {
+        return nullptr;
+    }
+    return pRadio;
+}
+
+CSdrRadio::~CSdrRadio() {
+    m_pDevice->Stop();
+}
+
+EV4l2Status CSdrRadio::SetFrequency(uint32_t nHz, uint32_t& nTunedHz) {
+    if (m_bGone) {
+        return EV4l2Status::Gone;
+    }
+    std::lock_guard lock(m_mutex);
+    const double dRate = m_pDevice->SampleRate();
+    double dOffset = nHz - m_dCenter;
+    const bool bInSpan =
+        std::abs(dOffset) >= kDcGuardHz && std::abs(dOffset) <= dRate / 2 - kEdgeGuardHz;
+    if (!bInSpan) {
+        std::string strWhy;
+        if (!m_pDevice->SetCenter(nHz + dRate / 4, strWhy)) {
+            m_strError = "tune: " + strWhy;
+            return EV4l2Status::Failed;
+        }
+        m_dCenter = nHz + dRate / 4;
+        dOffset = -dRate / 4;
+    }
+    m_demod.SetOffset(dOffset);
+    m_rds.Reset();
+    m_meter.Reset();
+    m_rdsBlocks.clear();
+    m_nTunedHz = nHz;
+    nTunedHz = nHz;
+    return EV4l2Status::Ok;
+}
+
+EV4l2Status CSdrRadio::Frequency(uint32_t& nHz) {
+    std::lock_guard lock(m_mutex);
+    nHz = m_nTunedHz;
+    return m_bGone ? EV4l2Status::Gone : EV4l2Status::Ok;
+}
+
+EV4l2Status CSdrRadio::Signal(SV4l2Signal& signal) {
+    if (m_bGone) {
+        return EV4l2Status::Gone;
+    }
+    std::lock_guard lock(m_mutex);
+    // A station is where its carrier is: off it, the channel nearer the
+    // carrier holds more, and the measure falls fast.
+    const double dOffset = m_nTunedHz - m_dCenter;
+    const double dHere = m_meter.SnrDb(dOffset, kChannelWidthHz);
+    const double dNeighbour = std::max(m_meter.SnrDb(dOffset - kNeighbourHz, kChannelWidthHz),
+                                       m_meter.SnrDb(dOffset + kNeighbourHz, kChannelWidthHz));
+    const double dSnr = dHere - 3 * std::max(0.0, dNeighbour - dHere);
+    signal.nStrength = static_cast<unsigned>(std::clamp(dSnr / kFullScaleDb, 0.0, 1.0) * 65535.0);
+    signal.bStereo = m_demod.Stereo();
+    signal.bRds = m_rds.Synced();
+    return EV4l2Status::Ok;
+}
+
+EV4l2Status CSdrRadio::ReadRds(std::vector<SRdsBlock>& blocks) {
+    uint64_t nCount = 0;
+    [[maybe_unused]] const ssize_t nRead = ::read(m_rdsReady.Get(), &nCount, sizeof(nCount));
+    std::lock_guard lock(m_mutex);
+    blocks.insert(blocks.end(), m_rdsBlocks.begin(), m_rdsBlocks.end());
+    m_rdsBlocks.clear();
+    return m_bGone ? EV4l2Status::Gone : EV4l2Status::Ok;
+}
+
+std::string CSdrRadio::LastError() const {
+    std::lock_guard lock(m_mutex);
+    return m_strError;
+}
+
+void CSdrRadio::OnIq(std::span<const std::complex<float>> iq, uint64_t nLost) {
+    bool bBlocks = false;
+    {
+        std::lock_guard lock(m_mutex);
+        m_meter.Write(iq);
+        m_audio.clear();
+        m_demod.Process(iq, m_audio);
+        const size_t nBefore = m_rdsBlocks.size();
+        m_rds.Process(m_demod.Multiplex(), m_rdsBlocks);
+        bBlocks = m_rdsBlocks.size() > nBefore;
+        // What the dongle dropped is silence of its true length.
+        const size_t nGap =
+            static_cast<size_t>(static_cast<double>(nLost) * kAudioRate / m_pDevice->SampleRate());
+        m_frames.assign(2 * nGap, 0);
+        for (const float fSample : m_audio) {
+            m_frames.push_back(ToSample(fSample));
+        }
+    }
+    {
+        std::lock_guard lock(m_pSlot->mutex);
+        if (m_pSlot->pFeed && !m_frames.empty()) {
+            m_pSlot->pFeed->Write(m_frames.data(), m_frames.size() / 2);
+        }
+    }
+    if (bBlocks) {
+        const uint64_t nOne = 1;
+        [[maybe_unused]] const ssize_t nWritten = ::write(m_rdsReady.Get(), &nOne, sizeof(nOne));
+    }
+}
+
+void CSdrRadio::OnFailure(const std::string& strWhy) {
+    KestrelTrace(kTag, "%s: %s", Info().strId.c_str(), strWhy.c_str());
+    SetError(strWhy);
+    m_bGone = true;
+    const uint64_t nOne = 1;
+    [[maybe_unused]] const ssize_t nWritten = ::write(m_rdsReady.Get(), &nOne, sizeof(nOne));
+}
+
+void CSdrRadio::SetError(const std::string& strError) {
+    std::lock_guard lock(m_mutex);
+    m_strError = strError;
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "platform/audio/AudioCapture.h"
+#include "platform/sdr/SdrDevice.h"
+#include "platform/v4l2/V4l2Services.h"
+
+struct SSdrAudioSlot;
+
+// The dongles as the V4L2 receiver sees its radios: each one listed as a
+// radio whose "sound card" is its own demodulator ("sdr:<id>"), opened as a
+// CSdrRadio, and the capture of that sound card the demodulator's audio.
+//
+// Contract: UI thread, as CV4l2Services and CAudioCaptureServices.
+class CSdrRadioServices : public CV4l2Services, public CAudioCaptureServices {
+public:
+    // The de-emphasis a radio opened now takes, in microseconds (the plan's).
+    using Deemphasis = std::function<double()>;
+
+    CSdrRadioServices(CSdrServices& sdr, Deemphasis deemphasis, double dSampleRate);
+    ~CSdrRadioServices() override;
+
+    std::vector<SV4l2Device> Enumerate() override;
+    std::unique_ptr<CV4l2Radio> Open(const SV4l2Device& device, std::string& strWhy) override;
+    std::unique_ptr<CAudioCapture> Start(const std::string& strDevice,
+                                         std::shared_ptr<CAudioFeed> pFeed,
+                                         FailureHandler onFailure, std::string& strWhy) override;
+
+private:
+    class CCapture;
+
+    CSdrServices& m_sdr;
+    Deemphasis m_deemphasis;
+    double m_dSampleRate;
+    // The audio of the radios opened, by capture device name, while they live.
+    std::map<std::string, std::weak_ptr<SSdrAudioSlot>> m_slots;
+};
