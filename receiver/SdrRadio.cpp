@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 
 #include "platform/audio/AudioFeed.h"
@@ -21,6 +22,8 @@ constexpr double kNeighbourHz = 50'000;
 constexpr double kDcGuardHz = 100'000;
 constexpr double kEdgeGuardHz = 150'000;
 constexpr int kAudioRate = 48000;
+constexpr double kStaleSeconds = 0.05;
+constexpr auto kRetuneWait = std::chrono::milliseconds(300);
 
 int16_t ToSample(float fValue) {
     return static_cast<int16_t>(std::lround(std::clamp(fValue, -1.0f, 1.0f) * 32767.0f));
@@ -84,7 +87,7 @@ EV4l2Status CSdrRadio::SetFrequency(uint32_t nHz, uint32_t& nTunedHz) {
     if (m_bGone) {
         return EV4l2Status::Gone;
     }
-    std::lock_guard lock(m_mutex);
+    std::unique_lock lock(m_mutex);
     const double dRate = m_pDevice->SampleRate();
     double dOffset = nHz - m_dCenter;
     const bool bInSpan =
@@ -97,6 +100,7 @@ EV4l2Status CSdrRadio::SetFrequency(uint32_t nHz, uint32_t& nTunedHz) {
         }
         m_dCenter = nHz + dRate / 4;
         dOffset = -dRate / 4;
+        m_nStale = static_cast<size_t>(dRate * kStaleSeconds);
     }
     m_demod.SetOffset(dOffset);
     m_rds.Reset();
@@ -104,6 +108,8 @@ EV4l2Status CSdrRadio::SetFrequency(uint32_t nHz, uint32_t& nTunedHz) {
     m_rdsBlocks.clear();
     m_nTunedHz = nHz;
     nTunedHz = nHz;
+    // A station test right after must see the new centre's air.
+    m_fresh.wait_for(lock, kRetuneWait, [this] { return m_nStale == 0 || m_bGone; });
     return EV4l2Status::Ok;
 }
 
@@ -149,7 +155,14 @@ void CSdrRadio::OnIq(std::span<const std::complex<float>> iq, uint64_t nLost) {
     bool bBlocks = false;
     {
         std::lock_guard lock(m_mutex);
-        m_meter.Write(iq);
+        if (m_nStale > 0) {
+            m_nStale -= std::min(m_nStale, iq.size());
+            if (m_nStale == 0) {
+                m_fresh.notify_all();
+            }
+        } else {
+            m_meter.Write(iq);
+        }
         m_audio.clear();
         m_demod.Process(iq, m_audio);
         const size_t nBefore = m_rdsBlocks.size();
@@ -178,7 +191,11 @@ void CSdrRadio::OnIq(std::span<const std::complex<float>> iq, uint64_t nLost) {
 void CSdrRadio::OnFailure(const std::string& strWhy) {
     KestrelTrace(kTag, "%s: %s", Info().strId.c_str(), strWhy.c_str());
     SetError(strWhy);
-    m_bGone = true;
+    {
+        std::lock_guard lock(m_mutex);
+        m_bGone = true;
+        m_fresh.notify_all();
+    }
     const uint64_t nOne = 1;
     [[maybe_unused]] const ssize_t nWritten = ::write(m_rdsReady.Get(), &nOne, sizeof(nOne));
 }

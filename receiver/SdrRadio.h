@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -70,6 +71,10 @@ private:
     std::atomic<bool> m_bGone{false};
 
     mutable std::mutex m_mutex;  // the chain, the tuning and what it found
+    std::condition_variable m_fresh;
+    // After the dongle retuned, the IQ still of the old centre (its buffers)
+    // that the meter leaves out; a tune waits until it has passed.
+    size_t m_nStale = 0;
     CFmStereoDemod m_demod;
     CRdsDemod m_rds;
     CChannelMeter m_meter;

@@ -8,7 +8,7 @@
 // The station test's measure from the IQ: a channel's power against the
 // noise floor of the span around it (the quietest quarter of the spectrum),
 // from a periodogram of a part of each block (enough for a meter, a small
-// share of the cost of the whole stream).
+// share of the cost of the whole stream) that forgets over a few blocks.
 //
 // Not thread-safe: the demodulator's thread writes, under the caller's lock.
 class CChannelMeter {
@@ -30,5 +30,7 @@ private:
 
     double m_dRate;
     std::unique_ptr<SLiquid> m_pLiquid;
-    mutable std::vector<float> m_psd;
+    std::vector<float> m_psd;      // the last block's, in dB
+    std::vector<float> m_average;  // power
+    size_t m_nBlocks = 0;          // since the last reset
 };

@@ -4,8 +4,12 @@
 #include <SoapySDR/Errors.hpp>
 #include <SoapySDR/Formats.hpp>
 #include <SoapySDR/Logger.hpp>
+#include <SoapySDR/Modules.hpp>
 
+#include <algorithm>
 #include <atomic>
+#include <cctype>
+#include <filesystem>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
@@ -22,6 +26,20 @@ constexpr long kReadTimeoutUs = 200'000;
 // SoapySDR and its modules talk on standard error: into the trace instead.
 void TraceSoapy(const SoapySDRLogLevel, const char* pMessage) {
     KestrelTrace(kTag, "SoapySDR: %s", pMessage);
+}
+
+// The modules of dongles a listener tunes broadcast radio with. The others
+// (sound cards, network servers, lab instruments) are never loaded: they
+// would be listed as receivers, talk on standard error, and some hold on to
+// their memory.
+constexpr const char* kDongleModules[] = {"rtlsdr", "airspy", "hackrf", "sdrplay", "miri"};
+
+bool IsDongleModule(const std::string& strPath) {
+    std::string strFile = std::filesystem::path(strPath).filename().string();
+    std::transform(strFile.begin(), strFile.end(), strFile.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return std::any_of(std::begin(kDongleModules), std::end(kDongleModules),
+                       [&](const char* pName) { return strFile.find(pName) != std::string::npos; });
 }
 
 std::string Value(const SoapySDR::Kwargs& args, const char* pKey) {
@@ -164,10 +182,28 @@ private:
 
 CSoapySdrServices::CSoapySdrServices() {
     SoapySDR::registerLogHandler(TraceSoapy);
+    // Loading one module by hand keeps SoapySDR from loading all of them.
+    for (const std::string& strPath : SoapySDR::listModules()) {
+        if (!IsDongleModule(strPath)) {
+            continue;
+        }
+        const std::string strError = SoapySDR::loadModule(strPath);
+        if (strError.empty()) {
+            m_bModules = true;
+        } else {
+            KestrelTrace(kTag, "SoapySDR module %s: %s", strPath.c_str(), strError.c_str());
+        }
+    }
+    if (!m_bModules) {
+        KestrelTrace(kTag, "no SoapySDR module for a dongle (soapysdr-module-rtlsdr)");
+    }
 }
 
 std::vector<SSdrDeviceInfo> CSoapySdrServices::Enumerate() {
     std::vector<SSdrDeviceInfo> devices;
+    if (!m_bModules) {
+        return devices;
+    }
     try {
         for (const SoapySDR::Kwargs& args : SoapySDR::Device::enumerate()) {
             SSdrDeviceInfo device;

@@ -1,0 +1,114 @@
+#include <gtest/gtest.h>
+
+#include <complex>
+#include <memory>
+#include <vector>
+
+#include "platform/audio/AudioFeed.h"
+#include "platform/audio/SimAudioOutput.h"
+#include "platform/clock/SystemClock.h"
+#include "platform/profile/Profile.h"
+#include "platform/sdr/FmStereoSynth.h"
+#include "platform/sdr/SoapySdrServices.h"
+#include "receiver/SdrRadio.h"
+#include "receiver/SdrReceiver.h"
+#include "tests/support/TempDir.h"
+
+namespace {
+
+constexpr double kRate = 960'000;
+
+// A dongle whose IQ the test hands over itself, losses and all.
+class CHandFedDongle : public CSdrDevice {
+public:
+    explicit CHandFedDongle(IqHandler* pHandler) : m_pHandler(pHandler) {
+        m_info.strId = "hand:1";
+        m_info.strName = "Hand-fed dongle";
+    }
+    const SSdrDeviceInfo& Info() const override { return m_info; }
+    double SampleRate() const override { return kRate; }
+    std::vector<std::pair<double, double>> Ranges() const override { return {{24e6, 1766e6}}; }
+    bool SetCenter(double dHz, std::string&) override {
+        m_dCenter = dHz;
+        return true;
+    }
+    double Center() const override { return m_dCenter; }
+    bool SetGain(std::optional<double>, std::string&) override { return true; }
+    bool SetCorrection(double, std::string&) override { return true; }
+    bool Start(IqHandler onIq, FailureHandler, std::string&) override {
+        *m_pHandler = std::move(onIq);
+        return true;
+    }
+    void Stop() override {}
+
+private:
+    IqHandler* m_pHandler;
+    SSdrDeviceInfo m_info;
+    double m_dCenter = 0;
+};
+
+// What the dongle dropped (an overflow) is silence of its true length in
+// the audio, so that a recording keeps its time.
+TEST(SdrRadioTest, LostSamplesBecomeSilenceOfTheirLength) {
+    CSdrDevice::IqHandler feed;
+    std::string strWhy;
+    std::unique_ptr<CSdrRadio> pRadio =
+        CSdrRadio::Open(std::make_unique<CHandFedDongle>(&feed), 50, strWhy);
+    ASSERT_NE(pRadio, nullptr) << strWhy;
+    uint32_t nTuned = 0;
+    ASSERT_EQ(pRadio->SetFrequency(100'000'000, nTuned), EV4l2Status::Ok);
+    auto pAudio = std::make_shared<CAudioFeed>(CAudioFeed::SFormat{48000, 2}, 200'000);
+    std::unique_ptr<CAudioFeed::CReader> pReader = pAudio->OpenReader();
+    {
+        std::lock_guard lock(pRadio->AudioSlot()->mutex);
+        pRadio->AudioSlot()->pFeed = pAudio;
+    }
+
+    CFmStereoSynth::SStation station;
+    station.dOffsetHz = -kRate / 4;
+    station.left = station.right = {{1000, 0.5}};
+    CFmStereoSynth air(kRate, {station});
+    std::vector<std::complex<float>> iq;
+    air.Generate(iq, static_cast<size_t>(kRate / 10));
+    feed(iq, 0);
+    air.Generate(iq, static_cast<size_t>(kRate / 10));
+    feed(iq, static_cast<uint64_t>(kRate / 2));  // half a second dropped before this block
+
+    std::vector<int16_t> frames(2 * 100'000);
+    size_t nFrames = 0;
+    while (const size_t n = pReader->Read(frames.data() + 2 * nFrames, 100'000 - nFrames,
+                                          std::chrono::milliseconds(50))) {
+        nFrames += n;
+    }
+    // 0.1 s, half a second of silence, 0.1 s (give or take the filters' delay).
+    EXPECT_NEAR(static_cast<double>(nFrames), 0.7 * 48000, 0.02 * 48000);
+    size_t nSilent = 0;
+    for (size_t n = 0; n < 2 * nFrames; ++n) {
+        nSilent += frames[n] == 0 ? 1 : 0;
+    }
+    EXPECT_GE(nSilent, static_cast<size_t>(2 * 0.5 * 48000));
+}
+
+// Without a dongle, the real SoapySDR path lists none (never the sound cards
+// or servers its other modules find) and the receiver says there is none.
+TEST(SdrRadioTest, WithoutADongleTheSoapySdrPathHasNoReceiver) {
+    CSoapySdrServices soapy;
+    for (const SSdrDeviceInfo& device : soapy.Enumerate()) {
+        EXPECT_NE(device.strDriver, "audio");
+        EXPECT_NE(device.strDriver, "remote");
+        EXPECT_FALSE(device.strId.empty());
+    }
+    if (!soapy.Enumerate().empty()) {
+        GTEST_SKIP() << "a dongle is plugged in here";
+    }
+    CTempDir dir;
+    CProfile profile(dir.File("Kestrel.ini"));
+    CSystemClock clock;
+    CSimAudioOutputServices output;
+    CSdrReceiver receiver({soapy, output}, profile, clock);
+    EXPECT_EQ(receiver.CountDevices(), 0);
+    EXPECT_FALSE(receiver.Open(nullptr));
+    EXPECT_FALSE(receiver.Tune(9470));
+}
+
+}  // namespace
