@@ -45,7 +45,8 @@ CSdrRadio::CSdrRadio(std::unique_ptr<CSdrDevice> pDevice, double dDeemphasisUs)
       m_rdsReady(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)),
       m_demod(DemodConfig(m_pDevice->SampleRate(), dDeemphasisUs)),
       m_rds(m_demod.MpxRate()),
-      m_meter(m_pDevice->SampleRate()) {
+      m_meter(m_pDevice->SampleRate()),
+      m_dCenter(m_pDevice->Center()) {
     m_caps.strCard = m_pDevice->Info().strName;
     m_caps.strDriver = "sdr:" + m_pDevice->Info().strDriver;
     m_caps.strBusInfo = m_pDevice->Info().strId;
@@ -92,7 +93,14 @@ EV4l2Status CSdrRadio::SetFrequency(uint32_t nHz, uint32_t& nTunedHz) {
     double dOffset = nHz - m_dCenter;
     const bool bInSpan =
         std::abs(dOffset) >= kDcGuardHz && std::abs(dOffset) <= dRate / 2 - kEdgeGuardHz;
-    if (!bInSpan) {
+    // A recording keeps its centre: anything within its span plays, the
+    // spike and all.
+    if (!m_pDevice->CanRetune()) {
+        if (std::abs(dOffset) > dRate / 2 - kEdgeGuardHz) {
+            m_strError = "tune: outside the recording's span";
+            return EV4l2Status::Failed;
+        }
+    } else if (!bInSpan) {
         std::string strWhy;
         if (!m_pDevice->SetCenter(nHz + dRate / 4, strWhy)) {
             m_strError = "tune: " + strWhy;

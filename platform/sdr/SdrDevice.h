@@ -36,6 +36,8 @@ public:
     virtual double SampleRate() const = 0;
     // What the tuner reaches, in Hz, as ranges.
     virtual std::vector<std::pair<double, double>> Ranges() const = 0;
+    // False for a source whose centre is fixed (a recording).
+    virtual bool CanRetune() const { return true; }
     virtual bool SetCenter(double dHz, std::string& strWhy) = 0;
     virtual double Center() const = 0;
     // Nothing: the tuner's automatic gain.

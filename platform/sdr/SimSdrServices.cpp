@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "platform/rds/RdsEncoder.h"
+#include "platform/sdr/StreamThread.h"
 
 struct CSimSdrServices::SDongle {
     SSimSdrLayout layout;
@@ -59,19 +60,13 @@ public:
                 return false;
             }
         }
-        m_bStop = false;
         m_bRetuned = true;
-        m_thread = std::thread([this, onIq = std::move(onIq), onFailure = std::move(onFailure)] {
+        m_stream.Start([this, onIq = std::move(onIq), onFailure = std::move(onFailure)] {
             Run(onIq, onFailure);
         });
         return true;
     }
-    void Stop() override {
-        m_bStop = true;
-        if (m_thread.joinable()) {
-            m_thread.join();
-        }
-    }
+    void Stop() override { m_stream.Stop(); }
 
 private:
     // The stations within the span, at their offsets from the centre.
@@ -95,7 +90,7 @@ private:
         std::unique_ptr<CFmStereoSynth> pAir;
         std::vector<std::complex<float>> block;
         auto next = std::chrono::steady_clock::now();
-        while (!m_bStop) {
+        while (!m_stream.Stopping()) {
             {
                 std::lock_guard lock(m_pDongle->mutex);
                 if (!m_pDongle->bPlugged) {
@@ -110,7 +105,7 @@ private:
             next += period;
             std::this_thread::sleep_until(next);
         }
-        if (!m_bStop) {
+        if (!m_stream.Stopping()) {
             onFailure("the dongle was unplugged");
         }
     }
@@ -118,9 +113,8 @@ private:
     std::shared_ptr<SDongle> m_pDongle;
     SSdrDeviceInfo m_info;
     double m_dRate;
-    std::atomic<bool> m_bStop{false};
     std::atomic<bool> m_bRetuned{true};
-    std::thread m_thread;
+    CStreamThread m_stream;
 };
 
 CSimSdrServices::CSimSdrServices() = default;

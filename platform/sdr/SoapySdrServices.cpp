@@ -15,6 +15,7 @@
 #include <thread>
 #include <utility>
 
+#include "platform/sdr/StreamThread.h"
 #include "platform/trace/Trace.h"
 
 namespace {
@@ -114,17 +115,13 @@ public:
         if (!bStarted) {
             return false;
         }
-        m_bStop = false;
-        m_thread = std::thread([this, onIq = std::move(onIq), onFailure = std::move(onFailure)] {
+        m_stream.Start([this, onIq = std::move(onIq), onFailure = std::move(onFailure)] {
             Run(onIq, onFailure);
         });
         return true;
     }
     void Stop() override {
-        m_bStop = true;
-        if (m_thread.joinable()) {
-            m_thread.join();
-        }
+        m_stream.Stop();
         if (m_pStream) {
             m_pDevice->deactivateStream(m_pStream);
             m_pDevice->closeStream(m_pStream);
@@ -147,7 +144,7 @@ private:
     void Run(const IqHandler& onIq, const FailureHandler& onFailure) {
         std::vector<std::complex<float>> block(kBlockSamples);
         uint64_t nLost = 0;
-        while (!m_bStop) {
+        while (!m_stream.Stopping()) {
             void* buffers[] = {block.data()};
             int nFlags = 0;
             long long nTime = 0;
@@ -174,8 +171,7 @@ private:
     double m_dRate;
     std::atomic<double> m_dCenter{0};
     SoapySDR::Stream* m_pStream = nullptr;
-    std::atomic<bool> m_bStop{false};
-    std::thread m_thread;
+    CStreamThread m_stream;
 };
 
 }  // namespace

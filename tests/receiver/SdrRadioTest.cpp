@@ -1,14 +1,19 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <complex>
+#include <fstream>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "platform/audio/AudioFeed.h"
 #include "platform/audio/SimAudioOutput.h"
 #include "platform/clock/SystemClock.h"
 #include "platform/profile/Profile.h"
+#include "platform/rds/RdsEncoder.h"
 #include "platform/sdr/FmStereoSynth.h"
+#include "platform/sdr/IqFileServices.h"
 #include "platform/sdr/SoapySdrServices.h"
 #include "receiver/SdrRadio.h"
 #include "receiver/SdrReceiver.h"
@@ -109,6 +114,46 @@ TEST(SdrRadioTest, WithoutADongleTheSoapySdrPathHasNoReceiver) {
     EXPECT_EQ(receiver.CountDevices(), 0);
     EXPECT_FALSE(receiver.Open(nullptr));
     EXPECT_FALSE(receiver.Tune(9470));
+}
+
+// A recording of the air plays as the dongle it was made with: tuned within
+// its span (the centre cannot move), its station is named by its RDS.
+TEST(SdrRadioTest, AnIqRecordingIsTunedAndItsStationNamed) {
+    CTempDir dir;
+    CRdsEncoder::SStation rds;
+    rds.nPi = 0xC0DE;
+    rds.strName = "KESTREL";
+    CFmStereoSynth::SStation station;
+    station.dOffsetHz = 200'000;
+    station.left = {{1000, 0.4}};
+    station.right = {{2000, 0.4}};
+    station.rds = CRdsEncoder(rds).Cycle();
+    std::vector<std::complex<float>> iq;
+    CFmStereoSynth(kRate, {station}, 0.05).Generate(iq, static_cast<size_t>(4 * kRate));
+    const std::string strPath = dir.File("gqrx_20261209_183000_98300000_960000_fc.raw");
+    std::ofstream(strPath, std::ios::binary)
+        .write(reinterpret_cast<const char*>(iq.data()),
+               static_cast<std::streamsize>(iq.size() * sizeof(iq[0])));
+
+    CIqFileServices recording({strPath});
+    CProfile profile(dir.File("Kestrel.ini"));
+    profile.WriteProfileInt("SET", "BAND", 0);
+    CSystemClock clock;
+    CSimAudioOutputServices output;
+    CSdrReceiver receiver({recording, output, kRate}, profile, clock);
+    receiver.LoadBandPlan();
+    receiver.SetBand(CReceiver::BAND_FM);
+    ASSERT_EQ(receiver.CountDevices(), 1);
+    ASSERT_TRUE(receiver.Open(nullptr));
+    ASSERT_TRUE(receiver.Tune(9850));
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (receiver.Reading().strStation != "KESTREL" && std::chrono::steady_clock::now() < end) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_EQ(receiver.Reading().strStation, "KESTREL");
+    EXPECT_TRUE(receiver.Reading().bStereo);
+    EXPECT_FALSE(receiver.Tune(9000)) << "outside the recording's span";
+    receiver.Close();
 }
 
 }  // namespace
