@@ -1,6 +1,8 @@
 #include "app/CommandLine.h"
 
 #include <charconv>
+#include <cmath>
+#include <cstdlib>
 
 #include "control/RadioController.h"
 #include "generated/BuildInfo.h"
@@ -98,6 +100,36 @@ const std::vector<CCommandLine::SSwitch>& CCommandLine::Switches() {
          [](CCommandLine& line, const std::string&) { line.SetVerb(EVerb::Status, "--status"); }},
         {"--tasks", false,
          [](CCommandLine& line, const std::string&) { line.SetVerb(EVerb::Tasks, "--tasks"); }},
+        {"--iq-file", true,
+         [](CCommandLine& line, const std::string& strValue) {
+             line.m_iqOptions.strPath = strValue;
+         }},
+        {"--iq-format", true,
+         [](CCommandLine& line, const std::string& strValue) {
+             line.m_bIqSeen = true;
+             line.m_iqOptions.eFormat = CIqFile::FormatNamed(strValue);
+             if (line.m_iqOptions.eFormat == CIqFile::EFormat::Unknown) {
+                 line.SetError("--iq-format is cu8, cs16 or cf32, not \"" + strValue + "\"");
+             }
+         }},
+        {"--iq-rate", true,
+         [](CCommandLine& line, const std::string& strValue) {
+             line.m_bIqSeen = true;
+             line.m_iqOptions.dRate = ParseHz(strValue);
+             if (line.m_iqOptions.dRate <= 0) {
+                 line.SetError("--iq-rate needs a sample rate such as 2.4M or 2400000, not \"" +
+                               strValue + "\"");
+             }
+         }},
+        {"--iq-center", true,
+         [](CCommandLine& line, const std::string& strValue) {
+             line.m_bIqSeen = true;
+             line.m_iqOptions.dCenter = ParseHz(strValue);
+             if (line.m_iqOptions.dCenter <= 0) {
+                 line.SetError("--iq-center needs a frequency such as 98.5M or 98500000, not \"" +
+                               strValue + "\"");
+             }
+         }},
         {"--data-source", true,
          [](CCommandLine& line, const std::string& strValue) {
              // The first one counts, as CDataSourceId::FromArguments reads it.
@@ -161,9 +193,36 @@ void CCommandLine::TakeTaskFields(const std::vector<std::string>& arguments, siz
     m_taskFields.resize(kRequired + 1);
 }
 
+double CCommandLine::ParseHz(std::string_view text) {
+    const std::string strText(text);
+    char* pEnd = nullptr;
+    double dValue = std::strtod(strText.c_str(), &pEnd);
+    if (pEnd == strText.c_str() || !std::isfinite(dValue)) {
+        return 0;
+    }
+    const std::string_view suffix(pEnd);
+    if (suffix == "k" || suffix == "K") {
+        dValue *= 1e3;
+    } else if (suffix == "M") {
+        dValue *= 1e6;
+    } else if (suffix == "G") {
+        dValue *= 1e9;
+    } else if (!suffix.empty() && suffix != "Hz") {
+        return 0;
+    }
+    return dValue > 0 ? dValue : 0;
+}
+
 void CCommandLine::CheckVerb() {
     if (m_action == EAction::Error) {
         return;
+    }
+    if (m_bIqSeen && m_iqOptions.strPath.empty()) {
+        SetError("--iq-format, --iq-rate and --iq-center go with --iq-file");
+        return;
+    }
+    if (!m_iqOptions.strPath.empty()) {
+        m_iqFile = m_iqOptions;
     }
     if (m_bForSeen && m_eVerb != EVerb::Record) {
         SetError("--for goes with --record");
@@ -356,6 +415,12 @@ std::string CCommandLine::HelpText(std::string_view program) {
            "  --add-task BEGIN END CHANNEL [MEMO]\n"
            "                        schedule a recording; BEGIN and END as\n"
            "                        \"2026-12-24 18:00\" (local time), CHANNEL as for --tune\n"
+           "\n"
+           "  --iq-file PATH        an SDR dongle's IQ recording as the receiver, round and\n"
+           "                        round (cu8, cs16, cf32 or IQ WAV; gqrx's and SDR++'s\n"
+           "                        names give the centre and rate), with any command or\n"
+           "                        the window; --iq-format cu8|cs16|cf32, --iq-rate 2.4M,\n"
+           "                        --iq-center 98.5M say what the name does not\n"
            "\n"
            "  --help                show this help and end\n"
            "  --version             show the version and end\n"

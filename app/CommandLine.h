@@ -1,11 +1,13 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "control/ExitStatus.h"
+#include "platform/sdr/IqFile.h"
 
 // The program's command line. The first plain parameter is the task number
 // of a scheduled recording (a number; any other text is no task). Kestrel's
@@ -51,6 +53,12 @@ public:
     // "30m", "90s", "1h30m" or plain seconds; -1 for text that is no length.
     static long long ParseLength(std::string_view text);
 
+    // The IQ recording --iq-file plays as the receiver (with --iq-format,
+    // --iq-rate and --iq-center); none without it.
+    const std::optional<CIqFile::SOptions>& IqFile() const { return m_iqFile; }
+    // "98.5M", "2.4e6", "96000": a frequency or rate in Hz; 0 for no number.
+    static double ParseHz(std::string_view text);
+
     // What was wrong with the command line, for EAction::Error.
     const std::string& ErrorText() const { return m_strError; }
 
@@ -88,4 +96,7 @@ private:
     long long m_nRecordSeconds = 0;
     bool m_bForSeen = false;
     std::vector<std::string> m_taskFields;
+    std::optional<CIqFile::SOptions> m_iqFile;
+    CIqFile::SOptions m_iqOptions;  // what the --iq- switches said
+    bool m_bIqSeen = false;         // a --iq- switch besides --iq-file
 };

@@ -65,7 +65,7 @@ int CRadioApp::RunHeadless() {
     try {
         pBackends =
             std::make_unique<CBackends>(CBackends::KindFromEnvironment(), CBackends::EScreen::None,
-                                        CSettings(profile).ReceiverKind());
+                                        CSettings(profile).ReceiverKind(), m_commandLine.IqFile());
     } catch (const std::exception& error) {
         std::fprintf(stderr, "kestrel: %s\n", error.what());
         return 1;
@@ -110,9 +110,9 @@ bool CRadioApp::InitInstance() {
     CProfile profile(CProfile::DefaultPath());
     std::unique_ptr<CBackends> pBackends;
     try {
-        pBackends = std::make_unique<CBackends>(CBackends::KindFromEnvironment(),
-                                                CBackends::EScreen::Window,
-                                                CSettings(profile).ReceiverKind());
+        pBackends = std::make_unique<CBackends>(
+            CBackends::KindFromEnvironment(), CBackends::EScreen::Window,
+            CSettings(profile).ReceiverKind(), m_commandLine.IqFile());
     } catch (const std::exception& error) {
         std::fprintf(stderr, "kestrel: %s\n", error.what());
         m_nExitCode = 1;

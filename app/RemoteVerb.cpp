@@ -93,6 +93,11 @@ void CRemoteVerb::Print(const std::string& strText) const {
 int CRemoteVerb::Run() {
     CControlClient client;
     if (client.HasCopy()) {
+        // The copy that runs has its receiver: it cannot take a recording's.
+        if (m_commandLine.IqFile()) {
+            return Fail(KestrelExit::kUsage,
+                        "--iq-file needs Kestrel not running (quit the running copy first)");
+        }
         return ToRunningCopy(client);
     }
     if (m_commandLine.Verb() == EVerb::Stop) {
@@ -168,7 +173,7 @@ int CRemoteVerb::Headless() {
     try {
         pBackends =
             std::make_unique<CBackends>(CBackends::KindFromEnvironment(), CBackends::EScreen::None,
-                                        CSettings(profile).ReceiverKind());
+                                        CSettings(profile).ReceiverKind(), m_commandLine.IqFile());
     } catch (const std::exception& error) {
         return Fail(KestrelExit::kFailed, error.what());
     }

@@ -24,6 +24,7 @@
 #include "platform/hid/SimHidServices.h"
 #include "platform/mixer/SimMixerServices.h"
 #include "platform/mixer/ThreadFdWatcher.h"
+#include "platform/sdr/IqFileServices.h"
 #include "platform/sdr/SimSdrServices.h"
 #include "platform/sdr/SoapySdrServices.h"
 #include "platform/v4l2/LinuxV4l2Services.h"
@@ -119,10 +120,12 @@ std::vector<std::string> CBackends::KindsOfRun(const std::string& strReceiverKin
     return {strReceiverKind};
 }
 
-CBackends::CBackends(EKind eKind, EScreen eScreen, const std::string& strReceiverKind)
+CBackends::CBackends(EKind eKind, EScreen eScreen, const std::string& strReceiverKind,
+                     const std::optional<CIqFile::SOptions>& iqFile)
     : m_eKind(eKind) {
     std::vector<std::string> subsystems;
-    const std::vector<std::string> kinds = KindsOfRun(strReceiverKind);
+    const std::vector<std::string> kinds =
+        iqFile ? std::vector<std::string>{"sdr"} : KindsOfRun(strReceiverKind);
     for (const std::string& strKind : kinds) {
         for (const SReceiverKind& kind : Kinds()) {
             if (strKind == kind.pName) {
@@ -130,13 +133,21 @@ CBackends::CBackends(EKind eKind, EScreen eScreen, const std::string& strReceive
             }
         }
     }
+    if (iqFile) {
+        auto pRecording = std::make_unique<CIqFileServices>(*iqFile);
+        std::string strWhy;
+        if (!pRecording->Check(strWhy)) {
+            throw std::runtime_error("the IQ recording cannot be played: " + strWhy);
+        }
+        m_pSdr = std::move(pRecording);
+    }
     if (eKind == EKind::Simulated) {
         CreateSimulated();
         // The demo's V4L2 radio is there when the V4L2 kind is asked for.
         if (kinds == std::vector<std::string>{"v4l2"}) {
             CreateSimulatedV4l2();
         }
-        if (kinds == std::vector<std::string>{"sdr"}) {
+        if (kinds == std::vector<std::string>{"sdr"} && !m_pSdr) {
             CreateSimulatedSdr();
         }
     } else {
@@ -175,7 +186,9 @@ void CBackends::CreateLinux([[maybe_unused]] const std::vector<std::string>& sub
 #endif
     m_pWatcher = std::make_unique<CThreadFdWatcher>();
     m_pV4l2 = std::make_unique<CLinuxV4l2Services>();
-    m_pSdr = std::make_unique<CSoapySdrServices>();
+    if (!m_pSdr) {
+        m_pSdr = std::make_unique<CSoapySdrServices>();
+    }
 #if KESTREL_HAVE_ALSA
     m_pMixer = std::make_unique<CAlsaMixerServices>(*m_pWatcher);
     m_pAudioCapture = std::make_unique<CAlsaAudioCaptureServices>();

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "core/RadioServices.h"
+#include "platform/sdr/IqFile.h"
 
 class CDeviceNotices;
 class CFdWatcher;
@@ -39,8 +41,11 @@ public:
     // strReceiverKind pins the kind of receiver (SET/RECEIVER); empty takes
     // the one plugged in. Throws std::runtime_error naming a back-end this
     // build lacks or a kind of receiver Kestrel does not have.
+    // An IQ recording, when given, is the receiver (the SDR kind, whatever
+    // the settings pin); one that does not open throws with its cause.
     explicit CBackends(EKind eKind, EScreen eScreen = EScreen::Window,
-                       const std::string& strReceiverKind = {});
+                       const std::string& strReceiverKind = {},
+                       const std::optional<CIqFile::SOptions>& iqFile = std::nullopt);
     // The kinds of receiver Kestrel has, in the order it looks for them.
     static std::vector<std::string> ReceiverKinds();
     ~CBackends();

@@ -6,6 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <complex>
+#include <fstream>
+#include <vector>
+
+#include "platform/rds/RdsEncoder.h"
+#include "platform/sdr/FmStereoSynth.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -45,6 +52,12 @@ public:
 
     void Set(const char* pName, const char* pValue) {
         m_environment.insert(QString::fromLatin1(pName), QString::fromLatin1(pValue));
+    }
+    // The profile's settings, written afresh.
+    void WriteProfile(const std::string& strSettings) {
+        std::ofstream(m_home.File("Kestrel.ini"))
+            << "[SET]\nPATH=" << m_home.File("RadioRecord") << "\n"
+            << strSettings;
     }
     std::string Profile() const {
         std::ifstream file(m_home.File("Kestrel.ini"));
@@ -260,6 +273,41 @@ TEST_F(VerbsWithNoCopyTest, RecordsForItsLengthAndLeavesTheFile) {
     EXPECT_EQ(strFile.rfind(m_program.RecordFolder(), 0), 0u) << strFile;
     ASSERT_TRUE(std::filesystem::exists(strFile));
     EXPECT_GT(std::filesystem::file_size(strFile), 0u);
+}
+
+// An IQ recording of the air, round and round, is the receiver: the verb
+// tunes its station and records it for its length.
+TEST_F(VerbsWithNoCopyTest, AnIqRecordingIsTunedAndRecorded) {
+    CRdsEncoder::SStation rds;
+    rds.nPi = 0xC0DE;
+    rds.strName = "KESTREL";
+    CFmStereoSynth::SStation station;
+    station.dOffsetHz = 200'000;
+    station.left = {{1000, 0.4}};
+    station.right = {{2000, 0.4}};
+    station.rds = CRdsEncoder(rds).Cycle();
+    std::vector<std::complex<float>> iq;
+    CFmStereoSynth(960'000, {station}, 0.05).Generate(iq, 960'000);
+    const std::string strFile =
+        m_program.RecordFolder() + "-gqrx_20261209_183000_98300000_960000_fc.raw";
+    std::ofstream(strFile, std::ios::binary)
+        .write(reinterpret_cast<const char*>(iq.data()),
+               static_cast<std::streamsize>(iq.size() * sizeof(iq[0])));
+
+    m_program.WriteProfile("BAND=0\n");  // Europe: 87.5-108 MHz
+    SRun run = m_program.Run({"--iq-file", QString::fromStdString(strFile), "--tune", "98.5"});
+    ASSERT_EQ(run.nStatus, KestrelExit::kOk) << run.strErr;
+    EXPECT_NE(m_program.Profile().find("9850"), std::string::npos) << m_program.Profile();
+    run = m_program.Run({"--iq-file", QString::fromStdString(strFile), "--record", "--for", "2s"});
+    ASSERT_EQ(run.nStatus, KestrelExit::kOk) << run.strErr;
+    const std::string strRecording = run.strOut.substr(0, run.strOut.find('\n'));
+    ASSERT_TRUE(std::filesystem::exists(strRecording)) << run.strOut;
+    EXPECT_GT(std::filesystem::file_size(strRecording), 10'000u);
+
+    // A recording that is no recording ends the start with its cause.
+    run = m_program.Run({"--iq-file", QString::fromStdString(strFile + ".missing"), "--status"});
+    EXPECT_NE(run.nStatus, KestrelExit::kOk);
+    EXPECT_NE(run.strErr.find("cannot be played"), std::string::npos) << run.strErr;
 }
 
 // The set-up step says what it did, and on a second run that all is in place.

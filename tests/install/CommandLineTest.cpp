@@ -139,4 +139,35 @@ TEST(CommandLineTest, VerbsRefuseWhatTheyCannotUse) {
     }
 }
 
+// An IQ recording goes with any verb or none; what the file's name does not
+// say is given in Hz with an optional k, M or G.
+TEST(CommandLineTest, AnIqRecordingTakesItsFormatRateAndCentre) {
+    const CCommandLine line = Parse({"--iq-file", "/tmp/air.raw", "--iq-format", "cs16",
+                                     "--iq-rate", "2.4M", "--iq-center=98.5M", "--tune", "98.5"});
+    ASSERT_NE(line.Action(), CCommandLine::EAction::Error) << line.ErrorText();
+    ASSERT_TRUE(line.IqFile().has_value());
+    EXPECT_EQ(line.IqFile()->strPath, "/tmp/air.raw");
+    EXPECT_EQ(line.IqFile()->eFormat, CIqFile::EFormat::Cs16);
+    EXPECT_EQ(line.IqFile()->dRate, 2.4e6);
+    EXPECT_EQ(line.IqFile()->dCenter, 98.5e6);
+    EXPECT_EQ(line.Verb(), CCommandLine::EVerb::Tune);
+    EXPECT_TRUE(Parse({"--iq-file", "/tmp/air.raw"}).IqFile().has_value());
+    EXPECT_FALSE(Parse({"--tune", "98.5"}).IqFile().has_value());
+
+    for (const auto& [arguments, strSaid] :
+         std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"--iq-rate", "2.4M"}, "go with --iq-file"},
+             {{"--iq-file", "f", "--iq-format", "s8"}, "cu8, cs16 or cf32"},
+             {{"--iq-file", "f", "--iq-rate", "fast"}, "sample rate"},
+             {{"--iq-file", "f", "--iq-center", "-5M"}, "frequency"},
+         }) {
+        const CCommandLine refused = Parse(arguments);
+        EXPECT_EQ(refused.Action(), CCommandLine::EAction::Error) << arguments.back();
+        EXPECT_NE(refused.ErrorText().find(strSaid), std::string::npos) << refused.ErrorText();
+    }
+    EXPECT_EQ(CCommandLine::ParseHz("96k"), 96000.0);
+    EXPECT_EQ(CCommandLine::ParseHz("98500000Hz"), 98.5e6);
+    EXPECT_EQ(CCommandLine::ParseHz("1.5x"), 0.0);
+}
+
 }  // namespace
