@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -100,16 +101,21 @@ TEST(BackendsTest, DemoModeCoreFindsTheReceiverAndRecordsFromTheMixersCard) {
     }
 }
 
-// Demo mode with the V4L2 kind: a radio with RDS and its own sound card,
-// recorded from its feed with no input to choose.
-TEST(BackendsTest, DemoModeWithTheV4l2KindHasARadioWithRdsAndItsOwnAudio) {
+// The demo on a receiver kind with RDS and audio of its own: the core finds
+// it, tunes the station and shows its name, and records from its feed with no
+// input to choose. hasDemoDevice says the kind's simulated device is there.
+void ExpectTheDemoNamesAndRecords(const char* pKind,
+                                  const std::function<bool(CBackends&)>& hasDemoDevice,
+                                  unsigned nFrequency, const std::string& strStation,
+                                  std::chrono::seconds wait, std::chrono::milliseconds recording) {
     CTempDir dir;
     CSimDataSource dataSource(dir.Path());
     CProfile profile(dir.File("Kestrel.ini"));
     profile.WriteProfileString("SET", "PATH", dir.File("RadioRecord"));
     profile.WriteProfileInt("SET", "RECOTYPE", 1);
-    CBackends backends(CBackends::EKind::Simulated, CBackends::EScreen::None, "v4l2");
-    ASSERT_NE(backends.SimV4l2(), nullptr);
+    profile.WriteProfileInt("SET", "BAND", 0);  // Europe: 87.5-108 MHz
+    CBackends backends(CBackends::EKind::Simulated, CBackends::EScreen::None, pKind);
+    ASSERT_TRUE(hasDemoDevice(backends));
     CSimMessageBoxes boxes;
     const SRadioServices real = backends.Services();
     CSimMessageTarget window;
@@ -120,51 +126,31 @@ TEST(BackendsTest, DemoModeWithTheV4l2KindHasARadioWithRdsAndItsOwnAudio) {
     core.OpenRadio();
     ASSERT_EQ(core.DevicePresent(), 1);
     EXPECT_TRUE(core.BringsOwnAudio());
-    core.TuneTo(8810);
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (core.Reading().strStation != "KESTREL" && std::chrono::steady_clock::now() < end) {
+    core.TuneTo(nFrequency);
+    const auto end = std::chrono::steady_clock::now() + wait;
+    while (core.Reading().strStation != strStation && std::chrono::steady_clock::now() < end) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    EXPECT_EQ(core.Reading().strStation, "KESTREL");
+    EXPECT_EQ(core.Reading().strStation, strStation);
     ASSERT_TRUE(core.StartRecording());
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    std::this_thread::sleep_for(recording);
     core.StopRecording();
     EXPECT_GT(std::filesystem::file_size(core.RecordFile()), 44u + 4800);
     EXPECT_TRUE(boxes.Shown().empty());
 }
 
-// Demo mode with the SDR kind: a dongle whose stations Kestrel demodulates,
-// named by their RDS, recorded from the demodulator's feed.
+// Demo mode with the V4L2 kind: a radio with RDS and its own sound card.
+TEST(BackendsTest, DemoModeWithTheV4l2KindHasARadioWithRdsAndItsOwnAudio) {
+    ExpectTheDemoNamesAndRecords(
+        "v4l2", [](CBackends& backends) { return backends.SimV4l2() != nullptr; }, 8810, "KESTREL",
+        std::chrono::seconds(10), std::chrono::milliseconds(300));
+}
+
+// Demo mode with the SDR kind: a dongle whose stations Kestrel demodulates.
 TEST(BackendsTest, DemoModeWithTheSdrKindDemodulatesNamedStations) {
-    CTempDir dir;
-    CSimDataSource dataSource(dir.Path());
-    CProfile profile(dir.File("Kestrel.ini"));
-    profile.WriteProfileString("SET", "PATH", dir.File("RadioRecord"));
-    profile.WriteProfileInt("SET", "RECOTYPE", 1);
-    profile.WriteProfileInt("SET", "BAND", 0);
-    CBackends backends(CBackends::EKind::Simulated, CBackends::EScreen::None, "sdr");
-    ASSERT_NE(backends.SimSdr(), nullptr);
-    CSimMessageBoxes boxes;
-    const SRadioServices real = backends.Services();
-    CSimMessageTarget window;
-    CRadioCore core({real.receivers, real.deviceNotices, real.mixer, real.media, real.database,
-                     boxes, real.scheduler, real.clock, real.notifier, real.sleepInhibitor, false},
-                    profile);
-    core.Init(&window);
-    core.OpenRadio();
-    ASSERT_EQ(core.DevicePresent(), 1);
-    EXPECT_TRUE(core.BringsOwnAudio());
-    core.TuneTo(9470);
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(15);
-    while (core.Reading().strStation != "JAZZ FM" && std::chrono::steady_clock::now() < end) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    EXPECT_EQ(core.Reading().strStation, "JAZZ FM");
-    ASSERT_TRUE(core.StartRecording());
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    core.StopRecording();
-    EXPECT_GT(std::filesystem::file_size(core.RecordFile()), 44u + 4800);
-    EXPECT_TRUE(boxes.Shown().empty());
+    ExpectTheDemoNamesAndRecords(
+        "sdr", [](CBackends& backends) { return backends.SimSdr() != nullptr; }, 9470, "JAZZ FM",
+        std::chrono::seconds(15), std::chrono::milliseconds(500));
 }
 
 }  // namespace
