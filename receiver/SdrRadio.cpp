@@ -15,6 +15,14 @@ namespace {
 constexpr const char* kTag = "sdr";
 constexpr double kFmLowHz = 64e6;
 constexpr double kFmHighHz = 108e6;
+// Long, medium and short wave: what a listener hears as AM.
+constexpr double kAmLowHz = 150e3;
+constexpr double kAmHighHz = 26.1e6;
+constexpr uint32_t kAmTopHz = 30'000'000;
+// AM's station test looks at the carrier itself: a narrow window on it
+// against windows either side, within the channel.
+constexpr double kCarrierWidthHz = 2000;
+constexpr double kCarrierNeighbourHz = 3000;
 constexpr double kChannelWidthHz = 100'000;
 constexpr double kNeighbourHz = 50'000;
 // A station nearer the centre than this sits on the DC spike; one nearer the
@@ -38,14 +46,30 @@ CFmStereoDemod::SConfig DemodConfig(double dRate, double dDeemphasisUs) {
     return config;
 }
 
+CAmDemod::SConfig AmConfig(double dRate, double dChannelHz) {
+    CAmDemod::SConfig config;
+    config.dInputRate = dRate;
+    config.dOffsetHz = dRate / 4;
+    config.nAudioRate = kAudioRate;
+    config.dChannelHz = dChannelHz;
+    return config;
+}
+
+bool IsAm(uint32_t nHz) {
+    return nHz < kAmTopHz;
+}
+
 }  // namespace
 
-CSdrRadio::CSdrRadio(std::unique_ptr<CSdrDevice> pDevice, double dDeemphasisUs)
+CSdrRadio::CSdrRadio(std::unique_ptr<CSdrDevice> pDevice, const SSdrRadioConfig& config)
     : m_pDevice(std::move(pDevice)),
+      m_config(config),
       m_rdsReady(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)),
-      m_demod(DemodConfig(m_pDevice->SampleRate(), dDeemphasisUs)),
+      m_demod(DemodConfig(m_pDevice->SampleRate(), config.dDeemphasisUs)),
       m_rds(m_demod.MpxRate()),
       m_meter(m_pDevice->SampleRate()),
+      m_am(AmConfig(m_pDevice->SampleRate(), config.dAmChannelHz)),
+      m_amMeter(m_am.BasebandRate()),
       m_dCenter(m_pDevice->Center()) {
     m_caps.strCard = m_pDevice->Info().strName;
     m_caps.strDriver = "sdr:" + m_pDevice->Info().strDriver;
@@ -60,14 +84,37 @@ CSdrRadio::CSdrRadio(std::unique_ptr<CSdrDevice> pDevice, double dDeemphasisUs)
                                static_cast<uint32_t>(dTo)});
         }
     }
+    AddAmBand();
+}
+
+// Through the upconverter where the tuner reaches the band shifted up,
+// else directly sampled.
+void CSdrRadio::AddAmBand() {
+    const double dShift = m_config.dUpconverterHz;
+    const auto ranges = dShift > 0 ? m_pDevice->Ranges() : m_pDevice->DirectRanges();
+    for (const auto& [dLow, dHigh] : ranges) {
+        const double dFrom = std::max(dLow - dShift, kAmLowHz);
+        const double dTo = std::min(dHigh - dShift, kAmHighHz);
+        if (dFrom < dTo) {
+            m_bands.push_back({SV4l2Band::EModulation::Am, static_cast<uint32_t>(dFrom),
+                               static_cast<uint32_t>(dTo)});
+        }
+    }
 }
 
 std::unique_ptr<CSdrRadio> CSdrRadio::Open(std::unique_ptr<CSdrDevice> pDevice,
-                                           double dDeemphasisUs, std::string& strWhy) {
-    std::unique_ptr<CSdrRadio> pRadio(new CSdrRadio(std::move(pDevice), dDeemphasisUs));
+                                           const SSdrRadioConfig& config, std::string& strWhy) {
+    std::unique_ptr<CSdrRadio> pRadio(new CSdrRadio(std::move(pDevice), config));
     if (pRadio->m_bands.empty()) {
         strWhy = pRadio->Info().strName + " does not reach the FM band";
         return nullptr;
+    }
+    // A gain or a correction the dongle refuses leaves it at its own.
+    std::string strSetting;
+    if (!pRadio->m_pDevice->SetGain(config.gainDb, strSetting) ||
+        !pRadio->m_pDevice->SetCorrection(config.dCorrectionPpm, strSetting)) {
+        KestrelTrace(kTag, "%s: %s", pRadio->Info().strId.c_str(), strSetting.c_str());
+        pRadio->m_strError = strSetting;
     }
     CSdrRadio* pThis = pRadio.get();
     if (!pRadio->m_pDevice->Start(
@@ -84,35 +131,60 @@ CSdrRadio::~CSdrRadio() {
     m_pDevice->Stop();
 }
 
+// Within the span only the demodulator moves; otherwise the dongle is
+// retuned a quarter of the rate above the station, off its DC spike.
+bool CSdrRadio::Place(uint32_t nHz, bool bAm, double& dOffset, std::string& strWhy) {
+    const double dRate = m_pDevice->SampleRate();
+    const bool bDirect = bAm && m_config.dUpconverterHz <= 0;
+    const double dTuner = bAm ? nHz + m_config.dUpconverterHz : nHz;
+    dOffset = dTuner - m_dCenter;
+    // A recording keeps its centre: anything within its span plays, the
+    // spike and all.
+    if (!m_pDevice->CanRetune()) {
+        if (std::abs(dOffset) > dRate / 2 - kEdgeGuardHz) {
+            strWhy = "outside the recording's span";
+            return false;
+        }
+        return true;
+    }
+    const bool bInSpan =
+        std::abs(dOffset) >= kDcGuardHz && std::abs(dOffset) <= dRate / 2 - kEdgeGuardHz;
+    if (bInSpan && bDirect == m_bDirect) {
+        return true;
+    }
+    if (bDirect != m_bDirect) {
+        if (!m_pDevice->SetDirectSampling(bDirect, strWhy)) {
+            return false;
+        }
+        m_bDirect = bDirect;
+    }
+    if (!m_pDevice->SetCenter(dTuner + dRate / 4, strWhy)) {
+        return false;
+    }
+    m_dCenter = dTuner + dRate / 4;
+    dOffset = -dRate / 4;
+    m_nStale = static_cast<size_t>(dRate * kStaleSeconds);
+    return true;
+}
+
 EV4l2Status CSdrRadio::SetFrequency(uint32_t nHz, uint32_t& nTunedHz) {
     if (m_bGone) {
         return EV4l2Status::Gone;
     }
     std::unique_lock lock(m_mutex);
-    const double dRate = m_pDevice->SampleRate();
-    double dOffset = nHz - m_dCenter;
-    const bool bInSpan =
-        std::abs(dOffset) >= kDcGuardHz && std::abs(dOffset) <= dRate / 2 - kEdgeGuardHz;
-    // A recording keeps its centre: anything within its span plays, the
-    // spike and all.
-    if (!m_pDevice->CanRetune()) {
-        if (std::abs(dOffset) > dRate / 2 - kEdgeGuardHz) {
-            m_strError = "tune: outside the recording's span";
-            return EV4l2Status::Failed;
-        }
-    } else if (!bInSpan) {
-        std::string strWhy;
-        if (!m_pDevice->SetCenter(nHz + dRate / 4, strWhy)) {
-            m_strError = "tune: " + strWhy;
-            return EV4l2Status::Failed;
-        }
-        m_dCenter = nHz + dRate / 4;
-        dOffset = -dRate / 4;
-        m_nStale = static_cast<size_t>(dRate * kStaleSeconds);
+    const bool bAm = IsAm(nHz);
+    double dOffset = 0;
+    std::string strWhy;
+    if (!Place(nHz, bAm, dOffset, strWhy)) {
+        m_strError = "tune: " + strWhy;
+        return EV4l2Status::Failed;
     }
+    m_bAm = bAm;
     m_demod.SetOffset(dOffset);
+    m_am.SetOffset(dOffset);
     m_rds.Reset();
     m_meter.Reset();
+    m_amMeter.Reset();
     m_rdsBlocks.clear();
     m_nTunedHz = nHz;
     nTunedHz = nHz;
@@ -132,16 +204,21 @@ EV4l2Status CSdrRadio::Signal(SV4l2Signal& signal) {
         return EV4l2Status::Gone;
     }
     std::lock_guard lock(m_mutex);
-    // A station is where its carrier is: off it, the channel nearer the
+    // A station is where its carrier is: off it, the window nearer the
     // carrier holds more, and the measure falls fast.
-    const double dOffset = m_nTunedHz - m_dCenter;
-    const double dHere = m_meter.SnrDb(dOffset, kChannelWidthHz);
-    const double dNeighbour = std::max(m_meter.SnrDb(dOffset - kNeighbourHz, kChannelWidthHz),
-                                       m_meter.SnrDb(dOffset + kNeighbourHz, kChannelWidthHz));
-    const double dSnr = dHere - 3 * std::max(0.0, dNeighbour - dHere);
+    const auto measure = [](const CChannelMeter& meter, double dOffset, double dWidth,
+                            double dNeighbour) {
+        const double dHere = meter.SnrDb(dOffset, dWidth);
+        const double dBeside = std::max(meter.SnrDb(dOffset - dNeighbour, dWidth),
+                                        meter.SnrDb(dOffset + dNeighbour, dWidth));
+        return dHere - 3 * std::max(0.0, dBeside - dHere);
+    };
+    const double dSnr =
+        m_bAm ? measure(m_amMeter, 0, kCarrierWidthHz, kCarrierNeighbourHz)
+              : measure(m_meter, m_nTunedHz - m_dCenter, kChannelWidthHz, kNeighbourHz);
     signal.nStrength = static_cast<unsigned>(std::clamp(dSnr / kFullScaleDb, 0.0, 1.0) * 65535.0);
-    signal.bStereo = m_demod.Stereo();
-    signal.bRds = m_rds.Synced();
+    signal.bStereo = !m_bAm && m_demod.Stereo();
+    signal.bRds = !m_bAm && m_rds.Synced();
     return EV4l2Status::Ok;
 }
 
@@ -154,31 +231,54 @@ EV4l2Status CSdrRadio::ReadRds(std::vector<SRdsBlock>& blocks) {
     return m_bGone ? EV4l2Status::Gone : EV4l2Status::Ok;
 }
 
+SSdrGaps CSdrRadio::Gaps() const {
+    std::lock_guard lock(m_mutex);
+    return m_gaps;
+}
+
 std::string CSdrRadio::LastError() const {
     std::lock_guard lock(m_mutex);
     return m_strError;
+}
+
+// Under the lock: the tuning's state is the chain's.
+void CSdrRadio::Demodulate(std::span<const std::complex<float>> iq, bool bMeter) {
+    m_audio.clear();
+    if (m_bAm) {
+        m_am.Process(iq, m_audio);
+        if (bMeter) {
+            m_amMeter.Write(m_am.Baseband());
+        }
+        return;
+    }
+    if (bMeter) {
+        m_meter.Write(iq);
+    }
+    m_demod.Process(iq, m_audio);
+    m_rds.Process(m_demod.Multiplex(), m_rdsBlocks);
 }
 
 void CSdrRadio::OnIq(std::span<const std::complex<float>> iq, uint64_t nLost) {
     bool bBlocks = false;
     {
         std::lock_guard lock(m_mutex);
-        if (m_nStale > 0) {
+        const bool bStale = m_nStale > 0;
+        if (bStale) {
             m_nStale -= std::min(m_nStale, iq.size());
             if (m_nStale == 0) {
                 m_fresh.notify_all();
             }
-        } else {
-            m_meter.Write(iq);
         }
-        m_audio.clear();
-        m_demod.Process(iq, m_audio);
         const size_t nBefore = m_rdsBlocks.size();
-        m_rds.Process(m_demod.Multiplex(), m_rdsBlocks);
+        Demodulate(iq, !bStale);
         bBlocks = m_rdsBlocks.size() > nBefore;
         // What the dongle dropped is silence of its true length.
         const size_t nGap =
             static_cast<size_t>(static_cast<double>(nLost) * kAudioRate / m_pDevice->SampleRate());
+        if (nLost > 0) {
+            ++m_gaps.nGaps;
+            m_gaps.nFrames += nGap;
+        }
         m_frames.assign(2 * nGap, 0);
         for (const float fSample : m_audio) {
             m_frames.push_back(ToSample(fSample));

@@ -4,11 +4,13 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "platform/posix/UniqueFd.h"
 #include "platform/sdr/SdrDevice.h"
 #include "platform/v4l2/V4l2Radio.h"
+#include "sdr/AmDemod.h"
 #include "sdr/ChannelMeter.h"
 #include "sdr/FmStereoDemod.h"
 #include "sdr/RdsDemod.h"
@@ -22,13 +24,32 @@ struct SSdrAudioSlot {
     std::shared_ptr<CAudioFeed> pFeed;
 };
 
+// How a dongle is set up when it is opened, from the options and the plan.
+struct SSdrRadioConfig {
+    double dDeemphasisUs = 50;
+    double dAmChannelHz = 9000;
+    std::optional<double> gainDb;  // none: the tuner's automatic gain
+    double dCorrectionPpm = 0;
+    // An upconverter ahead of the dongle: AM at f is tuned at f plus this.
+    // Zero: AM through direct sampling, where the dongle has it.
+    double dUpconverterHz = 0;
+};
+
+// The audio lost on the way (the dongle overflowed), made up with silence.
+struct SSdrGaps {
+    uint64_t nGaps = 0;
+    uint64_t nFrames = 0;  // of silence, at the audio rate
+};
+
 // An SDR dongle as a radio tuner: the tuner interface the V4L2 receiver
 // drives, on the dongle's IQ demodulated inside Kestrel. A tune within the
 // span moves only the demodulator; one outside it retunes the dongle a
 // quarter of the rate above the station, off the DC spike. The signal is the
 // station test's measure (channel power over the noise floor), stereo the
 // pilot's lock, RDS the demodulator's blocks; the audio goes to the feed
-// attached. FM only: AM needs direct sampling or an upconverter.
+// attached. AM (below 30 MHz) is heard through an upconverter when the
+// options name one, else through the dongle's direct sampling; without
+// either the radio has no AM band.
 //
 // Threads: the dongle's IQ thread demodulates; every call may come from any
 // thread (CV4l2Radio's contract).
@@ -36,7 +57,7 @@ class CSdrRadio : public CV4l2Radio {
 public:
     // Starts the stream; strWhy says why when it cannot.
     static std::unique_ptr<CSdrRadio> Open(std::unique_ptr<CSdrDevice> pDevice,
-                                           double dDeemphasisUs, std::string& strWhy);
+                                           const SSdrRadioConfig& config, std::string& strWhy);
     ~CSdrRadio() override;
 
     const SV4l2Caps& Caps() const override { return m_caps; }
@@ -53,18 +74,25 @@ public:
 
     const std::shared_ptr<SSdrAudioSlot>& AudioSlot() const { return m_pSlot; }
     const SSdrDeviceInfo& Info() const { return m_pDevice->Info(); }
+    // Since the radio was opened.
+    SSdrGaps Gaps() const;
 
     // The station test's measure is mapped onto the tuner's 0..65535: 0 dB
     // is nothing, kFullScaleDb and above is full.
     static constexpr double kFullScaleDb = 40;
 
 private:
-    CSdrRadio(std::unique_ptr<CSdrDevice> pDevice, double dDeemphasisUs);
+    CSdrRadio(std::unique_ptr<CSdrDevice> pDevice, const SSdrRadioConfig& config);
+    void AddAmBand();
+    // Where the dongle's centre goes for a station at nHz, and in which mode.
+    bool Place(uint32_t nHz, bool bAm, double& dOffset, std::string& strWhy);
+    void Demodulate(std::span<const std::complex<float>> iq, bool bMeter);
     void OnIq(std::span<const std::complex<float>> iq, uint64_t nLost);
     void OnFailure(const std::string& strWhy);
     void SetError(const std::string& strError);
 
     std::unique_ptr<CSdrDevice> m_pDevice;
+    const SSdrRadioConfig m_config;
     SV4l2Caps m_caps;
     std::vector<SV4l2Band> m_bands;
     CUniqueFd m_rdsReady;  // eventfd: blocks wait
@@ -78,6 +106,11 @@ private:
     CFmStereoDemod m_demod;
     CRdsDemod m_rds;
     CChannelMeter m_meter;
+    CAmDemod m_am;
+    CChannelMeter m_amMeter;  // on the AM demodulator's baseband
+    bool m_bAm = false;
+    bool m_bDirect = false;
+    SSdrGaps m_gaps;
     double m_dCenter = 0;
     uint32_t m_nTunedHz = 0;
     std::vector<SRdsBlock> m_rdsBlocks;

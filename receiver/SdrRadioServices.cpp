@@ -25,8 +25,8 @@ private:
     std::shared_ptr<SSdrAudioSlot> m_pSlot;
 };
 
-CSdrRadioServices::CSdrRadioServices(CSdrServices& sdr, Deemphasis deemphasis, double dSampleRate)
-    : m_sdr(sdr), m_deemphasis(std::move(deemphasis)), m_dSampleRate(dSampleRate) {}
+CSdrRadioServices::CSdrRadioServices(CSdrServices& sdr, Config config, double dSampleRate)
+    : m_sdr(sdr), m_config(std::move(config)), m_dSampleRate(dSampleRate) {}
 
 CSdrRadioServices::~CSdrRadioServices() = default;
 
@@ -53,8 +53,7 @@ std::unique_ptr<CV4l2Radio> CSdrRadioServices::Open(const SV4l2Device& device,
         if (!pDevice) {
             return nullptr;
         }
-        std::unique_ptr<CSdrRadio> pRadio =
-            CSdrRadio::Open(std::move(pDevice), m_deemphasis(), strWhy);
+        std::unique_ptr<CSdrRadio> pRadio = CSdrRadio::Open(std::move(pDevice), m_config(), strWhy);
         if (pRadio) {
             m_slots[device.strCaptureDevice] = pRadio->AudioSlot();
         }

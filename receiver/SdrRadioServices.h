@@ -10,6 +10,7 @@
 #include "platform/v4l2/V4l2Services.h"
 
 struct SSdrAudioSlot;
+struct SSdrRadioConfig;
 
 // The dongles as the V4L2 receiver sees its radios: each one listed as a
 // radio whose "sound card" is its own demodulator ("sdr:<id>"), opened as a
@@ -18,10 +19,10 @@ struct SSdrAudioSlot;
 // Contract: UI thread, as CV4l2Services and CAudioCaptureServices.
 class CSdrRadioServices : public CV4l2Services, public CAudioCaptureServices {
 public:
-    // The de-emphasis a radio opened now takes, in microseconds (the plan's).
-    using Deemphasis = std::function<double()>;
+    // How a radio opened now is set up (the plan's and the options').
+    using Config = std::function<SSdrRadioConfig()>;
 
-    CSdrRadioServices(CSdrServices& sdr, Deemphasis deemphasis, double dSampleRate);
+    CSdrRadioServices(CSdrServices& sdr, Config config, double dSampleRate);
     ~CSdrRadioServices() override;
 
     std::vector<SV4l2Device> Enumerate() override;
@@ -34,7 +35,7 @@ private:
     class CCapture;
 
     CSdrServices& m_sdr;
-    Deemphasis m_deemphasis;
+    Config m_config;
     double m_dSampleRate;
     // The audio of the radios opened, by capture device name, while they live.
     std::map<std::string, std::weak_ptr<SSdrAudioSlot>> m_slots;

@@ -34,7 +34,9 @@ void CChannelMeter::Write(std::span<const std::complex<float>> iq) {
     if (nCount < kBins) {
         return;
     }
-    spgramcf_clear(m_pLiquid->periodogram.get());
+    // Reset, not clear: the window would keep the last block's tail, of a
+    // station tuned before.
+    spgramcf_reset(m_pLiquid->periodogram.get());
     // liquid takes a non-const pointer; it does not write through it.
     spgramcf_write(m_pLiquid->periodogram.get(), const_cast<std::complex<float>*>(iq.data()),
                    static_cast<unsigned>(nCount));

@@ -1,5 +1,8 @@
 #include "platform/profile/Settings.h"
 
+#include <charconv>
+#include <cmath>
+
 #include "platform/names/KestrelNames.h"
 #include "platform/profile/Profile.h"
 
@@ -7,6 +10,18 @@ namespace {
 
 constexpr const char* kRadio = "SETTING";
 constexpr const char* kOptions = "SET";
+
+// A number as the whole text, within its bounds; anything else is none.
+std::optional<double> Number(const std::string& strText, double dLowest, double dHighest) {
+    double dValue = 0;
+    const char* pEnd = strText.data() + strText.size();
+    const auto [pStop, error] = std::from_chars(strText.data(), pEnd, dValue);
+    if (error != std::errc() || pStop != pEnd || !std::isfinite(dValue) || dValue < dLowest ||
+        dValue > dHighest) {
+        return std::nullopt;
+    }
+    return dValue;
+}
 
 }  // namespace
 
@@ -102,6 +117,18 @@ bool CSettings::SetCopyFolder(const std::string& strFolder) {
 
 std::string CSettings::ReceiverKind() const {
     return m_profile.GetProfileString(kOptions, "RECEIVER", "");
+}
+
+std::optional<double> CSettings::SdrGain() const {
+    return Number(m_profile.GetProfileString(kOptions, "SDRGAIN", ""), 0, 100);
+}
+
+double CSettings::SdrCorrection() const {
+    return Number(m_profile.GetProfileString(kOptions, "SDRPPM", ""), -500, 500).value_or(0);
+}
+
+double CSettings::SdrUpconverter() const {
+    return Number(m_profile.GetProfileString(kOptions, "SDRUPCONVERTER", ""), 0, 10e9).value_or(0);
 }
 
 std::string CSettings::ReceiverDevice() const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 class CProfile;
@@ -49,6 +50,15 @@ public:
     // serial); empty: the first plugged in.
     std::string ReceiverDevice() const;
     bool SetReceiverDevice(const std::string& strId);
+
+    // SET/SDRGAIN: an SDR dongle's gain in dB; "auto" or nothing (the
+    // default): the tuner's automatic gain.
+    std::optional<double> SdrGain() const;
+    // SET/SDRPPM: the dongle's crystal's error in parts per million, 0 by default.
+    double SdrCorrection() const;
+    // SET/SDRUPCONVERTER: the shift in Hz of an upconverter ahead of the
+    // dongle (125000000 for the common HF ones); 0, the default: none.
+    double SdrUpconverter() const;
 
     // SET: where the player last saved a copy; empty when it never did.
     std::string CopyFolder() const;

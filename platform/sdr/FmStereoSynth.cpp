@@ -53,12 +53,26 @@ double CFmStereoSynth::Tones(const std::vector<STone>& tones, double dSeconds) {
     return dSum;
 }
 
+void CFmStereoSynth::GenerateAm(const SStation& station, double& dPhase,
+                                std::vector<std::complex<float>>& iq) const {
+    for (size_t n = 0; n < iq.size(); ++n) {
+        const double dSeconds = static_cast<double>(m_nSample + n) / m_dRate;
+        const double dEnvelope = station.dLevel * (1.0 + Tones(station.left, dSeconds));
+        dPhase = std::remainder(dPhase + kTwoPi * station.dOffsetHz / m_dRate, kTwoPi);
+        iq[n] += std::polar(static_cast<float>(dEnvelope), static_cast<float>(dPhase));
+    }
+}
+
 void CFmStereoSynth::Generate(std::vector<std::complex<float>>& iq, size_t nSamples) {
     iq.assign(nSamples, {0.0f, 0.0f});
     for (size_t nStation = 0; nStation < m_stations.size(); ++nStation) {
         const SStation& station = m_stations[nStation];
         SState& state = m_state[nStation];
         double& dPhase = state.dCarrierPhase;
+        if (station.bAm) {
+            GenerateAm(station, dPhase, iq);
+            continue;
+        }
         const double dProgramme = station.bPilot ? 1.0 - station.dPilotShare : 0.9;
         for (size_t n = 0; n < nSamples; ++n) {
             const double dSeconds = static_cast<double>(m_nSample + n) / m_dRate;

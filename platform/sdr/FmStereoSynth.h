@@ -12,7 +12,8 @@
 // tones), its multiplex (sum, pilot, difference on the 38 kHz subcarrier),
 // RDS (differentially coded biphase at 1187.5 bit/s, on three times the
 // pilot), frequency-modulated at 75 kHz deviation at its offset from the
-// centre, plus white noise. For the tests, the benchmarks and the demo.
+// centre, plus white noise; or AM stations, whose carrier the left
+// programme modulates. For the tests, the benchmarks and the demo.
 class CFmStereoSynth {
 public:
     struct STone {
@@ -29,6 +30,9 @@ public:
         // Sent round and round on the 57 kHz subcarrier; none: no RDS.
         std::vector<SRdsBlock> rds;
         double dRdsShare = 0.05;  // of the deviation
+        // Amplitude modulation by the left programme, its amplitudes the
+        // depth; the rest above does not apply.
+        bool bAm = false;
     };
 
     CFmStereoSynth(double dSampleRate, std::vector<SStation> stations, double dNoiseLevel = 0,
@@ -45,6 +49,8 @@ private:
         uint64_t nRdsBit = ~uint64_t{0};
         bool bRdsLevel = false;  // the differential coder's output
     };
+    void GenerateAm(const SStation& station, double& dPhase,
+                    std::vector<std::complex<float>>& iq) const;
     static double Tones(const std::vector<STone>& tones, double dSeconds);
     // The RDS baseband at that moment: the biphase symbol of its bit.
     static double RdsSignal(SState& state, double dSeconds);

@@ -36,6 +36,17 @@ public:
     virtual double SampleRate() const = 0;
     // What the tuner reaches, in Hz, as ranges.
     virtual std::vector<std::pair<double, double>> Ranges() const = 0;
+    // What direct sampling reaches (an RTL-SDR's HF input, the AM bands),
+    // in Hz; empty for a dongle without it.
+    virtual std::vector<std::pair<double, double>> DirectRanges() const { return {}; }
+    // On: the centre is set within DirectRanges(), off: within Ranges().
+    virtual bool SetDirectSampling(bool bOn, std::string& strWhy) {
+        if (!bOn) {
+            return true;
+        }
+        strWhy = "the dongle has no direct sampling";
+        return false;
+    }
     // False for a source whose centre is fixed (a recording).
     virtual bool CanRetune() const { return true; }
     virtual bool SetCenter(double dHz, std::string& strWhy) = 0;

@@ -14,6 +14,12 @@ struct CSimSdrServices::SDongle {
     bool bPlugged = true;
     int nOpen = 0;
     double dCenter = 0;
+    bool bDirect = false;
+
+    bool Reaches(double dHz) const {
+        return bDirect ? dHz >= layout.dDirectLowHz && dHz <= layout.dDirectHighHz
+                       : dHz >= layout.dLowHz && dHz <= layout.dHighHz;
+    }
 };
 
 class CSimSdrServices::CDevice : public CSdrDevice {
@@ -34,10 +40,30 @@ public:
     std::vector<std::pair<double, double>> Ranges() const override {
         return {{m_pDongle->layout.dLowHz, m_pDongle->layout.dHighHz}};
     }
+    std::vector<std::pair<double, double>> DirectRanges() const override {
+        if (m_pDongle->layout.dDirectHighHz <= m_pDongle->layout.dDirectLowHz) {
+            return {};
+        }
+        return {{m_pDongle->layout.dDirectLowHz, m_pDongle->layout.dDirectHighHz}};
+    }
+    bool SetDirectSampling(bool bOn, std::string& strWhy) override {
+        if (bOn && DirectRanges().empty()) {
+            return CSdrDevice::SetDirectSampling(bOn, strWhy);
+        }
+        std::lock_guard lock(m_pDongle->mutex);
+        m_pDongle->bDirect = bOn;
+        m_bRetuned = true;
+        return true;
+    }
     bool SetCenter(double dHz, std::string& strWhy) override {
         std::lock_guard lock(m_pDongle->mutex);
         if (!m_pDongle->bPlugged) {
             strWhy = "the dongle was unplugged";
+            return false;
+        }
+        if (!m_pDongle->Reaches(dHz)) {
+            strWhy =
+                "the dongle does not reach " + std::to_string(std::lround(dHz / 1000)) + " kHz";
             return false;
         }
         m_pDongle->dCenter = dHz;
@@ -74,8 +100,11 @@ private:
         std::lock_guard lock(m_pDongle->mutex);
         std::vector<CFmStereoSynth::SStation> stations;
         for (const SSimSdrStation& station : m_pDongle->layout.stations) {
-            const double dOffset = station.dHz - m_pDongle->dCenter;
-            if (std::abs(dOffset) < m_dRate / 2 - 100'000) {
+            const double dHz = station.dHz < 30e6 && !m_pDongle->bDirect
+                                   ? station.dHz + m_pDongle->layout.dUpconverterHz
+                                   : station.dHz;
+            const double dOffset = dHz - m_pDongle->dCenter;
+            if (std::abs(dOffset) < m_dRate / 2 - 100'000 && m_pDongle->Reaches(dHz)) {
                 stations.push_back(station.station);
                 stations.back().dOffsetHz = dOffset;
             }
@@ -212,10 +241,21 @@ std::vector<SSimSdrStation> CSimSdrServices::DemoStations() {
         }
         return s;
     };
+    // On the 9 kHz raster, which the Americas' 10 kHz one does not share.
+    const auto medium = [](double dHz, double dToneHz) {
+        SSimSdrStation s;
+        s.dHz = dHz;
+        s.station.bAm = true;
+        s.station.left = {{dToneHz, 0.4}};
+        return s;
+    };
     return {
         station(88.1e6, 0xC201, "KESTREL", "Kestrel demo: RDS from the simulated dongle", 440, 660),
         station(94.7e6, 0xC202, "JAZZ FM", "Night flight: ambient until dawn", 523, 784),
         station(101.1e6, 0, "", "", 330, 330),
         station(104.3e6, 0xC204, "CLASSIC", "Evening concert", 392, 587),
+        medium(594e3, 440),
+        medium(954e3, 523),
+        medium(1134e3, 660),
     };
 }

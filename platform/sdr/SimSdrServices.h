@@ -21,6 +21,12 @@ struct SSimSdrLayout {
     std::string strSerial = "SIM-SDR";
     double dLowHz = 24e6;
     double dHighHz = 1766e6;
+    // Direct sampling's range, as an RTL-SDR V3 has it; none: the dongle has not.
+    double dDirectLowHz = 500e3;
+    double dDirectHighHz = 28.8e6;
+    // An upconverter ahead of the dongle: stations below 30 MHz appear this
+    // much higher to its tuner (not to direct sampling).
+    double dUpconverterHz = 0;
     double dNoise = 0.05;  // over the whole span
     std::vector<SSimSdrStation> stations;
 };
@@ -47,7 +53,7 @@ public:
     int OpenDevices(int nId) const;
     double CenterOf(int nId) const;
 
-    // Stations across FM with RDS names, for the demo.
+    // Stations across FM with RDS names and on medium wave, for the demo.
     static std::vector<SSimSdrStation> DemoStations();
 
 private:

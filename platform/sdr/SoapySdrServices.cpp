@@ -81,6 +81,20 @@ public:
         }
         return ranges;
     }
+    // RTL-SDR's Q branch, where the V3 dongles have their HF input; the
+    // ADC's 28.8 MHz with its second Nyquist zone.
+    std::vector<std::pair<double, double>> DirectRanges() const override {
+        if (!HasSetting(kDirectSampling)) {
+            return {};
+        }
+        return {{500e3, 28.8e6}};
+    }
+    bool SetDirectSampling(bool bOn, std::string& strWhy) override {
+        if (!HasSetting(kDirectSampling)) {
+            return CSdrDevice::SetDirectSampling(bOn, strWhy);
+        }
+        return Try(strWhy, [&] { m_pDevice->writeSetting(kDirectSampling, bOn ? "2" : "0"); });
+    }
     bool SetCenter(double dHz, std::string& strWhy) override {
         return Try(strWhy, [&] {
             m_pDevice->setFrequency(SOAPY_SDR_RX, 0, dHz);
@@ -130,6 +144,18 @@ public:
     }
 
 private:
+    static constexpr const char* kDirectSampling = "direct_samp";
+
+    bool HasSetting(const char* pKey) const {
+        try {
+            const SoapySDR::ArgInfoList settings = m_pDevice->getSettingInfo();
+            return std::any_of(settings.begin(), settings.end(),
+                               [&](const SoapySDR::ArgInfo& info) { return info.key == pKey; });
+        } catch (const std::exception&) {
+            return false;
+        }
+    }
+
     template <typename Call>
     bool Try(std::string& strWhy, Call call) {
         try {

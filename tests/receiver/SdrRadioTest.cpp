@@ -58,7 +58,7 @@ TEST(SdrRadioTest, LostSamplesBecomeSilenceOfTheirLength) {
     CSdrDevice::IqHandler feed;
     std::string strWhy;
     std::unique_ptr<CSdrRadio> pRadio =
-        CSdrRadio::Open(std::make_unique<CHandFedDongle>(&feed), 50, strWhy);
+        CSdrRadio::Open(std::make_unique<CHandFedDongle>(&feed), {}, strWhy);
     ASSERT_NE(pRadio, nullptr) << strWhy;
     uint32_t nTuned = 0;
     ASSERT_EQ(pRadio->SetFrequency(100'000'000, nTuned), EV4l2Status::Ok);
@@ -92,6 +92,8 @@ TEST(SdrRadioTest, LostSamplesBecomeSilenceOfTheirLength) {
         nSilent += frames[n] == 0 ? 1 : 0;
     }
     EXPECT_GE(nSilent, static_cast<size_t>(2 * 0.5 * 48000));
+    EXPECT_EQ(pRadio->Gaps().nGaps, 1u);
+    EXPECT_EQ(pRadio->Gaps().nFrames, 24'000u);
 }
 
 // Without a dongle, the real SoapySDR path lists none (never the sound cards

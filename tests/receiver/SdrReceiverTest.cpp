@@ -58,6 +58,14 @@ SSimSdrStation Station(double dHz, const char* pName, double dLeftHz, double dRi
     return station;
 }
 
+SSimSdrStation AmStation(double dHz, double dToneHz) {
+    SSimSdrStation station;
+    station.dHz = dHz;
+    station.station.bAm = true;
+    station.station.left = {{dToneHz, 0.4}};
+    return station;
+}
+
 // A tone's amplitude in one channel of interleaved frames.
 double Amplitude(const std::vector<int16_t>& frames, size_t nChannel, double dHz) {
     std::complex<double> sum;
@@ -75,12 +83,31 @@ protected:
         m_profile.WriteProfileInt("SET", "BAND", 0);  // Europe: 87.5-108 MHz
         SSimSdrLayout layout;
         layout.stations = {Station(88.1e6, "KESTREL", 1000, 2000), Station(90.0e6, "", 500, 500),
-                           Station(94.7e6, "JAZZ FM", 1500, 3000)};
+                           Station(94.7e6, "JAZZ FM", 1500, 3000), AmStation(594e3, 1000),
+                           AmStation(954e3, 1500)};
         m_nDongle = m_sdr.AddDongle(layout);
+        MakeReceiver();
+    }
+    void MakeReceiver() {
         m_pReceiver = std::make_unique<CSdrReceiver>(SSdrReceiverServices{m_sdr, m_output, kRate},
                                                      m_profile, m_clock);
         m_pReceiver->LoadBandPlan();
         m_pReceiver->SetBand(CReceiver::BAND_FM);
+    }
+    // A second of the audio the recorder would get.
+    std::vector<int16_t> Listen() {
+        std::unique_ptr<CAudioFeed::CReader> pReader = Receiver().AudioFeed()->OpenReader();
+        std::vector<int16_t> frames(2 * 48000);
+        size_t nGot = 0;
+        while (nGot < 48000) {
+            const size_t n = pReader->Read(frames.data() + 2 * nGot, 48000 - nGot, 1s);
+            if (n == 0) {
+                ADD_FAILURE() << "the audio stopped";
+                break;
+            }
+            nGot += n;
+        }
+        return frames;
     }
     void TearDown() override {
         m_pReceiver->JoinSeek();
@@ -103,7 +130,6 @@ TEST_F(SdrReceiverTest, ATunedStationIsHeardInStereoAndNamedByItsRds) {
     EXPECT_EQ(Receiver().Devices().at(0).strName, "Simulated RTL-SDR");
     ASSERT_TRUE(Receiver().Open(&m_window));
     EXPECT_TRUE(Receiver().HasBand(CReceiver::BAND_FM));
-    EXPECT_FALSE(Receiver().HasBand(CReceiver::BAND_AM)) << "AM needs direct sampling";
     ASSERT_TRUE(Receiver().Tune(8810));
     EXPECT_TRUE(WaitUntil([&] { return Receiver().Reading().strStation == "KESTREL"; }, 10s))
         << Receiver().Reading().strStation;
@@ -112,14 +138,7 @@ TEST_F(SdrReceiverTest, ATunedStationIsHeardInStereoAndNamedByItsRds) {
     EXPECT_EQ(m_output.Playing(), 1) << "listened to while open and not muted";
 
     // Its left and right, through the feed the recorder reads.
-    std::unique_ptr<CAudioFeed::CReader> pReader = Receiver().AudioFeed()->OpenReader();
-    std::vector<int16_t> frames(2 * 48000);
-    size_t nGot = 0;
-    while (nGot < 48000) {
-        const size_t n = pReader->Read(frames.data() + 2 * nGot, 48000 - nGot, 1s);
-        ASSERT_GT(n, 0u);
-        nGot += n;
-    }
+    const std::vector<int16_t> frames = Listen();
     EXPECT_GT(Amplitude(frames, 0, 1000), 10 * Amplitude(frames, 0, 2000));
     EXPECT_GT(Amplitude(frames, 1, 2000), 10 * Amplitude(frames, 1, 1000));
 
@@ -142,6 +161,60 @@ TEST_F(SdrReceiverTest, SeekLandsOnEachStationInTurn) {
         EXPECT_EQ(Receiver().Frequency(CReceiver::BAND_FM), nStation);
     }
     EXPECT_EQ(m_window.m_nSeekFound.load(), 3);
+}
+
+// Medium wave through the dongle's direct sampling: the carrier's station
+// test finds each station, and its programme is on both channels.
+TEST_F(SdrReceiverTest, AmStationsAreFoundAndHeardThroughDirectSampling) {
+    ASSERT_TRUE(Receiver().Open(&m_window));
+    ASSERT_TRUE(Receiver().HasBand(CReceiver::BAND_AM));
+    Receiver().SetBand(CReceiver::BAND_AM);
+    ASSERT_TRUE(Receiver().Tune(531));
+    EXPECT_LT(m_sdr.CenterOf(m_nDongle), 30e6);
+    for (const unsigned nStation : {594u, 954u}) {
+        ASSERT_TRUE(Receiver().StartSeek(CReceiver::SEEK_UP));
+        ASSERT_TRUE(WaitUntil([&] { return !Receiver().IsSeeking(); }, 60s));
+        EXPECT_EQ(Receiver().Frequency(CReceiver::BAND_AM), nStation);
+    }
+    ASSERT_TRUE(Receiver().Tune(594));
+    EXPECT_TRUE(WaitUntil([&] { return Receiver().Reading().nSignal > 50; }, 5s));
+    EXPECT_FALSE(Receiver().Reading().bStereo);
+    const std::vector<int16_t> frames = Listen();
+    EXPECT_NEAR(Amplitude(frames, 0, 1000), 0.4, 0.05);
+    EXPECT_NEAR(Amplitude(frames, 1, 1000), 0.4, 0.05);
+
+    // Back to FM: the tuner again, the stations there.
+    Receiver().SetBand(CReceiver::BAND_FM);
+    ASSERT_TRUE(Receiver().Tune(8810));
+    EXPECT_GT(m_sdr.CenterOf(m_nDongle), 80e6);
+    EXPECT_TRUE(WaitUntil([&] { return Receiver().Reading().strStation == "KESTREL"; }, 10s));
+}
+
+// Without direct sampling AM needs an upconverter, which the options name.
+TEST_F(SdrReceiverTest, AmWithoutDirectSamplingGoesThroughTheUpconverter) {
+    SSimSdrLayout layout;
+    layout.strSerial = "NO-HF";
+    layout.dDirectLowHz = layout.dDirectHighHz = 0;
+    layout.stations = {AmStation(594e3, 1000)};
+    m_sdr.Unplug(m_nDongle);
+    const int nPlain = m_sdr.AddDongle(layout);
+    ASSERT_TRUE(Receiver().Open(&m_window));
+    EXPECT_FALSE(Receiver().HasBand(CReceiver::BAND_AM));
+    Receiver().Close();
+    m_sdr.Unplug(nPlain);
+
+    layout.strSerial = "HAM-IT-UP";
+    layout.dUpconverterHz = 125e6;
+    const int nShifted = m_sdr.AddDongle(layout);
+    m_profile.WriteProfileString("SET", "SDRUPCONVERTER", "125000000");
+    MakeReceiver();
+    ASSERT_TRUE(Receiver().Open(&m_window));
+    ASSERT_TRUE(Receiver().HasBand(CReceiver::BAND_AM));
+    Receiver().SetBand(CReceiver::BAND_AM);
+    ASSERT_TRUE(Receiver().Tune(594));
+    EXPECT_NEAR(m_sdr.CenterOf(nShifted), 125.594e6 + kRate / 4, 1);
+    EXPECT_TRUE(WaitUntil([&] { return Receiver().Reading().nSignal > 50; }, 5s));
+    EXPECT_NEAR(Amplitude(Listen(), 0, 1000), 0.4, 0.05);
 }
 
 TEST_F(SdrReceiverTest, AnUnpluggedDongleIsToldAndCountedOut) {

@@ -1,0 +1,111 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <complex>
+#include <numbers>
+#include <vector>
+
+#include "platform/sdr/FmStereoSynth.h"
+#include "sdr/AmDemod.h"
+
+namespace {
+
+constexpr double kRate = 2'400'000;
+constexpr int kAudioRate = 48000;
+constexpr double kOffset = 600'000;
+constexpr size_t kBlock = 65536;
+
+using Station = CFmStereoSynth::SStation;
+
+Station AmStation(double dOffset, double dToneHz, double dDepth, double dLevel = 1.0) {
+    Station station;
+    station.bAm = true;
+    station.dOffsetHz = dOffset;
+    station.left = {{dToneHz, dDepth}};
+    station.dLevel = dLevel;
+    return station;
+}
+
+struct SAudio {
+    std::vector<float> left;
+    std::vector<float> right;
+};
+
+SAudio Demodulate(std::vector<Station> stations, double dSeconds, double dChannelHz = 9000,
+                  double dNoise = 0) {
+    CFmStereoSynth synth(kRate, std::move(stations), dNoise);
+    CAmDemod::SConfig config;
+    config.dInputRate = kRate;
+    config.dOffsetHz = kOffset;
+    config.nAudioRate = kAudioRate;
+    config.dChannelHz = dChannelHz;
+    CAmDemod demod(config);
+    std::vector<float> interleaved;
+    std::vector<std::complex<float>> iq;
+    for (size_t nLeft = static_cast<size_t>(dSeconds * kRate); nLeft > 0;) {
+        const size_t n = std::min(nLeft, kBlock);
+        synth.Generate(iq, n);
+        demod.Process(iq, interleaved);
+        nLeft -= n;
+    }
+    SAudio audio;
+    for (size_t n = 0; n + 1 < interleaved.size(); n += 2) {
+        audio.left.push_back(interleaved[n]);
+        audio.right.push_back(interleaved[n + 1]);
+    }
+    return audio;
+}
+
+// A tone's amplitude over the last 0.2 s.
+double Amplitude(const std::vector<float>& samples, double dHz) {
+    const size_t nCount = kAudioRate / 5;
+    EXPECT_GE(samples.size(), nCount);
+    const size_t nFirst = samples.size() - nCount;
+    std::complex<double> sum;
+    for (size_t n = 0; n < nCount; ++n) {
+        const double dPhase = -2 * std::numbers::pi * dHz * static_cast<double>(n) / kAudioRate;
+        sum += static_cast<double>(samples[nFirst + n]) * std::polar(1.0, dPhase);
+    }
+    return 2 * std::abs(sum) / static_cast<double>(nCount);
+}
+
+double Db(double dRatio) {
+    return 20 * std::log10(dRatio);
+}
+
+}  // namespace
+
+// The AGC holds the carrier: the depth comes out whatever the signal's level.
+TEST(AmDemodTest, TheToneComesOutAtItsDepthOnBothChannelsStrongOrWeak) {
+    for (const double dLevel : {1.0, 0.02}) {
+        const SAudio audio = Demodulate({AmStation(kOffset, 1000, 0.5, dLevel)}, 0.6);
+        EXPECT_NEAR(Amplitude(audio.left, 1000), 0.5, 0.03) << dLevel;
+        EXPECT_NEAR(Amplitude(audio.right, 1000), 0.5, 0.03) << dLevel;
+        EXPECT_LT(Amplitude(audio.left, 2000), 0.01) << "an envelope detector's distortion";
+    }
+}
+
+// The next channel (9 kHz away in Europe and Japan, 10 in the Americas) is
+// filtered out, and so are programme tones beyond half the channel.
+TEST(AmDemodTest, TheChannelFilterFollowsTheStandardsSpacing) {
+    for (const double dSpacing : {9000.0, 10000.0}) {
+        const SAudio audio =
+            Demodulate({AmStation(kOffset, 1000, 0.5), AmStation(kOffset + dSpacing, 700, 0.8)},
+                       0.6, dSpacing);
+        EXPECT_NEAR(Amplitude(audio.left, 1000), 0.5, 0.05) << dSpacing;
+        EXPECT_LT(Db(Amplitude(audio.left, dSpacing) / 0.5), -40) << "the carriers' beat";
+        EXPECT_LT(Db(Amplitude(audio.left, 700) / 0.5), -40) << "the neighbour's programme";
+    }
+    const SAudio wide = Demodulate({AmStation(kOffset, 7000, 0.5)}, 0.6);
+    EXPECT_LT(Db(Amplitude(wide.left, 7000) / 0.5), -30);
+}
+
+// An empty channel is noise at a bounded level, not the AGC's full gain.
+TEST(AmDemodTest, AnEmptyChannelStaysQuiet) {
+    const SAudio audio = Demodulate({}, 0.4, 9000, 1e-4);
+    double dPeak = 0;
+    for (size_t n = audio.left.size() / 2; n < audio.left.size(); ++n) {
+        dPeak = std::max(dPeak, static_cast<double>(std::abs(audio.left[n])));
+    }
+    EXPECT_LT(dPeak, 1.0);
+}
