@@ -165,6 +165,9 @@ public:
     int DevicePresent() const { return m_nDevicePresent; }
     // Why a receiver that is plugged in may not be used; empty for none.
     std::string ReceiverRefusal() const { return m_pReceiver ? m_pReceiver->Refusal() : ""; }
+    SReceiverGaps ReceiverGaps() const {
+        return m_pReceiver ? m_pReceiver->AudioGaps() : SReceiverGaps{};
+    }
     // Mutes the receiver's input line on the sound card (nothing for a
     // receiver with its own audio).
     void MuteInput();

@@ -28,6 +28,7 @@ constexpr const char* kReceiverAbsent = "MESSAGE_40";
 constexpr const char* kMissed = "MESSAGE_41";
 constexpr const char* kStartedLate = "MESSAGE_42";
 constexpr const char* kReceiverUnplugged = "MESSAGE_46";
+constexpr const char* kAudioGaps = "MESSAGE_53";
 constexpr const char* kSpaceShort = "MESSAGE_47";
 constexpr const char* kNoRow = "MESSAGE_48";
 
@@ -109,6 +110,7 @@ bool CRecorder::Start() {
         }
         return false;
     }
+    m_gapsAtStart = m_core.ReceiverGaps();
     m_awake = m_core.Services().sleepInhibitor.Inhibit("Recording " + m_core.Channel());
     m_observer.RecordingStarted();
     if (!m_task) {
@@ -131,10 +133,30 @@ void CRecorder::Stop(const char* pReasonKey) {
                      m_core.AudioGraph().RecordFaultDetail().c_str());
         Report(strFault);
     }
-    if (!m_task) {
-        NotifyStopped(strFault);
+    const std::string strGaps = GapsNote();
+    if (m_task) {
+        m_task->strNotes = Joined(m_task->strNotes, strGaps);
+    } else {
+        NotifyStopped(strFault, strGaps);
     }
     FinishTask(pReasonKey, strFault);
+}
+
+// The receiver's audio lost on the way during the recording: the file
+// keeps its length with silence, and the user is told how much.
+std::string CRecorder::GapsNote() const {
+    const SReceiverGaps now = m_core.ReceiverGaps();
+    // A receiver made afresh (another kind plugged in) counts from zero.
+    const bool bRestarted = now.nGaps < m_gapsAtStart.nGaps;
+    const uint64_t nGaps = bRestarted ? now.nGaps : now.nGaps - m_gapsAtStart.nGaps;
+    const uint64_t nFrames = bRestarted ? now.nFrames : now.nFrames - m_gapsAtStart.nFrames;
+    if (nGaps == 0) {
+        return {};
+    }
+    char seconds[32];
+    std::snprintf(seconds, sizeof(seconds), "%.1f", static_cast<double>(nFrames) / 48000);
+    return Replace(Replace(Text(kAudioGaps), "{count}", std::to_string(nGaps)), "{seconds}",
+                   seconds);
 }
 
 std::string CRecorder::FaultText() const {
@@ -341,7 +363,7 @@ void CRecorder::EndTask(int nTask, STaskOutcome::EKind eKind, const std::string&
 
 // A recording by hand (the window, a script, the command line): the file it
 // left, or why it failed. A scheduled one has its outcome instead.
-void CRecorder::NotifyStopped(const std::string& strFault) {
+void CRecorder::NotifyStopped(const std::string& strFault, const std::string& strGaps) {
     const bool bKept = m_core.AudioGraph().RecordFileKept();
     std::string strFile;
     if (bKept) {
@@ -349,7 +371,7 @@ void CRecorder::NotifyStopped(const std::string& strFault) {
                   CFileListSet::FormatDuration(m_core.RecordedSeconds()) + ")";
     }
     if (strFault.empty()) {
-        NotifyRecording(kFinishedSummary, strFile, ENotificationUrgency::Normal);
+        NotifyRecording(kFinishedSummary, Joined(strFile, strGaps), ENotificationUrgency::Normal);
         return;
     }
     NotifyRecording(kFailedSummary, Joined(strFault, strFile), ENotificationUrgency::Critical);

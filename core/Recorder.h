@@ -9,6 +9,7 @@
 #include "platform/desktop/SleepInhibition.h"
 #include "presets/ChannelWord.h"
 #include "presets/PresetEntry.h"
+#include "receiver/Receiver.h"
 #include "schedule/TaskOutcome.h"
 #include "schedule/TaskOutcomes.h"
 
@@ -96,6 +97,7 @@ private:
     // The message for a recording the recorder ended by itself; empty when
     // it did not.
     std::string FaultText() const;
+    std::string GapsNote() const;
     void TuneTask(CChannelWord word);
     std::string FreeSpaceNote(std::time_t end) const;
     void EndTask(int nTask, STaskOutcome::EKind eKind, const std::string& strReason,
@@ -104,7 +106,7 @@ private:
     void ForgetUnstartedTask();
     void DeleteWorkItem(int nTask);
     void Notify(const STaskOutcome& outcome);
-    void NotifyStopped(const std::string& strFault);
+    void NotifyStopped(const std::string& strFault, const std::string& strGaps);
     void NotifyRecording(const char* pSummaryKey, const std::string& strBody,
                          ENotificationUrgency urgency);
 
@@ -112,6 +114,7 @@ private:
     CObserver& m_observer;
     CTaskOutcomes m_outcomes;
     std::optional<STaskRun> m_task;
+    SReceiverGaps m_gapsAtStart;  // the receiver's count when the recording started
     // Keeps the machine awake while a recording runs.
     CSleepInhibition m_awake;
     std::string m_strExpectedSource;

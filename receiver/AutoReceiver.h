@@ -49,6 +49,7 @@ public:
     std::shared_ptr<CAudioFeed> AudioFeed() const override { return m_pActive->AudioFeed(); }
     std::vector<SReceiverDevice> Devices() override { return m_pActive->Devices(); }
     std::string Refusal() const override;
+    SReceiverGaps AudioGaps() const override { return m_pActive->AudioGaps(); }
 
     // Which of the factories' kinds serves now.
     size_t ActiveKind() const { return m_nActive; }

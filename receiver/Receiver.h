@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -20,6 +21,13 @@ struct SReceiverReading {
     std::string strRadioText;  // what it says (RDS RT); empty without
     // What went wrong with the receiver last, for the user; empty when all is well.
     std::string strProblem;
+};
+
+// Audio a receiver lost on the way (a dongle's overflow) and made up with
+// silence of the true length, counted from its making.
+struct SReceiverGaps {
+    uint64_t nGaps = 0;
+    uint64_t nFrames = 0;  // at 48 kHz
 };
 
 // One of several receivers of the kind that are plugged in, for the options.
@@ -94,4 +102,6 @@ public:
     // permissions), as the last CountDevices() found it; empty when none is
     // plugged or one is usable. UI thread.
     virtual std::string Refusal() const { return {}; }
+    // Any thread; none for a kind whose audio cannot be lost on the way.
+    virtual SReceiverGaps AudioGaps() const { return {}; }
 };

@@ -103,8 +103,12 @@ void CSdrRadio::AddAmBand() {
 }
 
 std::unique_ptr<CSdrRadio> CSdrRadio::Open(std::unique_ptr<CSdrDevice> pDevice,
-                                           const SSdrRadioConfig& config, std::string& strWhy) {
+                                           const SSdrRadioConfig& config, std::string& strWhy,
+                                           std::shared_ptr<SSdrGapCount> pGaps) {
     std::unique_ptr<CSdrRadio> pRadio(new CSdrRadio(std::move(pDevice), config));
+    if (pGaps) {
+        pRadio->m_pGaps = std::move(pGaps);
+    }
     if (pRadio->m_bands.empty()) {
         strWhy = pRadio->Info().strName + " does not reach the FM band";
         return nullptr;
@@ -231,11 +235,6 @@ EV4l2Status CSdrRadio::ReadRds(std::vector<SRdsBlock>& blocks) {
     return m_bGone ? EV4l2Status::Gone : EV4l2Status::Ok;
 }
 
-SSdrGaps CSdrRadio::Gaps() const {
-    std::lock_guard lock(m_mutex);
-    return m_gaps;
-}
-
 std::string CSdrRadio::LastError() const {
     std::lock_guard lock(m_mutex);
     return m_strError;
@@ -276,8 +275,8 @@ void CSdrRadio::OnIq(std::span<const std::complex<float>> iq, uint64_t nLost) {
         const size_t nGap =
             static_cast<size_t>(static_cast<double>(nLost) * kAudioRate / m_pDevice->SampleRate());
         if (nLost > 0) {
-            ++m_gaps.nGaps;
-            m_gaps.nFrames += nGap;
+            ++m_pGaps->nGaps;
+            m_pGaps->nFrames += nGap;
         }
         m_frames.assign(2 * nGap, 0);
         for (const float fSample : m_audio) {

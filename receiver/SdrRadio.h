@@ -35,10 +35,11 @@ struct SSdrRadioConfig {
     double dUpconverterHz = 0;
 };
 
-// The audio lost on the way (the dongle overflowed), made up with silence.
-struct SSdrGaps {
-    uint64_t nGaps = 0;
-    uint64_t nFrames = 0;  // of silence, at the audio rate
+// The audio lost on the way (the dongle overflowed), made up with silence:
+// the radios' IQ threads add, anyone reads.
+struct SSdrGapCount {
+    std::atomic<uint64_t> nGaps{0};
+    std::atomic<uint64_t> nFrames{0};  // of silence, at the audio rate
 };
 
 // An SDR dongle as a radio tuner: the tuner interface the V4L2 receiver
@@ -57,7 +58,8 @@ class CSdrRadio : public CV4l2Radio {
 public:
     // Starts the stream; strWhy says why when it cannot.
     static std::unique_ptr<CSdrRadio> Open(std::unique_ptr<CSdrDevice> pDevice,
-                                           const SSdrRadioConfig& config, std::string& strWhy);
+                                           const SSdrRadioConfig& config, std::string& strWhy,
+                                           std::shared_ptr<SSdrGapCount> pGaps = nullptr);
     ~CSdrRadio() override;
 
     const SV4l2Caps& Caps() const override { return m_caps; }
@@ -74,8 +76,7 @@ public:
 
     const std::shared_ptr<SSdrAudioSlot>& AudioSlot() const { return m_pSlot; }
     const SSdrDeviceInfo& Info() const { return m_pDevice->Info(); }
-    // Since the radio was opened.
-    SSdrGaps Gaps() const;
+    const SSdrGapCount& Gaps() const { return *m_pGaps; }
 
     // The station test's measure is mapped onto the tuner's 0..65535: 0 dB
     // is nothing, kFullScaleDb and above is full.
@@ -110,7 +111,7 @@ private:
     CChannelMeter m_amMeter;  // on the AM demodulator's baseband
     bool m_bAm = false;
     bool m_bDirect = false;
-    SSdrGaps m_gaps;
+    std::shared_ptr<SSdrGapCount> m_pGaps = std::make_shared<SSdrGapCount>();
     double m_dCenter = 0;
     uint32_t m_nTunedHz = 0;
     std::vector<SRdsBlock> m_rdsBlocks;

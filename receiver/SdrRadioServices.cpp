@@ -26,7 +26,14 @@ private:
 };
 
 CSdrRadioServices::CSdrRadioServices(CSdrServices& sdr, Config config, double dSampleRate)
-    : m_sdr(sdr), m_config(std::move(config)), m_dSampleRate(dSampleRate) {}
+    : m_sdr(sdr),
+      m_config(std::move(config)),
+      m_dSampleRate(dSampleRate),
+      m_pGaps(std::make_shared<SSdrGapCount>()) {}
+
+SReceiverGaps CSdrRadioServices::Gaps() const {
+    return {m_pGaps->nGaps.load(), m_pGaps->nFrames.load()};
+}
 
 CSdrRadioServices::~CSdrRadioServices() = default;
 
@@ -53,7 +60,8 @@ std::unique_ptr<CV4l2Radio> CSdrRadioServices::Open(const SV4l2Device& device,
         if (!pDevice) {
             return nullptr;
         }
-        std::unique_ptr<CSdrRadio> pRadio = CSdrRadio::Open(std::move(pDevice), m_config(), strWhy);
+        std::unique_ptr<CSdrRadio> pRadio =
+            CSdrRadio::Open(std::move(pDevice), m_config(), strWhy, m_pGaps);
         if (pRadio) {
             m_slots[device.strCaptureDevice] = pRadio->AudioSlot();
         }

@@ -56,6 +56,7 @@ public:
     void SetDisplay(CTextSink* pDisplay) override { m_receiver.SetDisplay(pDisplay); }
     std::shared_ptr<CAudioFeed> AudioFeed() const override { return m_receiver.AudioFeed(); }
     std::vector<SReceiverDevice> Devices() override { return m_receiver.Devices(); }
+    SReceiverGaps AudioGaps() const override { return m_radios.Gaps(); }
 
 private:
     CSdrRadioServices m_radios;

@@ -15,7 +15,7 @@
 
 namespace {
 
-constexpr std::array<std::pair<std::string_view, std::string_view>, 53> kEnglishMessages{{
+constexpr std::array<std::pair<std::string_view, std::string_view>, 54> kEnglishMessages{{
     {"MESSAGE_3", "Record WMA format file error,Plese install Microsoft Window Media 9/10"},
     {"MESSAGE_4", "Can't find sound card"},
     {"MESSAGE_5", "Can't open database"},
@@ -78,6 +78,8 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 53> kEnglish
     {"MESSAGE_50", "Scheduled recording partly made"},
     {"MESSAGE_51", "Scheduled recording missed"},
     {"MESSAGE_52", "Scheduled recording failed"},
+    {"MESSAGE_53",
+     "Gaps in the receiver's audio: {count}, {seconds} s in all, recorded as silence."},
     {"MESSAGE_60", "Recording started"},
     {"MESSAGE_61", "Recording finished"},
     {"MESSAGE_62", "Recording failed"},

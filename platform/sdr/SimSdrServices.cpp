@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cmath>
 #include <thread>
+#include <utility>
 
 #include "platform/rds/RdsEncoder.h"
 #include "platform/sdr/StreamThread.h"
@@ -15,6 +16,7 @@ struct CSimSdrServices::SDongle {
     int nOpen = 0;
     double dCenter = 0;
     bool bDirect = false;
+    uint64_t nDropped = 0;  // before the next block
 
     bool Reaches(double dHz) const {
         return bDirect ? dHz >= layout.dDirectLowHz && dHz <= layout.dDirectHighHz
@@ -130,7 +132,12 @@ private:
                 pAir = Air();
             }
             pAir->Generate(block, nBlock);
-            onIq(block, 0);
+            uint64_t nLost = 0;
+            {
+                std::lock_guard lock(m_pDongle->mutex);
+                nLost = std::exchange(m_pDongle->nDropped, 0);
+            }
+            onIq(block, nLost);
             next += period;
             std::this_thread::sleep_until(next);
         }
@@ -211,6 +218,12 @@ void CSimSdrServices::SetStations(int nId, std::vector<SSimSdrStation> stations)
     std::lock_guard lock(m_mutex);
     std::lock_guard dongleLock(m_dongles.at(nId)->mutex);
     m_dongles.at(nId)->layout.stations = std::move(stations);
+}
+
+void CSimSdrServices::Overflow(int nId, uint64_t nSamples) {
+    std::lock_guard lock(m_mutex);
+    std::lock_guard dongleLock(m_dongles.at(nId)->mutex);
+    m_dongles.at(nId)->nDropped += nSamples;
 }
 
 int CSimSdrServices::OpenDevices(int nId) const {

@@ -50,6 +50,8 @@ public:
     void Unplug(int nId);
     // Taken up at the next retune of an open dongle.
     void SetStations(int nId, std::vector<SSimSdrStation> stations);
+    // The next block comes after nSamples the dongle dropped (an overflow).
+    void Overflow(int nId, uint64_t nSamples);
     int OpenDevices(int nId) const;
     double CenterOf(int nId) const;
 

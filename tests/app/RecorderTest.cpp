@@ -7,7 +7,9 @@
 #include "core/Recorder.h"
 #include "platform/audio/SimAudioCapture.h"
 #include "platform/audio/SimAudioOutput.h"
+#include "platform/sdr/SimSdrServices.h"
 #include "platform/v4l2/SimV4l2Services.h"
+#include "receiver/SdrReceiverFactory.h"
 #include "receiver/V4l2ReceiverFactory.h"
 #include "schedule/TaskOutcomes.h"
 #include "tests/app/CoreRig.h"
@@ -227,6 +229,47 @@ TEST(RecorderAccessTest, ATaskOnARadioTheUserMayNotOpenSaysWhatItNeeds) {
     EXPECT_NE(outcome->strReason.find("Permission denied"), std::string::npos)
         << outcome->strReason;
     EXPECT_NE(outcome->strReason.find("groups video and audio"), std::string::npos)
+        << outcome->strReason;
+}
+
+// Samples a dongle dropped are silence in the file, and the task's outcome
+// says how many gaps and how long they were.
+TEST(RecorderGapsTest, ATaskOnADongleThatOverflowedCountsItsGaps) {
+    CSimSdrServices sdr;
+    CSimAudioOutputServices output;
+    CSdrReceiverFactory dongles({sdr, output, 960'000});
+    SSimSdrLayout layout;
+    SSimSdrStation station;
+    station.dHz = 95e6;
+    station.station.left = station.station.right = {{1000, 0.4}};
+    layout.stations = {station};
+    const int nDongle = sdr.AddDongle(layout);
+    CCoreRig rig;
+    rig.UseReceivers(dongles);
+    CObserverProbe observer;
+    CRecorder recorder(rig.Core(), observer);
+
+    CTaskSet tasks(rig.m_dataSource.Driver());
+    ASSERT_TRUE(tasks.Open());
+    tasks.AddNew();
+    tasks.m_BeginTime = rig.m_clock.Now();
+    tasks.m_EndTime = rig.m_clock.Now() + 60;
+    tasks.m_Channel = CTaskSet::ChannelText(0x80000000u | 9500u);
+    tasks.Update();
+    recorder.StartTask(tasks.m_ID);
+    ASSERT_TRUE(recorder.IsRecording());
+    std::this_thread::sleep_for(200ms);
+    sdr.Overflow(nDongle, 96'000);  // a tenth of a second
+    std::this_thread::sleep_for(200ms);
+    rig.m_clock.Advance(60s);
+    recorder.Tick();
+    ASSERT_FALSE(recorder.IsRecording());
+
+    const std::optional<STaskOutcome> outcome =
+        CTaskOutcomes(rig.m_dataSource.Driver()).Find(tasks.m_ID);
+    ASSERT_TRUE(outcome.has_value());
+    EXPECT_EQ(outcome->eKind, STaskOutcome::EKind::Recorded);
+    EXPECT_NE(outcome->strReason.find("Gaps in the receiver's audio: 1, 0.1 s"), std::string::npos)
         << outcome->strReason;
 }
 

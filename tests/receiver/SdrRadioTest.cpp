@@ -92,8 +92,8 @@ TEST(SdrRadioTest, LostSamplesBecomeSilenceOfTheirLength) {
         nSilent += frames[n] == 0 ? 1 : 0;
     }
     EXPECT_GE(nSilent, static_cast<size_t>(2 * 0.5 * 48000));
-    EXPECT_EQ(pRadio->Gaps().nGaps, 1u);
-    EXPECT_EQ(pRadio->Gaps().nFrames, 24'000u);
+    EXPECT_EQ(pRadio->Gaps().nGaps.load(), 1u);
+    EXPECT_EQ(pRadio->Gaps().nFrames.load(), 24'000u);
 }
 
 // Without a dongle, the real SoapySDR path lists none (never the sound cards
