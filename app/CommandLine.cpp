@@ -167,6 +167,19 @@ CCommandLine::CCommandLine(const std::vector<std::string>& arguments) {
 }
 
 void CCommandLine::SetVerb(EVerb eVerb, const std::string& strName, std::string strValue) {
+    const auto tunes = [](EVerb e) { return e == EVerb::Tune || e == EVerb::Preset; };
+    if (!m_tuning && ((m_eVerb == EVerb::Record && tunes(eVerb)) ||
+                      (tunes(m_eVerb) && eVerb == EVerb::Record))) {
+        if (eVerb == EVerb::Record) {
+            m_tuning = STuning{m_eVerb, m_strVerbValue};
+            m_strVerbValue.clear();
+        } else {
+            m_tuning = STuning{eVerb, std::move(strValue)};
+        }
+        m_eVerb = EVerb::Record;
+        m_strVerbName = "--record";
+        return;
+    }
     if (m_eVerb != EVerb::None) {
         SetError(strName + " cannot go with " + m_strVerbName + ": one command at a time");
         return;
@@ -235,29 +248,38 @@ void CCommandLine::CheckVerb() {
         SetError(m_strVerbName + " takes no task number");
         return;
     }
-    int nSlot = -1;
-    if (m_eVerb == EVerb::Preset && (!ParseTask(m_strVerbValue, nSlot) || nSlot > 99)) {
-        SetError("--preset needs a preset number 0 to 99, not \"" + m_strVerbValue + "\"");
-        return;
-    }
-    if (m_eVerb == EVerb::Seek && m_strVerbValue != "up" && m_strVerbValue != "down") {
-        SetError("--seek goes up or down, not \"" + m_strVerbValue + "\"");
-        return;
-    }
-    if (m_eVerb == EVerb::Tune && m_strVerbValue.empty()) {
-        SetError("--tune needs a frequency such as 80.0 or 1008");
+    if (!CheckValue(m_eVerb, m_strVerbValue) ||
+        (m_tuning && !CheckValue(m_tuning->eVerb, m_tuning->strValue))) {
         return;
     }
     std::string strWhy;
-    if (m_eVerb == EVerb::Tune && !CRadioController::ParseFrequency(m_strVerbValue, strWhy)) {
-        SetError("--tune needs a frequency such as 80.0 or 1008: " + strWhy);
-        return;
-    }
     if (m_eVerb == EVerb::AddTask && !CheckTaskFields(strWhy)) {
         SetError("--add-task: " + strWhy);
         return;
     }
     SetAction(EAction::Remote);
+}
+
+bool CCommandLine::CheckValue(EVerb eVerb, const std::string& strValue) {
+    int nSlot = -1;
+    if (eVerb == EVerb::Preset && (!ParseTask(strValue, nSlot) || nSlot > 99)) {
+        SetError("--preset needs a preset number 0 to 99, not \"" + strValue + "\"");
+        return false;
+    }
+    if (eVerb == EVerb::Seek && strValue != "up" && strValue != "down") {
+        SetError("--seek goes up or down, not \"" + strValue + "\"");
+        return false;
+    }
+    if (eVerb == EVerb::Tune && strValue.empty()) {
+        SetError("--tune needs a frequency such as 80.0 or 1008");
+        return false;
+    }
+    std::string strWhy;
+    if (eVerb == EVerb::Tune && !CRadioController::ParseFrequency(strValue, strWhy)) {
+        SetError("--tune needs a frequency such as 80.0 or 1008: " + strWhy);
+        return false;
+    }
+    return true;
 }
 
 // The checks that need no radio; the radio's own (the band, the schedule)
@@ -408,7 +430,9 @@ std::string CCommandLine::HelpText(std::string_view program) {
            "  --tune FREQ           tune 80.0 (FM, MHz), 1008 (AM, kHz), \"FM 80.0\"\n"
            "  --preset N            recall preset N (0-99) of the current band\n"
            "  --seek up|down        seek the next station\n"
-           "  --record [--for LEN]  record, for LEN (90s, 30m, 1h30m) or until --stop\n"
+           "  --record [--for LEN]  record, for LEN (90s, 30m, 1h30m) or until --stop;\n"
+           "                        with --tune or --preset, that station; the file's\n"
+           "                        name is printed, and the station's own once it is heard\n"
            "  --stop                stop the recording of the running copy\n"
            "  --status              print the radio's state as JSON\n"
            "  --tasks               print the scheduled recordings as JSON\n"

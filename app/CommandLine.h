@@ -17,7 +17,8 @@
 //
 // A verb for the radio (--tune 80.0, --record, --status) is one row of
 // Switches() and one EVerb; a value may follow its switch as "--tune=80.0" or
-// "--tune 80.0". One verb per command line, and no task number beside it.
+// "--tune 80.0". One verb per command line, and no task number beside it;
+// only --record may have a --tune or --preset beside it, tuned first.
 class CCommandLine {
 public:
     enum class EAction {
@@ -46,6 +47,13 @@ public:
     // The verb's value: the frequency of --tune, the slot of --preset, "up"
     // or "down" of --seek.
     const std::string& VerbValue() const { return m_strVerbValue; }
+    // The --tune or --preset beside --record, with its value: the station
+    // to record; none without.
+    struct STuning {
+        EVerb eVerb = EVerb::None;
+        std::string strValue;
+    };
+    const std::optional<STuning>& Tuning() const { return m_tuning; }
     // The length --for gives --record, in seconds; 0 records until stopped.
     long long RecordSeconds() const { return m_nRecordSeconds; }
     // BEGIN, END, CHANNEL and MEMO of --add-task (MEMO may be empty).
@@ -83,6 +91,7 @@ private:
     void SetVerb(EVerb eVerb, const std::string& strName, std::string strValue = {});
     void TakeTaskFields(const std::vector<std::string>& arguments, size_t& n);
     void CheckVerb();
+    bool CheckValue(EVerb eVerb, const std::string& strValue);
     bool CheckTaskFields(std::string& strWhy) const;
 
     EAction m_action = EAction::Run;
@@ -93,6 +102,7 @@ private:
     EVerb m_eVerb = EVerb::None;
     std::string m_strVerbName;
     std::string m_strVerbValue;
+    std::optional<STuning> m_tuning;
     long long m_nRecordSeconds = 0;
     bool m_bForSeen = false;
     std::vector<std::string> m_taskFields;

@@ -106,23 +106,37 @@ int CRemoteVerb::Run() {
     return Headless();
 }
 
+CControlClient::SReply CRemoteVerb::TuneRunningCopy(CControlClient& client,
+                                                    const CCommandLine::STuning& tuning) const {
+    const QString strValue = QString::fromStdString(tuning.strValue);
+    if (tuning.eVerb == EVerb::Tune) {
+        return client.Call("Tune", {strValue});
+    }
+    CControlClient::SReply reply = client.Call("RecallPreset", {strValue.toInt()});
+    if (reply.nStatus == KestrelExit::kOk && reply.values.size() > 1) {
+        Note(reply.values[1].toString().toStdString());
+    }
+    return reply;
+}
+
 int CRemoteVerb::ToRunningCopy(CControlClient& client) {
     const QString strValue = QString::fromStdString(m_commandLine.VerbValue());
     CControlClient::SReply reply;
     switch (m_commandLine.Verb()) {
         case EVerb::Tune:
-            reply = client.Call("Tune", {strValue});
-            break;
         case EVerb::Preset:
-            reply = client.Call("RecallPreset", {strValue.toInt()});
-            if (reply.nStatus == KestrelExit::kOk && reply.values.size() > 1) {
-                Note(reply.values[1].toString().toStdString());
-            }
+            reply = TuneRunningCopy(client, {m_commandLine.Verb(), m_commandLine.VerbValue()});
             break;
         case EVerb::Seek:
             reply = client.Call("Seek", {strValue});  // answered when the seek ends
             break;
         case EVerb::Record:
+            if (const auto& tuning = m_commandLine.Tuning()) {
+                reply = TuneRunningCopy(client, *tuning);
+                if (reply.nStatus != KestrelExit::kOk) {
+                    break;
+                }
+            }
             reply = client.Call("StartRecording",
                                 {QVariant::fromValue<qlonglong>(m_commandLine.RecordSeconds())});
             break;
@@ -195,22 +209,9 @@ int CRemoteVerb::Perform(CRadioController& controller, const std::string& strSta
     std::string strWhy;
     CRadioCore& core = controller.Target().Core();
     switch (m_commandLine.Verb()) {
-        case EVerb::Tune: {
-            const EResult eResult = controller.Tune(m_commandLine.VerbValue(), strWhy);
-            core.Services().clock.Sleep(kSettle);
-            return Fail(StatusOf(eResult), strWhy);
-        }
-        case EVerb::Preset: {
-            std::string strNote;
-            const EResult eResult =
-                controller.RecallPreset(std::stoi(m_commandLine.VerbValue()), strWhy, strNote);
-            core.Services().clock.Sleep(kSettle);
-            if (eResult == EResult::Done) {
-                Print(core.ChannelText());
-                Note(strNote);
-            }
-            return Fail(StatusOf(eResult), strWhy);
-        }
+        case EVerb::Tune:
+        case EVerb::Preset:
+            return TuneHeadless(controller, {m_commandLine.Verb(), m_commandLine.VerbValue()});
         case EVerb::Seek: {
             const EResult eResult = controller.Seek(m_commandLine.VerbValue() == "up");
             if (eResult != EResult::Done) {
@@ -230,6 +231,12 @@ int CRemoteVerb::Perform(CRadioController& controller, const std::string& strSta
             return KestrelExit::kOk;
         }
         case EVerb::Record:
+            if (const auto& tuning = m_commandLine.Tuning()) {
+                if (const int nStatus = TuneHeadless(controller, *tuning);
+                    nStatus != KestrelExit::kOk) {
+                    return nStatus;
+                }
+            }
             return RecordHeadless(controller);
         case EVerb::Status:
             Print(strStateJson);
@@ -259,8 +266,27 @@ int CRemoteVerb::Perform(CRadioController& controller, const std::string& strSta
     return KestrelExit::kUsage;
 }
 
+int CRemoteVerb::TuneHeadless(CRadioController& controller,
+                              const CCommandLine::STuning& tuning) const {
+    std::string strWhy;
+    CRadioCore& core = controller.Target().Core();
+    if (tuning.eVerb == EVerb::Tune) {
+        const EResult eResult = controller.Tune(tuning.strValue, strWhy);
+        core.Services().clock.Sleep(kSettle);
+        return Fail(StatusOf(eResult), strWhy);
+    }
+    std::string strNote;
+    const EResult eResult = controller.RecallPreset(std::stoi(tuning.strValue), strWhy, strNote);
+    core.Services().clock.Sleep(kSettle);
+    if (eResult == EResult::Done) {
+        Print(core.ChannelText());
+        Note(strNote);
+    }
+    return Fail(StatusOf(eResult), strWhy);
+}
+
 // Until its length has passed, --stop, or a signal; the file's name is
-// printed when it starts.
+// printed when it starts, the station's own name (RDS) once it is heard.
 int CRemoteVerb::RecordHeadless(CRadioController& controller) {
     std::string strWhy;
     const EResult eResult = controller.StartRecording(m_commandLine.RecordSeconds(), strWhy);
@@ -271,8 +297,14 @@ int CRemoteVerb::RecordHeadless(CRadioController& controller) {
     Print(core.RecordFile());
     QEventLoop loop;
     QTimer poll;
+    std::string strStation;
     QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
         controller.Tick();
+        const std::string strNow = core.Reading().strStation;
+        if (!strNow.empty() && strNow != strStation) {
+            strStation = strNow;
+            Print("station: " + strStation);
+        }
         if (!controller.Target().Recorder().IsRecording()) {
             loop.quit();
         }

@@ -3,8 +3,8 @@
 #include <string>
 
 #include "app/CommandLine.h"
+#include "control/ControlClient.h"
 
-class CControlClient;
 class CRadioController;
 
 // A verb of the command line (--tune, --record, --status ...): handed to the
@@ -22,6 +22,9 @@ public:
 
 private:
     int ToRunningCopy(CControlClient& client);
+    CControlClient::SReply TuneRunningCopy(CControlClient& client,
+                                           const CCommandLine::STuning& tuning) const;
+    int TuneHeadless(CRadioController& controller, const CCommandLine::STuning& tuning) const;
     int Headless();
     int Perform(CRadioController& controller, const std::string& strStateJson);
     int RecordHeadless(CRadioController& controller);

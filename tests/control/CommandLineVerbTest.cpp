@@ -7,7 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <complex>
+#include <cstring>
 #include <fstream>
+#include <iterator>
+#include <numbers>
 #include <vector>
 
 #include "platform/rds/RdsEncoder.h"
@@ -102,6 +105,38 @@ private:
     QProcessEnvironment m_environment;
 };
 
+// A 16-bit stereo WAV's frames and rate; empty when it is none.
+struct SWav {
+    std::vector<int16_t> frames;
+    uint32_t nRate = 0;
+};
+SWav ReadWav(const std::string& strPath) {
+    std::ifstream file(strPath, std::ios::binary);
+    std::string strData((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    SWav wav;
+    const size_t nFormat = strData.find("fmt ");
+    const size_t nData = strData.find("data");
+    if (strData.rfind("RIFF", 0) != 0 || nFormat == std::string::npos ||
+        nData == std::string::npos || nFormat + 16 > strData.size()) {
+        return wav;
+    }
+    std::memcpy(&wav.nRate, strData.data() + nFormat + 12, sizeof(wav.nRate));
+    wav.frames.resize((strData.size() - nData - 8) / 2);
+    std::memcpy(wav.frames.data(), strData.data() + nData + 8, wav.frames.size() * 2);
+    return wav;
+}
+
+// A tone's amplitude in one channel over the second half, of full scale.
+double Amplitude(const SWav& wav, size_t nChannel, double dHz) {
+    const size_t nFrames = wav.frames.size() / 2;
+    std::complex<double> sum;
+    for (size_t n = nFrames / 2; n < nFrames; ++n) {
+        sum += static_cast<double>(wav.frames[2 * n + nChannel]) *
+               std::polar(1.0, -2 * std::numbers::pi * dHz * static_cast<double>(n) / wav.nRate);
+    }
+    return 2 * std::abs(sum) / static_cast<double>(nFrames - nFrames / 2) / 32767;
+}
+
 QJsonDocument Json(const std::string& strText) {
     return QJsonDocument::fromJson(QByteArray::fromStdString(strText));
 }
@@ -137,7 +172,7 @@ TEST_F(VerbsToARunningCopyTest, TuneStatusAndRefusalsWithTheirStatuses) {
     EXPECT_NE(run.strErr.find("outside the band"), std::string::npos) << run.strErr;
     EXPECT_EQ(m_program.Run({"--stop"}).nStatus, KestrelExit::kRefused);
     EXPECT_EQ(m_program.Run({"--seek", "sideways"}).nStatus, KestrelExit::kUsage);
-    EXPECT_EQ(m_program.Run({"--tune", "80", "--record"}).nStatus, KestrelExit::kUsage);
+    EXPECT_EQ(m_program.Run({"--seek", "up", "--record"}).nStatus, KestrelExit::kUsage);
 
     m_remote.Unplug();
     run = m_program.Run({"--preset", "5"});
@@ -146,9 +181,10 @@ TEST_F(VerbsToARunningCopyTest, TuneStatusAndRefusalsWithTheirStatuses) {
 }
 
 TEST_F(VerbsToARunningCopyTest, RecordStopAndTasks) {
-    SRun run = m_program.Run({"--record", "--for", "30m"});
+    SRun run = m_program.Run({"--tune", "80.0", "--record", "--for", "30m"});
     ASSERT_EQ(run.nStatus, KestrelExit::kOk) << run.strErr;
     EXPECT_EQ(m_remote.Window().Recording(), 1);
+    EXPECT_EQ(m_remote.Core().Frequency(CTuner::BAND_FM), 8000u) << "tuned first";
     const std::string strFile = run.strOut.substr(0, run.strOut.find('\n'));
     run = m_program.Run({"--stop"});
     EXPECT_EQ(run.nStatus, KestrelExit::kOk) << run.strErr;
@@ -287,7 +323,7 @@ TEST_F(VerbsWithNoCopyTest, AnIqRecordingIsTunedAndRecorded) {
     station.right = {{2000, 0.4}};
     station.rds = CRdsEncoder(rds).Cycle();
     std::vector<std::complex<float>> iq;
-    CFmStereoSynth(960'000, {station}, 0.05).Generate(iq, 960'000);
+    CFmStereoSynth(960'000, {station}, 0.05).Generate(iq, 3 * 960'000);
     const std::string strFile =
         m_program.RecordFolder() + "-gqrx_20261209_183000_98300000_960000_fc.raw";
     std::ofstream(strFile, std::ios::binary)
@@ -298,11 +334,20 @@ TEST_F(VerbsWithNoCopyTest, AnIqRecordingIsTunedAndRecorded) {
     SRun run = m_program.Run({"--iq-file", QString::fromStdString(strFile), "--tune", "98.5"});
     ASSERT_EQ(run.nStatus, KestrelExit::kOk) << run.strErr;
     EXPECT_NE(m_program.Profile().find("9850"), std::string::npos) << m_program.Profile();
-    run = m_program.Run({"--iq-file", QString::fromStdString(strFile), "--record", "--for", "2s"});
+
+    // One command: the station tuned, recorded as WAV, its name told.
+    m_program.WriteProfile("BAND=0\nRECOTYPE=1\n");
+    run = m_program.Run({"--iq-file", QString::fromStdString(strFile), "--tune", "98.5", "--record",
+                         "--for", "3s"});
     ASSERT_EQ(run.nStatus, KestrelExit::kOk) << run.strErr;
     const std::string strRecording = run.strOut.substr(0, run.strOut.find('\n'));
     ASSERT_TRUE(std::filesystem::exists(strRecording)) << run.strOut;
-    EXPECT_GT(std::filesystem::file_size(strRecording), 10'000u);
+    EXPECT_NE(run.strOut.find("\nstation: KESTREL\n"), std::string::npos) << run.strOut;
+    const SWav wav = ReadWav(strRecording);
+    ASSERT_GT(wav.nRate, 0u) << strRecording;
+    ASSERT_GT(wav.frames.size(), 2u * wav.nRate) << "more than a second";
+    EXPECT_GT(Amplitude(wav, 0, 1000), 10 * Amplitude(wav, 0, 2000)) << "left";
+    EXPECT_GT(Amplitude(wav, 1, 2000), 10 * Amplitude(wav, 1, 1000)) << "right";
 
     // A recording that is no recording ends the start with its cause.
     run = m_program.Run({"--iq-file", QString::fromStdString(strFile + ".missing"), "--status"});

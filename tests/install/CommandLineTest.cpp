@@ -139,6 +139,39 @@ TEST(CommandLineTest, VerbsRefuseWhatTheyCannotUse) {
     }
 }
 
+// A recording of a given station: --tune or --preset beside --record is
+// tuned first, either way round; nothing else goes beside a verb.
+TEST(CommandLineTest, ARecordingMayNameItsStation) {
+    CCommandLine line = Parse({"--tune", "98.5", "--record", "--for", "5s"});
+    ASSERT_EQ(line.Action(), CCommandLine::EAction::Remote) << line.ErrorText();
+    EXPECT_EQ(line.Verb(), CCommandLine::EVerb::Record);
+    EXPECT_EQ(line.RecordSeconds(), 5);
+    ASSERT_TRUE(line.Tuning().has_value());
+    EXPECT_EQ(line.Tuning()->eVerb, CCommandLine::EVerb::Tune);
+    EXPECT_EQ(line.Tuning()->strValue, "98.5");
+    line = Parse({"--record", "--preset=7"});
+    ASSERT_EQ(line.Action(), CCommandLine::EAction::Remote) << line.ErrorText();
+    ASSERT_TRUE(line.Tuning().has_value());
+    EXPECT_EQ(line.Tuning()->eVerb, CCommandLine::EVerb::Preset);
+    EXPECT_EQ(line.Tuning()->strValue, "7");
+    EXPECT_FALSE(Parse({"--record"}).Tuning().has_value());
+
+    for (const auto& [arguments, strSaid] :
+         std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"--tune", "98.5", "--preset", "3", "--record"}, "one command at a time"},
+             {{"--record", "--tune", "98.5", "--preset", "3"}, "one command at a time"},
+             {{"--seek", "up", "--record"}, "one command at a time"},
+             {{"--tune", "98.5", "--stop"}, "one command at a time"},
+             {{"--tune", "abc", "--record"}, "--tune needs a frequency"},
+             {{"--record", "--preset", "100"}, "preset number 0 to 99"},
+             {{"--tune", "98.5", "--for", "5s"}, "--for goes with --record"},
+         }) {
+        line = Parse(arguments);
+        EXPECT_EQ(line.Action(), CCommandLine::EAction::Error) << arguments.front();
+        EXPECT_NE(line.ErrorText().find(strSaid), std::string::npos) << line.ErrorText();
+    }
+}
+
 // An IQ recording goes with any verb or none; what the file's name does not
 // say is given in Hz with an optional k, M or G.
 TEST(CommandLineTest, AnIqRecordingTakesItsFormatRateAndCentre) {
