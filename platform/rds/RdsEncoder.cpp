@@ -1,5 +1,7 @@
 #include "platform/rds/RdsEncoder.h"
 
+#include <algorithm>
+
 #include "platform/rds/RdsCharset.h"
 
 namespace {
@@ -44,15 +46,22 @@ void CRdsEncoder::AddGroup(std::vector<SRdsBlock>& blocks, uint16_t nB, uint16_t
     blocks.push_back(block(nD, SRdsBlock::D));
 }
 
+// As broadcasters send them: a name group before every text group, so the
+// name is whole within a second whatever the text's length.
 std::vector<SRdsBlock> CRdsEncoder::Cycle() const {
     std::vector<SRdsBlock> blocks;
-    for (uint16_t nSegment = 0; nSegment < 4; ++nSegment) {
-        AddGroup(blocks, nSegment, kNoAlternativeFrequencies, Pair(m_nameCodes, nSegment * 2u));
-    }
     const uint16_t nFlag = m_station.bTextFlag ? 0x10 : 0;
-    for (uint16_t nSegment = 0; nSegment * 4u < m_textCodes.size(); ++nSegment) {
-        AddGroup(blocks, static_cast<uint16_t>(0x2000 | nFlag | nSegment),
-                 Pair(m_textCodes, nSegment * 4u), Pair(m_textCodes, nSegment * 4u + 2));
+    const size_t nTextSegments = m_textCodes.size() / 4;
+    // Whole rounds of the name's four segments.
+    const size_t nRounds = std::max<size_t>(4, (nTextSegments + 3) / 4 * 4);
+    for (size_t n = 0; n < nRounds; ++n) {
+        const auto nName = static_cast<uint16_t>(n % 4);
+        AddGroup(blocks, nName, kNoAlternativeFrequencies, Pair(m_nameCodes, nName * 2u));
+        if (n < nTextSegments) {
+            const auto nText = static_cast<uint16_t>(n);
+            AddGroup(blocks, static_cast<uint16_t>(0x2000 | nFlag | nText),
+                     Pair(m_textCodes, nText * 4u), Pair(m_textCodes, nText * 4u + 2));
+        }
     }
     return blocks;
 }

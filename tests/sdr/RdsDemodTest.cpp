@@ -76,7 +76,7 @@ double Listen(CFmStereoSynth& synth, CRdsDecoder& decoder, double dSeconds) {
 TEST(RdsDemodTest, TheNameAndTextComeOffTheAir) {
     CFmStereoSynth synth(kRate, {RdsStation()});
     CRdsDecoder decoder;
-    Listen(synth, decoder, 4.0);
+    Listen(synth, decoder, 5.0);
     EXPECT_EQ(decoder.Pi(), 0xC0DE);
     EXPECT_EQ(decoder.Station(), "KESTREL");
     EXPECT_EQ(decoder.RadioText(), "Night flight: ambient until dawn");

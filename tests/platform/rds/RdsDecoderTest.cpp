@@ -42,12 +42,18 @@ TEST(RdsDecoderTest, ANameAndATextAreFinalOnlyOnceEverySegmentAgreed) {
     const CRdsEncoder encoder(Station("KESTREL", "Evening jazz until midnight"));
     CRdsDecoder decoder;
 
-    Feed(decoder, encoder.Cycle());
+    // The name's four segments once, with the text's first four between.
+    const std::vector<SRdsBlock> cycle = encoder.Cycle();
+    unsigned nChanged = Feed(decoder, {cycle.begin(), cycle.begin() + 8 * 4});
     EXPECT_EQ(decoder.Pi(), 0x8088);
     EXPECT_EQ(decoder.Station(), "");
     EXPECT_EQ(decoder.RadioText(), "");
 
-    const unsigned nChanged = FeedCycles(decoder, encoder, 1);
+    // The name a second time, the text once whole.
+    nChanged |= Feed(decoder, {cycle.begin() + 8 * 4, cycle.end()});
+    EXPECT_EQ(decoder.Station(), "KESTREL");
+    EXPECT_EQ(decoder.RadioText(), "");
+    nChanged |= FeedCycles(decoder, encoder, 1);
     EXPECT_EQ(nChanged & (CRdsDecoder::kStation | CRdsDecoder::kRadioText),
               CRdsDecoder::kStation | CRdsDecoder::kRadioText);
     EXPECT_EQ(decoder.Station(), "KESTREL");
