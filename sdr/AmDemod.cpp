@@ -2,13 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numbers>
 
 #include <liquid/liquid.h>
 
 namespace {
 
-constexpr double kTwoPi = 2 * std::numbers::pi;
 constexpr double kBasebandRate = 48'000;
 constexpr int kDecimatorDelay = 8;
 constexpr float kStopbandDb = 60;
@@ -24,23 +22,40 @@ template <typename T, void (*Destroy)(T)>
 struct SDeleter {
     void operator()(T p) const { Destroy(p); }
 };
-void DestroyDecimator(firdecim_crcf q) {
-    firdecim_crcf_destroy(q);
-}
-void DestroyFilter(firfilt_crcf q) {
-    firfilt_crcf_destroy(q);
-}
 void DestroyResampler(msresamp_rrrf q) {
     msresamp_rrrf_destroy(q);
+}
+
+// Decimated in two steps where it can: a short filter that only keeps
+// aliases off the band, then the sharp one at a fifth (or a quarter, a
+// half) of the rate.
+int SecondStep(int nDecimation) {
+    for (const int nStep : {5, 4, 2}) {
+        if (nDecimation >= 2 * nStep && nDecimation % nStep == 0) {
+            return nStep;
+        }
+    }
+    return nDecimation;
+}
+
+std::vector<float> FirstTaps(int nFirst) {
+    if (nFirst <= 1) {
+        return {1.0f};
+    }
+    return CFirDecimator::LowPass(0.5f / static_cast<float>(nFirst),
+                                  static_cast<unsigned>(5 * nFirst) | 1u, kStopbandDb);
+}
+
+std::vector<float> SecondTaps(int nSecond) {
+    if (nSecond <= 1) {
+        return {1.0f};
+    }
+    return CFirDecimator::LowPass(static_cast<unsigned>(nSecond), kDecimatorDelay, kStopbandDb);
 }
 
 }  // namespace
 
 struct CAmDemod::SLiquid {
-    std::unique_ptr<std::remove_pointer_t<firdecim_crcf>, SDeleter<firdecim_crcf, DestroyDecimator>>
-        decimator;  // null when the input is at the baseband rate
-    std::unique_ptr<std::remove_pointer_t<firfilt_crcf>, SDeleter<firfilt_crcf, DestroyFilter>>
-        channel;
     std::unique_ptr<std::remove_pointer_t<msresamp_rrrf>, SDeleter<msresamp_rrrf, DestroyResampler>>
         resampler;  // null when the baseband is at the audio rate
 };
@@ -50,20 +65,27 @@ CAmDemod::CAmDemod(const SConfig& config)
       m_nDecimation(std::max(1, static_cast<int>(config.dInputRate / kBasebandRate))),
       m_dBasebandRate(config.dInputRate / m_nDecimation),
       m_pLiquid(std::make_unique<SLiquid>()),
+      m_mixer(config.dOffsetHz, config.dInputRate),
+      m_firstI(FirstTaps(m_nDecimation / SecondStep(m_nDecimation)),
+               static_cast<unsigned>(m_nDecimation / SecondStep(m_nDecimation))),
+      m_firstQ(FirstTaps(m_nDecimation / SecondStep(m_nDecimation)),
+               static_cast<unsigned>(m_nDecimation / SecondStep(m_nDecimation))),
+      m_secondI(SecondTaps(SecondStep(m_nDecimation)),
+                static_cast<unsigned>(SecondStep(m_nDecimation))),
+      m_secondQ(SecondTaps(SecondStep(m_nDecimation)),
+                static_cast<unsigned>(SecondStep(m_nDecimation))),
+      // Half the channel either side of the carrier.
+      m_channelI(CFirDecimator::LowPass(static_cast<float>(config.dChannelHz / 2 / m_dBasebandRate),
+                                        kChannelTaps, kStopbandDb),
+                 1),
+      m_channelQ(CFirDecimator::LowPass(static_cast<float>(config.dChannelHz / 2 / m_dBasebandRate),
+                                        kChannelTaps, kStopbandDb),
+                 1),
       m_dCarrierWeight(1.0 - std::exp(-1.0 / (kCarrierSeconds * m_dBasebandRate))) {
-    if (m_nDecimation > 1) {
-        m_pLiquid->decimator.reset(firdecim_crcf_create_kaiser(static_cast<unsigned>(m_nDecimation),
-                                                               kDecimatorDelay, kStopbandDb));
-    }
-    // Half the channel either side of the carrier.
-    const float fCutoff = static_cast<float>(config.dChannelHz / 2 / m_dBasebandRate);
-    m_pLiquid->channel.reset(firfilt_crcf_create_kaiser(kChannelTaps, fCutoff, kStopbandDb, 0.0f));
-    firfilt_crcf_set_scale(m_pLiquid->channel.get(), 2 * fCutoff);
     const double dRatio = config.nAudioRate / m_dBasebandRate;
     if (std::abs(dRatio - 1.0) > 1e-9) {
         m_pLiquid->resampler.reset(msresamp_rrrf_create(static_cast<float>(dRatio), kStopbandDb));
     }
-    SetOffset(config.dOffsetHz);
 }
 
 CAmDemod::~CAmDemod() = default;
@@ -72,38 +94,35 @@ CAmDemod::~CAmDemod() = default;
 // history, would show in the next station test as this channel's.
 void CAmDemod::SetOffset(double dOffsetHz) {
     m_config.dOffsetHz = dOffsetHz;
-    m_mixerStep = std::polar(1.0, -kTwoPi * dOffsetHz / m_config.dInputRate);
-    m_mixed.clear();
-    if (m_pLiquid->decimator) {
-        firdecim_crcf_reset(m_pLiquid->decimator.get());
+    m_mixer.SetShift(dOffsetHz);
+    for (CFirDecimator* pFilter :
+         {&m_firstI, &m_firstQ, &m_secondI, &m_secondQ, &m_channelI, &m_channelQ}) {
+        pFilter->Reset();
     }
-    firfilt_crcf_reset(m_pLiquid->channel.get());
 }
 
 void CAmDemod::Process(std::span<const std::complex<float>> iq, std::vector<float>& audio) {
-    const size_t nKept = m_mixed.size();
-    m_mixed.resize(nKept + iq.size());
-    for (size_t n = 0; n < iq.size(); ++n) {
-        m_mixed[nKept + n] = iq[n] * std::complex<float>(m_mixer);
-        m_mixer *= m_mixerStep;
+    m_mixer.Mix(iq, m_firstI.Extend(iq.size()), m_firstQ.Extend(iq.size()));
+    m_stepI.clear();
+    m_stepQ.clear();
+    m_firstI.Run(m_stepI);
+    m_firstQ.Run(m_stepQ);
+    m_basebandI.clear();
+    m_basebandQ.clear();
+    m_secondI.Process(m_stepI, m_basebandI);
+    m_secondQ.Process(m_stepQ, m_basebandQ);
+    const size_t nCount = std::min(m_basebandI.size(), m_basebandQ.size());
+    m_baseband.resize(nCount);
+    for (size_t n = 0; n < nCount; ++n) {
+        m_baseband[n] = {m_basebandI[n], m_basebandQ[n]};
     }
-    m_mixer /= std::abs(m_mixer);
-    if (m_pLiquid->decimator) {
-        const size_t nStep = static_cast<size_t>(m_nDecimation);
-        const size_t nOut = m_mixed.size() / nStep;
-        m_baseband.resize(nOut);
-        firdecim_crcf_execute_block(m_pLiquid->decimator.get(), m_mixed.data(),
-                                    static_cast<unsigned>(nOut), m_baseband.data());
-        m_mixed.erase(m_mixed.begin(), m_mixed.begin() + static_cast<long>(nOut * nStep));
-    } else {
-        m_baseband.swap(m_mixed);
-        m_mixed.clear();
-    }
-    m_envelope.resize(m_baseband.size());
-    for (size_t n = 0; n < m_baseband.size(); ++n) {
-        std::complex<float> filtered;
-        firfilt_crcf_execute_one(m_pLiquid->channel.get(), m_baseband[n], &filtered);
-        const double dEnvelope = std::abs(filtered);
+    m_stepI.clear();
+    m_stepQ.clear();
+    m_channelI.Process(std::span(m_basebandI.data(), nCount), m_stepI);
+    m_channelQ.Process(std::span(m_basebandQ.data(), nCount), m_stepQ);
+    m_envelope.resize(nCount);
+    for (size_t n = 0; n < nCount; ++n) {
+        const double dEnvelope = std::hypot(m_stepI[n], m_stepQ[n]);
         m_dCarrier += m_dCarrierWeight * (dEnvelope - m_dCarrier);
         m_envelope[n] =
             static_cast<float>((dEnvelope - m_dCarrier) / std::max(m_dCarrier, kWeakestCarrier));

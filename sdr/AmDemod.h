@@ -5,6 +5,9 @@
 #include <span>
 #include <vector>
 
+#include "sdr/FirDecimator.h"
+#include "sdr/Mixer.h"
+
 // Broadcast AM from complex baseband: the station at an offset from the
 // centre is mixed down, decimated to about 48 kHz, filtered to its channel
 // (9 or 10 kHz, the standard's spacing), its envelope detected and divided
@@ -46,11 +49,19 @@ private:
     int m_nDecimation;
     double m_dBasebandRate;
     std::unique_ptr<SLiquid> m_pLiquid;
-    std::complex<double> m_mixer{1, 0};
-    std::complex<double> m_mixerStep{1, 0};
+    CMixer m_mixer;
+    CFirDecimator m_firstI;
+    CFirDecimator m_firstQ;
+    CFirDecimator m_secondI;
+    CFirDecimator m_secondQ;
+    CFirDecimator m_channelI;
+    CFirDecimator m_channelQ;
     double m_dCarrier = 0;
     double m_dCarrierWeight;
-    std::vector<std::complex<float>> m_mixed;
+    std::vector<float> m_stepI;
+    std::vector<float> m_stepQ;
+    std::vector<float> m_basebandI;
+    std::vector<float> m_basebandQ;
     std::vector<std::complex<float>> m_baseband;
     std::vector<float> m_envelope;
     std::vector<float> m_resampled;

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "sdr/Deemphasis.h"
+#include "sdr/FirDecimator.h"
+#include "sdr/Mixer.h"
 #include "sdr/PilotPll.h"
 
 // Broadcast FM from complex baseband: the station at an offset from the
@@ -50,7 +52,7 @@ public:
 private:
     struct SLiquid;
 
-    void Demodulate(std::span<const std::complex<float>> channel);
+    void Demodulate();
     void Decode(std::vector<float>& audio);
 
     SConfig m_config;
@@ -59,17 +61,23 @@ private:
     int m_nAudioDecimation;
     double m_dDecodedRate;
     std::unique_ptr<SLiquid> m_pLiquid;
-    std::complex<double> m_mixer{1, 0};
-    std::complex<double> m_mixerStep{1, 0};
+    CMixer m_mixer;
+    CFirDecimator m_firstI;
+    CFirDecimator m_firstQ;
+    CFirDecimator m_channelI;
+    CFirDecimator m_channelQ;
+    CFirDecimator m_sumFilter;
+    CFirDecimator m_differenceFilter;
     std::complex<float> m_last{1, 0};
     CPilotPll m_pilot;
     CDeemphasis m_deemphasisLeft;
     CDeemphasis m_deemphasisRight;
     // Work buffers, kept to spare the allocations.
-    std::vector<std::complex<float>> m_mixed;
-    std::vector<std::complex<float>> m_channel;
+    std::vector<float> m_firstOutI;
+    std::vector<float> m_firstOutQ;
+    std::vector<float> m_channelOutI;
+    std::vector<float> m_channelOutQ;
     std::vector<float> m_mpx;
-    std::vector<float> m_sum;
     std::vector<float> m_difference;
     std::vector<float> m_sumDecimated;
     std::vector<float> m_differenceDecimated;

@@ -16,6 +16,11 @@ constexpr double kLevelSeconds = 0.005;
 constexpr float kLockOn = 0.45f;
 constexpr float kLockOff = 0.3f;
 
+// By hand: std::complex's product checks for infinities.
+std::complex<float> Times(std::complex<float> a, std::complex<float> b) {
+    return {a.real() * b.real() - a.imag() * b.imag(), a.real() * b.imag() + a.imag() * b.real()};
+}
+
 }  // namespace
 
 CPilotPll::CPilotPll(double dSampleRate)
@@ -27,29 +32,49 @@ CPilotPll::CPilotPll(double dSampleRate)
       m_fLevelAlpha(static_cast<float>(1.0 - std::exp(-1.0 / (kLevelSeconds * dSampleRate)))),
       m_dStep(m_dCentre) {}
 
-double CPilotPll::Next(float fMpx) {
-    const double dNow = m_dPhase;
-    const float fSin = static_cast<float>(std::sin(m_dPhase));
-    const float fCos = static_cast<float>(std::cos(m_dPhase));
-    // Pilot A sin(theta) times cos(phase): A/2 sin(theta - phase) and a
-    // term at twice the pilot that the loop averages away.
-    const double dError = fMpx * fCos;
-    m_dStep = std::clamp(m_dStep + m_dBeta * dError, m_dCentre - m_dPull, m_dCentre + m_dPull);
-    m_dPhase += m_dStep + m_dAlpha * dError;
-    if (m_dPhase > kTwoPi) {
-        m_dPhase -= kTwoPi;
+// The oscillator is a phasor turned by the step each sample; the loop
+// corrects it once a chunk from the error summed over the chunk before (a
+// delay of a few samples in a loop of tens of hertz), so that no sample
+// waits on the loop filter and no sine is taken per sample.
+void CPilotPll::Process(std::span<const float> mpx, float* pSubcarrier) {
+    for (size_t nAt = 0; nAt < mpx.size(); nAt += kChunk) {
+        const size_t nCount = std::min(kChunk, mpx.size() - nAt);
+        // The last chunk's correction spread over this one: a phase step
+        // each chunk would be a tone at the chunk's rate.
+        const std::complex<float> turn =
+            std::polar(1.0f, static_cast<float>(m_dStep + m_dNudge / static_cast<double>(nCount)));
+        std::complex<float> oscillator = m_oscillator;
+        float fError = 0;
+        float fInPhase = 0;
+        for (size_t k = 0; k < nCount; ++k) {
+            const float fMpx = mpx[nAt + k];
+            const float fSin = oscillator.imag();
+            const float fCos = oscillator.real();
+            pSubcarrier[nAt + k] = 2 * fSin * fCos;
+            // Pilot A sin(theta) times cos(phase): A/2 sin(theta - phase) and
+            // a term at twice the pilot that the loop averages away.
+            fError += fMpx * fCos;
+            fInPhase += fMpx * fSin;
+            oscillator = Times(oscillator, turn);
+        }
+        // The level follows the chunks' means, at the same time constant.
+        const float fWeight = 1.0f - std::pow(1.0f - m_fLevelAlpha, static_cast<float>(nCount));
+        const float fScale = 1.0f / static_cast<float>(nCount);
+        m_fInPhase += fWeight * (fInPhase * fScale - m_fInPhase);
+        m_fQuadrature += fWeight * (fError * fScale - m_fQuadrature);
+        m_dStep = std::clamp(m_dStep + m_dBeta * fError, m_dCentre - m_dPull, m_dCentre + m_dPull);
+        m_dNudge = m_dAlpha * fError;
+        m_oscillator = oscillator / std::abs(oscillator);
+        const float fLevel = Level();
+        const bool bInStep = std::abs(m_fQuadrature) < 0.5f * std::abs(m_fInPhase);
+        m_bLocked = bInStep && fLevel > (m_bLocked ? kLockOff : kLockOn);
     }
-    m_fInPhase += m_fLevelAlpha * (fMpx * fSin - m_fInPhase);
-    m_fQuadrature += m_fLevelAlpha * (fMpx * fCos - m_fQuadrature);
-    const float fLevel = Level();
-    const bool bInStep = std::abs(m_fQuadrature) < 0.5f * std::abs(m_fInPhase);
-    m_bLocked = bInStep && fLevel > (m_bLocked ? kLockOff : kLockOn);
-    return dNow;
 }
 
 void CPilotPll::Reset() {
-    m_dPhase = 0;
+    m_oscillator = {1.0f, 0.0f};
     m_dStep = m_dCentre;
+    m_dNudge = 0;
     m_fInPhase = 0;
     m_fQuadrature = 0;
     m_bLocked = false;

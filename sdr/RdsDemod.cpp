@@ -14,6 +14,11 @@ constexpr float kStopbandDb = 60;
 // The RDS band is 2.4 kHz each side; the stereo difference ends 4 kHz below.
 constexpr float kBandHz = 2'800;
 constexpr unsigned kBandTaps = 63;
+// Down to no less than 50 kHz first: the programme (the mono sum 42 to 57
+// kHz below the subcarrier, once mixed) is 60 dB down from 13 kHz on.
+constexpr double kDecimatedRate = 50'000;
+constexpr float kDecimatorCutoffHz = 6'000;
+constexpr unsigned kDecimatorTaps = 63;
 constexpr double kLoopHz = 10;
 constexpr double kPullHz = 30;
 constexpr float kPowerAlpha = 0.002f;
@@ -43,9 +48,16 @@ struct CRdsDemod::SLiquid {
 CRdsDemod::CRdsDemod(double dMpxRate)
     : m_dMpxRate(dMpxRate),
       m_pLiquid(std::make_unique<SLiquid>()),
-      m_mixerStep(std::polar(1.0, -kTwoPi * kSubcarrierHz / dMpxRate)) {
-    m_pLiquid->resampler.reset(
-        msresamp_crcf_create(static_cast<float>(kSymbolRate / dMpxRate), kStopbandDb));
+      m_mixer(kSubcarrierHz, dMpxRate),
+      m_nDecimation(std::max(1u, static_cast<unsigned>(dMpxRate / kDecimatedRate))),
+      m_decimatorI(CFirDecimator::LowPass(static_cast<float>(kDecimatorCutoffHz / dMpxRate),
+                                          kDecimatorTaps, kStopbandDb),
+                   m_nDecimation),
+      m_decimatorQ(CFirDecimator::LowPass(static_cast<float>(kDecimatorCutoffHz / dMpxRate),
+                                          kDecimatorTaps, kStopbandDb),
+                   m_nDecimation) {
+    m_pLiquid->resampler.reset(msresamp_crcf_create(
+        static_cast<float>(kSymbolRate * m_nDecimation / dMpxRate), kStopbandDb));
     std::vector<float> taps(kBandTaps);
     liquid_firdes_kaiser(kBandTaps, static_cast<float>(kBandHz / kSymbolRate), kStopbandDb, 0.0f,
                          taps.data());
@@ -66,6 +78,8 @@ CRdsDemod::CRdsDemod(double dMpxRate)
 CRdsDemod::~CRdsDemod() = default;
 
 void CRdsDemod::Reset() {
+    m_decimatorI.Reset();
+    m_decimatorQ.Reset();
     msresamp_crcf_reset(m_pLiquid->resampler.get());
     firfilt_crcf_reset(m_pLiquid->band.get());
     m_dCarrierPhase = 0;
@@ -78,18 +92,21 @@ void CRdsDemod::Reset() {
 }
 
 void CRdsDemod::Process(std::span<const float> mpx, std::vector<SRdsBlock>& blocks) {
-    m_mixed.resize(mpx.size());
-    for (size_t n = 0; n < mpx.size(); ++n) {
-        m_mixed[n] = mpx[n] * std::complex<float>(m_mixer);
-        m_mixer *= m_mixerStep;
+    m_mixer.Mix(mpx, m_decimatorI.Extend(mpx.size()), m_decimatorQ.Extend(mpx.size()));
+    m_decimatedI.clear();
+    m_decimatedQ.clear();
+    m_decimatorI.Run(m_decimatedI);
+    m_decimatorQ.Run(m_decimatedQ);
+    m_decimated.resize(std::min(m_decimatedI.size(), m_decimatedQ.size()));
+    for (size_t n = 0; n < m_decimated.size(); ++n) {
+        m_decimated[n] = {m_decimatedI[n], m_decimatedQ[n]};
     }
-    m_mixer /= std::abs(m_mixer);
-    const double dRatio = kSymbolRate / m_dMpxRate;
-    m_resampled.resize(static_cast<size_t>(std::ceil(static_cast<double>(mpx.size()) * dRatio)) +
-                       16);
+    const double dRatio = kSymbolRate * m_nDecimation / m_dMpxRate;
+    m_resampled.resize(
+        static_cast<size_t>(std::ceil(static_cast<double>(m_decimated.size()) * dRatio)) + 16);
     unsigned nOut = 0;
-    msresamp_crcf_execute(m_pLiquid->resampler.get(), m_mixed.data(),
-                          static_cast<unsigned>(m_mixed.size()), m_resampled.data(), &nOut);
+    msresamp_crcf_execute(m_pLiquid->resampler.get(), m_decimated.data(),
+                          static_cast<unsigned>(m_decimated.size()), m_resampled.data(), &nOut);
     for (unsigned n = 0; n < nOut; ++n) {
         std::complex<float> filtered;
         firfilt_crcf_push(m_pLiquid->band.get(), m_resampled[n]);

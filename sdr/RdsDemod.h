@@ -7,10 +7,13 @@
 #include <vector>
 
 #include "platform/rds/RdsBlock.h"
+#include "sdr/FirDecimator.h"
+#include "sdr/Mixer.h"
 #include "sdr/RdsBitDecoder.h"
 
 // RDS from the FM multiplex: the 57 kHz subcarrier mixed to baseband,
-// resampled to 16 samples a bit and low-passed to the RDS band, its
+// decimated (a quarter of the multiplex rate at most, where a short filter
+// keeps the programme out), resampled to 16 samples a bit and low-passed to the RDS band, its
 // suppressed carrier recovered by a Costas loop, the bit clock by the
 // biphase symbol's energy at each of the 16 phases, the bits differentially
 // decoded and handed to the block decoder.
@@ -40,8 +43,10 @@ private:
 
     double m_dMpxRate;
     std::unique_ptr<SLiquid> m_pLiquid;
-    std::complex<double> m_mixer{1, 0};
-    std::complex<double> m_mixerStep;
+    CMixer m_mixer;
+    unsigned m_nDecimation;
+    CFirDecimator m_decimatorI;
+    CFirDecimator m_decimatorQ;
     // Costas loop.
     double m_dCarrierPhase = 0;
     double m_dCarrierStep = 0;
@@ -54,6 +59,8 @@ private:
     int m_nClockPhase = 0;
     bool m_bLastSymbol = false;
     CRdsBitDecoder m_bits;
-    std::vector<std::complex<float>> m_mixed;
+    std::vector<float> m_decimatedI;
+    std::vector<float> m_decimatedQ;
+    std::vector<std::complex<float>> m_decimated;
     std::vector<std::complex<float>> m_resampled;
 };
