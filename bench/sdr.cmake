@@ -1,2 +1,4 @@
 add_executable(sdr_bench SdrBench.cpp)
 target_link_libraries(sdr_bench PRIVATE kestrel_build_flags kestrel_sdr kestrel_platform_rds)
+add_executable(sdr_soak_bench SdrSoakBench.cpp)
+target_link_libraries(sdr_soak_bench PRIVATE kestrel_build_flags kestrel_receiver kestrel_test_support)
