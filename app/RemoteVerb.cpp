@@ -4,6 +4,7 @@
 #include <QTimer>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <memory>
@@ -91,6 +92,9 @@ void CRemoteVerb::Print(const std::string& strText) const {
 }
 
 int CRemoteVerb::Run() {
+    // A script that stops reading (kestrel --record | head -1) must not end
+    // a recording half written: the answers' writes fail instead.
+    std::signal(SIGPIPE, SIG_IGN);
     CControlClient client;
     if (client.HasCopy()) {
         // The copy that runs has its receiver: it cannot take a recording's.

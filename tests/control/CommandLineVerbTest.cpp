@@ -109,6 +109,7 @@ private:
 struct SWav {
     std::vector<int16_t> frames;
     uint32_t nRate = 0;
+    bool bWhole = false;  // its data chunk says its true length
 };
 SWav ReadWav(const std::string& strPath) {
     std::ifstream file(strPath, std::ios::binary);
@@ -121,6 +122,9 @@ SWav ReadWav(const std::string& strPath) {
         return wav;
     }
     std::memcpy(&wav.nRate, strData.data() + nFormat + 12, sizeof(wav.nRate));
+    uint32_t nDataBytes = 0;
+    std::memcpy(&nDataBytes, strData.data() + nData + 4, sizeof(nDataBytes));
+    wav.bWhole = nDataBytes == strData.size() - nData - 8;
     wav.frames.resize((strData.size() - nData - 8) / 2);
     std::memcpy(wav.frames.data(), strData.data() + nData + 8, wav.frames.size() * 2);
     return wav;
@@ -348,6 +352,14 @@ TEST_F(VerbsWithNoCopyTest, AnIqRecordingIsTunedAndRecorded) {
     ASSERT_GT(wav.frames.size(), 2u * wav.nRate) << "more than a second";
     EXPECT_GT(Amplitude(wav, 0, 1000), 10 * Amplitude(wav, 0, 2000)) << "left";
     EXPECT_GT(Amplitude(wav, 1, 2000), 10 * Amplitude(wav, 1, 1000)) << "right";
+
+    // A script that reads the file's name only: the station's line after it
+    // finds no reader, and the recording is still finished whole.
+    run = m_program.RunShell("\"$0\" --iq-file '" + strFile +
+                             "' --tune 98.5 --record --for 3s | head -n 1");
+    const std::string strPiped = run.strOut.substr(0, run.strOut.find('\n'));
+    ASSERT_TRUE(std::filesystem::exists(strPiped)) << run.strOut << run.strErr;
+    EXPECT_TRUE(ReadWav(strPiped).bWhole) << strPiped;
 
     // A recording that is no recording ends the start with its cause.
     run = m_program.Run({"--iq-file", QString::fromStdString(strFile + ".missing"), "--status"});
