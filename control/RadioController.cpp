@@ -256,7 +256,8 @@ CRadioController::EResult CRadioController::StartRecording(std::int64_t nSeconds
     }
     m_stopAt.reset();
     if (nSeconds > 0) {
-        m_stopAt = m_target.Core().Services().clock.Now() + static_cast<std::time_t>(nSeconds);
+        // To the millisecond: a calendar second would cut up to one short.
+        m_stopAt = m_target.Core().Services().clock.Uptime() + std::chrono::seconds(nSeconds);
     }
     return EResult::Done;
 }
@@ -278,7 +279,7 @@ void CRadioController::Tick() {
         m_stopAt.reset();  // stopped by hand or by its task meanwhile
         return;
     }
-    if (m_target.Core().Services().clock.Now() >= *m_stopAt) {
+    if (m_target.Core().Services().clock.Uptime() >= *m_stopAt) {
         StopRecording();
     }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <ctime>
 #include <optional>
@@ -128,5 +129,5 @@ private:
     CControlTarget& m_target;
     CMixerLine m_masterMute;
     CMixerLine m_masterVolume;
-    std::optional<std::time_t> m_stopAt;
+    std::optional<std::chrono::milliseconds> m_stopAt;  // on the clock's Uptime()
 };

@@ -15,4 +15,6 @@ public:
     virtual void Sleep(std::chrono::milliseconds span) = 0;
     // Calendar time, whole seconds.
     virtual std::time_t Now() = 0;
+    // A count that only goes forward, for spans finer than Now()'s seconds.
+    virtual std::chrono::milliseconds Uptime() = 0;
 };

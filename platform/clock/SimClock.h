@@ -20,6 +20,7 @@ public:
 
     void Sleep(std::chrono::milliseconds span) override;
     std::time_t Now() override;
+    std::chrono::milliseconds Uptime() override { return Elapsed(); }
 
     // Runs inside every Sleep() before the time moves on; set before use.
     void SetSettleHook(SettleHook hook);

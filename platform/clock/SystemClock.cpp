@@ -9,3 +9,8 @@ void CSystemClock::Sleep(std::chrono::milliseconds span) {
 std::time_t CSystemClock::Now() {
     return std::time(nullptr);
 }
+
+std::chrono::milliseconds CSystemClock::Uptime() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now().time_since_epoch());
+}

@@ -7,4 +7,5 @@ class CSystemClock : public CClock {
 public:
     void Sleep(std::chrono::milliseconds span) override;
     std::time_t Now() override;
+    std::chrono::milliseconds Uptime() override;
 };
