@@ -5,8 +5,9 @@
 #include <liquid/liquid.h>
 
 // x86-64's baseline has four-wide vectors and no FMA: its newer processors
-// get a copy of their own.
-#if defined(__x86_64__)
+// get a copy of their own. Not under ThreadSanitizer, whose runtime is not
+// up yet when the loader picks the copy.
+#if defined(__x86_64__) && !defined(__SANITIZE_THREAD__)
 #define KESTREL_VECTOR_CLONES __attribute__((target_clones("arch=x86-64-v3", "default")))
 #else
 #define KESTREL_VECTOR_CLONES
