@@ -2,7 +2,7 @@
 // (a synthesized stereo station with RDS at 2.4 Msps, one second of it
 // round and round) through the SDR radio (demodulation, RDS, the station
 // test, silence for dropped samples) into the audio feed, and from the
-// feed's reader into a WAV file in a temporary folder. Prints the resident
+// feed's reader into a file of samples in a temporary folder. Prints the resident
 // size after the first minute, every ten minutes, and at the end; the last
 // line is the growth from the first minute to the end (target: flat, a
 // few hundred kilobytes at most).
@@ -20,6 +20,7 @@
 
 #include "platform/audio/AudioFeed.h"
 #include "platform/rds/RdsEncoder.h"
+#include "platform/sdr/FedSdrDevice.h"
 #include "platform/sdr/FmStereoSynth.h"
 #include "receiver/SdrRadio.h"
 #include "tests/support/TempDir.h"
@@ -28,35 +29,6 @@ namespace {
 
 constexpr double kRate = 2'400'000;
 constexpr size_t kBlock = 65536;
-
-// Handed its IQ by the bench, on the bench's thread.
-class CBenchDongle : public CSdrDevice {
-public:
-    explicit CBenchDongle(IqHandler* pHandler) : m_pHandler(pHandler) {
-        m_info.strId = "bench:1";
-        m_info.strName = "Benchmark dongle";
-    }
-    const SSdrDeviceInfo& Info() const override { return m_info; }
-    double SampleRate() const override { return kRate; }
-    std::vector<std::pair<double, double>> Ranges() const override { return {{24e6, 1766e6}}; }
-    bool SetCenter(double dHz, std::string&) override {
-        m_dCenter = dHz;
-        return true;
-    }
-    double Center() const override { return m_dCenter; }
-    bool SetGain(std::optional<double>, std::string&) override { return true; }
-    bool SetCorrection(double, std::string&) override { return true; }
-    bool Start(IqHandler onIq, FailureHandler, std::string&) override {
-        *m_pHandler = std::move(onIq);
-        return true;
-    }
-    void Stop() override {}
-
-private:
-    IqHandler* m_pHandler;
-    SSdrDeviceInfo m_info;
-    double m_dCenter = 100e6;
-};
 
 double ResidentMegabytes() {
     long nPages = 0;
@@ -84,10 +56,10 @@ int main(int argc, char** argv) {
         synth.Generate(block, kBlock);
     }
 
-    CSdrDevice::IqHandler feed;
+    auto pDongle = std::make_unique<CFedSdrDevice>(kRate);
+    CFedSdrDevice& dongle = *pDongle;
     std::string strWhy;
-    std::unique_ptr<CSdrRadio> pRadio =
-        CSdrRadio::Open(std::make_unique<CBenchDongle>(&feed), {}, strWhy);
+    std::unique_ptr<CSdrRadio> pRadio = CSdrRadio::Open(std::move(pDongle), {}, strWhy);
     if (!pRadio) {
         std::fprintf(stderr, "sdr_soak_bench: %s\n", strWhy.c_str());
         return 1;
@@ -112,7 +84,7 @@ int main(int argc, char** argv) {
     for (size_t nBlock = 0; nBlock < static_cast<size_t>(nMinutes) * nBlocksPerMinute; ++nBlock) {
         // An overflow every few minutes, as a busy USB bus gives them.
         const uint64_t nLost = nBlock % (3 * nBlocksPerMinute) == 1 ? kBlock : 0;
-        feed(second[nBlock % second.size()], nLost);
+        dongle.Feed(second[nBlock % second.size()], nLost);
         while (const size_t nRead =
                    pReader->Read(frames.data(), 48000, std::chrono::milliseconds(0))) {
             wav.write(reinterpret_cast<const char*>(frames.data()),

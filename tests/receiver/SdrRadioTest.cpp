@@ -12,6 +12,7 @@
 #include "platform/clock/SystemClock.h"
 #include "platform/profile/Profile.h"
 #include "platform/rds/RdsEncoder.h"
+#include "platform/sdr/FedSdrDevice.h"
 #include "platform/sdr/FmStereoSynth.h"
 #include "platform/sdr/IqFileServices.h"
 #include "platform/sdr/SoapySdrServices.h"
@@ -23,42 +24,13 @@ namespace {
 
 constexpr double kRate = 960'000;
 
-// A dongle whose IQ the test hands over itself, losses and all.
-class CHandFedDongle : public CSdrDevice {
-public:
-    explicit CHandFedDongle(IqHandler* pHandler) : m_pHandler(pHandler) {
-        m_info.strId = "hand:1";
-        m_info.strName = "Hand-fed dongle";
-    }
-    const SSdrDeviceInfo& Info() const override { return m_info; }
-    double SampleRate() const override { return kRate; }
-    std::vector<std::pair<double, double>> Ranges() const override { return {{24e6, 1766e6}}; }
-    bool SetCenter(double dHz, std::string&) override {
-        m_dCenter = dHz;
-        return true;
-    }
-    double Center() const override { return m_dCenter; }
-    bool SetGain(std::optional<double>, std::string&) override { return true; }
-    bool SetCorrection(double, std::string&) override { return true; }
-    bool Start(IqHandler onIq, FailureHandler, std::string&) override {
-        *m_pHandler = std::move(onIq);
-        return true;
-    }
-    void Stop() override {}
-
-private:
-    IqHandler* m_pHandler;
-    SSdrDeviceInfo m_info;
-    double m_dCenter = 0;
-};
-
 // What the dongle dropped (an overflow) is silence of its true length in
 // the audio, so that a recording keeps its time.
 TEST(SdrRadioTest, LostSamplesBecomeSilenceOfTheirLength) {
-    CSdrDevice::IqHandler feed;
+    auto pDongle = std::make_unique<CFedSdrDevice>(kRate);
+    CFedSdrDevice& dongle = *pDongle;
     std::string strWhy;
-    std::unique_ptr<CSdrRadio> pRadio =
-        CSdrRadio::Open(std::make_unique<CHandFedDongle>(&feed), {}, strWhy);
+    std::unique_ptr<CSdrRadio> pRadio = CSdrRadio::Open(std::move(pDongle), {}, strWhy);
     ASSERT_NE(pRadio, nullptr) << strWhy;
     uint32_t nTuned = 0;
     ASSERT_EQ(pRadio->SetFrequency(100'000'000, nTuned), EV4l2Status::Ok);
@@ -75,9 +47,9 @@ TEST(SdrRadioTest, LostSamplesBecomeSilenceOfTheirLength) {
     CFmStereoSynth air(kRate, {station});
     std::vector<std::complex<float>> iq;
     air.Generate(iq, static_cast<size_t>(kRate / 10));
-    feed(iq, 0);
+    dongle.Feed(iq);
     air.Generate(iq, static_cast<size_t>(kRate / 10));
-    feed(iq, static_cast<uint64_t>(kRate / 2));  // half a second dropped before this block
+    dongle.Feed(iq, static_cast<uint64_t>(kRate / 2));  // half a second dropped before this block
 
     std::vector<int16_t> frames(2 * 100'000);
     size_t nFrames = 0;

@@ -7,6 +7,7 @@
 
 #include "platform/sdr/FmStereoSynth.h"
 #include "sdr/AmDemod.h"
+#include "tests/sdr/DemodulatedAudio.h"
 
 namespace {
 
@@ -26,11 +27,6 @@ Station AmStation(double dOffset, double dToneHz, double dDepth, double dLevel =
     return station;
 }
 
-struct SAudio {
-    std::vector<float> left;
-    std::vector<float> right;
-};
-
 SAudio Demodulate(std::vector<Station> stations, double dSeconds, double dChannelHz = 9000,
                   double dNoise = 0) {
     CFmStereoSynth synth(kRate, std::move(stations), dNoise);
@@ -48,29 +44,7 @@ SAudio Demodulate(std::vector<Station> stations, double dSeconds, double dChanne
         demod.Process(iq, interleaved);
         nLeft -= n;
     }
-    SAudio audio;
-    for (size_t n = 0; n + 1 < interleaved.size(); n += 2) {
-        audio.left.push_back(interleaved[n]);
-        audio.right.push_back(interleaved[n + 1]);
-    }
-    return audio;
-}
-
-// A tone's amplitude over the last 0.2 s.
-double Amplitude(const std::vector<float>& samples, double dHz) {
-    const size_t nCount = kAudioRate / 5;
-    EXPECT_GE(samples.size(), nCount);
-    const size_t nFirst = samples.size() - nCount;
-    std::complex<double> sum;
-    for (size_t n = 0; n < nCount; ++n) {
-        const double dPhase = -2 * std::numbers::pi * dHz * static_cast<double>(n) / kAudioRate;
-        sum += static_cast<double>(samples[nFirst + n]) * std::polar(1.0, dPhase);
-    }
-    return 2 * std::abs(sum) / static_cast<double>(nCount);
-}
-
-double Db(double dRatio) {
-    return 20 * std::log10(dRatio);
+    return SAudio::Split(interleaved);
 }
 
 }  // namespace

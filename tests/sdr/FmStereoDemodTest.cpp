@@ -8,6 +8,7 @@
 #include "platform/sdr/FmStereoSynth.h"
 #include "sdr/Deemphasis.h"
 #include "sdr/FmStereoDemod.h"
+#include "tests/sdr/DemodulatedAudio.h"
 
 namespace {
 
@@ -27,12 +28,6 @@ Station TestVectors(double dOffset = kOffset) {
     return station;
 }
 
-// One channel of the demodulated audio.
-struct SAudio {
-    std::vector<float> left;
-    std::vector<float> right;
-};
-
 class CChain {
 public:
     CChain(std::vector<Station> stations, CFmStereoDemod::SConfig config = {})
@@ -49,12 +44,7 @@ public:
             m_demod.Process(iq, interleaved);
             nLeft -= n;
         }
-        SAudio audio;
-        for (size_t n = 0; n + 1 < interleaved.size(); n += 2) {
-            audio.left.push_back(interleaved[n]);
-            audio.right.push_back(interleaved[n + 1]);
-        }
-        return audio;
+        return SAudio::Split(interleaved);
     }
     CFmStereoDemod& Demod() { return m_demod; }
 
@@ -71,24 +61,6 @@ private:
     CFmStereoSynth m_synth;
     CFmStereoDemod m_demod;
 };
-
-// A tone's amplitude over the last 0.2 s (a whole number of cycles of
-// every tone the tests use, so nothing leaks between them).
-double Amplitude(const std::vector<float>& samples, double dHz) {
-    const size_t nCount = kAudioRate / 5;
-    EXPECT_GE(samples.size(), nCount);
-    const size_t nFirst = samples.size() - nCount;
-    std::complex<double> sum;
-    for (size_t n = 0; n < nCount; ++n) {
-        const double dPhase = -2 * std::numbers::pi * dHz * static_cast<double>(n) / kAudioRate;
-        sum += static_cast<double>(samples[nFirst + n]) * std::polar(1.0, dPhase);
-    }
-    return 2 * std::abs(sum) / static_cast<double>(nCount);
-}
-
-double Db(double dRatio) {
-    return 20 * std::log10(dRatio);
-}
 
 TEST(FmStereoDemodTest, EachChannelCarriesItsOwnToneOnceThePilotLocks) {
     CChain chain({TestVectors()});
