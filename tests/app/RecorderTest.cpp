@@ -33,6 +33,27 @@ public:
     std::vector<STaskOutcome> ended;
 };
 
+// A task from begin to end, seconds from now on the rig's clock.
+int AddTask(CCoreRig& rig, std::int64_t nBegin, std::int64_t nEnd, std::uint32_t nWord) {
+    CTaskSet tasks(rig.m_dataSource.Driver());
+    EXPECT_TRUE(tasks.Open());
+    tasks.AddNew();
+    tasks.m_BeginTime = rig.m_clock.Now() + nBegin;
+    tasks.m_EndTime = rig.m_clock.Now() + nEnd;
+    tasks.m_Channel = CTaskSet::ChannelText(nWord);
+    tasks.m_Memo = "news";
+    tasks.Update();
+    return tasks.m_ID;
+}
+
+// How the task ended, as its outcome was kept.
+STaskOutcome Kept(CCoreRig& rig, int nTask) {
+    const std::optional<STaskOutcome> outcome =
+        CTaskOutcomes(rig.m_dataSource.Driver()).Find(nTask);
+    EXPECT_TRUE(outcome.has_value()) << "task " << nTask;
+    return outcome.value_or(STaskOutcome{});
+}
+
 // The recorder on the simulated hardware and a real data source, its clock
 // virtual: a task's begin and end are set against it.
 class RecorderTest : public ::testing::Test {
@@ -40,24 +61,10 @@ protected:
     RecorderTest() : m_recorder(m_rig.Core(), m_observer) {}
     ~RecorderTest() override { m_recorder.Stop(); }
 
-    // A task from begin to end, seconds from now on the rig's clock.
     int AddTask(std::int64_t nBegin, std::int64_t nEnd, std::uint32_t nWord = 0x80000000u | 8000u) {
-        CTaskSet tasks(m_rig.m_dataSource.Driver());
-        EXPECT_TRUE(tasks.Open());
-        tasks.AddNew();
-        tasks.m_BeginTime = m_rig.m_clock.Now() + nBegin;
-        tasks.m_EndTime = m_rig.m_clock.Now() + nEnd;
-        tasks.m_Channel = CTaskSet::ChannelText(nWord);
-        tasks.m_Memo = "news";
-        tasks.Update();
-        return tasks.m_ID;
+        return ::AddTask(m_rig, nBegin, nEnd, nWord);
     }
-    STaskOutcome Kept(int nTask) {
-        CTaskOutcomes outcomes(m_rig.m_dataSource.Driver());
-        const std::optional<STaskOutcome> outcome = outcomes.Find(nTask);
-        EXPECT_TRUE(outcome.has_value()) << "task " << nTask;
-        return outcome.value_or(STaskOutcome{});
-    }
+    STaskOutcome Kept(int nTask) { return ::Kept(m_rig, nTask); }
     // The recording timer's ticks, until the recorder ends the recording.
     void RunUntilStopped() {
         WaitUntil([this] { return !m_recorder.IsRecording(); }, 10s,
@@ -212,24 +219,15 @@ TEST(RecorderAccessTest, ATaskOnARadioTheUserMayNotOpenSaysWhatItNeeds) {
     CObserverProbe observer;
     CRecorder recorder(rig.Core(), observer);
 
-    CTaskSet tasks(rig.m_dataSource.Driver());
-    ASSERT_TRUE(tasks.Open());
-    tasks.AddNew();
-    tasks.m_BeginTime = rig.m_clock.Now();
-    tasks.m_EndTime = rig.m_clock.Now() + 60;
-    tasks.m_Channel = CTaskSet::ChannelText(0x80000000u | 9500u);
-    tasks.Update();
-    recorder.StartTask(tasks.m_ID);
+    const int nTask = AddTask(rig, 0, 60, 0x80000000u | 9500u);
+    recorder.StartTask(nTask);
 
     EXPECT_FALSE(recorder.IsRecording());
-    const std::optional<STaskOutcome> outcome =
-        CTaskOutcomes(rig.m_dataSource.Driver()).Find(tasks.m_ID);
-    ASSERT_TRUE(outcome.has_value());
-    EXPECT_EQ(outcome->eKind, STaskOutcome::EKind::Failed);
-    EXPECT_NE(outcome->strReason.find("Permission denied"), std::string::npos)
-        << outcome->strReason;
-    EXPECT_NE(outcome->strReason.find("groups video and audio"), std::string::npos)
-        << outcome->strReason;
+    const STaskOutcome outcome = Kept(rig, nTask);
+    EXPECT_EQ(outcome.eKind, STaskOutcome::EKind::Failed);
+    EXPECT_NE(outcome.strReason.find("Permission denied"), std::string::npos) << outcome.strReason;
+    EXPECT_NE(outcome.strReason.find("groups video and audio"), std::string::npos)
+        << outcome.strReason;
 }
 
 // Samples a dongle dropped are silence in the file, and the task's outcome
@@ -249,14 +247,8 @@ TEST(RecorderGapsTest, ATaskOnADongleThatOverflowedCountsItsGaps) {
     CObserverProbe observer;
     CRecorder recorder(rig.Core(), observer);
 
-    CTaskSet tasks(rig.m_dataSource.Driver());
-    ASSERT_TRUE(tasks.Open());
-    tasks.AddNew();
-    tasks.m_BeginTime = rig.m_clock.Now();
-    tasks.m_EndTime = rig.m_clock.Now() + 60;
-    tasks.m_Channel = CTaskSet::ChannelText(0x80000000u | 9500u);
-    tasks.Update();
-    recorder.StartTask(tasks.m_ID);
+    const int nTask = AddTask(rig, 0, 60, 0x80000000u | 9500u);
+    recorder.StartTask(nTask);
     ASSERT_TRUE(recorder.IsRecording());
     std::this_thread::sleep_for(200ms);
     sdr.Overflow(nDongle, 96'000);  // a tenth of a second
@@ -265,12 +257,10 @@ TEST(RecorderGapsTest, ATaskOnADongleThatOverflowedCountsItsGaps) {
     recorder.Tick();
     ASSERT_FALSE(recorder.IsRecording());
 
-    const std::optional<STaskOutcome> outcome =
-        CTaskOutcomes(rig.m_dataSource.Driver()).Find(tasks.m_ID);
-    ASSERT_TRUE(outcome.has_value());
-    EXPECT_EQ(outcome->eKind, STaskOutcome::EKind::Recorded);
-    EXPECT_NE(outcome->strReason.find("Gaps in the receiver's audio: 1, 0.1 s"), std::string::npos)
-        << outcome->strReason;
+    const STaskOutcome outcome = Kept(rig, nTask);
+    EXPECT_EQ(outcome.eKind, STaskOutcome::EKind::Recorded);
+    EXPECT_NE(outcome.strReason.find("Gaps in the receiver's audio: 1, 0.1 s"), std::string::npos)
+        << outcome.strReason;
 }
 
 }  // namespace
