@@ -365,24 +365,24 @@ int CIniFile::ReadInt(std::string_view section, std::string_view key, int nDefau
 }
 
 bool CIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
-    std::lock_guard lock(m_mutex);
-    Refresh();
-    if (m_bUnreadable) {
-        return WriteFailed(m_path, "the file could not be read");
-    }
+    const SWrite write{section, key, value};
+    return WriteStrings(std::span(&write, 1));
+}
+
+std::string CIniFile::Edited(const SWrite& write) const {
     std::vector<std::string> lines = m_lines;
-    const std::string entryValue = OneLine(value);
-    const SSection* pSection = FindSection(section);
+    const std::string entryValue = OneLine(write.value);
+    const SSection* pSection = FindSection(write.section);
     if (!pSection) {
         if (!lines.empty() && !Trim(lines.back()).empty()) {
             lines.emplace_back();
         }
-        lines.push_back("[" + std::string(section) + "]");
-        lines.push_back(std::string(key) + "=" + entryValue);
+        lines.push_back("[" + std::string(write.section) + "]");
+        lines.push_back(std::string(write.key) + "=" + entryValue);
     } else {
         const SEntry* pEntry = nullptr;
         for (const SEntry& entry : pSection->entries) {
-            if (EqualNoCase(entry.key, key)) {
+            if (EqualNoCase(entry.key, write.key)) {
                 pEntry = &entry;
                 break;
             }
@@ -391,7 +391,7 @@ bool CIniFile::WriteString(std::string_view section, std::string_view key, std::
             lines[pEntry->nLine] = pEntry->key + "=" + entryValue;
         } else {
             lines.insert(lines.begin() + static_cast<long>(pSection->nLastEntryLine) + 1,
-                         std::string(key) + "=" + entryValue);
+                         std::string(write.key) + "=" + entryValue);
         }
     }
     std::string text;
@@ -399,10 +399,27 @@ bool CIniFile::WriteString(std::string_view section, std::string_view key, std::
         text += line;
         text += '\n';
     }
+    return text;
+}
+
+bool CIniFile::WriteStrings(std::span<const SWrite> writes) {
+    std::lock_guard lock(m_mutex);
+    Refresh();
+    if (m_bUnreadable) {
+        return WriteFailed(m_path, "the file could not be read");
+    }
+    std::string text;
+    for (const SWrite& write : writes) {
+        text = Edited(write);
+        Parse(text);
+    }
+    if (writes.empty()) {
+        return true;
+    }
     if (!Replace(text)) {
+        Forget(false);  // the copy holds writes the file does not: read it again
         return false;
     }
-    Parse(text);
     struct stat info {};
     if (::stat(m_path.c_str(), &info) == 0) {
         m_stamp = SStamp{info.st_dev, info.st_ino, info.st_size, info.st_mtim};

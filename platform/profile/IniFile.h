@@ -3,6 +3,7 @@
 #include <ctime>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,6 +54,15 @@ public:
     // replaced; the old file is then unchanged.
     bool WriteString(std::string_view section, std::string_view key, std::string_view value);
 
+    // Many values written as one replacement of the file: all of them or,
+    // when it fails, none.
+    struct SWrite {
+        std::string_view section;
+        std::string_view key;
+        std::string_view value;
+    };
+    bool WriteStrings(std::span<const SWrite> writes);
+
     // The integer rule of ReadInt, for callers that parse text the same way.
     static int ParseInt(std::string_view text);
 
@@ -82,6 +92,8 @@ private:
     void Parse(const std::string& text) const;
     const SSection* FindSection(std::string_view section) const;
     bool Replace(const std::string& text);
+    // The file's text with one write made; caller holds m_mutex.
+    std::string Edited(const SWrite& write) const;
 
     std::string m_path;
     mutable std::mutex m_mutex;

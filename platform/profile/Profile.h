@@ -31,6 +31,10 @@ public:
     // that exists but cannot be read gives the defaults and is never written.
     bool WriteProfileInt(std::string_view section, std::string_view key, int value);
     bool WriteProfileString(std::string_view section, std::string_view key, std::string_view value);
+    // Many values at once: all of them, or none when the write fails.
+    bool WriteProfileStrings(std::span<const CIniFile::SWrite> writes) {
+        return m_file.WriteStrings(writes);
+    }
 
 private:
     CIniFile m_file;

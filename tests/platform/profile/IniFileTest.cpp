@@ -110,6 +110,22 @@ TEST_F(IniFileTest, CutsValuesAtTheGivenLength) {
     EXPECT_EQ(m_ini.ReadString("A", "k", 3), "x");
 }
 
+// A batch is one replacement: every value lands, new sections too, and a
+// key written twice keeps the last.
+TEST_F(IniFileTest, ABatchOfWritesLandsAsOneFile) {
+    CIniFile ini(m_dir.File("batch.ini"));
+    ASSERT_TRUE(ini.WriteString("KEYS", "KEY_FM_0", "1"));
+    const std::vector<CIniFile::SWrite> writes = {{"KEYS", "KEY_FM_0", "2"},
+                                                  {"KEYS", "KEY_FM_1", "3"},
+                                                  {"SETS", "NAME_0", "Home"},
+                                                  {"KEYS", "KEY_FM_1", "4"}};
+    ASSERT_TRUE(ini.WriteStrings(writes));
+    EXPECT_EQ(ini.ReadInt("KEYS", "KEY_FM_0", 0), 2);
+    EXPECT_EQ(ini.ReadInt("KEYS", "KEY_FM_1", 0), 4);
+    EXPECT_EQ(ini.ReadString("SETS", "NAME_0", 100), "Home");
+    EXPECT_EQ(Count(ReadText(m_dir.File("batch.ini")), "[KEYS]"), 1u);
+}
+
 TEST_F(IniFileTest, WritesKeepEveryOtherLine) {
     WriteFile("; keep me\n[SET]\nBAND=1\n\n  odd line\n[KEYS]\nKEY_FM_0=9810\n");
     ASSERT_TRUE(m_ini.WriteString("set", "band", "2"));
