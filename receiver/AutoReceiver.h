@@ -44,6 +44,12 @@ public:
     void SetMute(int nMute) override { m_pActive->SetMute(nMute); }
     int Mute() const override { return m_pActive->Mute(); }
 
+    bool BeginScan() override { return m_pActive->BeginScan(); }
+    std::optional<SChannelTest> TestChannel(unsigned nFrequency,
+                                            std::chrono::milliseconds nameWait) override {
+        return m_pActive->TestChannel(nFrequency, nameWait);
+    }
+    void EndScan() override { m_pActive->EndScan(); }
     SReceiverReading Reading() const override { return m_pActive->Reading(); }
     void SetDisplay(CTextSink* pDisplay) override;
     std::shared_ptr<CAudioFeed> AudioFeed() const override { return m_pActive->AudioFeed(); }

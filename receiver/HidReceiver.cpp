@@ -92,6 +92,34 @@ int CHidReceiver::Mute() const {
     return m_tuner.Mute();
 }
 
+bool CHidReceiver::BeginScan() {
+    if (!m_device.IsOpen()) {
+        return false;
+    }
+    m_tuner.BeginScan();
+    return true;
+}
+
+// No RDS on this receiver: nothing to wait for.
+std::optional<SChannelTest> CHidReceiver::TestChannel(unsigned nFrequency,
+                                                      std::chrono::milliseconds) {
+    const std::optional<CTuner::SStationTest> tested = m_tuner.TestChannel(nFrequency);
+    if (!tested || !m_device.IsOpen()) {
+        return std::nullopt;
+    }
+    SChannelTest test;
+    test.bStation = tested->bStation;
+    test.bStereo = tested->bStereo;
+    if (test.bStation) {
+        test.nSignal = std::clamp(m_tuner.Steps().SignalLevel(m_tuner.TuningOffset()), 0, 100);
+    }
+    return test;
+}
+
+void CHidReceiver::EndScan() {
+    m_tuner.EndScan();
+}
+
 // The signal is the last measured station's offset inside the IF window.
 SReceiverReading CHidReceiver::Reading() const {
     SReceiverReading reading;

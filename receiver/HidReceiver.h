@@ -41,6 +41,10 @@ public:
     bool IsSeeking() const override;
     void SetMute(int nMute) override;
     int Mute() const override;
+    bool BeginScan() override;
+    std::optional<SChannelTest> TestChannel(unsigned nFrequency,
+                                            std::chrono::milliseconds nameWait) override;
+    void EndScan() override;
 
     SReceiverReading Reading() const override;
     void SetDisplay(CTextSink* pDisplay) override;

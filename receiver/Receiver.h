@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -28,6 +29,14 @@ struct SReceiverReading {
 struct SReceiverGaps {
     uint64_t nGaps = 0;
     uint64_t nFrames = 0;  // at 48 kHz
+};
+
+// What the station test found on one channel of a band scan.
+struct SChannelTest {
+    bool bStation = false;
+    int nSignal = 0;  // 0..100
+    bool bStereo = false;
+    std::string strStation;  // the name it sends (RDS PS), when it came in time
 };
 
 // One of several receivers of the kind that are plugged in, for the options.
@@ -87,6 +96,19 @@ public:
     // Retunes with the receiver muted or not.
     virtual void SetMute(int nMute) = 0;
     virtual int Mute() const = 0;
+
+    // The band scan: the seek's own station test and dwell at the options'
+    // scan level, channel by channel. BeginScan() (UI thread) ends a seek;
+    // then one scan worker calls TestChannel() for channels of the current
+    // band: it tunes the channel, tests it and, on a station that sends RDS,
+    // waits up to nameWait for its name. EndScan(), from any thread, makes a
+    // running TestChannel() return within one dwell and every later one at
+    // once, empty, as when the device went. The caller tunes the listener's
+    // frequency again once the worker ended.
+    virtual bool BeginScan() = 0;
+    virtual std::optional<SChannelTest> TestChannel(unsigned nFrequency,
+                                                    std::chrono::milliseconds nameWait) = 0;
+    virtual void EndScan() = 0;
 
     virtual SReceiverReading Reading() const = 0;
     // Where the frequency text goes; set before the first tune, may be null.

@@ -52,6 +52,12 @@ public:
     bool IsSeeking() const override { return m_receiver.IsSeeking(); }
     void SetMute(int nMute) override { m_receiver.SetMute(nMute); }
     int Mute() const override { return m_receiver.Mute(); }
+    bool BeginScan() override { return m_receiver.BeginScan(); }
+    std::optional<SChannelTest> TestChannel(unsigned nFrequency,
+                                            std::chrono::milliseconds nameWait) override {
+        return m_receiver.TestChannel(nFrequency, nameWait);
+    }
+    void EndScan() override { m_receiver.EndScan(); }
     SReceiverReading Reading() const override { return m_receiver.Reading(); }
     void SetDisplay(CTextSink* pDisplay) override { m_receiver.SetDisplay(pDisplay); }
     std::shared_ptr<CAudioFeed> AudioFeed() const override { return m_receiver.AudioFeed(); }

@@ -23,6 +23,8 @@ constexpr unsigned kAmUnitHz = 1'000;
 // A tuner's signal settles this long after a tune before the station test.
 constexpr auto kFmSettle = 60ms;
 constexpr auto kAmSettle = 100ms;
+// How often a scan looks again while it waits (for a seek's end, a name).
+constexpr auto kStep = 20ms;
 constexpr auto kStatusPeriod = 40ms;
 constexpr auto kSignalPeriod = 250ms;
 
@@ -541,6 +543,80 @@ bool CV4l2Receiver::OwnSeek() {
             FoundStation();
         }
         return true;
+    }
+}
+
+// Scanning -------------------------------------------------------------------
+
+bool CV4l2Receiver::BeginScan() {
+    std::lock_guard lock(m_tuneMutex);
+    if (!m_pRadio) {
+        return false;
+    }
+    ClearSeekLocked();
+    m_bScanRunning = true;
+    return true;
+}
+
+void CV4l2Receiver::EndScan() {
+    std::lock_guard lock(m_tuneMutex);
+    m_bScanRunning = false;
+}
+
+std::optional<SChannelTest> CV4l2Receiver::TestChannel(unsigned nFrequency,
+                                                       std::chrono::milliseconds nameWait) {
+    // A cancelled hardware seek still puts the radio back when it ends.
+    while (m_bSeekThread && m_bScanRunning) {
+        m_clock.Sleep(kStep);
+    }
+    std::shared_ptr<CV4l2Radio> pRadio;
+    STuned tuned;
+    int nBand;
+    {
+        std::lock_guard lock(m_tuneMutex);
+        if (!m_bScanRunning || !m_pRadio) {
+            return std::nullopt;
+        }
+        pRadio = m_pRadio;
+        nBand = m_nBand;
+        TuneLocked(nFrequency, tuned);
+    }
+    Publish(tuned);
+    m_clock.Sleep(nBand == BAND_FM ? kFmSettle : kAmSettle);
+    if (!m_bScanRunning) {
+        return std::nullopt;
+    }
+    SV4l2Signal signal;
+    const EV4l2Status eStatus = pRadio->Signal(signal);
+    if (eStatus == EV4l2Status::Gone) {
+        PostToWindow(WM_DEVICECHANGE, DBT_DEVNODES_CHANGED);
+        return std::nullopt;
+    }
+    SChannelTest test;
+    test.bStation = eStatus == EV4l2Status::Ok && IsStation(signal);
+    if (!test.bStation) {
+        return test;
+    }
+    test.nSignal = static_cast<int>(signal.nStrength * 100 / 65535);
+    test.bStereo = signal.bStereo;
+    if (pRadio->Caps().bRds) {
+        test.strStation = WaitForName(nameWait);
+    }
+    return m_bScanRunning ? std::optional(test) : std::nullopt;
+}
+
+std::string CV4l2Receiver::WaitForName(std::chrono::milliseconds nameWait) {
+    for (std::chrono::milliseconds waited{0};; waited += kStep) {
+        {
+            std::lock_guard lock(m_rdsMutex);
+            if (!m_rds.Station().empty()) {
+                return m_rds.Station();
+            }
+        }
+        if (waited >= nameWait || !m_bScanRunning) {
+            return {};
+        }
+        m_clock.Sleep(kStep);
     }
 }
 

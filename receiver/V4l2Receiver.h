@@ -67,6 +67,10 @@ public:
     bool IsSeeking() const override { return m_bSeekThread; }
     void SetMute(int nMute) override;
     int Mute() const override { return m_nMute; }
+    bool BeginScan() override;
+    std::optional<SChannelTest> TestChannel(unsigned nFrequency,
+                                            std::chrono::milliseconds nameWait) override;
+    void EndScan() override;
 
     SReceiverReading Reading() const override;
     void SetDisplay(CTextSink* pDisplay) override;
@@ -111,6 +115,8 @@ private:
     bool OwnSeek();
     bool IsStation(const SV4l2Signal& signal) const;
     void FoundStation();
+    // The station's RDS name within nameWait of this clock; empty without.
+    std::string WaitForName(std::chrono::milliseconds nameWait);
 
     void StatusLoop(CPollLoop& loop);
     void PostToWindow(uint32_t nMessage, uintptr_t wParam);
@@ -150,6 +156,8 @@ private:
     std::atomic<bool> m_bSeekThread{false};
     std::mutex m_seekMutex;
     std::thread m_seekThread;
+    // The band scan: its worker tunes while this holds.
+    std::atomic<bool> m_bScanRunning{false};
 
     // RDS and the signal the status loop last told the window about.
     mutable std::mutex m_rdsMutex;

@@ -260,15 +260,18 @@ int CTuner::ChannelStep() const {
     return static_cast<int>(Steps().Spacing());
 }
 
-bool CTuner::SeekTune(int nMode, int nStep, const uint8_t* pStatus) {
+bool CTuner::SeekTune(const std::atomic<int>& bRunning, int nMode, int nStep,
+                      const uint8_t* pStatus, unsigned nFrequency) {
     STuned tuned{};
     {
         std::lock_guard lock(m_tuneMutex);
-        if (!m_bSeekRunning) {
+        if (!bRunning) {
             return false;
         }
         m_nTuningMode = nMode;
-        if (nStep != 0) {
+        if (nFrequency != 0) {
+            SetCurrentFrequency(Wrap(nFrequency));
+        } else if (nStep != 0) {
             SetCurrentFrequency(Wrap(CurrentFrequency() + static_cast<unsigned>(nStep)));
         }
         if (pStatus) {
@@ -283,9 +286,9 @@ bool CTuner::SeekTune(int nMode, int nStep, const uint8_t* pStatus) {
     return true;
 }
 
-bool CTuner::SeekRequestStatus() {
+bool CTuner::SeekRequestStatus(const std::atomic<int>& bRunning) {
     std::lock_guard lock(m_tuneMutex);
-    if (!m_bSeekRunning) {
+    if (!bRunning) {
         return false;
     }
     const uint8_t request[8] = {kStatusRequest};
@@ -316,52 +319,59 @@ int CTuner::TuningOffset(unsigned count) const {
     return c < static_cast<int>(kAmIf) ? c - 444 : 456 - c;
 }
 
-void CTuner::SeekThreadProc() {
+CTuner::ETest CTuner::TestStation(const std::atomic<int>& bRunning, int nStep,
+                                  unsigned nFrequency) {
     using std::chrono::milliseconds;
+    if (!SeekTune(bRunning, MODE_SEEK_STEP, nStep, nullptr, nFrequency)) {
+        return ETest::Stopped;
+    }
+    const unsigned frequency = CurrentFrequency();
+    const bool bEdge = frequency == LowerLimit(m_nBand) || frequency == UpperLimit(m_nBand);
+    m_clock.Sleep(milliseconds(bEdge ? 500 : 110));
+    if (!bRunning) {
+        return ETest::Stopped;
+    }
+    uint8_t report[4] = {};
+    if (!ReadStatus(report) || (report[1] & kNoSignalBit)) {
+        return ETest::Silent;
+    }
+    if (!SeekTune(bRunning, MODE_IF_COUNT, 0)) {
+        return ETest::Stopped;
+    }
+    m_clock.Sleep(milliseconds(110));
+    if (!bRunning) {
+        return ETest::Stopped;
+    }
+    if (!ReadStatus(report) || (report[1] & kNoSignalBit)) {
+        return SeekTune(bRunning, MODE_NORMAL, 0) ? ETest::Silent : ETest::Stopped;
+    }
+    if (!SeekRequestStatus(bRunning)) {
+        return ETest::Stopped;
+    }
+    m_clock.Sleep(milliseconds(100));
+    const bool bMeasured = ReadStatus(report);
+    if (!SeekTune(bRunning, MODE_NORMAL, 0, bMeasured ? report : nullptr)) {
+        return ETest::Stopped;
+    }
+    return bMeasured && InStationWindow(IfCount(report)) ? ETest::Station : ETest::Silent;
+}
+
+void CTuner::SeekThreadProc() {
     for (;;) {
         const unsigned start = CurrentFrequency();
         for (;;) {
             const int nStep = m_nSeekDirection == SEEK_DOWN ? -ChannelStep() : ChannelStep();
-            if (!SeekTune(MODE_SEEK_STEP, nStep)) {
+            const ETest eTest = TestStation(m_bSeekRunning, nStep, 0);
+            if (eTest == ETest::Stopped) {
                 break;
             }
-            const unsigned frequency = CurrentFrequency();
-            const bool bEdge = frequency == LowerLimit(m_nBand) || frequency == UpperLimit(m_nBand);
-            m_clock.Sleep(milliseconds(bEdge ? 500 : 110));
-            if (!m_bSeekRunning) {
+            if (eTest == ETest::Station) {
+                if (FinishSeek()) {
+                    if (CMessageTarget* pWindow = m_pDevice->NotifyWindow()) {
+                        pWindow->Send(WM_SEEK_FOUND, 0, 0);
+                    }
+                }
                 break;
-            }
-            uint8_t report[4] = {};
-            if (ReadStatus(report) && !(report[1] & kNoSignalBit)) {
-                if (!SeekTune(MODE_IF_COUNT, 0)) {
-                    break;
-                }
-                m_clock.Sleep(milliseconds(110));
-                if (!m_bSeekRunning) {
-                    break;
-                }
-                if (!ReadStatus(report) || (report[1] & kNoSignalBit)) {
-                    if (!SeekTune(MODE_NORMAL, 0)) {
-                        break;
-                    }
-                } else {
-                    if (!SeekRequestStatus()) {
-                        break;
-                    }
-                    m_clock.Sleep(milliseconds(100));
-                    const bool bMeasured = ReadStatus(report);
-                    if (!SeekTune(MODE_NORMAL, 0, bMeasured ? report : nullptr)) {
-                        break;
-                    }
-                    if (bMeasured && InStationWindow(IfCount(report))) {
-                        if (FinishSeek()) {
-                            if (CMessageTarget* pWindow = m_pDevice->NotifyWindow()) {
-                                pWindow->Send(WM_SEEK_FOUND, 0, 0);
-                            }
-                        }
-                        break;
-                    }
-                }
             }
             if (CurrentFrequency() == start) {
                 FinishSeek();
@@ -380,4 +390,26 @@ void CTuner::SeekThreadProc() {
             return;
         }
     }
+}
+
+void CTuner::BeginScan() {
+    CancelSeek();
+    m_bScanRunning = 1;
+}
+
+void CTuner::EndScan() {
+    std::lock_guard lock(m_tuneMutex);
+    m_bScanRunning = 0;
+    m_nTuningMode = MODE_NORMAL;
+}
+
+std::optional<CTuner::SStationTest> CTuner::TestChannel(unsigned frequency) {
+    const ETest eTest = TestStation(m_bScanRunning, 0, frequency);
+    if (eTest == ETest::Stopped) {
+        return std::nullopt;
+    }
+    SStationTest test;
+    test.bStation = eTest == ETest::Station;
+    test.bStereo = test.bStation && m_nChannelFlag == 0;
+    return test;
 }

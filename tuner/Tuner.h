@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -62,6 +63,20 @@ public:
     // Stops a running seek and waits for its worker (before the tuner goes).
     void JoinSeek();
 
+    // What the seek's station test found on one channel of a band scan.
+    struct SStationTest {
+        bool bStation = false;
+        bool bStereo = false;
+    };
+    // The band scan: the seek's own station test and dwell, channel by
+    // channel, from one scan worker. BeginScan() (after CancelSeek()) lets
+    // TestChannel() tune; EndScan(), from any thread, makes a running test
+    // return within one dwell and every later one at once, empty. The
+    // caller tunes the listener's frequency again afterwards.
+    void BeginScan();
+    void EndScan();
+    std::optional<SStationTest> TestChannel(unsigned frequency);
+
     // Current frequency of the current band.
     unsigned CurrentFrequency() const;
     void SetCurrentFrequency(unsigned frequency);
@@ -112,6 +127,7 @@ private:
     std::atomic<int> m_nChannelFlag{1};
     std::atomic<int> m_nMute{0};
     std::atomic<int> m_bSeekRunning{0};
+    std::atomic<int> m_bScanRunning{0};
     std::atomic<int> m_nTolerance{5};
     std::atomic<int> m_nTuningOffset{0};
     std::atomic<unsigned> m_nFmUpper{9000};
@@ -131,12 +147,19 @@ private:
     };
 
     void SeekThreadProc();
-    // The worker's tunes: done only while the seek runs, decided under the
-    // tune lock, so a stop made between the worker's flag test and its tune
-    // always wins. nStep moves the current frequency first; a measured status
-    // report sets the channel flag before the tune and the offset after it.
-    bool SeekTune(int nMode, int nStep, const uint8_t* pStatus = nullptr);
-    bool SeekRequestStatus();
+    enum class ETest { Stopped, Silent, Station };
+    // The seek's station test on the channel nStep from the current one, or
+    // on nFrequency when it is not 0: the seek-step tune and its dwell, then
+    // where there is a signal the IF count and a measured status.
+    ETest TestStation(const std::atomic<int>& bRunning, int nStep, unsigned nFrequency);
+    // The worker's tunes: done only while bRunning (the seek's or the scan's
+    // flag) holds, decided under the tune lock, so a stop made between the
+    // worker's flag test and its tune always wins. nFrequency, else nStep,
+    // moves the current frequency first; a measured status report sets the
+    // channel flag before the tune and the offset after it.
+    bool SeekTune(const std::atomic<int>& bRunning, int nMode, int nStep,
+                  const uint8_t* pStatus = nullptr, unsigned nFrequency = 0);
+    bool SeekRequestStatus(const std::atomic<int>& bRunning);
     // The worker's own stop: tunes in normal mode only if no one stopped the
     // seek first. False when someone did.
     bool FinishSeek();

@@ -20,6 +20,7 @@
 #include "platform/window/TextSink.h"
 #include "platform/window/WindowMessages.h"
 #include "presets/PresetStore.h"
+#include "receiver/BandScan.h"
 #include "receiver/HidReceiver.h"
 #include "receiver/SdrReceiver.h"
 #include "receiver/V4l2Receiver.h"
@@ -84,6 +85,15 @@ public:
     void PlaceStation(int nBand, unsigned nFrequency) {
         m_pSim->SetStations({{nBand, nFrequency, 1.0, true}});
     }
+    // FM stations, every other one weak and mono.
+    void PlaceStations(const std::vector<unsigned>& frequencies) {
+        std::vector<SSimStation> stations;
+        for (size_t i = 0; i < frequencies.size(); ++i) {
+            const bool bWeak = i % 2 == 1;
+            stations.push_back({CReceiver::BAND_FM, frequencies[i], bWeak ? 0.4 : 1.0, !bWeak});
+        }
+        m_pSim->SetStations(stations);
+    }
     bool SeekUnderWay(size_t nTextsSince) const { return nTextsSince >= 2; }
 
 private:
@@ -119,6 +129,14 @@ public:
         station.nFrequency = nFrequency;
         m_pReceiver = std::make_unique<CScriptedReceiver>(m_profile, m_clock,
                                                           std::vector<SScriptedStation>{station});
+    }
+    void PlaceStations(const std::vector<unsigned>& frequencies) {
+        std::vector<SScriptedStation> stations;
+        for (unsigned nFrequency : frequencies) {
+            stations.push_back({});
+            stations.back().nFrequency = nFrequency;
+        }
+        m_pReceiver = std::make_unique<CScriptedReceiver>(m_profile, m_clock, stations);
     }
     bool SeekUnderWay(size_t nTextsSince) const { return nTextsSince >= 2; }
 
@@ -156,6 +174,15 @@ public:
         station.bRds = false;
         m_v4l2.SetStations(m_nRadio, {station});
     }
+    void PlaceStations(const std::vector<unsigned>& frequencies) {
+        std::vector<SSimV4l2Station> stations;
+        for (unsigned nFrequency : frequencies) {
+            stations.push_back({});
+            stations.back().nHz = nFrequency * 10'000u;
+            stations.back().bRds = false;
+        }
+        m_v4l2.SetStations(m_nRadio, stations);
+    }
     bool SeekUnderWay(size_t nTextsSince) const {
         return HardwareSeek ? m_v4l2.SeeksStarted(m_nRadio) > 0 : nTextsSince >= 2;
     }
@@ -184,6 +211,15 @@ public:
         station.dHz = nFrequency * 10'000.0;
         station.station.left = station.station.right = {{1000, 0.3}};
         m_sdr.SetStations(m_nDongle, {station});
+    }
+    void PlaceStations(const std::vector<unsigned>& frequencies) {
+        std::vector<SSimSdrStation> stations;
+        for (unsigned nFrequency : frequencies) {
+            stations.push_back({});
+            stations.back().dHz = nFrequency * 10'000.0;
+            stations.back().station.left = stations.back().station.right = {{1000, 0.3}};
+        }
+        m_sdr.SetStations(m_nDongle, stations);
     }
     bool SeekUnderWay(size_t nTextsSince) const { return nTextsSince >= 2; }
 
@@ -311,6 +347,85 @@ TYPED_TEST(ReceiverContractTest, CloseSilencesTheReceiver) {
     EXPECT_EQ(this->m_window.m_nMessages.load(), nMessages);
     EXPECT_FALSE(receiver.IsSeeking());
     EXPECT_EQ(this->m_window.m_nSeekFound.load(), 0);
+}
+
+// A scan walks the whole band with the seek's test and keeps only the
+// stations; it tells nothing of them as a seek's find.
+TYPED_TEST(ReceiverContractTest, AScanWalksTheBandAndKeepsOnlyTheStation) {
+    this->Open(std::pair{CReceiver::BAND_FM, 8950u});
+    CReceiver& receiver = this->Receiver();
+    receiver.SetBand(CReceiver::BAND_FM);
+    receiver.Tune(7700);
+    const CTuningSteps steps = receiver.Steps(CReceiver::BAND_FM);
+    std::mutex mutex;
+    std::vector<SScanProgress> progress;
+    std::atomic<int> nEnds{0};
+    CBandScan scan(receiver, 0ms);
+    ASSERT_TRUE(scan.Start(
+        [&](const SScanProgress& p) {
+            std::lock_guard lock(mutex);
+            progress.push_back(p);
+        },
+        [&](bool bCancelled) { nEnds += bCancelled ? 100 : 1; }));
+    EXPECT_TRUE(scan.Wait());
+    EXPECT_EQ(nEnds.load(), 1);
+    const std::vector<SScanStation> stations = scan.Stations();
+    ASSERT_EQ(stations.size(), 1u);
+    EXPECT_EQ(stations[0].nFrequency, 8950u);
+    EXPECT_EQ(stations[0].nBand, CReceiver::BAND_FM);
+    ASSERT_FALSE(progress.empty());
+    const int nChannels = static_cast<int>((steps.Upper() - steps.Lower()) / steps.Spacing() + 1);
+    EXPECT_EQ(progress.front().nFrequency, steps.Lower());
+    EXPECT_EQ(progress.back().nChannel, nChannels);
+    EXPECT_EQ(progress.back().nChannels, nChannels);
+    EXPECT_EQ(progress.back().nFound, 1);
+    EXPECT_EQ(this->m_window.m_nSeekFound.load(), 0);
+}
+
+// A cancel ends the walk at the channel under test: nothing more is tuned.
+TYPED_TEST(ReceiverContractTest, ACancelledScanStopsAtTheChannelUnderTest) {
+    this->Open(std::pair{CReceiver::BAND_FM, 8950u});
+    CReceiver& receiver = this->Receiver();
+    receiver.SetBand(CReceiver::BAND_FM);
+    std::atomic<int> nChannel{0};
+    std::atomic<bool> bCancelled{false};
+    CBandScan scan(receiver, 0ms);
+    ASSERT_TRUE(scan.Start([&](const SScanProgress& p) { nChannel = p.nChannel; },
+                           [&](bool bWasCancelled) { bCancelled = bWasCancelled; }));
+    ASSERT_TRUE(WaitUntil([&] { return nChannel.load() >= 4; }, 30s));
+    scan.Cancel();
+    const int nAtCancel = nChannel.load();
+    EXPECT_FALSE(scan.Wait());
+    EXPECT_TRUE(bCancelled.load());
+    EXPECT_TRUE(scan.WasCancelled());
+    EXPECT_LE(nChannel.load(), nAtCancel + 1);
+    const size_t nTexts = this->m_display.Texts().size();
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(this->m_display.Texts().size(), nTexts);
+    EXPECT_TRUE(scan.Stations().empty());
+}
+
+// At every scan level the walk finds every station on the band, near its
+// edges too, and nothing on the channels between.
+TYPED_TEST(ReceiverContractTest, AScanAtEachLevelFindsEveryStationAndNothingBetween) {
+    const std::vector<unsigned> placed = {7610, 7800, 8250, 8500, 8990};
+    for (int nLevel = 0; nLevel <= 2; ++nLevel) {
+        SCOPED_TRACE(nLevel);
+        this->m_profile.WriteProfileInt("SET", "SCANLEVEL", nLevel);
+        this->m_kind.PlaceStations(placed);
+        this->Open();
+        CReceiver& receiver = this->Receiver();
+        receiver.SetBand(CReceiver::BAND_FM);
+        CBandScan scan(receiver, 0ms);
+        ASSERT_TRUE(scan.Start({}, {}));
+        EXPECT_TRUE(scan.Wait());
+        std::vector<unsigned> found;
+        for (const SScanStation& station : scan.Stations()) {
+            found.push_back(station.nFrequency);
+        }
+        EXPECT_EQ(found, placed);
+        receiver.Close();
+    }
 }
 
 }  // namespace

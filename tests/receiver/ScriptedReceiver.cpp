@@ -165,6 +165,40 @@ void CScriptedReceiver::SeekProc(int nDirection) {
     m_bSeekThread = false;
 }
 
+bool CScriptedReceiver::BeginScan() {
+    if (!IsOpen()) {
+        return false;
+    }
+    std::lock_guard lock(m_tuneMutex);
+    m_bSeekRunning = false;
+    m_bScanRunning = true;
+    return true;
+}
+
+void CScriptedReceiver::EndScan() {
+    std::lock_guard lock(m_tuneMutex);
+    m_bScanRunning = false;
+}
+
+// The seek's dwell on every channel; a scripted name comes at once.
+std::optional<SChannelTest> CScriptedReceiver::TestChannel(unsigned nFrequency,
+                                                           std::chrono::milliseconds) {
+    m_clock.Sleep(kDwell);
+    std::lock_guard lock(m_tuneMutex);
+    if (!m_bScanRunning || !m_bPlugged) {
+        return std::nullopt;
+    }
+    TuneLocked(nFrequency);
+    SChannelTest test;
+    if (const SScriptedStation* pStation = StationAt(m_nBand, Frequency(m_nBand))) {
+        test.bStation = true;
+        test.nSignal = pStation->nSignal;
+        test.bStereo = pStation->bStereo;
+        test.strStation = pStation->strName;
+    }
+    return test;
+}
+
 const SScriptedStation* CScriptedReceiver::StationAt(int nBand, unsigned nFrequency) const {
     for (const SScriptedStation& station : m_stations) {
         if (station.nBand == nBand && station.nFrequency == nFrequency) {

@@ -65,6 +65,10 @@ public:
     bool IsSeeking() const override { return m_bSeekThread; }
     void SetMute(int nMute) override { m_nMute = nMute; }
     int Mute() const override { return m_nMute; }
+    bool BeginScan() override;
+    std::optional<SChannelTest> TestChannel(unsigned nFrequency,
+                                            std::chrono::milliseconds nameWait) override;
+    void EndScan() override;
 
     SReceiverReading Reading() const override;
     void SetDisplay(CTextSink* pDisplay) override { m_pDisplay = pDisplay; }
@@ -97,6 +101,7 @@ private:
     bool m_bSeekRunning = false;  // guarded by m_tuneMutex
     std::atomic<bool> m_bSeekThread{false};
     std::thread m_seekThread;
+    bool m_bScanRunning = false;  // guarded by m_tuneMutex
 
     std::shared_ptr<CAudioFeed> m_pFeed;
     std::mutex m_audioMutex;
