@@ -6,6 +6,7 @@
 
 #include "control/RadioController.h"
 #include "generated/BuildInfo.h"
+#include "presets/ScanPlacement.h"
 #include "schedule/DataSourceId.h"
 #include "schedule/NewTask.h"
 #include "settings/LanguageTexts.h"
@@ -100,6 +101,50 @@ const std::vector<CCommandLine::SSwitch>& CCommandLine::Switches() {
          [](CCommandLine& line, const std::string&) { line.SetVerb(EVerb::Status, "--status"); }},
         {"--tasks", false,
          [](CCommandLine& line, const std::string&) { line.SetVerb(EVerb::Tasks, "--tasks"); }},
+        {"--scan", false,
+         [](CCommandLine& line, const std::string&) { line.SetVerb(EVerb::Scan, "--scan"); }},
+        {"--band", true,
+         [](CCommandLine& line, const std::string& strValue) {
+             line.m_strBand = strValue;
+             if (strValue != "FM" && strValue != "AM" && strValue != "fm" && strValue != "am") {
+                 line.SetError("--band is FM or AM, not \"" + strValue + "\"");
+             }
+         }},
+        {"--store", true,
+         [](CCommandLine& line, const std::string& strValue) {
+             line.m_strStore = strValue;
+             if (!CScanPlacement::ParseMode(strValue)) {
+                 line.SetError("--store is free, page or band, not \"" + strValue + "\"");
+             }
+         }},
+        {"--preset-sets", false,
+         [](CCommandLine& line, const std::string&) {
+             line.SetVerb(EVerb::PresetSets, "--preset-sets");
+         }},
+        {"--preset-set", true,
+         [](CCommandLine& line, const std::string& strValue) {
+             line.SetVerb(EVerb::PresetSet, "--preset-set", strValue);
+         }},
+        {"--new-preset-set", true,
+         [](CCommandLine& line, const std::string& strValue) {
+             line.SetVerb(EVerb::NewPresetSet, "--new-preset-set", strValue);
+         }},
+        {"--export-presets", true,
+         [](CCommandLine& line, const std::string& strValue) {
+             line.SetVerb(EVerb::ExportPresets, "--export-presets", strValue);
+         }},
+        {"--import-presets", true,
+         [](CCommandLine& line, const std::string& strValue) {
+             line.SetVerb(EVerb::ImportPresets, "--import-presets", strValue);
+         }},
+        {"--format", true,
+         [](CCommandLine& line, const std::string& strValue) {
+             line.m_strFormat = strValue;
+             if (strValue != "json" && strValue != "csv" && strValue != "gqrx") {
+                 line.SetError("--format is json, csv or gqrx, not \"" + strValue + "\"");
+             }
+         }},
+        {"--yes", false, [](CCommandLine& line, const std::string&) { line.m_bYes = true; }},
         {"--iq-file", true,
          [](CCommandLine& line, const std::string& strValue) {
              line.m_iqOptions.strPath = strValue;
@@ -241,6 +286,23 @@ void CCommandLine::CheckVerb() {
         SetError("--for goes with --record");
         return;
     }
+    if (!m_strBand.empty() && m_eVerb != EVerb::Scan) {
+        SetError("--band goes with --scan");
+        return;
+    }
+    if (!m_strStore.empty() && m_eVerb != EVerb::Scan && m_eVerb != EVerb::ImportPresets) {
+        SetError("--store goes with --scan or --import-presets");
+        return;
+    }
+    const bool bFileVerb = m_eVerb == EVerb::ExportPresets || m_eVerb == EVerb::ImportPresets;
+    if (!m_strFormat.empty() && !bFileVerb) {
+        SetError("--format goes with --export-presets or --import-presets");
+        return;
+    }
+    if (m_bYes && m_eVerb != EVerb::ImportPresets) {
+        SetError("--yes goes with --import-presets");
+        return;
+    }
     if (m_eVerb == EVerb::None) {
         return;
     }
@@ -268,6 +330,12 @@ bool CCommandLine::CheckValue(EVerb eVerb, const std::string& strValue) {
     }
     if (eVerb == EVerb::Seek && strValue != "up" && strValue != "down") {
         SetError("--seek goes up or down, not \"" + strValue + "\"");
+        return false;
+    }
+    const bool bNamed = eVerb == EVerb::PresetSet || eVerb == EVerb::NewPresetSet ||
+                        eVerb == EVerb::ExportPresets || eVerb == EVerb::ImportPresets;
+    if (bNamed && strValue.empty()) {
+        SetError(m_strVerbName + " needs a value");
         return false;
     }
     if (eVerb == EVerb::Tune && strValue.empty()) {
@@ -413,6 +481,9 @@ std::string CCommandLine::HelpText(std::string_view program) {
            strProgram + " --setup-data-source\n" + "       " + strProgram +
            " --tune FREQ | --preset N | --seek up|down | --record [--for LENGTH] | --stop\n" +
            "       " + strProgram + " --status | --tasks | --add-task BEGIN END CHANNEL [MEMO]\n" +
+           "       " + strProgram + " --scan [--band FM|AM] [--store free|page|band]\n" +
+           "       " + strProgram + " --preset-sets | --preset-set NAME | --new-preset-set NAME\n" +
+           "       " + strProgram + " --export-presets FILE | --import-presets FILE [--yes]\n" +
            "       " + strProgram +
            " --help | --version\n"
            "\n"
@@ -439,6 +510,21 @@ std::string CCommandLine::HelpText(std::string_view program) {
            "  --add-task BEGIN END CHANNEL [MEMO]\n"
            "                        schedule a recording; BEGIN and END as\n"
            "                        \"2026-12-24 18:00\" (local time), CHANNEL as for --tune\n"
+           "  --scan                scan the band (--band FM|AM, else the current one) with\n"
+           "                        the seek's station test and print the stations as JSON;\n"
+           "                        --store free fills the free presets, page replaces\n"
+           "                        presets 0-9, band replaces the band's presets\n"
+           "\n"
+           "Presets:\n"
+           "  --preset-sets         print the preset sets as JSON (\"Home\", \"Car\", ...)\n"
+           "  --preset-set NAME     switch to the preset set NAME\n"
+           "  --new-preset-set NAME add an empty preset set NAME\n"
+           "  --export-presets FILE write the current set to FILE: Kestrel's JSON, CSV\n"
+           "                        (frequency, band, title, flag) or gqrx's bookmarks,\n"
+           "                        by --format json|csv|gqrx or the file's name\n"
+           "  --import-presets FILE show what importing FILE would change (--store: where\n"
+           "                        stations without a slot go, free by default); --yes\n"
+           "                        changes it\n"
            "\n"
            "  --iq-file PATH        an SDR dongle's IQ recording as the receiver, round and\n"
            "                        round (cu8, cs16, cf32 or IQ WAV; gqrx's and SDR++'s\n"

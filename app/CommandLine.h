@@ -31,7 +31,23 @@ public:
     };
 
     // The verbs that remote-control the radio.
-    enum class EVerb { None, Tune, Preset, Seek, Record, Stop, Status, Tasks, AddTask };
+    enum class EVerb {
+        None,
+        Tune,
+        Preset,
+        Seek,
+        Record,
+        Stop,
+        Status,
+        Tasks,
+        AddTask,
+        Scan,
+        PresetSets,
+        PresetSet,
+        NewPresetSet,
+        ExportPresets,
+        ImportPresets
+    };
 
     // arguments[0] is the program.
     explicit CCommandLine(const std::vector<std::string>& arguments);
@@ -56,6 +72,16 @@ public:
     const std::optional<STuning>& Tuning() const { return m_tuning; }
     // The length --for gives --record, in seconds; 0 records until stopped.
     long long RecordSeconds() const { return m_nRecordSeconds; }
+    // --band of --scan: "FM", "AM", or empty for the current band.
+    const std::string& ScanBand() const { return m_strBand; }
+    // --store of --scan and --import-presets: "free", "page" or "band";
+    // empty without.
+    const std::string& Store() const { return m_strStore; }
+    // --format of --export-presets and --import-presets: "json", "csv" or
+    // "gqrx"; empty: from the file's name.
+    const std::string& PresetFormat() const { return m_strFormat; }
+    // --yes: an import is applied, not only shown.
+    bool Confirmed() const { return m_bYes; }
     // BEGIN, END, CHANNEL and MEMO of --add-task (MEMO may be empty).
     const std::vector<std::string>& TaskFields() const { return m_taskFields; }
     // "30m", "90s", "1h30m" or plain seconds; -1 for text that is no length.
@@ -105,6 +131,10 @@ private:
     std::optional<STuning> m_tuning;
     long long m_nRecordSeconds = 0;
     bool m_bForSeen = false;
+    std::string m_strBand;
+    std::string m_strStore;
+    std::string m_strFormat;
+    bool m_bYes = false;
     std::vector<std::string> m_taskFields;
     std::optional<CIqFile::SOptions> m_iqFile;
     CIqFile::SOptions m_iqOptions;  // what the --iq- switches said

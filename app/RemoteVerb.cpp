@@ -12,6 +12,7 @@
 #include "app/CommandLine.h"
 #include "app/HeadlessControl.h"
 #include "app/HeadlessRun.h"
+#include "app/PresetVerb.h"
 #include "app/QuitRequests.h"
 #include "app/RadioApp.h"
 #include "app/RadioDlg.h"
@@ -60,6 +61,12 @@ unsigned CRemoteVerb::PartsOf(CCommandLine::EVerb eVerb) {
         case EVerb::Tasks:
         case EVerb::AddTask:
             return CRadioCore::kTables;
+        case EVerb::Scan:
+        case EVerb::PresetSets:
+        case EVerb::PresetSet:
+        case EVerb::NewPresetSet:
+        case EVerb::ExportPresets:
+        case EVerb::ImportPresets:
         case EVerb::Tune:
         case EVerb::Preset:
         case EVerb::Seek:
@@ -96,6 +103,10 @@ int CRemoteVerb::Run() {
     // a recording half written: the answers' writes fail instead.
     std::signal(SIGPIPE, SIG_IGN);
     CControlClient client;
+    if (CPresetVerb::Takes(m_commandLine.Verb())) {
+        CProfile profile(CProfile::DefaultPath());
+        return CPresetVerb(m_commandLine, profile).Run(client.HasCopy() ? &client : nullptr);
+    }
     if (client.HasCopy()) {
         // The copy that runs has its receiver: it cannot take a recording's.
         if (m_commandLine.IqFile()) {
@@ -161,6 +172,15 @@ int CRemoteVerb::ToRunningCopy(CControlClient& client) {
             reply = client.Call("AddTask", fields);
             break;
         }
+        case EVerb::Scan:
+            reply = client.Call("Scan", {QString::fromStdString(m_commandLine.ScanBand()).toUpper(),
+                                         QString::fromStdString(m_commandLine.Store())});
+            break;
+        case EVerb::PresetSets:
+        case EVerb::PresetSet:
+        case EVerb::NewPresetSet:
+        case EVerb::ExportPresets:
+        case EVerb::ImportPresets:
         case EVerb::None:
             return KestrelExit::kUsage;
     }
@@ -263,11 +283,48 @@ int CRemoteVerb::Perform(CRadioController& controller, const std::string& strSta
             }
             return Fail(StatusOf(eResult), strWhy);
         }
+        case EVerb::Scan:
+            return ScanHeadless(controller);
         case EVerb::Stop:
+        case EVerb::PresetSets:
+        case EVerb::PresetSet:
+        case EVerb::NewPresetSet:
+        case EVerb::ExportPresets:
+        case EVerb::ImportPresets:
         case EVerb::None:
             break;
     }
     return KestrelExit::kUsage;
+}
+
+// Until the band's end, or a signal, which stores nothing.
+int CRemoteVerb::ScanHeadless(CRadioController& controller) {
+    std::string strWhy;
+    const std::string& strBand = m_commandLine.ScanBand();
+    const int nBand = strBand.empty()                        ? -1
+                      : (strBand == "AM" || strBand == "am") ? CReceiver::BAND_AM
+                                                             : CReceiver::BAND_FM;
+    const EResult eResult = controller.StartScan(nBand, strWhy);
+    if (eResult != EResult::Done) {
+        return Fail(StatusOf(eResult), strWhy);
+    }
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (!controller.IsScanning()) {
+            loop.quit();
+        }
+    });
+    poll.start(50);
+    CQuitRequests quit([&controller] { controller.CancelScan(); });
+    loop.exec();
+    const CRadioController::SScanResult result =
+        controller.FinishScan(CScanPlacement::ParseMode(m_commandLine.Store()));
+    Print(CScriptInterface::ScanJson(result).toStdString());
+    if (result.bStoreFailed) {
+        return Fail(KestrelExit::kFailed, "the profile cannot be written: nothing stored");
+    }
+    return result.bCancelled ? KestrelExit::kFailed : KestrelExit::kOk;
 }
 
 int CRemoteVerb::TuneHeadless(CRadioController& controller,

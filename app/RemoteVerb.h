@@ -28,6 +28,7 @@ private:
     int Headless();
     int Perform(CRadioController& controller, const std::string& strStateJson);
     int RecordHeadless(CRadioController& controller);
+    int ScanHeadless(CRadioController& controller);
     int Fail(int nStatus, const std::string& strWhy) const;
     void Print(const std::string& strText) const;
     // A remark beside the answer, on standard error.

@@ -63,8 +63,9 @@ bool CControlBus::Open(std::string& strWhy) {
     m_pScript = std::make_unique<CScriptInterface>(*this);
     if (!connection->registerObject(QString::fromLatin1(kMprisPath), m_pMpris.get(),
                                     QDBusConnection::ExportAdaptors) ||
-        !connection->registerObject(QString::fromLatin1(kPath), m_pScript.get(),
-                                    QDBusConnection::ExportAllSlots)) {
+        !connection->registerObject(
+            QString::fromLatin1(kPath), m_pScript.get(),
+            QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals)) {
         strWhy = connection->lastError().message().toStdString();
         KestrelTrace(kTag, "no remote control: %s", strWhy.c_str());
         return false;

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <iostream>
+#include <utility>
 
 #include "control/ControlTarget.h"
 #include "core/RadioCore.h"
@@ -10,6 +11,8 @@
 #include "platform/clock/Clock.h"
 #include "platform/profile/Profile.h"
 #include "platform/text/Utf8Text.h"
+#include "platform/window/MessageTarget.h"
+#include "platform/window/WindowMessages.h"
 #include "presets/PresetStore.h"
 #include "schedule/NewTask.h"
 #include "schedule/ScheduleBridge.h"
@@ -237,6 +240,86 @@ CRadioController::EResult CRadioController::Seek(bool bUp) {
 
 bool CRadioController::IsSeeking() {
     return m_target.Core().IsSeeking();
+}
+
+CRadioController::EResult CRadioController::StartScan(int nBand, std::string& strWhy) {
+    if (!Present()) {
+        strWhy = "the receiver is not plugged in";
+        return EResult::ReceiverAbsent;
+    }
+    CRadioCore& core = m_target.Core();
+    if (nBand < 0) {
+        nBand = core.Band();
+    }
+    if (!core.HasBand(nBand)) {
+        strWhy = "the receiver has no such band";
+        return EResult::BadValue;
+    }
+    // A new watch: a scan this one ended reports into its own.
+    m_pScanWatch = std::make_shared<SScanWatch>();
+    std::weak_ptr<SScanWatch> watch = m_pScanWatch;
+    const auto onProgress = [watch](const SScanProgress& progress) {
+        if (auto pWatch = watch.lock()) {
+            std::lock_guard lock(pWatch->mutex);
+            pWatch->progress = progress;
+        }
+    };
+    const auto onEnd = [watch](bool bCancelled) {
+        if (auto pWatch = watch.lock()) {
+            std::lock_guard lock(pWatch->mutex);
+            pWatch->bCancelled = bCancelled;
+            pWatch->bEnded = true;
+        }
+    };
+    m_nScan = core.StartScan(nBand, onProgress, onEnd);
+    if (m_nScan == 0) {
+        strWhy = "the receiver cannot scan now";
+        return EResult::Refused;
+    }
+    return EResult::Done;
+}
+
+bool CRadioController::IsScanning() {
+    std::lock_guard lock(m_pScanWatch->mutex);
+    return m_nScan != 0 && !m_pScanWatch->bEnded;
+}
+
+SScanProgress CRadioController::ScanProgress() const {
+    std::lock_guard lock(m_pScanWatch->mutex);
+    return m_pScanWatch->progress;
+}
+
+void CRadioController::CancelScan() {
+    m_target.Core().CancelScan(m_nScan);
+}
+
+CRadioController::SScanResult CRadioController::FinishScan(
+    std::optional<CScanPlacement::EMode> store, int nPage) {
+    CRadioCore& core = m_target.Core();
+    SScanResult result;
+    result.nBand = core.Band();
+    result.stations = core.FinishScan(std::exchange(m_nScan, 0));
+    {
+        std::lock_guard lock(m_pScanWatch->mutex);
+        result.bCancelled = m_pScanWatch->bCancelled;
+    }
+    if (!store || result.bCancelled) {
+        return result;
+    }
+    CPresetStore presets(core.Profile());
+    result.stored = CScanPlacement::Plan(presets, result.nBand, result.stations, *store, nPage);
+    result.bStoreFailed = !ApplyPresetChanges(presets, result.stored);
+    PresetsChanged();
+    return result;
+}
+
+void CRadioController::PresetsChanged() {
+    CRadioCore& core = m_target.Core();
+    if (CMessageTarget* pWindow = core.MainWindow()) {
+        pWindow->Post(WM_PRESETS_CHANGED, 0, 0);
+    } else {
+        core.NotifyChanged();
+    }
 }
 
 CRadioController::EResult CRadioController::StartRecording(std::int64_t nSeconds,

@@ -8,8 +8,14 @@
 #include <string_view>
 #include <vector>
 
+#include <memory>
+#include <mutex>
+
 #include "mixer/MixerLine.h"
+#include "presets/PresetChange.h"
 #include "presets/PresetEntry.h"
+#include "presets/ScanPlacement.h"
+#include "receiver/BandScan.h"
 
 class CControlTarget;
 class CMessageTarget;
@@ -86,6 +92,28 @@ public:
     EResult Seek(bool bUp);
     // A seek runs (until its worker has ended).
     bool IsSeeking();
+    // The band scan of nBand (the current one for -1); its progress is read
+    // by polling ScanProgress() until IsScanning() is false.
+    EResult StartScan(int nBand, std::string& strWhy);
+    // The scan started here runs.
+    bool IsScanning();
+    SScanProgress ScanProgress() const;
+    void CancelScan();
+    // What a scan that ended found: the listener's station tuned again, and,
+    // with a store mode, the stations stored by it (nothing for a cancelled
+    // scan); page is the keypad page the page mode replaces.
+    struct SScanResult {
+        int nBand = 1;
+        bool bCancelled = false;
+        std::vector<SScanStation> stations;
+        std::vector<SPresetChange> stored;
+        bool bStoreFailed = false;
+    };
+    SScanResult FinishScan(std::optional<CScanPlacement::EMode> store, int nPage = 0);
+    // The presets were changed from outside (a scan's store, the command
+    // line): the window's keypad and the outside follow.
+    void PresetsChanged();
+
     // nSeconds > 0 stops the recording after that long (checked by Tick).
     EResult StartRecording(std::int64_t nSeconds, std::string& strWhy);
     EResult StopRecording();
@@ -130,4 +158,13 @@ private:
     CMixerLine m_masterMute;
     CMixerLine m_masterVolume;
     std::optional<std::chrono::milliseconds> m_stopAt;  // on the clock's Uptime()
+    // Written by the scan's worker, read on the UI thread.
+    struct SScanWatch {
+        std::mutex mutex;
+        SScanProgress progress;
+        bool bCancelled = false;
+        bool bEnded = false;
+    };
+    std::shared_ptr<SScanWatch> m_pScanWatch = std::make_shared<SScanWatch>();
+    uint64_t m_nScan = 0;  // the core's number of the scan started here
 };

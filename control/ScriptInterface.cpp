@@ -9,6 +9,8 @@
 #include <utility>
 
 #include "control/ControlBus.h"
+#include "control/ControlTarget.h"
+#include "core/RadioCore.h"
 #include "presets/PresetStore.h"
 
 namespace {
@@ -29,6 +31,107 @@ constexpr int kSeekWatchMs = 50;
 CScriptInterface::CScriptInterface(CControlBus& bus) : m_bus(bus) {
     m_seekWatch.setInterval(kSeekWatchMs);
     connect(&m_seekWatch, &QTimer::timeout, this, [this] { AnswerSeeks(); });
+    m_scanWatch.setInterval(kSeekWatchMs);
+    connect(&m_scanWatch, &QTimer::timeout, this, [this] { WatchScan(); });
+}
+
+QString CScriptInterface::ScanJson(const CRadioController::SScanResult& result) {
+    QJsonArray stations;
+    for (const SScanStation& station : result.stations) {
+        QJsonObject json;
+        json.insert(QStringLiteral("band"), Text(CPresetStore::ModelText(station.nBand)));
+        json.insert(QStringLiteral("frequency"),
+                    Text(CPresetStore::FrequencyNumber(station.nBand, station.nFrequency)));
+        json.insert(QStringLiteral("channel"),
+                    Text(CPresetStore::ChannelText(station.nBand, station.nFrequency, {})));
+        json.insert(QStringLiteral("signal"), station.nSignal);
+        json.insert(QStringLiteral("stereo"), station.bStereo);
+        json.insert(QStringLiteral("station"), Text(station.strName));
+        stations.append(json);
+    }
+    QJsonArray stored;
+    for (const SPresetChange& change : result.stored) {
+        QJsonObject json;
+        json.insert(QStringLiteral("preset"), change.nSlot);
+        const unsigned nFrequency = CPresetStore::Frequency(change.after.nValue);
+        json.insert(QStringLiteral("frequency"),
+                    change.after.nValue == 0
+                        ? QString()
+                        : Text(CPresetStore::FrequencyNumber(change.nBand, nFrequency)));
+        json.insert(QStringLiteral("title"), Text(change.after.strTitle));
+        stored.append(json);
+    }
+    QJsonObject json;
+    json.insert(QStringLiteral("band"), Text(CPresetStore::ModelText(result.nBand)));
+    json.insert(QStringLiteral("cancelled"), result.bCancelled);
+    json.insert(QStringLiteral("stations"), stations);
+    json.insert(QStringLiteral("stored"), stored);
+    return QString::fromUtf8(QJsonDocument(json).toJson(QJsonDocument::Compact));
+}
+
+QString CScriptInterface::Scan(const QString& strBand, const QString& strStore) {
+    int nBand = -1;
+    if (strBand.compare(QLatin1String("FM"), Qt::CaseInsensitive) == 0) {
+        nBand = CReceiver::BAND_FM;
+    } else if (strBand.compare(QLatin1String("AM"), Qt::CaseInsensitive) == 0) {
+        nBand = CReceiver::BAND_AM;
+    } else if (!strBand.isEmpty()) {
+        Answer(CRadioController::EResult::BadValue, "the band is FM or AM");
+        return {};
+    }
+    std::optional<CScanPlacement::EMode> store;
+    if (!strStore.isEmpty()) {
+        store = CScanPlacement::ParseMode(strStore.toStdString());
+        if (!store) {
+            Answer(CRadioController::EResult::BadValue, "the store is free, page or band");
+            return {};
+        }
+    }
+    if (!m_scanCalls.empty()) {
+        Answer(CRadioController::EResult::Refused, "a scan is running already");
+        return {};
+    }
+    std::string strWhy;
+    if (!Answer(m_bus.Controller().StartScan(nBand, strWhy), strWhy)) {
+        return {};
+    }
+    m_scanStore = store;
+    m_toldProgress = {};
+    if (!calledFromDBus()) {
+        return {};
+    }
+    setDelayedReply(true);
+    m_scanCalls.push_back(message());
+    m_scanWatch.start();
+    return {};
+}
+
+void CScriptInterface::CancelScan() {
+    m_bus.Controller().CancelScan();
+}
+
+void CScriptInterface::PresetsChanged() {
+    m_bus.Controller().PresetsChanged();
+}
+
+void CScriptInterface::WatchScan() {
+    CRadioController& controller = m_bus.Controller();
+    const SScanProgress progress = controller.ScanProgress();
+    if (progress.nChannel != m_toldProgress.nChannel || progress.nFound != m_toldProgress.nFound) {
+        m_toldProgress = progress;
+        const CTuningSteps steps = m_bus.Controller().Target().Core().Steps();
+        Q_EMIT ScanProgress(progress.nChannel, progress.nChannels,
+                            Text(steps.DisplayText(progress.nFrequency)), progress.nFound);
+    }
+    if (controller.IsScanning()) {
+        return;
+    }
+    m_scanWatch.stop();
+    const QString strJson = ScanJson(controller.FinishScan(std::exchange(m_scanStore, {})));
+    m_bus.Refresh();
+    for (const QDBusMessage& call : std::exchange(m_scanCalls, {})) {
+        m_bus.Send(call.createReply(strJson));
+    }
 }
 
 QString CScriptInterface::StateJson(const SRadioState& state) {

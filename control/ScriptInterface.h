@@ -6,6 +6,7 @@
 #include <QString>
 #include <QTimer>
 
+#include <optional>
 #include <vector>
 
 #include "control/RadioController.h"
@@ -31,6 +32,8 @@ public:
     static QString StateJson(const SRadioState& state);
     // The scheduled recordings as a JSON array, as --tasks prints them.
     static QString TasksJson(const std::vector<STaskInfo>& tasks);
+    // What a band scan found and stored, as --scan prints it.
+    static QString ScanJson(const CRadioController::SScanResult& result);
 
 public Q_SLOTS:
     void Tune(const QString& strFrequency);
@@ -50,6 +53,19 @@ public Q_SLOTS:
     // Tune. Returns the new task's number.
     int AddTask(const QString& strBegin, const QString& strEnd, const QString& strChannel,
                 const QString& strMemo);
+    // A band scan: strBand "FM", "AM" or empty (the current band); strStore
+    // "free", "page" (the first) or "band" stores the stations, empty
+    // stores nothing. Answers when the scan has ended, with ScanJson();
+    // ScanProgress comes as it goes.
+    QString Scan(const QString& strBand, const QString& strStore);
+    // Ends a running scan; its caller hears what it found, nothing stored.
+    void CancelScan();
+    // The presets changed in the profile (another program, the command line).
+    void PresetsChanged();
+
+Q_SIGNALS:
+    // strFrequency as the display shows it ("87.50MHz").
+    void ScanProgress(int nChannel, int nChannels, const QString& strFrequency, int nFound);
 
 private:
     // Sends the error of a result that is not Done; true when it was Done.
@@ -57,7 +73,14 @@ private:
     // Answers the callers of Seek whose seek has ended.
     void AnswerSeeks();
 
+    // Tells the scan's progress and answers its callers once it ended.
+    void WatchScan();
+
     CControlBus& m_bus;
     std::vector<QDBusMessage> m_seekCalls;
     QTimer m_seekWatch;
+    std::vector<QDBusMessage> m_scanCalls;
+    std::optional<CScanPlacement::EMode> m_scanStore;
+    SScanProgress m_toldProgress;
+    QTimer m_scanWatch;
 };

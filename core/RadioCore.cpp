@@ -88,6 +88,7 @@ CRadioCore::CRadioCore(const SRadioServices& services, CProfile& profile)
 // The members go in reverse order; a seek still walking the band is ended
 // first, while the window it sends to still answers.
 CRadioCore::~CRadioCore() {
+    m_pScan.reset();
     m_pReceiver->JoinSeek();
 }
 
@@ -185,6 +186,7 @@ void CRadioCore::CloseReceiver() {
     if (m_nDevicePresent == 0) {
         return;
     }
+    StopTuningWork();
     m_pReceiver->Close();
     m_nDevicePresent = 0;
     Announce();
@@ -196,7 +198,7 @@ void CRadioCore::OpenRadio() {
 }
 
 std::optional<PresetEntry> CRadioCore::SelectBand(int nBand) {
-    m_pReceiver->CancelSeek();
+    StopTuningWork();
     m_pReceiver->SetBand(nBand);
     Settings().SetLastBand(nBand);
     return SyncPreset();
@@ -205,7 +207,7 @@ std::optional<PresetEntry> CRadioCore::SelectBand(int nBand) {
 // The preset sync of the folded frequency: its slot recalled, or the
 // frequency tuned as it is.
 std::optional<PresetEntry> CRadioCore::TuneTo(unsigned nFrequency) {
-    m_pReceiver->CancelSeek();
+    StopTuningWork();
     const int nBand = m_pReceiver->Band();
     const unsigned nFolded = m_pReceiver->Steps(nBand).Wrap(nFrequency);
     CPresetStore presets(m_profile);
@@ -222,17 +224,17 @@ std::optional<PresetEntry> CRadioCore::TuneTo(unsigned nFrequency) {
 
 // A seek still walking would step the frequency this computes from.
 std::optional<PresetEntry> CRadioCore::StepChannel(bool bUp) {
-    m_pReceiver->CancelSeek();
+    StopTuningWork();
     return TuneTo(Steps().ChannelStep(CurrentFrequency(), bUp));
 }
 
 std::optional<PresetEntry> CRadioCore::FineStep(bool bUp) {
-    m_pReceiver->CancelSeek();
+    StopTuningWork();
     return TuneTo(Steps().FineStep(CurrentFrequency(), bUp));
 }
 
 std::optional<PresetEntry> CRadioCore::TuneChannel(CChannelWord word) {
-    m_pReceiver->CancelSeek();
+    StopTuningWork();
     m_pReceiver->SetBand(word.Band() == CChannelWord::BAND_FM ? CReceiver::BAND_FM
                                                               : CReceiver::BAND_AM);
     m_pReceiver->Tune(word.TaskFrequency(), word.ChannelFlag());
@@ -240,18 +242,66 @@ std::optional<PresetEntry> CRadioCore::TuneChannel(CChannelWord word) {
 }
 
 bool CRadioCore::StartSeek(int nDirection) {
+    if (m_pScan) {
+        StopTuningWork();
+    }
     const bool bStarted = m_pReceiver->StartSeek(nDirection);
     Announce();
     return bStarted;
 }
 
-void CRadioCore::MuteReceiver(int nMute) {
+void CRadioCore::StopTuningWork() {
+    if (m_pScan) {
+        m_pScan->Cancel();
+        m_pScan->Wait();
+        m_pScan.reset();
+    }
     m_pReceiver->CancelSeek();
+}
+
+uint64_t CRadioCore::StartScan(int nBand, CBandScan::FProgress onProgress, CBandScan::FEnd onEnd) {
+    StopTuningWork();
+    m_scanReturn = {Band(), CurrentFrequency(), ChannelFlag()};
+    if (nBand != Band() && HasBand(nBand)) {
+        m_pReceiver->SetBand(nBand);
+    }
+    m_pScan = std::make_unique<CBandScan>(*m_pReceiver, kScanNameWait);
+    if (!m_pScan->Start(std::move(onProgress), std::move(onEnd))) {
+        m_pScan.reset();
+        m_pReceiver->SetBand(m_scanReturn.nBand);
+        return 0;
+    }
+    Announce();
+    return ++m_nScan;
+}
+
+void CRadioCore::CancelScan(uint64_t nScan) {
+    if (m_pScan && nScan == m_nScan) {
+        m_pScan->Cancel();
+    }
+}
+
+std::vector<SScanStation> CRadioCore::FinishScan(uint64_t nScan) {
+    if (!m_pScan || nScan != m_nScan) {
+        return {};
+    }
+    m_pScan->Wait();
+    std::vector<SScanStation> stations = m_pScan->Stations();
+    m_pScan.reset();
+    m_pReceiver->SetBand(m_scanReturn.nBand);
+    m_pReceiver->Tune(m_scanReturn.nFrequency, m_scanReturn.nChannelFlag);
+    Announce();
+    return stations;
+}
+
+void CRadioCore::MuteReceiver(int nMute) {
+    StopTuningWork();
     m_pReceiver->SetMute(nMute);
     Announce();
 }
 
 void CRadioCore::ApplyBandPlan() {
+    StopTuningWork();
     m_pReceiver->LoadBandPlan();
     m_pReceiver->Retune();
 }
@@ -492,6 +542,7 @@ std::string CRadioCore::PresetTitle() const {
 }
 
 void CRadioCore::Recall(const PresetEntry& entry) {
+    StopTuningWork();
     m_pReceiver->Tune(entry.nFrequency, entry.nChannelFlag);
     Announce();
 }

@@ -16,6 +16,7 @@
 #include "platform/window/TextSink.h"
 #include "presets/ChannelWord.h"
 #include "presets/PresetEntry.h"
+#include "receiver/BandScan.h"
 #include "receiver/Receiver.h"
 #include "record/AudioGraph.h"
 #include "record/FileListSet.h"
@@ -76,6 +77,19 @@ public:
     // A scheduled task's station: band, channel flag, then its frequency.
     std::optional<PresetEntry> TuneChannel(CChannelWord word);
     bool StartSeek(int nDirection);
+    // The band scan; the callbacks come from its worker (CBandScan). Every
+    // tuning here ends a running scan first, the station tuned then being
+    // the listener's. StartScan() gives the scan's number (0: none started);
+    // FinishScan() of that number waits for it to end, tunes the station the
+    // listener was on and gives what it found, nothing when another tune or
+    // scan ended it first.
+    // nBand: the band to scan (the current one when the receiver has not it).
+    uint64_t StartScan(int nBand, CBandScan::FProgress onProgress, CBandScan::FEnd onEnd);
+    void CancelScan(uint64_t nScan);
+    std::vector<SScanStation> FinishScan(uint64_t nScan);
+    bool IsScanning() const { return m_pScan && m_pScan->IsRunning(); }
+    // How long a scan waits for a station's name.
+    static constexpr std::chrono::milliseconds kScanNameWait{2000};
     // Mutes the receiver itself (not the sound card) and retunes.
     void MuteReceiver(int nMute);
     // The options changed the standard: the plan is read again and the
@@ -242,6 +256,17 @@ private:
 
     std::string m_strStartFailure;
     std::optional<std::string> m_dataSourceId;
+
+    // A scan under way, and where the listener was before it.
+    std::unique_ptr<CBandScan> m_pScan;
+    uint64_t m_nScan = 0;  // the number of the last scan started
+    struct SScanReturn {
+        int nBand = CReceiver::BAND_FM;
+        unsigned nFrequency = 0;
+        int nChannelFlag = 0;
+    } m_scanReturn;
+    // Ends a running scan and a seek before a tune from elsewhere.
+    void StopTuningWork();
 
     void OpenTable(CRecordset& table, const std::string& strSQL);
     // The change notice, handled by the listeners before this returns.

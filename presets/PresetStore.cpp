@@ -98,6 +98,26 @@ bool CPresetStore::WriteSlot(int nBand, int n, uint32_t nValue, std::string_view
     return m_profile.WriteProfileString(kSection, TitleKey(nBand, n), title);
 }
 
+bool CPresetStore::WriteSlots(const std::vector<SSlotWrite>& writes) {
+    std::vector<std::string> texts;  // the writes point into these
+    texts.reserve(writes.size() * 3);
+    std::vector<CIniFile::SWrite> lines;
+    lines.reserve(writes.size() * 2);
+    for (const SSlotWrite& write : writes) {
+        if (!IsSlot(write.nSlot)) {
+            return false;
+        }
+        texts.push_back(ValueKey(write.nBand, write.nSlot));
+        texts.push_back(TitleKey(write.nBand, write.nSlot));
+        texts.push_back(std::to_string(static_cast<int>(write.slot.nValue)));
+    }
+    for (size_t i = 0; i < writes.size(); ++i) {
+        lines.push_back({kSection, texts[i * 3], texts[i * 3 + 2]});
+        lines.push_back({kSection, texts[i * 3 + 1], writes[i].slot.strTitle});
+    }
+    return m_profile.WriteProfileStrings(lines);
+}
+
 bool CPresetStore::ClearSlot(int nBand, int n) {
     if (!IsSlot(n)) {
         return false;

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/profile/Profile.h"
 #include "presets/ChannelWord.h"
@@ -39,6 +40,14 @@ public:
     bool WriteSlot(int nBand, int n, uint32_t nValue, std::string_view title);
     // Writes 0 to the value; the title key stays.
     bool ClearSlot(int nBand, int n);
+    // Many slots written at once (value and title): all of them, or none
+    // when the write fails.
+    struct SSlotWrite {
+        int nBand = BAND_FM;
+        int nSlot = 0;
+        SSlot slot;
+    };
+    bool WriteSlots(const std::vector<SSlotWrite>& writes);
     // The lowest-numbered slot whose frequency is the given one; -1 for none.
     int FindSlot(int nBand, unsigned frequency) const;
 
