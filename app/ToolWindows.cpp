@@ -37,7 +37,11 @@ CDialog* CreateToolWindow(CRadioDlg& owner, int nButton) {
             }
             return nullptr;
         case CRadioDlg::IDC_SHORT_KEYS:
-            return Make<CShortKeyDlg>(owner);
+            if (CShortKeyDlg* pShortKeys = Make<CShortKeyDlg>(owner)) {
+                pShortKeys->SetPageSource([&owner] { return owner.PresetPage(); });
+                return pShortKeys;
+            }
+            return nullptr;
         case CRadioDlg::IDC_TASK_LIST:
             return Make<CTaskListDlg>(owner);
         default:

@@ -30,7 +30,8 @@ const char* CScanPlacement::ModeName(EMode eMode) {
 }
 
 CPresetStore::SSlot CScanPlacement::SlotOf(const SScanStation& station) {
-    const int nFlag = station.bStereo ? 0 : 1;
+    // Mono forced only where stereo was not heard on FM; AM has no stereo.
+    const int nFlag = station.nBand == CPresetStore::BAND_FM && !station.bStereo ? 1 : 0;
     return {CChannelWord::Of(station.nBand, station.nFrequency, nFlag).Value(), station.strName};
 }
 

@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QLocale>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
@@ -207,6 +208,12 @@ QWidget* CDialogBuilder::Create(const SControlTemplate& control, QWidget* pParen
             return CreateDateTime(control, pParent);
         case EControlKind::GroupBox:
             return new QGroupBox(strText, pParent);
+        case EControlKind::ProgressBar: {
+            auto* pBar = new QProgressBar(pParent);
+            pBar->setRange(0, 100);
+            pBar->setValue(0);
+            return pBar;
+        }
     }
     return new QWidget(pParent);
 }

@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr std::array<std::pair<const char*, EControlKind>, 11> kKinds{{
+constexpr std::array<std::pair<const char*, EControlKind>, 12> kKinds{{
     {"button", EControlKind::PushButton},
     {"radio", EControlKind::RadioButton},
     {"check", EControlKind::CheckBox},
@@ -26,6 +26,7 @@ constexpr std::array<std::pair<const char*, EControlKind>, 11> kKinds{{
     {"trackbar", EControlKind::Trackbar},
     {"datetime", EControlKind::DateTimePicker},
     {"group", EControlKind::GroupBox},
+    {"progress", EControlKind::ProgressBar},
 }};
 
 constexpr std::array<std::pair<const char*, uint32_t>, 23> kStyles{{

@@ -21,6 +21,7 @@ enum class EControlKind {
     Trackbar,
     DateTimePicker,
     GroupBox,
+    ProgressBar,
 };
 
 // Control styles that change how a control is built or behaves. Each template

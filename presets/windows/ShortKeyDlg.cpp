@@ -1,7 +1,9 @@
 #include "presets/windows/ShortKeyDlg.h"
 
 #include <QComboBox>
+#include <QFileDialog>
 #include <QHeaderView>
+#include <QInputDialog>
 #include <QMoveEvent>
 #include <QTreeWidget>
 
@@ -14,7 +16,12 @@
 #include "platform/trace/Trace.h"
 #include "platform/window/MessageTarget.h"
 #include "platform/window/WindowMessages.h"
+#include "presets/PresetChange.h"
+#include "presets/PresetSets.h"
 #include "presets/PresetStore.h"
+#include "presets/exchange/PresetFile.h"
+#include "presets/exchange/PresetImport.h"
+#include "presets/windows/ScanDlg.h"
 #include "skin/CommandMap.h"
 #include "skin/DataExchange.h"
 #include "skin/SkinEngine.h"
@@ -33,7 +40,12 @@ constexpr std::pair<int, const char*> kTexts[] = {
     {CShortKeyDlg::IDC_APPLY, "BI_APPLY"},
     {CShortKeyDlg::IDC_DELETE, "BI_DELETE"},
     {CDialog::IDCANCEL, "BI_QUIT"},
+    {CShortKeyDlg::IDC_SCAN, "BI_SCAN"},
+    {CShortKeyDlg::IDC_IMPORT, "BI_IMPORT"},
+    {CShortKeyDlg::IDC_EXPORT, "BI_EXPORT"},
 };
+// How many of an import's changes its question lists.
+constexpr size_t kShownChanges = 12;
 constexpr const char* kSaveFailedKey = "MESSAGE_17";
 
 // What a typed frequency looks like at the start of its list cell: FM
@@ -65,10 +77,29 @@ int Bottom(const QRect& rect) {
     return rect.y() + rect.height();
 }
 
+std::string DefaultFileDialog(QWidget* pOwner, bool bSave) {
+    const QString strFilter = QStringLiteral(
+        "Kestrel presets (*.json);;CSV (*.csv);;gqrx bookmarks (bookmarks.csv);;All files (*)");
+    return (bSave ? QFileDialog::getSaveFileName(pOwner, QString(), QString(), strFilter)
+                  : QFileDialog::getOpenFileName(pOwner, QString(), QString(), strFilter))
+        .toStdString();
+}
+
+std::optional<std::string> DefaultNameDialog(QWidget* pOwner) {
+    bool bOk = false;
+    const QString strName = QInputDialog::getText(pOwner, QString(), QStringLiteral("Name"),
+                                                  QLineEdit::Normal, QString(), &bOk);
+    return bOk ? std::optional(strName.toStdString()) : std::nullopt;
+}
+
 }  // namespace
 
 CShortKeyDlg::CShortKeyDlg(CRadioCore* pCore, CSkinEngine* pSkin, QWidget* pParent)
-    : CDialog(kTemplateId, pSkin, pParent), m_pCore(pCore) {
+    : CDialog(kTemplateId, pSkin, pParent),
+      m_pCore(pCore),
+      m_fileDialog(DefaultFileDialog),
+      m_nameDialog(DefaultNameDialog),
+      m_page([] { return 0; }) {
     SetEnterIsOk(false);  // Enter would close it on a typed, unapplied frequency
     MapCommands();
 }
@@ -82,6 +113,10 @@ void CShortKeyDlg::MapCommands() {
     commands.On(IDC_LIST, CCommandMap::DblClk, [this] { OnListDblClk(); });
     commands.On(IDC_MODEL, CCommandMap::SelChange, [this] { OnModelChange(); });
     commands.On(IDC_FREQUENCY, CCommandMap::KillFocus, [this] { OnFrequencyKillFocus(); });
+    commands.On(IDC_SET, CCommandMap::SelChange, [this] { OnSetChange(); });
+    commands.On(IDC_SCAN, CCommandMap::Clicked, [this] { OnScan(); });
+    commands.On(IDC_IMPORT, CCommandMap::Clicked, [this] { OnImport(); });
+    commands.On(IDC_EXPORT, CCommandMap::Clicked, [this] { OnExport(); });
     // Quit (IDCANCEL) and the close box take the default: the window is
     // destroyed and, with WA_DeleteOnClose, frees itself.
 }
@@ -101,6 +136,7 @@ bool CShortKeyDlg::OnInitDialog() {
     m_pModelBox = GetDlgItemAs<QComboBox>(IDC_MODEL);
     m_pKeyBox = GetDlgItemAs<QComboBox>(IDC_KEY);
     m_pList = GetDlgItemAs<QTreeWidget>(IDC_LIST);
+    m_pSetBox = GetDlgItemAs<QComboBox>(IDC_SET);
     if (!m_pModelBox || !m_pKeyBox || !m_pList) {
         KestrelTrace("shortkey", "template %d lacks the model box, key box or list", kTemplateId);
         return false;
@@ -108,6 +144,7 @@ bool CShortKeyDlg::OnInitDialog() {
     LoadTexts();
     DockToOwner();
     LayOutControls();
+    FillSets();
 
     const int nBand = m_pCore->Band();
     m_nKeyIndex = FillList(nBand);
@@ -350,4 +387,137 @@ void CShortKeyDlg::ShowSaveFailure() {
                  m_pCore->Profile().Path().c_str());
     m_pCore->Services().messageBoxes.Show(&MessageTarget(), m_pCore->Message(kSaveFailedKey),
                                           CRadioCore::kCaption, CMessageBoxes::EIcon::Error);
+}
+
+// Sets ------------------------------------------------------------------------
+
+void CShortKeyDlg::FillSets() {
+    if (!m_pSetBox) {
+        return;
+    }
+    const QSignalBlocker quiet(m_pSetBox);
+    const CPresetSets sets(m_pCore->Profile());
+    m_pSetBox->clear();
+    for (const std::string& strName : sets.Names()) {
+        m_pSetBox->addItem(QString::fromStdString(strName));
+    }
+    const std::string strNew = m_pCore->GetText("BI_NEW_SET");
+    m_pSetBox->addItem(QString::fromStdString(strNew.empty() ? "New set..." : strNew));
+    m_pSetBox->setCurrentIndex(sets.IndexOf(sets.Current()));
+    const std::string strName = m_pCore->GetText("BI_SET");
+    m_pSetBox->setAccessibleName(QString::fromStdString(strName.empty() ? "Preset set" : strName));
+}
+
+void CShortKeyDlg::OnSetChange() {
+    if (!m_pSetBox) {
+        return;
+    }
+    CPresetSets sets(m_pCore->Profile());
+    std::string strName = m_pSetBox->currentText().toStdString();
+    std::string strWhy;
+    if (m_pSetBox->currentIndex() == m_pSetBox->count() - 1) {
+        const std::optional<std::string> name = m_nameDialog(this);
+        if (!name || !sets.Add(*name, strWhy)) {
+            FillSets();
+            if (!strWhy.empty()) {
+                m_pCore->Services().messageBoxes.Show(
+                    &MessageTarget(), strWhy, CRadioCore::kCaption, CMessageBoxes::EIcon::Warning);
+            }
+            return;
+        }
+        strName = CPresetSets::CleanName(*name, strWhy);
+    }
+    if (!sets.Switch(strName, strWhy)) {
+        ShowSaveFailure();
+    }
+    FillSets();
+    PresetsReplaced();
+}
+
+void CShortKeyDlg::PresetsReplaced() {
+    UpdateData(true);
+    m_nKeyIndex = FillList(m_nModelIndex);
+    UpdateData(false);
+    NotifyMainWindow(0, 0);
+}
+
+// Scan, import, export -----------------------------------------------------------
+
+void CShortKeyDlg::OnScan() {
+    auto* pScan = new CScanDlg(m_pCore, SkinEngine(), m_page(), this);
+    pScan->setWindowFlag(Qt::Tool);
+    pScan->setAttribute(Qt::WA_DeleteOnClose);
+    if (!pScan->Create()) {
+        pScan->deleteLater();
+        return;
+    }
+    connect(pScan, &QObject::destroyed, this, [this] {
+        if (IsWindow()) {
+            PresetsReplaced();
+        }
+    });
+    pScan->show();
+}
+
+void CShortKeyDlg::OnExport() {
+    const std::string strPath = m_fileDialog(this, true);
+    if (strPath.empty()) {
+        return;
+    }
+    const CPresetStore store(m_pCore->Profile());
+    const SPresetDocument document =
+        CPresetFile::FromStore(store, CPresetSets(m_pCore->Profile()).Current());
+    std::string strWhy;
+    if (!CPresetFile::Save(strPath, CPresetFile::Write(CPresetFile::FormatOf(strPath), document),
+                           strWhy)) {
+        m_pCore->Services().messageBoxes.Show(&MessageTarget(), strWhy, CRadioCore::kCaption,
+                                              CMessageBoxes::EIcon::Error);
+    }
+}
+
+void CShortKeyDlg::OnImport() {
+    const std::string strPath = m_fileDialog(this, false);
+    if (strPath.empty()) {
+        return;
+    }
+    CMessageBoxes& boxes = m_pCore->Services().messageBoxes;
+    std::string strWhy;
+    const std::optional<std::string> bytes = CPresetFile::Load(strPath, strWhy);
+    const SPresetRead read = bytes
+                                 ? CPresetFile::Read(CPresetFile::FormatOf(strPath, *bytes), *bytes)
+                                 : SPresetRead{std::nullopt, strWhy, {}};
+    if (!read.document) {
+        boxes.Show(&MessageTarget(), read.strError, CRadioCore::kCaption,
+                   CMessageBoxes::EIcon::Error);
+        return;
+    }
+    CPresetStore store(m_pCore->Profile());
+    const std::vector<SPresetChange> changes =
+        CPresetImport::Plan(store, *read.document, CScanPlacement::EMode::FreeSlots, m_page());
+    const auto text = [this](const char* pKey, const char* pDefault) {
+        const std::string strText = m_pCore->GetText(pKey);
+        return strText.empty() ? std::string(pDefault) : strText;
+    };
+    std::string strText = std::to_string(changes.size()) + " " +
+                          text("BI_IMPORT_CHANGES", "presets will change:") + "\n";
+    for (size_t n = 0; n < changes.size() && n < kShownChanges; ++n) {
+        strText += CPresetStore::ModelText(changes[n].nBand) + " " +
+                   CPresetImport::Describe(changes[n]) + "\n";
+    }
+    if (changes.size() > kShownChanges) {
+        strText += "...\n";
+    }
+    for (const std::string& strNote : read.notes) {
+        strText += strNote + "\n";
+    }
+    if (changes.empty() ||
+        !boxes.Confirm(&MessageTarget(), strText, CRadioCore::kCaption,
+                       text("BI_IMPORT_CONFIRM", "Import"), text("BI_IMPORT_CANCEL", "Cancel"))) {
+        return;
+    }
+    if (!ApplyPresetChanges(store, changes)) {
+        ShowSaveFailure();
+        return;
+    }
+    PresetsReplaced();
 }

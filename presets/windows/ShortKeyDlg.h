@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 
 #include "skin/Dialog.h"
@@ -40,6 +42,10 @@ public:
         IDC_FREQUENCY_LABEL = 1052,
         IDC_TITLE_LABEL = 1053,
         IDC_WINDOW_TITLE = 1059,
+        IDC_SET = 1060,
+        IDC_SCAN = 1061,
+        IDC_IMPORT = 1062,
+        IDC_EXPORT = 1063,
     };
     enum : int { COLUMN_KEY, COLUMN_MODEL, COLUMN_FREQUENCY, COLUMN_TITLE, COLUMNS };
 
@@ -61,6 +67,23 @@ public:
     // asked, its title.
     int FollowFrequency(std::string* pTitle = nullptr);
 
+    // The preset sets: the box lists them and, last, a new one.
+    void OnSetChange();
+    // Opens the band scan window.
+    void OnScan();
+    // A preset file in (shown before it changes anything) or out.
+    void OnImport();
+    void OnExport();
+
+    // Seams for the modal dialogs: a file to read or write (empty: none
+    // chosen) and a new set's name (none: cancelled).
+    using FileDialog = std::function<std::string(QWidget* pOwner, bool bSave)>;
+    using NameDialog = std::function<std::optional<std::string>(QWidget* pOwner)>;
+    void SetFileDialog(FileDialog dialog) { m_fileDialog = std::move(dialog); }
+    void SetNameDialog(NameDialog dialog) { m_nameDialog = std::move(dialog); }
+    // The keypad page a scan's "Replace this page" replaces.
+    void SetPageSource(std::function<int()> page) { m_page = std::move(page); }
+
     int KeyIndex() const { return m_nKeyIndex; }
     int ModelIndex() const { return m_nModelIndex; }
 
@@ -78,6 +101,9 @@ private:
                 const std::string& strTitle);
     void NotifyMainWindow(uintptr_t wParam, intptr_t lParam);
     void ShowSaveFailure();
+    void FillSets();
+    // After the presets changed wholesale: the list and the keypad follow.
+    void PresetsReplaced();
 
     std::string m_strLastFrequency;
     CRadioCore* const m_pCore;
@@ -88,4 +114,8 @@ private:
     std::string m_strTitle;
     int m_nKeyIndex = -1;
     int m_nModelIndex = -1;
+    QComboBox* m_pSetBox = nullptr;
+    FileDialog m_fileDialog;
+    NameDialog m_nameDialog;
+    std::function<int()> m_page;
 };

@@ -4,6 +4,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
 #include <QStringList>
@@ -19,7 +20,7 @@
 
 namespace {
 
-const int kTemplates[] = {100, 102, 131, 132, 133, 137, 138};
+const int kTemplates[] = {100, 102, 131, 132, 133, 137, 138, 141};
 
 bool IsWidgetOfKind(const QWidget* pWidget, EControlKind kind, bool bPushLike) {
     switch (kind) {
@@ -45,6 +46,8 @@ bool IsWidgetOfKind(const QWidget* pWidget, EControlKind kind, bool bPushLike) {
             return qobject_cast<const QDateTimeEdit*>(pWidget) != nullptr;
         case EControlKind::GroupBox:
             return true;
+        case EControlKind::ProgressBar:
+            return qobject_cast<const QProgressBar*>(pWidget) != nullptr;
     }
     return false;
 }
