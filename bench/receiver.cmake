@@ -1,2 +1,6 @@
 add_executable(v4l2_bench V4l2Bench.cpp)
 target_link_libraries(v4l2_bench PRIVATE kestrel_build_flags kestrel_receiver kestrel_test_support)
+add_executable(scan_bench ScanBench.cpp)
+target_link_libraries(scan_bench PRIVATE kestrel_build_flags kestrel_receiver kestrel_sim
+    kestrel_platform_hid kestrel_platform_v4l2 kestrel_platform_sdr kestrel_platform_audio
+    kestrel_test_support)

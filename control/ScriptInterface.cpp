@@ -43,7 +43,8 @@ QString CScriptInterface::ScanJson(const CRadioController::SScanResult& result) 
         json.insert(QStringLiteral("frequency"),
                     Text(CPresetStore::FrequencyNumber(station.nBand, station.nFrequency)));
         json.insert(QStringLiteral("channel"),
-                    Text(CPresetStore::ChannelText(station.nBand, station.nFrequency, {})));
+                    Text(CPresetStore::ModelText(station.nBand) + " " +
+                         CPresetStore::ListText(station.nBand, station.nFrequency)));
         json.insert(QStringLiteral("signal"), station.nSignal);
         json.insert(QStringLiteral("stereo"), station.bStereo);
         json.insert(QStringLiteral("station"), Text(station.strName));

@@ -5,6 +5,7 @@
 #include "control/ControlBus.h"
 #include "control/ControlTarget.h"
 #include "core/RadioCore.h"
+#include "presets/PresetSets.h"
 #include "presets/PresetStore.h"
 
 namespace {
@@ -33,6 +34,7 @@ bool CTrayIcon::IsAvailable() {
 CTrayIcon::CTrayIcon(CControlBus& remote, SWindow window, QObject* pParent)
     : QObject(pParent), m_remote(remote), m_window(std::move(window)) {
     m_pPresets = m_menu.addMenu(QString());
+    m_pSets = m_menu.addMenu(QString());
     m_pRecord = m_menu.addAction(QString(), this, [this] { ToggleRecording(); });
     m_pWindow = m_menu.addAction(QString(), this, [this] { ToggleWindow(); });
     m_menu.addSeparator();
@@ -89,6 +91,7 @@ QString CTrayIcon::ToolTipText(const SRadioState& state) const {
 void CTrayIcon::Refresh() {
     Update(m_remote.Current());
     FillPresets();
+    FillSets();
 }
 
 void CTrayIcon::Update(const SRadioState& state) {
@@ -123,6 +126,26 @@ void CTrayIcon::FillPresets() {
         });
         pAction->setCheckable(true);
         pAction->setChecked(n == state.nSlot);
+    }
+}
+
+// Every set, the current one checked; choosing one switches to it.
+void CTrayIcon::FillSets() {
+    m_pSets->clear();
+    CRadioCore& core = m_remote.Target().Core();
+    const std::string strTitle = core.GetText("BI_SET");
+    m_pSets->setTitle(strTitle.empty() ? QStringLiteral("Preset set") : Text(strTitle));
+    const CPresetSets sets(core.Profile());
+    const std::string strCurrent = sets.Current();
+    for (const std::string& strName : sets.Names()) {
+        QAction* pAction = m_pSets->addAction(Text(strName), this, [this, strName] {
+            std::string strWhy;
+            CPresetSets(m_remote.Target().Core().Profile()).Switch(strName, strWhy);
+            m_remote.Controller().PresetsChanged();
+            m_remote.Refresh();
+        });
+        pAction->setCheckable(true);
+        pAction->setChecked(strName == strCurrent);
     }
 }
 

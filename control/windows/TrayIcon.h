@@ -10,7 +10,8 @@
 struct SRadioState;
 class CControlBus;
 
-// The radio in the desktop's tray: the presets of the band, recording on and
+// The radio in the desktop's tray: the presets of the band and the preset
+// sets to switch among, recording on and
 // off, the window shown and hidden, and what plays and records in the
 // tooltip. Made only where the desktop has a tray (IsAvailable()).
 //
@@ -35,6 +36,7 @@ public:
     void Show() { m_icon.show(); }
     QMenu& Menu() { return m_menu; }
     QMenu& Presets() { return *m_pPresets; }
+    QMenu& PresetSets() { return *m_pSets; }
     QAction& RecordAction() { return *m_pRecord; }
     QAction& WindowAction() { return *m_pWindow; }
     QString ToolTip() const { return m_icon.toolTip(); }
@@ -48,6 +50,7 @@ private:
     // A text of the language file, in the window's language.
     QString Message(const char* pKey) const;
     void FillPresets();
+    void FillSets();
     void Update(const SRadioState& state);
     void ToggleRecording();
     void ToggleWindow();
@@ -56,6 +59,7 @@ private:
     SWindow m_window;
     QMenu m_menu;
     QMenu* m_pPresets = nullptr;  // children of the menu
+    QMenu* m_pSets = nullptr;
     QAction* m_pRecord = nullptr;
     QAction* m_pWindow = nullptr;
     QAction* m_pQuit = nullptr;

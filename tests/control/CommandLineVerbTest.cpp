@@ -141,6 +141,15 @@ double Amplitude(const SWav& wav, size_t nChannel, double dHz) {
     return 2 * std::abs(sum) / static_cast<double>(nFrames - nFrames / 2) / 32767;
 }
 
+// The current preset set as the profile holds it: section KEYS alone.
+std::string KeysSection(const std::string& strProfile) {
+    const size_t nStart = strProfile.find("[KEYS]");
+    if (nStart == std::string::npos) {
+        return {};
+    }
+    return strProfile.substr(nStart, strProfile.find("\n[", nStart) - nStart);
+}
+
 QJsonDocument Json(const std::string& strText) {
     return QJsonDocument::fromJson(QByteArray::fromStdString(strText));
 }
@@ -290,6 +299,51 @@ TEST_F(VerbsWithNoCopyTest, RunWithNoWindowAndEnd) {
 
     m_program.Set("KESTREL_SIMULATE", "unplugged");
     EXPECT_EQ(m_program.Run({"--tune", "81.3"}).nStatus, KestrelExit::kReceiverAbsent);
+}
+
+// A scan on the simulated dongle: its stations as JSON, the names they
+// send, and the free presets filled; then the sets and a file in and out.
+TEST_F(VerbsWithNoCopyTest, AScanStoresItsStationsAndThePresetsTravelAsFiles) {
+    m_program.WriteProfile("RECEIVER=sdr\nBAND=1\n");  // Japan: 76-90 MHz, one station
+    SRun run = m_program.Run({"--scan", "--store", "free"});
+    ASSERT_EQ(run.nStatus, KestrelExit::kOk) << run.strErr;
+    const QJsonObject scan = Json(run.strOut).object();
+    const QJsonArray stations = scan.value("stations").toArray();
+    ASSERT_EQ(stations.size(), 1) << run.strOut;
+    EXPECT_EQ(stations[0].toObject().value("frequency").toString(), "88.10");
+    EXPECT_EQ(stations[0].toObject().value("station").toString(), "KESTREL");
+    EXPECT_NE(KeysSection(m_program.Profile()).find("KEY_FM_0_Title=KESTREL"), std::string::npos);
+
+    const std::string strFile = m_program.RecordFolder() + ".json";
+    run = m_program.Run({"--export-presets", QString::fromStdString(strFile)});
+    ASSERT_EQ(run.nStatus, KestrelExit::kOk) << run.strErr;
+    EXPECT_EQ(m_program.Run({"--new-preset-set", "Car"}).nStatus, KestrelExit::kOk);
+    run = m_program.Run({"--preset-set", "Car"});
+    ASSERT_EQ(run.nStatus, KestrelExit::kOk) << run.strErr;
+    EXPECT_EQ(KeysSection(m_program.Profile()).find("KEY_FM_0_Title=KESTREL"), std::string::npos);
+
+    // Shown, not made, until --yes.
+    run = m_program.Run({"--import-presets", QString::fromStdString(strFile)});
+    ASSERT_EQ(run.nStatus, KestrelExit::kOk) << run.strErr;
+    EXPECT_NE(run.strOut.find("slot 0: empty -> FM 88.10MHz  KESTREL"), std::string::npos)
+        << run.strOut;
+    EXPECT_EQ(KeysSection(m_program.Profile()).find("KEY_FM_0_Title=KESTREL"), std::string::npos);
+    run = m_program.Run({"--import-presets", QString::fromStdString(strFile), "--yes"});
+    ASSERT_EQ(run.nStatus, KestrelExit::kOk) << run.strErr;
+    EXPECT_NE(KeysSection(m_program.Profile()).find("KEY_FM_0_Title=KESTREL"), std::string::npos);
+
+    run = m_program.Run({"--preset-sets"});
+    const QJsonObject sets = Json(run.strOut).object();
+    EXPECT_EQ(sets.value("current").toString(), "Car");
+    EXPECT_EQ(sets.value("sets").toArray().size(), 2);
+    EXPECT_EQ(m_program.Run({"--preset-set", "Boat"}).nStatus, KestrelExit::kRefused);
+
+    std::ofstream(strFile) << "{\"format\": \"kestrel-presets\", \"version\": 1, \"presets\": [";
+    run = m_program.Run({"--import-presets", QString::fromStdString(strFile), "--yes"});
+    EXPECT_EQ(run.nStatus, KestrelExit::kFailed);
+    EXPECT_NE(run.strErr.find("line 1: the file is not whole JSON"), std::string::npos)
+        << run.strErr;
+    EXPECT_NE(KeysSection(m_program.Profile()).find("KEY_FM_0_Title=KESTREL"), std::string::npos);
 }
 
 // On the real back-ends too, a wrong value is said before anything opens,

@@ -11,12 +11,30 @@
 
 #include "control/RadioController.h"
 #include "control/ScriptInterface.h"
+#include "presets/PresetStore.h"
 #include "settings/LanguageTexts.h"
 #include "tests/control/RemoteRig.h"
 
 namespace {
 
 using namespace std::chrono_literals;
+
+// What a script hears of a scan while it runs.
+class CScanListener : public QObject {
+    Q_OBJECT
+
+public:
+    int m_nSignals = 0;
+    int m_nLastChannel = 0;
+    int m_nChannels = 0;
+
+public Q_SLOTS:
+    void OnProgress(int nChannel, int nChannels, const QString&, int) {
+        ++m_nSignals;
+        m_nLastChannel = nChannel;
+        m_nChannels = nChannels;
+    }
+};
 
 class ScriptInterfaceTest : public ::testing::Test {
 protected:
@@ -194,6 +212,45 @@ TEST_F(ScriptInterfaceTest, TasksGoThroughTheNewTaskChecks) {
     EXPECT_FALSE(task.value("mute").toBool());
 }
 
+// A scan answers when the band is done, with what it found and stored, and
+// tells its progress meanwhile; a bad band or store is refused.
+TEST_F(ScriptInterfaceTest, AScanAnswersItsStationsAndStoresThemWhenAsked) {
+    EXPECT_EQ(Error(Call("Scan", {QStringLiteral("LW"), QString()})),
+              CScriptInterface::kErrorBadValue);
+    EXPECT_EQ(Error(Call("Scan", {QStringLiteral("FM"), QStringLiteral("all")})),
+              CScriptInterface::kErrorBadValue);
+    CScanListener listener;
+    ASSERT_TRUE(m_remote.Client().Connection().connect(
+        QString::fromLatin1(CControlBus::kService), QString::fromLatin1(CControlBus::kPath),
+        QString::fromLatin1(CControlBus::kInterface), QStringLiteral("ScanProgress"), &listener,
+        SLOT(OnProgress(int, int, QString, int))));
+    const unsigned nBefore = m_remote.Core().CurrentFrequency();
+    const QDBusMessage reply = Call("Scan", {QStringLiteral("FM"), QStringLiteral("band")});
+    ASSERT_EQ(Error(reply), "") << reply.errorMessage().toStdString();
+    const QJsonObject json =
+        QJsonDocument::fromJson(reply.arguments().value(0).toString().toUtf8()).object();
+    EXPECT_EQ(json.value("band").toString(), "FM");
+    EXPECT_FALSE(json.value("cancelled").toBool());
+    // The band replaced: the stations in slots from 0, the rest emptied.
+    const QJsonArray stations = json.value("stations").toArray();
+    ASSERT_FALSE(stations.isEmpty());
+    CPresetStore presets(m_remote.m_rig.m_profile);
+    for (int n = 0; n < CPresetStore::kSlots; ++n) {
+        const PresetEntry entry = presets.ReadEntry(CPresetStore::BAND_FM, n);
+        if (n >= stations.size()) {
+            EXPECT_EQ(presets.ReadValue(CPresetStore::BAND_FM, n), 0u) << n;
+            continue;
+        }
+        EXPECT_EQ(CPresetStore::FrequencyNumber(CPresetStore::BAND_FM, entry.nFrequency),
+                  stations[n].toObject().value("frequency").toString().toStdString());
+    }
+    EXPECT_EQ(m_remote.Core().CurrentFrequency(), nBefore);
+    CBusClient::WaitUntil([&] { return listener.m_nLastChannel == listener.m_nChannels; }, 2s);
+    EXPECT_GT(listener.m_nSignals, 0);
+    EXPECT_GT(listener.m_nChannels, 100);
+    EXPECT_EQ(listener.m_nLastChannel, listener.m_nChannels);
+}
+
 TEST(RadioControllerTest, ParsesFrequenciesTimesAndNothingElse) {
     std::string strWhy;
     const auto parse = [&](const char* pText) {
@@ -246,3 +303,5 @@ TEST(RadioControllerTest, DaysAndHoursThatDoNotExistAreNamed) {
 }
 
 }  // namespace
+
+#include "ScriptInterfaceTest.moc"

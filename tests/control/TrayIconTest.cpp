@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "control/windows/TrayIcon.h"
+#include "presets/PresetSets.h"
 #include "tests/control/RemoteRig.h"
 
 namespace {
@@ -53,6 +54,20 @@ TEST_F(TrayIconTest, ThePresetsOfTheBandRecallTheirStation) {
     EXPECT_EQ(m_pTray->ToolTip(), "Kestrel Radio\nThe receiver is not plugged in.");
 }
 
+// A set chosen in the tray is the one the keypad and the tray's presets show.
+TEST_F(TrayIconTest, ThePresetSetsSwitchFromTheTray) {
+    std::string strWhy;
+    ASSERT_TRUE(CPresetSets(m_remote.m_rig.m_profile).Add("Car", strWhy));
+    m_pTray->Refresh();
+    ASSERT_EQ(m_pTray->PresetSets().actions().size(), 2);
+    EXPECT_TRUE(m_pTray->PresetSets().actions()[0]->isChecked());
+    m_pTray->PresetSets().actions()[1]->trigger();
+    EXPECT_EQ(CPresetSets(m_remote.m_rig.m_profile).Current(), "Car");
+    EXPECT_TRUE(PresetTexts().isEmpty());  // Car has no presets yet
+    m_pTray->PresetSets().actions()[0]->trigger();
+    EXPECT_EQ(PresetTexts().size(), 3);
+}
+
 TEST_F(TrayIconTest, RecordingStartsAndStopsAndShowsInTheTooltip) {
     m_pTray->Refresh();
     EXPECT_EQ(m_pTray->ToolTip(), "Kestrel Radio\nFM 80.00MHz  Alpha");
@@ -91,7 +106,7 @@ TEST(TrayIconLanguageTest, TheMenuTakesItsTextsFromTheLanguageFile) {
     std::ofstream(remote.m_rig.m_dir.File("Language.ini"))
         << "[Language]\nTOTAL=2\nLANGUAGE_1=English\nLANGUAGE_2=Japanese\n[Japanese]\n"
            "MESSAGE_63=\xE3\x83\x97\xE3\x83\xAA\xE3\x82\xBB\xE3\x83\x83\xE3\x83\x88\n"
-           "MESSAGE_64=Rec\nMESSAGE_66=Show\nMESSAGE_67=Hide\nMESSAGE_68=End\n";
+           "MESSAGE_64=Rec\nMESSAGE_66=Show\nMESSAGE_67=Hide\nMESSAGE_68=End\nBI_SET=Sets\n";
     remote.m_rig.m_profile.WriteProfileInt("SET", "LANGUAGE", 1);
     std::string strWhy;
     ASSERT_TRUE(remote.Open(strWhy)) << strWhy;
@@ -103,7 +118,7 @@ TEST(TrayIconLanguageTest, TheMenuTakesItsTextsFromTheLanguageFile) {
             texts.append(pAction->text());
         }
     }
-    EXPECT_EQ(texts, (QStringList{"\u30D7\u30EA\u30BB\u30C3\u30C8", "Rec", "Hide", "End"}));
+    EXPECT_EQ(texts, (QStringList{"\u30D7\u30EA\u30BB\u30C3\u30C8", "Sets", "Rec", "Hide", "End"}));
 }
 
 TEST_F(TrayIconTest, WithoutATrayClosingRunsTheCloseSequence) {

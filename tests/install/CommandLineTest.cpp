@@ -120,7 +120,16 @@ TEST(CommandLineTest, VerbsRefuseWhatTheyCannotUse) {
              {"--status", "3"},
              {"3", "--status"},
              {"--add-task", "2026-12-24 18:00", "2026-12-24 19:00"},
-             {"--stop=now"}}) {
+             {"--stop=now"},
+             {"--band", "FM"},
+             {"--scan", "--band", "LW"},
+             {"--scan", "--store", "all"},
+             {"--tune", "80", "--store", "free"},
+             {"--yes"},
+             {"--scan", "--yes"},
+             {"--export-presets", "x.json", "--format", "xml"},
+             {"--import-presets"},
+             {"--preset-set="}}) {
         const CCommandLine line = Parse(arguments);
         EXPECT_EQ(line.Action(), EAction::Error) << arguments[0] << " " << arguments.size();
         EXPECT_FALSE(line.ErrorText().empty());
@@ -135,6 +144,28 @@ TEST(CommandLineTest, VerbsRefuseWhatTheyCannotUse) {
     const std::string strHelp = CCommandLine::HelpText("kestrel");
     for (const char* pPart : {"--tune FREQ", "--record [--for LEN]", "--add-task BEGIN END CHANNEL",
                               "Exit status: 0 done"}) {
+        EXPECT_NE(strHelp.find(pPart), std::string::npos) << pPart;
+    }
+}
+
+TEST(CommandLineTest, ScanAndPresetVerbsTakeTheirOptions) {
+    using EVerb = CCommandLine::EVerb;
+    CCommandLine line = Parse({"--scan", "--band", "AM", "--store", "page"});
+    EXPECT_EQ(line.Action(), EAction::Remote);
+    EXPECT_EQ(line.Verb(), EVerb::Scan);
+    EXPECT_EQ(line.ScanBand(), "AM");
+    EXPECT_EQ(line.Store(), "page");
+    line = Parse(
+        {"--import-presets", "bookmarks.csv", "--format", "gqrx", "--store", "band", "--yes"});
+    EXPECT_EQ(line.Verb(), EVerb::ImportPresets);
+    EXPECT_EQ(line.VerbValue(), "bookmarks.csv");
+    EXPECT_EQ(line.PresetFormat(), "gqrx");
+    EXPECT_TRUE(line.Confirmed());
+    EXPECT_EQ(Parse({"--preset-set", "Car"}).VerbValue(), "Car");
+    EXPECT_EQ(Parse({"--preset-sets"}).Verb(), EVerb::PresetSets);
+    const std::string strHelp = CCommandLine::HelpText("kestrel");
+    for (const char* pPart :
+         {"--scan [--band FM|AM]", "--import-presets FILE", "--preset-set NAME"}) {
         EXPECT_NE(strHelp.find(pPart), std::string::npos) << pPart;
     }
 }
