@@ -255,6 +255,10 @@ CRadioController::EResult CRadioController::StartScan(int nBand, std::string& st
         strWhy = "the receiver has no such band";
         return EResult::BadValue;
     }
+    if (m_target.Recorder().IsRecording()) {
+        strWhy = "a recording is running: a scan would retune it";
+        return EResult::Refused;
+    }
     // A new watch: a scan this one ended reports into its own.
     m_pScanWatch = std::make_shared<SScanWatch>();
     std::weak_ptr<SScanWatch> watch = m_pScanWatch;

@@ -79,7 +79,8 @@ public:
     bool StartSeek(int nDirection);
     // The band scan; the callbacks come from its worker (CBandScan). Every
     // tuning here ends a running scan first, the station tuned then being
-    // the listener's. StartScan() gives the scan's number (0: none started);
+    // the listener's. StartScan() gives the scan's number (0: none started,
+    // as while a recording runs, which a scan would retune);
     // FinishScan() of that number waits for it to end, tunes the station the
     // listener was on and gives what it found, nothing when another tune or
     // scan ended it first.

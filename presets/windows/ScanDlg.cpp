@@ -117,7 +117,10 @@ void CScanDlg::OnScan() {
     m_nBand = m_pCore->Band();
     m_nScan = m_pCore->StartScan(m_nBand, onProgress, onEnd);
     if (m_nScan == 0) {
-        SetDlgItemText(IDC_STATUS, Text("SC_CANNOT", "The receiver cannot scan now"));
+        SetDlgItemText(IDC_STATUS,
+                       m_pCore->Recording() != 0
+                           ? Text("SC_RECORDING", "A recording is running: a scan would retune it")
+                           : Text("SC_CANNOT", "The receiver cannot scan now"));
         return;
     }
     m_pProgress->setValue(0);
@@ -230,6 +233,7 @@ void CScanDlg::OnStore() {
     if (CMessageTarget* pMain = m_pCore->MainWindow()) {
         pMain->Post(WM_PRESETS_CHANGED, 0, 0);
     }
+    Q_EMIT PresetsStored();
 }
 
 void CScanDlg::StopScan() {

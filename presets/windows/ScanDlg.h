@@ -56,6 +56,10 @@ public:
     // The stations the last scan found, as the list holds them now.
     std::vector<SScanStation> Chosen() const;
 
+Q_SIGNALS:
+    // The presets were written (the main window has been told).
+    void PresetsStored();
+
 protected:
     bool OnInitDialog() override;
     void DestroyWindow() override;

@@ -104,7 +104,10 @@ CShortKeyDlg::CShortKeyDlg(CRadioCore* pCore, CSkinEngine* pSkin, QWidget* pPare
     MapCommands();
 }
 
-CShortKeyDlg::~CShortKeyDlg() = default;
+// The scan window goes first: it tells this one when it stores.
+CShortKeyDlg::~CShortKeyDlg() {
+    delete m_pScan.data();
+}
 
 void CShortKeyDlg::MapCommands() {
     CCommandMap& commands = Commands();
@@ -444,6 +447,11 @@ void CShortKeyDlg::PresetsReplaced() {
 // Scan, import, export -----------------------------------------------------------
 
 void CShortKeyDlg::OnScan() {
+    if (m_pScan) {
+        m_pScan->raise();
+        m_pScan->activateWindow();
+        return;
+    }
     auto* pScan = new CScanDlg(m_pCore, SkinEngine(), m_page(), this);
     pScan->setWindowFlag(Qt::Tool);
     pScan->setAttribute(Qt::WA_DeleteOnClose);
@@ -451,11 +459,8 @@ void CShortKeyDlg::OnScan() {
         pScan->deleteLater();
         return;
     }
-    connect(pScan, &QObject::destroyed, this, [this] {
-        if (IsWindow()) {
-            PresetsReplaced();
-        }
-    });
+    connect(pScan, &CScanDlg::PresetsStored, this, [this] { PresetsReplaced(); });
+    m_pScan = pScan;
     pScan->show();
 }
 

@@ -5,9 +5,12 @@
 #include <optional>
 #include <string>
 
+#include <QPointer>
+
 #include "skin/Dialog.h"
 
 class CRadioCore;
+class CScanDlg;
 class QComboBox;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -118,4 +121,5 @@ private:
     FileDialog m_fileDialog;
     NameDialog m_nameDialog;
     std::function<int()> m_page;
+    QPointer<CScanDlg> m_pScan;  // a child while open
 };

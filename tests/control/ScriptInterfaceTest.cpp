@@ -251,6 +251,15 @@ TEST_F(ScriptInterfaceTest, AScanAnswersItsStationsAndStoresThemWhenAsked) {
     EXPECT_EQ(listener.m_nLastChannel, listener.m_nChannels);
 }
 
+// A scan would retune what is being recorded: refused while a recording runs.
+TEST_F(ScriptInterfaceTest, NoScanWhileRecording) {
+    ASSERT_EQ(Error(Call("StartRecording", {QVariant::fromValue<qlonglong>(0)})), "");
+    const QDBusMessage reply = Call("Scan", {QStringLiteral("FM"), QString()});
+    EXPECT_EQ(Error(reply), CScriptInterface::kErrorRefused);
+    EXPECT_TRUE(reply.errorMessage().contains("recording"));
+    EXPECT_EQ(Error(Call("StopRecording")), "");
+}
+
 TEST(RadioControllerTest, ParsesFrequenciesTimesAndNothingElse) {
     std::string strWhy;
     const auto parse = [&](const char* pText) {

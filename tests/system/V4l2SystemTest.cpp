@@ -19,6 +19,7 @@
 #include "platform/v4l2/LinuxV4l2Services.h"
 #include "platform/window/SimMessageTarget.h"
 #include "platform/window/WindowMessages.h"
+#include "receiver/BandScan.h"
 #include "receiver/V4l2Receiver.h"
 #include "receiver/V4l2ReceiverFactory.h"
 #include "tests/system/AudioDecode.h"
@@ -246,6 +247,37 @@ TEST_F(V4l2SystemTest, SeeksOntoTheNextStationAndTellsTheHardwareSeeksResult) {
     EXPECT_EQ(Receiver().Frequency(CReceiver::BAND_FM), 9500u);
     EXPECT_EQ(TunedHz(), 95'000'000u);
     EXPECT_EQ(m_window.Count(WM_SEEK_FOUND, true), 1);
+}
+
+// A scan of Europe's FM band on vivid finds its stations, one a megahertz,
+// and its transmitter's loop on 95.5 MHz, nothing on the channels between.
+// The names are those that came within the scan's wait: vivid's own name a
+// station by its frequency in kHz.
+TEST_F(V4l2SystemTest, AScanFindsEveryStationOfTheBandWithItsName) {
+    ASSERT_NE(m_pProbe, nullptr);
+    Receiver().Tune(9450);
+    CBandScan scan(Receiver(), std::chrono::milliseconds(1500));
+    ASSERT_TRUE(scan.Start({}, {}));
+    ASSERT_TRUE(scan.Wait());
+    std::vector<unsigned> found;
+    int nNamed = 0;
+    for (const SScanStation& station : scan.Stations()) {
+        found.push_back(station.nFrequency);
+        if (!station.strName.empty() && station.nFrequency != 9550) {
+            ++nNamed;
+            EXPECT_EQ(station.strName, std::to_string(station.nFrequency * 10) + ".0");
+        }
+    }
+    std::vector<unsigned> expected;
+    for (unsigned nFrequency = 8800; nFrequency <= 10800; nFrequency += 100) {
+        expected.push_back(nFrequency);
+        if (nFrequency == 9500) {
+            expected.push_back(9550);
+        }
+    }
+    EXPECT_EQ(found, expected);
+    EXPECT_GT(nNamed, 0);
+    EXPECT_EQ(m_window.Count(WM_SEEK_FOUND, true), 0);
 }
 
 // vivid's own RDS names the station by its frequency. Its radio texts
