@@ -260,6 +260,9 @@ void CRadioCore::StopTuningWork() {
 }
 
 uint64_t CRadioCore::StartScan(int nBand, CBandScan::FProgress onProgress, CBandScan::FEnd onEnd) {
+    if (m_nRecording != 0) {
+        return 0;  // it would retune what is being recorded
+    }
     StopTuningWork();
     m_scanReturn = {Band(), CurrentFrequency(), ChannelFlag()};
     if (nBand != Band() && HasBand(nBand)) {

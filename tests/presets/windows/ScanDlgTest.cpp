@@ -137,6 +137,15 @@ TEST_F(ScanDlgTest, ReplacingThePageAsksFirstAndKeepsTheOtherPages) {
     EXPECT_EQ(store.ReadEntry(FM, 30).strTitle, "Next page");
 }
 
+// A scan would retune the station being recorded: the window says so.
+TEST_F(ScanDlgTest, NoScanWhileRecording) {
+    ASSERT_TRUE(m_rig.Core().StartRecording());
+    Button(CScanDlg::IDC_SCAN).click();
+    EXPECT_FALSE(Dlg().IsScanning());
+    EXPECT_NE(Dlg().GetDlgItemText(CScanDlg::IDC_STATUS).find("recording"), std::string::npos);
+    m_rig.Core().StopRecording();
+}
+
 // Worked from the keyboard alone, and read by a screen reader.
 TEST_F(ScanDlgTest, TheWindowDrivesFromTheKeyboardAndNamesEveryControl) {
     Dlg().activateWindow();
