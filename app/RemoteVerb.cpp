@@ -1,6 +1,8 @@
 #include "app/RemoteVerb.h"
 
 #include <QEventLoop>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTimer>
 
 #include <chrono>
@@ -44,6 +46,14 @@ int StatusOf(EResult eResult) {
             return KestrelExit::kUsage;
     }
     return KestrelExit::kFailed;
+}
+
+// A stopped scan ends as a failed command, with the copy or without.
+bool ScanWasCancelled(const QString& strJson) {
+    return QJsonDocument::fromJson(strJson.toUtf8())
+        .object()
+        .value(QStringLiteral("cancelled"))
+        .toBool();
 }
 
 // The receiver takes its last report from the device link's thread: a run
@@ -172,10 +182,15 @@ int CRemoteVerb::ToRunningCopy(CControlClient& client) {
             reply = client.Call("AddTask", fields);
             break;
         }
-        case EVerb::Scan:
-            reply = client.Call("Scan", {QString::fromStdString(m_commandLine.ScanBand()).toUpper(),
-                                         QString::fromStdString(m_commandLine.Store())});
+        case EVerb::Scan: {
+            // Ctrl+C stops the copy's scan, which then answers and stores nothing.
+            CQuitRequests quit([&client] { client.Call("CancelScan"); });
+            reply = client.Call("Scan",
+                                {QString::fromStdString(m_commandLine.ScanBand()).toUpper(),
+                                 QString::fromStdString(m_commandLine.Store())},
+                                true);
             break;
+        }
         case EVerb::PresetSets:
         case EVerb::PresetSet:
         case EVerb::NewPresetSet:
@@ -188,7 +203,9 @@ int CRemoteVerb::ToRunningCopy(CControlClient& client) {
         return Fail(reply.nStatus, reply.strError);
     }
     Print(reply.value.toString().toStdString());
-    return KestrelExit::kOk;
+    return m_commandLine.Verb() == EVerb::Scan && ScanWasCancelled(reply.value.toString())
+               ? KestrelExit::kFailed
+               : KestrelExit::kOk;
 }
 
 // The run claims the radio as a start with no screen does, so that a

@@ -38,7 +38,8 @@ bool CControlClient::HasCopy() {
     return reply.isValid() && reply.value();
 }
 
-CControlClient::SReply CControlClient::Call(const char* pMethod, const QVariantList& arguments) {
+CControlClient::SReply CControlClient::Call(const char* pMethod, const QVariantList& arguments,
+                                            bool bServeEvents) {
     SReply answer;
     if (!m_connection && !HasCopy()) {
         answer.nStatus = KestrelExit::kNoCopy;
@@ -49,7 +50,8 @@ CControlClient::SReply CControlClient::Call(const char* pMethod, const QVariantL
         QString::fromLatin1(CControlBus::kService), QString::fromLatin1(CControlBus::kPath),
         QString::fromLatin1(CControlBus::kInterface), QString::fromLatin1(pMethod));
     message.setArguments(arguments);
-    const QDBusMessage reply = m_connection->call(message, QDBus::Block, kCallTimeoutMs);
+    const QDBusMessage reply = m_connection->call(
+        message, bServeEvents ? QDBus::BlockWithGui : QDBus::Block, kCallTimeoutMs);
     if (reply.type() == QDBusMessage::ErrorMessage) {
         answer.nStatus = StatusOfError(reply.errorName());
         answer.strError = reply.errorMessage().toStdString();

@@ -32,7 +32,9 @@ public:
         QVariantList values;  // all of them
         std::string strError;
     };
-    SReply Call(const char* pMethod, const QVariantList& arguments = {});
+    // bServeEvents: this process's events are served while it waits (a quit
+    // request that should cancel what the call started).
+    SReply Call(const char* pMethod, const QVariantList& arguments = {}, bool bServeEvents = false);
     // A call may take as long as its work: a seek across the band, a
     // recording's start that waits for the running copy's message box.
     static constexpr int kCallTimeoutMs = 120 * 1000;

@@ -238,6 +238,16 @@ TEST_F(VerbsToARunningCopyTest, VerbsAnswerWhatTheRadioDid) {
     EXPECT_EQ(run.strOut, "FM 82.50MHz\n");
     EXPECT_EQ(run.strErr, "");
 
+    // The running copy scans and answers when the band is done.
+    const unsigned nListening = m_remote.Core().CurrentFrequency();
+    run = m_program.Run({"--scan", "--band", "FM"});
+    ASSERT_EQ(run.nStatus, KestrelExit::kOk) << run.strErr;
+    const QJsonObject scan = Json(run.strOut).object();
+    EXPECT_EQ(scan.value("band").toString(), "FM");
+    EXPECT_FALSE(scan.value("cancelled").toBool());
+    EXPECT_TRUE(scan.value("stored").toArray().isEmpty());
+    EXPECT_EQ(m_remote.Core().CurrentFrequency(), nListening);
+
     m_remote.m_rig.Card().SetMasterVolume(0xC000);
     run = m_program.Run({"--status"});
     ASSERT_EQ(run.nStatus, KestrelExit::kOk) << run.strErr;
