@@ -34,9 +34,10 @@ bool CTrayIcon::IsAvailable() {
 CTrayIcon::CTrayIcon(CControlBus& remote, SWindow window, QObject* pParent)
     : QObject(pParent), m_remote(remote), m_window(std::move(window)) {
     m_pPresets = m_menu.addMenu(QString());
-    m_pSets = m_menu.addMenu(QString());
     m_pRecord = m_menu.addAction(QString(), this, [this] { ToggleRecording(); });
     m_pWindow = m_menu.addAction(QString(), this, [this] { ToggleWindow(); });
+    // After the items the keyboard reaches first, which stay where they were.
+    m_pSets = m_menu.addMenu(QString());
     m_menu.addSeparator();
     m_pQuit = m_menu.addAction(QString(), this, [this] {
         if (m_window.quit) {

@@ -118,7 +118,7 @@ TEST(TrayIconLanguageTest, TheMenuTakesItsTextsFromTheLanguageFile) {
             texts.append(pAction->text());
         }
     }
-    EXPECT_EQ(texts, (QStringList{"\u30D7\u30EA\u30BB\u30C3\u30C8", "Sets", "Rec", "Hide", "End"}));
+    EXPECT_EQ(texts, (QStringList{"\u30D7\u30EA\u30BB\u30C3\u30C8", "Rec", "Hide", "Sets", "End"}));
 }
 
 TEST_F(TrayIconTest, WithoutATrayClosingRunsTheCloseSequence) {
