@@ -501,11 +501,16 @@ std::string CRadioCore::RecordFolder() const {
 }
 
 std::string CRadioCore::RecordFileName(std::time_t tStart, bool bWav) const {
+    return RecordFileName(tStart, bWav ? ERecordFormat::Wav : ERecordFormat::Wma);
+}
+
+std::string CRadioCore::RecordFileName(std::time_t tStart, ERecordFormat eFormat) const {
     std::string strPath = RecordFolder();
     if (strPath.empty() || strPath.back() != '/') {
         strPath += '/';
     }
-    return strPath + FormatLocalTime(tStart, "%Y%m%d%H%M%S") + (bWav ? ".wav" : ".wma");
+    return strPath + FormatLocalTime(tStart, "%Y%m%d%H%M%S") + "." +
+           RecordFormats::Extension(eFormat);
 }
 
 std::string CRadioCore::ChannelText() const {
@@ -568,8 +573,8 @@ bool CRadioCore::StartRecording() {
     m_strStartFailure = kRecordFail;
     m_tRecordStart = m_services.clock.Now();
     const CSettings settings = Settings();
-    const bool bWav = settings.IsWav();
-    m_strRecordFile = RecordFileName(m_tRecordStart, bWav);
+    const ERecordFormat eFormat = settings.RecordFormat();
+    m_strRecordFile = RecordFileName(m_tRecordStart, eFormat);
     // The row names the file exactly or there is no recording: a name the
     // catalogue cannot keep would leave a file that play and delete miss.
     if (!CUtf8Text::IsValid(m_strRecordFile) ||
@@ -605,7 +610,11 @@ bool CRadioCore::StartRecording() {
     }
     m_strChannel = ChannelText();
     m_strChannelName = StationName();
-    if (!m_audioGraph.StartRecording(bWav)) {
+    m_strRecordMemo = CUtf8Text::IsValid(m_strTaskMemo)
+                          ? CUtf8Text::Cut(m_strTaskMemo, kMaxCatalogueText)
+                          : std::string();
+    m_audioGraph.SetRecordTags(RecordTags());
+    if (!m_audioGraph.StartRecording(eFormat)) {
         if (m_audioGraph.RecordFault() == ECaptureFault::DiskFull) {
             m_strStartFailure = kDiskFullAtStart;
         }
@@ -625,6 +634,16 @@ void CRadioCore::ChooseCaptureInput(const std::string& strDeviceName,
     }
     m_audioGraph.SetDeviceIndex(0);
     m_audioGraph.SetPinIndex(-1);
+}
+
+// Another player shows the station and the start, not only the file's name.
+SRecordingTags CRadioCore::RecordTags() const {
+    const std::string strStation = m_strChannelName.empty() ? m_strChannel : m_strChannelName;
+    std::tm local{};
+    localtime_r(&m_tRecordStart, &local);
+    char when[32] = {};
+    std::strftime(when, sizeof(when), "%Y-%m-%d %H:%M", &local);
+    return {strStation + " " + when, strStation, m_strRecordMemo, m_tRecordStart};
 }
 
 void CRadioCore::StopRecording() {
@@ -665,6 +684,7 @@ void CRadioCore::CatalogueRecording() {
         m_fileListSet.m_FileName = m_strRecordFile;
         m_fileListSet.m_Channel = m_strChannel;
         m_fileListSet.m_ChannelName = m_strChannelName;
+        m_fileListSet.m_Memo = m_strRecordMemo;
         m_fileListSet.Update();
     } catch (const CDBException& error) {
         m_services.messageBoxes.Show(m_pMainWnd, error.ErrorText(), kCaption,

@@ -146,6 +146,7 @@ public:
     // home folder) and the name of a recording started at tStart.
     std::string RecordFolder() const;
     std::string RecordFileName(std::time_t tStart, bool bWav) const;
+    std::string RecordFileName(std::time_t tStart, ERecordFormat eFormat) const;
     // "FM 100.90MHz" or "AM 1629KHz" for the tuner's band and frequency.
     std::string ChannelText() const;
     // The title of the preset that holds the tuner's frequency; empty for none.
@@ -249,6 +250,7 @@ private:
     std::string m_strTaskMemo;
     std::string m_strChannel;
     std::string m_strChannelName;
+    std::string m_strRecordMemo;  // the task's memo as the recording started
     int m_nRecording = 0;
     std::int64_t m_nStoppedSeconds = 0;
     int m_nTaskNumber = 0;
@@ -280,4 +282,6 @@ private:
     bool FindSpeakerInput(std::string& strDeviceName, std::string& strPortName, uint32_t& nType);
     void ChooseCaptureInput(const std::string& strDeviceName, const std::string& strPinName);
     void CatalogueRecording();
+    // What the recording's file says of itself: station, start, the task's memo.
+    SRecordingTags RecordTags() const;
 };

@@ -47,13 +47,24 @@ std::string Joined(const std::string& strFirst, const std::string& strSecond) {
 }
 
 // Bytes a second of recording takes in the format and quality of the profile.
+// FLAC is counted as the PCM it may not shrink.
 std::uint64_t BytesPerSecond(const CSettings& settings) {
-    const bool bWav = settings.IsWav();
     const int nQuality = settings.Quality();
     constexpr std::uint64_t kWavRates[] = {11025, 22050, 44100};
     constexpr std::uint64_t kWmaRates[] = {64000, 96000, 128000};
+    constexpr std::uint64_t kMp3Rates[] = {128000, 192000, 256000};
     const size_t n = nQuality >= 0 && nQuality <= 2 ? static_cast<size_t>(nQuality) : 2;
-    return bWav ? kWavRates[n] * 4 : kWmaRates[n] / 8;
+    switch (settings.RecordFormat()) {
+        case ERecordFormat::Wav:
+        case ERecordFormat::Flac:
+            return kWavRates[n] * 4;
+        case ERecordFormat::Mp3:
+            return kMp3Rates[n] / 8;
+        case ERecordFormat::Wma:
+        case ERecordFormat::Opus:
+            break;
+    }
+    return kWmaRates[n] / 8;
 }
 
 // Free bytes where the folder is or, while it does not exist yet, where it
@@ -100,6 +111,9 @@ void CRecorder::Report(const std::string& strText) {
 bool CRecorder::Start() {
     if (IsRecording()) {
         return true;
+    }
+    if (!m_task) {
+        m_core.SetTaskMemo({});  // a recording of one's own has no task's memo
     }
     if (!m_core.StartRecording()) {
         const std::string strWhy = Text(m_core.StartFailureKey().c_str());
@@ -264,6 +278,7 @@ void CRecorder::StartTask(int nTask) {
         run.bPartial = true;
     }
     m_task = run;
+    m_core.SetTaskMemo(strMemo);  // before the start: the file's tags carry it
     if (!Start()) {
         const std::string strWhy = Text(m_core.StartFailureKey().c_str());
         m_task.reset();
@@ -272,7 +287,6 @@ void CRecorder::StartTask(int nTask) {
         return;
     }
     m_core.SetScheduled(1);
-    m_core.SetTaskMemo(strMemo);
 }
 
 void CRecorder::TuneTask(CChannelWord word) {

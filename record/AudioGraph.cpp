@@ -1,6 +1,7 @@
 #include "record/AudioGraph.h"
 
 #include <filesystem>
+#include <utility>
 
 #include "platform/dialogs/MessageBoxes.h"
 #include "platform/names/KestrelNames.h"
@@ -44,6 +45,23 @@ int WmaBitRate(int nQuality) {
             return 128000;
         default:
             return 0;
+    }
+}
+
+// The encoder's setting by quality: FLAC's compression (the rate is the
+// capture's), Opus's and MP3's bit rate. Opus is transparent for speech and
+// music well below MP3's rates.
+std::pair<ECompressedFormat, int> CompressedLevel(ERecordFormat eFormat, int nQuality) {
+    const size_t n = nQuality >= 0 && nQuality <= 2 ? static_cast<size_t>(nQuality) : 0;
+    constexpr int kOpusRates[] = {64000, 96000, 128000};
+    constexpr int kMp3Rates[] = {128000, 192000, 256000};
+    switch (eFormat) {
+        case ERecordFormat::Opus:
+            return {ECompressedFormat::Opus, kOpusRates[n]};
+        case ERecordFormat::Mp3:
+            return {ECompressedFormat::Mp3, kMp3Rates[n]};
+        default:
+            return {ECompressedFormat::Flac, 5};
     }
 }
 
@@ -273,6 +291,10 @@ std::string CAudioGraph::OutputFileName() const {
 }
 
 bool CAudioGraph::StartRecording(bool bWav) {
+    return StartRecording(bWav ? ERecordFormat::Wav : ERecordFormat::Wma);
+}
+
+bool CAudioGraph::StartRecording(ERecordFormat eFormat) {
     ClosePlayback();
     StopRecording();
     m_eRecordFault = ECaptureFault::None;
@@ -283,14 +305,18 @@ bool CAudioGraph::StartRecording(bool bWav) {
         return false;
     }
     PrepareDevice();
-    if (bWav) {
-        if (BuildWavChain() != S_OK) {
+    if (eFormat == ERecordFormat::Wav || eFormat == ERecordFormat::Flac) {
+        const MediaStatus status =
+            eFormat == ERecordFormat::Wav ? BuildWavChain() : BuildCompressedChain(eFormat);
+        if (status != S_OK) {
             return false;
         }
+        // Lossless: the quality is the capture rate.
         if (const int nRate = WavSampleRate(m_nQuality); nRate > 0) {
             SetCaptureFormat(2, 2, nRate);
         }
-    } else if (MediaFailed(BuildWmaChain())) {
+    } else if (MediaFailed(eFormat == ERecordFormat::Wma ? BuildWmaChain()
+                                                         : BuildCompressedChain(eFormat))) {
         return false;
     }
     // A graph that does not run (device busy, folder missing, disk full or
@@ -315,6 +341,7 @@ MediaStatus CAudioGraph::BuildWavChain() {
     if (const MediaStatus status = m_pGB->AddWavWriter(OutputFileName()); status != S_OK) {
         return status;
     }
+    m_pGB->SetTags(m_recordTags);
     return m_pGB->RenderCapture();
 }
 
@@ -356,6 +383,25 @@ MediaStatus CAudioGraph::BuildWmaChain() {
     if (const int nBitRate = WmaBitRate(m_nQuality); nBitRate > 0) {
         m_pGB->ConfigureAsf(nBitRate);
     }
+    m_pGB->SetTags(m_recordTags);
+    return m_pGB->RenderCapture();
+}
+
+MediaStatus CAudioGraph::BuildCompressedChain(ERecordFormat eFormat) {
+    if (!m_pGB) {
+        return E_POINTER;
+    }
+    const auto [eCompressed, nLevel] = CompressedLevel(eFormat, m_nQuality);
+    if (const MediaStatus status =
+            m_pGB->SetCompressedOutput(eCompressed, OutputFileName(), nLevel);
+        MediaFailed(status)) {
+        ShowError("MESSAGE_73",
+                  "Cannot record in this format. Please install the packages "
+                  "gstreamer1.0-plugins-good (FLAC, MP3) and gstreamer1.0-plugins-base (Ogg "
+                  "Opus), or choose another record type in the options.");
+        return status;
+    }
+    m_pGB->SetTags(m_recordTags);
     return m_pGB->RenderCapture();
 }
 

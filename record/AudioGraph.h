@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "platform/media/MediaServices.h"
+#include "platform/profile/RecordFormat.h"
 
 class CMessageBoxes;
 class CMessageTarget;
@@ -49,6 +50,8 @@ public:
     bool OpenDevice(int nIndex);
     MediaStatus SelectPin(int nIndex);
     bool StartRecording(bool bWav);
+    // In any of the formats; WAV and WMA as StartRecording(bool) records them.
+    bool StartRecording(ERecordFormat eFormat);
     int StopRecording();
     MediaStatus CreateCaptureGraph();
     void ReleaseCaptureGraph();
@@ -85,6 +88,8 @@ public:
     void SetQuality(int nQuality) { m_nQuality = nQuality; }
     const std::string& RecordFile() const { return m_strRecordFile; }
     void SetRecordFile(const std::string& strPath) { m_strRecordFile = strPath; }
+    // What the next recording's file says of itself.
+    void SetRecordTags(const SRecordingTags& tags) { m_recordTags = tags; }
     bool IsRecording() const { return m_bRecording; }
     bool IsPaused() const { return m_bPaused; }
     bool IsPlaybackOpen() const { return m_bPlaybackOpen; }
@@ -122,6 +127,7 @@ private:
     int PrepareDevice();
     MediaStatus BuildWavChain();
     MediaStatus BuildWmaChain();
+    MediaStatus BuildCompressedChain(ERecordFormat eFormat);
     void RemoveWavChain();
     MediaStatus SetCaptureFormat(int nChannels, int nBytesPerSample, int nSampleRate);
     std::string OutputFileName() const;
@@ -151,6 +157,7 @@ private:
     int m_nPinIndex = 0;
     int m_nQuality = 0;
     std::string m_strRecordFile;
+    SRecordingTags m_recordTags;
     bool m_bRecording = false;
     uint64_t m_nFreeSpaceReserve = kDefaultFreeSpaceReserve;
     // The last recording's outcome, once its graph is gone.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <functional>
 #include <string>
 #include <vector>
@@ -31,6 +32,20 @@ struct SAudioFormat {
 
     bool operator==(const SAudioFormat&) const = default;
 };
+
+// What a recording's file says of itself: the WAV writer's LIST INFO chunk
+// and the ASF writer's content description carry it. An empty text and a
+// date of 0 are left out.
+struct SRecordingTags {
+    std::string strTitle;
+    std::string strArtist;
+    std::string strComment;
+    std::time_t tDate = 0;  // the start, written as the local date and time
+};
+
+// The compressed formats beside WAV and WMA, each in its usual container:
+// FLAC, Opus in Ogg, MP3 with an ID3v2 tag.
+enum class ECompressedFormat { Flac, Opus, Mp3 };
 
 // Why a recording ended before it was stopped.
 enum class ECaptureFault {
@@ -92,6 +107,14 @@ public:
     virtual MediaStatus SetAsfOutput(const std::string& strPath) = 0;
     // Stereo WMA at this bit rate; without the call the encoder's default.
     virtual MediaStatus ConfigureAsf(int nBitsPerSecond) = 0;
+    // FLAC, Opus or MP3 chain on path: nLevel is FLAC's compression level
+    // (0-8) or the bit rate of Opus and MP3 in bits per second.
+    // E_NOINTERFACE when the encoder or its container's writer is not
+    // installed; E_INVALIDARG for a level out of range.
+    virtual MediaStatus SetCompressedOutput(ECompressedFormat eFormat, const std::string& strPath,
+                                            int nLevel) = 0;
+    // The tags of the file; set before RenderCapture().
+    virtual void SetTags(const SRecordingTags& tags) = 0;
     // Connects output pin 0 of the capture source through the chain added.
     // E_POINTER: no capture source; E_FAIL: no chain or the link failed.
     virtual MediaStatus RenderCapture() = 0;

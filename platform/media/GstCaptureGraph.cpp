@@ -2,6 +2,7 @@
 
 #include <gst/audio/audio.h>
 
+#include <ctime>
 #include <filesystem>
 
 #include "platform/media/GstCaptureDevice.h"
@@ -18,7 +19,27 @@ constexpr std::chrono::seconds kEndOfStreamWait{10};
 // does not end by then is beyond waiting for, and the file is repaired.
 constexpr std::chrono::seconds kFailedEndWait{3};
 // The stereo WMA profiles all run at CD rate.
-constexpr int kWmaSampleRate = 44100;
+constexpr int kWmaSampleRate = 44100;  // and MP3's
+constexpr int kOpusSampleRate = 48000;
+
+struct SCompressedChain {
+    const char* pEncoder;
+    const char* pMuxer;  // null: the encoder writes the container itself
+    int nMinLevel;
+    int nMaxLevel;
+};
+
+SCompressedChain CompressedChain(ECompressedFormat eFormat) {
+    switch (eFormat) {
+        case ECompressedFormat::Flac:
+            return {"flacenc", nullptr, 0, 8};
+        case ECompressedFormat::Opus:
+            return {"opusenc", "oggmux", 6000, 510000};
+        case ECompressedFormat::Mp3:
+            return {"lamemp3enc", "id3v2mux", 8000, 320000};
+    }
+    return {"", nullptr, 0, -1};
+}
 
 bool IsConsistent(const SAudioFormat& format) {
     const int nBlock = format.nChannels * format.nBitsPerSample / 8;
@@ -171,6 +192,7 @@ MediaStatus CGstCaptureGraph::AddWavWriter(const std::string& strPath) {
         return E_NOINTERFACE;
     }
     ConfigureFileWriter(strPath);
+    m_eFileKind = EFileKind::Wav;
     return gst_element_link(m_pWavDest, m_pFileWriter) ? S_OK : E_FAIL;
 }
 
@@ -191,6 +213,7 @@ MediaStatus CGstCaptureGraph::SetAsfOutput(const std::string& strPath) {
     // which some players take badly; the file is played from disk anyway.
     g_object_set(m_pMuxer, "preroll", guint64{0}, nullptr);
     ConfigureFileWriter(strPath);
+    m_eFileKind = EFileKind::Asf;
     return gst_element_link_many(m_pEncoder, m_pMuxer, m_pFileWriter, nullptr) ? S_OK : E_FAIL;
 }
 
@@ -210,7 +233,7 @@ void CGstCaptureGraph::ConfigureFileWriter(const std::string& strPath) {
 }
 
 MediaStatus CGstCaptureGraph::ConfigureAsf(int nBitsPerSecond) {
-    if (!m_pEncoder) {
+    if (!m_pEncoder || m_eFileKind != EFileKind::Asf) {
         return E_UNEXPECTED;
     }
     if (nBitsPerSecond <= 0) {
@@ -221,6 +244,55 @@ MediaStatus CGstCaptureGraph::ConfigureAsf(int nBitsPerSecond) {
                                          "channels", G_TYPE_INT, 2, nullptr));
     g_object_set(m_pFormatFilter, "caps", pCaps.get(), nullptr);
     return S_OK;
+}
+
+MediaStatus CGstCaptureGraph::SetCompressedOutput(ECompressedFormat eFormat,
+                                                  const std::string& strPath, int nLevel) {
+    if (m_pWavDest || m_pMuxer || m_pEncoder || m_bRendered) {
+        return E_UNEXPECTED;
+    }
+    const SCompressedChain chain = CompressedChain(eFormat);
+    if (nLevel < chain.nMinLevel || nLevel > chain.nMaxLevel) {
+        return E_INVALIDARG;
+    }
+    m_pEncoder = AddElement(chain.pEncoder, "Encoder");
+    m_pMuxer = chain.pMuxer ? AddElement(chain.pMuxer, "Container Writer") : nullptr;
+    m_pFileWriter = AddElement("filesink", "File Writer");
+    if (!m_pEncoder || (chain.pMuxer && !m_pMuxer) || !m_pFileWriter) {
+        RemoveElement(m_pEncoder);
+        RemoveElement(m_pMuxer);
+        RemoveElement(m_pFileWriter);
+        return E_NOINTERFACE;
+    }
+    ConfigureEncoder(eFormat, nLevel);
+    ConfigureFileWriter(strPath);
+    m_eFileKind = EFileKind::Compressed;
+    const bool bLinked = m_pMuxer
+                             ? gst_element_link_many(m_pEncoder, m_pMuxer, m_pFileWriter, nullptr)
+                             : gst_element_link(m_pEncoder, m_pFileWriter);
+    return bLinked ? S_OK : E_FAIL;
+}
+
+void CGstCaptureGraph::ConfigureEncoder(ECompressedFormat eFormat, int nLevel) {
+    int nRate = 0;
+    switch (eFormat) {
+        case ECompressedFormat::Flac:
+            g_object_set(m_pEncoder, "quality", nLevel, nullptr);
+            return;  // at the capture format the caller sets
+        case ECompressedFormat::Opus:
+            g_object_set(m_pEncoder, "bitrate", nLevel, nullptr);
+            nRate = kOpusSampleRate;
+            break;
+        case ECompressedFormat::Mp3:
+            // Constant bit rate: every player reads the length from the size.
+            g_object_set(m_pEncoder, "bitrate", nLevel / 1000, "cbr", TRUE, nullptr);
+            gst_util_set_object_arg(G_OBJECT(m_pEncoder), "target", "bitrate");
+            nRate = kWmaSampleRate;
+            break;
+    }
+    GstCapsPtr pCaps(gst_caps_new_simple("audio/x-raw", "rate", G_TYPE_INT, nRate, "channels",
+                                         G_TYPE_INT, 2, nullptr));
+    g_object_set(m_pFormatFilter, "caps", pCaps.get(), nullptr);
 }
 
 MediaStatus CGstCaptureGraph::RenderCapture() {
@@ -236,8 +308,44 @@ MediaStatus CGstCaptureGraph::RenderCapture() {
         KestrelTrace(kTag, "the capture source does not link to the writer");
         return E_FAIL;
     }
+    // The container's writer takes the tags, or else the encoder (Opus
+    // writes them in its own header, which oggmux only carries).
+    for (GstElement* pWriter : {m_pWavDest, m_pMuxer, m_pEncoder}) {
+        if (pWriter && GST_IS_TAG_SETTER(pWriter)) {
+            ApplyTags(pWriter);
+            break;
+        }
+    }
     m_bRendered = true;
     return S_OK;
+}
+
+void CGstCaptureGraph::ApplyTags(GstElement* pWriter) const {
+    GstTagList* pTags = gst_tag_list_new_empty();
+    const auto add = [pTags](const char* pTag, const std::string& strText) {
+        if (!strText.empty()) {
+            gst_tag_list_add(pTags, GST_TAG_MERGE_REPLACE, pTag, strText.c_str(), nullptr);
+        }
+    };
+    add(GST_TAG_TITLE, m_tags.strTitle);
+    add(GST_TAG_ARTIST, m_tags.strArtist);
+    add(GST_TAG_COMMENT, m_tags.strComment);
+    if (m_tags.tDate != 0) {
+        std::tm local{};
+        localtime_r(&m_tags.tDate, &local);
+        GDate* pDate = g_date_new_dmy(static_cast<GDateDay>(local.tm_mday),
+                                      static_cast<GDateMonth>(local.tm_mon + 1),
+                                      static_cast<GDateYear>(local.tm_year + 1900));
+        gst_tag_list_add(pTags, GST_TAG_MERGE_REPLACE, GST_TAG_DATE, pDate, nullptr);
+        g_date_free(pDate);
+        GstDateTime* pWhen = gst_date_time_new_local_time(
+            local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
+            static_cast<gdouble>(local.tm_sec));
+        gst_tag_list_add(pTags, GST_TAG_MERGE_REPLACE, GST_TAG_DATE_TIME, pWhen, nullptr);
+        gst_date_time_unref(pWhen);
+    }
+    gst_tag_setter_merge_tags(GST_TAG_SETTER(pWriter), pTags, GST_TAG_MERGE_REPLACE);
+    gst_tag_list_unref(pTags);
 }
 
 void CGstCaptureGraph::SetFaultNotify(std::function<void()> notify) {
@@ -393,11 +501,20 @@ void CGstCaptureGraph::CompleteFile() {
     }
     const int nRate = m_nSampleRate;
     double dSeconds = nRate > 0 ? static_cast<double>(m_nFramesWritten.load()) / nRate : 0.0;
-    const SMediaFileCheck check = m_pWavDest ? CheckWavFile(m_strPath) : CheckAsfFile(m_strPath);
+    // The compressed formats need no repair: their decoders read a file cut
+    // short, and the encoder's count says how much audio it holds.
+    SMediaFileCheck check;
+    if (m_eFileKind == EFileKind::Wav) {
+        check = CheckWavFile(m_strPath);
+    } else if (m_eFileKind == EFileKind::Asf) {
+        check = CheckAsfFile(m_strPath);
+    }
     if (check.bValid) {
         dSeconds = check.dSeconds;
     }
-    const bool bEmpty = check.bValid ? check.dSeconds <= 0.0 : nBytes == 0;
+    const bool bEmpty = check.bValid                           ? check.dSeconds <= 0.0
+                        : m_eFileKind == EFileKind::Compressed ? dSeconds <= 0.0
+                                                               : nBytes == 0;
     if (Fault() != ECaptureFault::None && bEmpty) {
         KestrelTrace(kTag, "the failed recording %s holds no audio; removed", m_strPath.c_str());
         std::filesystem::remove(m_strPath, error);

@@ -16,6 +16,9 @@
 // The capture graph on a GStreamer pipeline:
 //   source ! audioconvert ! audioresample ! capsfilter ! wavenc ! filesink
 //   source ! audioconvert ! audioresample ! capsfilter ! avenc_wmav2 ! asfmux ! filesink
+//   source ! audioconvert ! audioresample ! capsfilter ! flacenc ! filesink
+//   source ! audioconvert ! audioresample ! capsfilter ! opusenc ! oggmux ! filesink
+//   source ! audioconvert ! audioresample ! capsfilter ! lamemp3enc ! id3v2mux ! filesink
 // The converters pass the audio through untouched when the source can give
 // the format itself, and convert when it cannot.
 //
@@ -59,6 +62,9 @@ public:
     MediaStatus AddWavWriter(const std::string& strPath) override;
     MediaStatus SetAsfOutput(const std::string& strPath) override;
     MediaStatus ConfigureAsf(int nBitsPerSecond) override;
+    MediaStatus SetCompressedOutput(ECompressedFormat eFormat, const std::string& strPath,
+                                    int nLevel) override;
+    void SetTags(const SRecordingTags& tags) override { m_tags = tags; }
     MediaStatus RenderCapture() override;
     void SetFaultNotify(std::function<void()> notify) override;
     void SetFreeSpaceReserve(uint64_t nBytes) override;
@@ -77,6 +83,9 @@ private:
     GstElement* AddElement(const char* factory, const char* name);
     void RemoveElement(GstElement*& pElement);
     void ConfigureFileWriter(const std::string& strPath);
+    void ConfigureEncoder(ECompressedFormat eFormat, int nLevel);
+    // The tags onto the writer that puts them in the file.
+    void ApplyTags(GstElement* pWriter) const;
     void ResetWatch();
     // Before the start: a recording that would end at once is not begun.
     bool HasRoomToStart();
@@ -114,11 +123,14 @@ private:
     GstElement* m_pWavDest = nullptr;
     GstElement* m_pEncoder = nullptr;
     GstElement* m_pMuxer = nullptr;
+    // The file's kind, for the check of a finished file.
+    enum class EFileKind { None, Wav, Asf, Compressed } m_eFileKind = EFileKind::None;
     GstElement* m_pFileWriter = nullptr;
 
     std::optional<SAudioFormat> m_format;
     std::optional<SCaptureBuffering> m_buffering;
     std::string m_strPath;
+    SRecordingTags m_tags;
     bool m_bRendered = false;
     bool m_bRunning = false;
     uint64_t m_nReserve = kDefaultFreeSpaceReserve;

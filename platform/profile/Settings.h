@@ -3,6 +3,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/profile/RecordFormat.h"
+
 class CProfile;
 
 // Every setting of the application profile in one place: its section, key,
@@ -30,8 +32,9 @@ public:
     int LanguageIndex(int nDefault) const;
     bool HasLanguage() const;
     std::string RecordPath() const;  // default RadioRecord in the home folder
-    int RecordType() const;          // 0 WMA (default), 1 WAV
-    bool IsWav() const { return RecordType() != 0; }
+    int RecordType() const;          // 0 WMA (default), 1 WAV, 2 FLAC, 3 Opus, 4 MP3
+    ERecordFormat RecordFormat() const { return RecordFormats::FromType(RecordType()); }
+    bool IsWav() const { return RecordFormat() == ERecordFormat::Wav; }
     int Quality() const;  // 0 normal (default), 1 good, 2 best
     std::string DeviceName() const;
     std::string PinName() const;

@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <ctime>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <regex>
 #include <thread>
 
+#include "presets/PresetStore.h"
 #include "tests/app/CoreRig.h"
 #include "tests/platform/media/MediaFileProbe.h"
 
@@ -58,6 +62,71 @@ TEST(RadioCoreRecordingTest, TwoSecondWavRecordingOfATunedStationIsCatalogued) {
     EXPECT_TRUE(std::holds_alternative<std::monostate>(row[4]) || Text(row[4]).empty());
     EXPECT_EQ(Text(row[5]), path);
     EXPECT_EQ(std::filesystem::path(path).filename().string().size(), 14u + 4u);
+}
+
+// Another player shows the station and the start, and a task's memo: the
+// catalogue keeps them beside the file, and the tags travel in it. GStreamer
+// reads every tag back but ASF's: from there it reads title and artist, and
+// the memo is the file's "Comment" attribute, which Windows' players show.
+TEST(RadioCoreRecordingTest, EveryFormatDecodesAndCarriesTheStationTheStartAndTheMemo) {
+    struct SFormat {
+        int nType;
+        const char* pExtension;
+        const char* pContainer;  // the start of the container's caps
+    };
+    for (const SFormat& format :
+         {SFormat{1, ".wav", "audio/x-wav"}, SFormat{0, ".wma", "video/x-ms-asf"},
+          SFormat{2, ".flac", "audio/x-flac"}, SFormat{3, ".opus", "audio/ogg"},
+          SFormat{4, ".mp3", "application/x-id3"}}) {
+        SCOPED_TRACE(format.pExtension);
+        CCoreRig rig;
+        rig.UseRealClock();
+        rig.m_profile.WriteProfileInt("SET", "RECOTYPE", format.nType);
+        CPresetStore(rig.m_profile)
+            .WriteSlot(CPresetStore::BAND_FM, 0,
+                       CChannelWord::Of(CPresetStore::BAND_FM, 8000).Value(), "Kestrel FM");
+        CRadioCore& core = rig.Core();
+        rig.Tuner().SetBand(CTuner::BAND_FM);
+        ASSERT_TRUE(rig.Tuner().Tune(8000));
+        core.SetTaskMemo("Evening concert");
+        ASSERT_TRUE(core.StartRecording());
+        std::this_thread::sleep_for(1s);
+        core.StopRecording();
+        EXPECT_EQ(std::filesystem::path(core.RecordFile()).extension(), format.pExtension);
+
+        const SDbResult rows =
+            rig.m_dataSource.Query("select Channel, ChannelName, Memo from FileList");
+        ASSERT_EQ(rows.m_rows.size(), 1u);
+        EXPECT_EQ(Text(rows.m_rows[0][0]), "FM 80.00MHz");
+        EXPECT_EQ(Text(rows.m_rows[0][1]), "Kestrel FM");
+        EXPECT_EQ(Text(rows.m_rows[0][2]), "Evening concert");
+
+        const SDiscovered discovered = Discover(core.RecordFile());
+        ASSERT_TRUE(discovered.bOk);
+        EXPECT_EQ(discovered.strContainerCaps.rfind(format.pContainer, 0), 0u)
+            << discovered.strContainerCaps;
+        EXPECT_NEAR(discovered.dDuration, 1.0, 0.4);
+        EXPECT_EQ(discovered.nChannels, 2);
+        EXPECT_EQ(discovered.strArtist, "Kestrel FM");
+        EXPECT_EQ(discovered.strTitle.rfind("Kestrel FM 20", 0), 0u) << discovered.strTitle;
+        if (format.nType != 0) {
+            EXPECT_EQ(discovered.strComment, "Evening concert");
+            std::tm local{};
+            const std::time_t tStart = core.RecordStart();
+            localtime_r(&tStart, &local);
+            EXPECT_EQ(discovered.nYear, local.tm_year + 1900);
+            continue;
+        }
+        std::ifstream file(core.RecordFile(), std::ios::binary);
+        const std::string strBytes((std::istreambuf_iterator<char>(file)),
+                                   std::istreambuf_iterator<char>());
+        std::string strUtf16;
+        for (char c : std::string("Evening concert")) {
+            strUtf16 += c;
+            strUtf16 += '\0';
+        }
+        EXPECT_NE(strBytes.find(strUtf16), std::string::npos);
+    }
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <complex>
 #include <cstring>
 #include <fstream>
@@ -124,8 +125,11 @@ SWav ReadWav(const std::string& strPath) {
     std::memcpy(&wav.nRate, strData.data() + nFormat + 12, sizeof(wav.nRate));
     uint32_t nDataBytes = 0;
     std::memcpy(&nDataBytes, strData.data() + nData + 4, sizeof(nDataBytes));
-    wav.bWhole = nDataBytes == strData.size() - nData - 8;
-    wav.frames.resize((strData.size() - nData - 8) / 2);
+    // The samples fill the file, or the tags' LIST chunk follows them.
+    const size_t nEnd = nData + 8 + nDataBytes;
+    wav.bWhole =
+        nEnd == strData.size() || (nEnd < strData.size() && strData.compare(nEnd, 4, "LIST") == 0);
+    wav.frames.resize((std::min(nEnd, strData.size()) - nData - 8) / 2);
     std::memcpy(wav.frames.data(), strData.data() + nData + 8, wav.frames.size() * 2);
     return wav;
 }

@@ -578,8 +578,7 @@ TEST_F(ScheduledRecordingTest, FullDiskEndsTheRecordingWithAWholeFileAndItsTrueL
 
     const SWavHeader header = ReadWavHeader(outcome->strFile);
     ASSERT_TRUE(header.bValid) << outcome->strFile;
-    EXPECT_EQ(header.nRiffBytes + 8, header.nFileBytes);
-    EXPECT_EQ(header.nDataBytes + 44, header.nFileBytes);
+    EXPECT_TRUE(header.Whole());
     ASSERT_GT(header.nByteRate, 0);
     EXPECT_NEAR(static_cast<double>(nSeconds),
                 static_cast<double>(header.nDataBytes) / header.nByteRate, 1.0);
@@ -665,8 +664,7 @@ TEST_F(ScheduledRecordingTest, HeadlessRunAskedToStopKeepsItsRecordingAsPartial)
         << outcome->strReason;
     const SWavHeader header = ReadWavHeader(outcome->strFile);
     ASSERT_TRUE(header.bValid) << outcome->strFile;
-    EXPECT_EQ(header.nRiffBytes + 8, header.nFileBytes);
-    EXPECT_EQ(header.nDataBytes + 44, header.nFileBytes);
+    EXPECT_TRUE(header.Whole());
     EXPECT_EQ(RowsIn(user.RecordFolder()).size(), 1u);
 }
 

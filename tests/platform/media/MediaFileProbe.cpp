@@ -61,7 +61,12 @@ SWavHeader ReadWavHeader(const std::string& path) {
             bFormat = true;
         } else if (std::memcmp(pChunk, "data", 4) == 0) {
             header.nDataBytes = nSize;
+            header.nDataAt = nAt + 8;
             bData = true;
+            const uint64_t nAfter = header.nDataAt + nSize + (nSize & 1);
+            header.bInfoAfterData = nAfter + 12 <= bytes.size() &&
+                                    std::memcmp(bytes.data() + nAfter, "LIST", 4) == 0 &&
+                                    std::memcmp(bytes.data() + nAfter + 8, "INFO", 4) == 0;
             break;
         }
         nAt += 8 + nSize + (nSize & 1);
@@ -70,15 +75,25 @@ SWavHeader ReadWavHeader(const std::string& path) {
     return header;
 }
 
+bool SWavHeader::Whole() const {
+    if (!bValid || static_cast<uint64_t>(nRiffBytes) + 8 != nFileBytes) {
+        return false;
+    }
+    const uint64_t nEnd = nDataAt + nDataBytes;
+    return nEnd == nFileBytes || (bInfoAfterData && nEnd < nFileBytes);
+}
+
 std::vector<int16_t> ReadWavSamples(const std::string& path) {
     const std::vector<unsigned char> bytes = ReadAll(path);
     const SWavHeader header = ReadWavHeader(path);
     if (!header.bValid || header.nBitsPerSample != 16 || header.nDataBytes > bytes.size()) {
         return {};
     }
-    const size_t nDataAt = bytes.size() - header.nDataBytes;  // data is the last chunk
+    if (header.nDataAt + header.nDataBytes > bytes.size()) {
+        return {};
+    }
     std::vector<int16_t> samples(header.nDataBytes / 2);
-    std::memcpy(samples.data(), bytes.data() + nDataAt, samples.size() * 2);
+    std::memcpy(samples.data(), bytes.data() + header.nDataAt, samples.size() * 2);
     return samples;
 }
 
@@ -113,6 +128,29 @@ SDiscovered Discover(const std::string& path) {
             static_cast<GstDiscovererStreamInfo*>(pAudio->data)));
     }
     gst_discoverer_stream_info_list_free(pAudio);
+    if (const GstTagList* pTags = gst_discoverer_info_get_tags(pInfo)) {
+        const auto text = [pTags](const char* pTag) {
+            gchar* pValue = nullptr;
+            std::string strValue;
+            if (gst_tag_list_get_string(pTags, pTag, &pValue) && pValue) {
+                strValue = pValue;
+            }
+            g_free(pValue);
+            return strValue;
+        };
+        result.strTitle = text(GST_TAG_TITLE);
+        result.strArtist = text(GST_TAG_ARTIST);
+        result.strComment = text(GST_TAG_COMMENT);
+        GDate* pDate = nullptr;
+        GstDateTime* pWhen = nullptr;
+        if (gst_tag_list_get_date(pTags, GST_TAG_DATE, &pDate) && pDate) {
+            result.nYear = g_date_get_year(pDate);
+            g_date_free(pDate);
+        } else if (gst_tag_list_get_date_time(pTags, GST_TAG_DATE_TIME, &pWhen) && pWhen) {
+            result.nYear = gst_date_time_get_year(pWhen);
+            gst_date_time_unref(pWhen);
+        }
+    }
     g_object_unref(pInfo);
     return result;
 }

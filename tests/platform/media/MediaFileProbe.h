@@ -17,7 +17,11 @@ struct SWavHeader {
     int nBitsPerSample = 0;
     uint32_t nRiffBytes = 0;  // as the RIFF header states it
     uint32_t nDataBytes = 0;
+    uint64_t nDataAt = 0;  // first byte of the samples
     uint64_t nFileBytes = 0;
+    bool bInfoAfterData = false;  // a LIST INFO chunk (the tags) ends the file
+    // The samples and any chunks after them fill the file exactly.
+    bool Whole() const;
 };
 
 SWavHeader ReadWavHeader(const std::string& path);
@@ -31,6 +35,11 @@ struct SDiscovered {
     std::string strAudioCaps;
     int nChannels = 0;
     int nSampleRate = 0;
+    // The file's tags as a player reads them; empty when it has none.
+    std::string strTitle;
+    std::string strArtist;
+    std::string strComment;
+    int nYear = 0;  // of the date or date and time, 0 without
 };
 
 SDiscovered Discover(const std::string& path);

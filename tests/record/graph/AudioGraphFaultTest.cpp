@@ -61,8 +61,7 @@ protected:
         if (bWav) {
             const SWavHeader header = ReadWavHeader(path);
             ASSERT_TRUE(header.bValid);
-            EXPECT_EQ(header.nRiffBytes + 8, header.nFileBytes);
-            EXPECT_EQ(header.nDataBytes + 44, header.nFileBytes);
+            EXPECT_TRUE(header.Whole());
             EXPECT_EQ(header.nDataBytes % header.nBlockAlign, 0u);
             EXPECT_NEAR(dSeconds, static_cast<double>(header.nDataBytes) / header.nByteRate, 1e-9);
         } else {
