@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QMoveEvent>
 #include <QSlider>
@@ -40,9 +41,8 @@ struct SColumn {
     int nWidth;
 };
 constexpr SColumn kColumns[] = {
-    {"PL_CHANNEL", 105},
-    {"PL_BEGINTIME", 128},
-    {"PL_DURATION", 90},
+    {"PL_CHANNEL", 105}, {"PL_BEGINTIME", 128}, {"PL_DURATION", 90},
+    {"PL_STATION", 110}, {"PL_MEMO", 150},
 };
 
 constexpr std::pair<int, const char*> kTooltips[] = {
@@ -107,6 +107,7 @@ bool CPlayDlg::OnInitDialog() {
     }
     m_pSlider = GetDlgItemAs<QSlider>(IDC_POSITION);
     m_pList = GetDlgItemAs<QTreeWidget>(IDC_LIST);
+    SetUpSearch();
     const std::string strTitle = m_pCore->GetText("PL_WINTITLE");
     SetDlgItemText(IDC_TITLE, strTitle);
     setWindowTitle(QString::fromStdString(strTitle));
@@ -141,6 +142,19 @@ void CPlayDlg::SetUpList() {
     pHeader->setSectionsMovable(true);
 }
 
+void CPlayDlg::SetUpSearch() {
+    m_pSearch = GetDlgItemAs<QLineEdit>(IDC_SEARCH);
+    if (!m_pSearch) {
+        return;
+    }
+    const std::string strText = m_pCore->GetText("PL_SEARCH");
+    const QString strHint = strText.empty() ? QStringLiteral("Search station, memo or date")
+                                            : QString::fromStdString(strText);
+    m_pSearch->setPlaceholderText(strHint);
+    m_pSearch->setAccessibleName(strHint);
+    connect(m_pSearch, &QLineEdit::textChanged, this, &CPlayDlg::Search);
+}
+
 void CPlayDlg::SetUpTooltips() {
     for (const auto& [nId, pText] : kTooltips) {
         if (QWidget* pButton = GetDlgItem(nId)) {
@@ -159,16 +173,55 @@ void CPlayDlg::FillList() {
         return;
     }
     m_pList->clear();
-    for (int i = 0; !fileList.IsEOF(); ++i, fileList.MoveNext()) {
+    for (int i = 0; !fileList.IsEOF(); fileList.MoveNext()) {
+        const std::vector<QString> fields = {
+            QString::fromStdString(fileList.m_Channel),
+            QString::fromStdString(fileList.m_BeginTime),
+            QString::fromStdString(fileList.m_Duration),
+            QString::fromStdString(fileList.m_ChannelName),
+            QString::fromStdString(fileList.m_Memo),
+        };
+        if (!Matches(m_strSearch, fields)) {
+            continue;
+        }
         auto* pItem = new QTreeWidgetItem(m_pList);
-        pItem->setText(0, QString::fromStdString(fileList.m_Channel));
-        pItem->setText(1, QString::fromStdString(fileList.m_BeginTime));
-        pItem->setText(2, QString::fromStdString(fileList.m_Duration));
+        for (int nColumn = 0; nColumn < static_cast<int>(fields.size()); ++nColumn) {
+            pItem->setText(nColumn, fields[static_cast<size_t>(nColumn)]);
+        }
         pItem->setData(0, kIdRole, fileList.m_ID);
-        if (i == m_nCurrentIndex) {
+        if (i++ == m_nCurrentIndex) {
             SelectRow(pItem);
         }
     }
+}
+
+// The recording playing stays the current one while the rows around it change.
+void CPlayDlg::Search(const QString& strWords) {
+    const int nCurrentId = m_nCurrentIndex >= 0 ? RowId(m_nCurrentIndex) : 0;
+    m_strSearch = strWords.trimmed();
+    m_nCurrentIndex = -1;
+    FillList();
+    m_nCurrentIndex = nCurrentId != 0 ? RowOfId(nCurrentId) : -1;
+    if (m_nCurrentIndex >= 0) {
+        SelectRow(m_pList->topLevelItem(m_nCurrentIndex));
+    }
+}
+
+// The start time is kept as "yy-mm-dd hh:mm:ss"; a date typed in full
+// ("2026-12-09") finds it as well.
+bool CPlayDlg::Matches(const QString& strWords, const std::vector<QString>& fields) {
+    const QStringList words = strWords.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (words.isEmpty()) {
+        return true;
+    }
+    QStringList haystack(fields.begin(), fields.end());
+    if (fields.size() > 1 && fields[1].size() >= 8) {
+        haystack << QStringLiteral("20") + fields[1].left(8);
+    }
+    const QString strAll = haystack.join(QLatin1Char('\n'));
+    return std::all_of(words.begin(), words.end(), [&strAll](const QString& strWord) {
+        return strAll.contains(strWord, Qt::CaseInsensitive);
+    });
 }
 
 int CPlayDlg::RowCount() const {
@@ -178,6 +231,15 @@ int CPlayDlg::RowCount() const {
 int CPlayDlg::RowId(int nRow) const {
     const QTreeWidgetItem* pItem = m_pList ? m_pList->topLevelItem(nRow) : nullptr;
     return pItem ? pItem->data(0, kIdRole).toInt() : 0;
+}
+
+int CPlayDlg::RowOfId(int nId) const {
+    for (int n = 0; n < RowCount(); ++n) {
+        if (RowId(n) == nId) {
+            return n;
+        }
+    }
+    return -1;
 }
 
 int CPlayDlg::SelectedRow() const {
@@ -414,8 +476,10 @@ bool CPlayDlg::DeleteCatalogueRow(int nId) {
 // Saving a copy ---------------------------------------------------------------
 
 QString CPlayDlg::SaveFilter(const std::string& strExtension) {
-    return strExtension == "WAV" ? QStringLiteral("WAV File (*.wav);;All Files (*.*)")
-                                 : QStringLiteral("WMA File (*.wma);;All Files (*.*)");
+    const QString strType =
+        strExtension.empty() ? QStringLiteral("WMA") : QString::fromStdString(strExtension);
+    return strType + QStringLiteral(" File (*.") + strType.toLower() +
+           QStringLiteral(");;All Files (*.*)");
 }
 
 std::string CPlayDlg::SaveTarget(const std::string& strChosen, const std::string& strExtension) {

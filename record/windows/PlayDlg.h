@@ -1,12 +1,16 @@
 #pragma once
 
+#include <QString>
+
 #include <functional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "skin/Dialog.h"
 
 class CRadioCore;
+class QLineEdit;
 class QSlider;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -38,6 +42,7 @@ public:
         IDC_TITLE = 1059,
         IDC_TIME = 1060,
         IDC_PLAYING = 1061,
+        IDC_SEARCH = 1062,
     };
     enum : int { TIMER_POSITION = 1 };
     static constexpr int kPositionPeriodMs = 500;
@@ -54,8 +59,13 @@ public:
     // Stops playback and lets the receiver be heard before the window goes.
     void DestroyWindow() override;
 
-    // Reloads the list from the catalogue, in order of start time.
+    // Reloads the list from the catalogue, in order of start time: the rows
+    // the search words match.
     void FillList();
+    // Lists only the recordings whose every word appears in their channel,
+    // station, memo or start date (case does not count); empty lists all.
+    void Search(const QString& strWords);
+    static bool Matches(const QString& strWords, const std::vector<QString>& fields);
     // Plays list row nIndex; the list is circular (past the end is the first
     // row, before the first the last).
     void Play(int nIndex);
@@ -73,7 +83,8 @@ public:
     double Duration() const { return m_dDuration; }
     void SetSaveFileDialog(SaveFileDialog dialog) { m_saveFileDialog = std::move(dialog); }
 
-    // The save dialog's filter for a recording of this type ("WAV" or "WMA").
+    // The save dialog's filter for a recording of this type, by its extension
+    // in capitals ("WAV", "FLAC"); none is WMA.
     static QString SaveFilter(const std::string& strExtension);
     // "1:05 / 45:00" of a position and a length in seconds; hours only where
     // the length has them.
@@ -96,10 +107,12 @@ protected:
 private:
     void MapCommands();
     void SetUpList();
+    void SetUpSearch();
     void SetUpTooltips();
     int SelectedRow() const;
     int RowCount() const;
     int RowId(int nRow) const;
+    int RowOfId(int nId) const;
     void SelectRow(QTreeWidgetItem* pItem);
     // The position and length, and the file playing; empty when none is.
     void ShowPlaying(const std::string& strFile);
@@ -118,5 +131,7 @@ private:
     CRadioCore* const m_pCore;
     QSlider* m_pSlider = nullptr;  // controls of the window
     QTreeWidget* m_pList = nullptr;
+    QLineEdit* m_pSearch = nullptr;
+    QString m_strSearch;
     SaveFileDialog m_saveFileDialog;
 };

@@ -1,6 +1,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QSlider>
@@ -38,7 +39,8 @@ class PlayDlgTest : public ::testing::Test {
 protected:
     CRadioCore& Core() { return m_rig.Core(); }
     // A recording on disk with its catalogue row, started nMinute past 14:10.
-    std::string AddRecording(const std::string& strName, int nMinute, double dSeconds = 3.0) {
+    std::string AddRecording(const std::string& strName, int nMinute, double dSeconds = 3.0,
+                             const std::string& strStation = {}, const std::string& strMemo = {}) {
         const std::string path = m_rig.m_dir.File(strName);
         WriteWav(path, dSeconds);
         CFileListSet& files = Core().FileList();
@@ -47,6 +49,8 @@ protected:
         files.m_Duration = "00:00:03";
         files.m_FileName = path;
         files.m_Channel = "FM 98.10MHz";
+        files.m_ChannelName = strStation;
+        files.m_Memo = strMemo;
         files.Update();
         return path;
     }
@@ -329,6 +333,42 @@ TEST_F(PlayDlgTest, TheCloseBoxStopsUnmutesAndFreesTheWindow) {
     EXPECT_EQ(Muted(), 0);
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(pPlayer.isNull());
+}
+
+TEST_F(PlayDlgTest, TheSearchFindsRecordingsByStationMemoAndDateAndKeepsTheOnePlaying) {
+    AddRecording("news.wav", 0, 3.0, "Kestrel FM", "Morning news");
+    AddRecording("jazz.wav", 1, 3.0, "Radio Jazz", "Evening concert");
+    AddRecording("talk.wav", 2, 3.0, "Kestrel FM", "Talk show");
+    EXPECT_EQ(List().topLevelItem(0)->text(3), "Kestrel FM");
+    EXPECT_EQ(List().topLevelItem(1)->text(4), "Evening concert");
+    const auto listed = [this] {
+        std::vector<std::string> memos;
+        for (int n = 0; n < List().topLevelItemCount(); ++n) {
+            memos.push_back(List().topLevelItem(n)->text(4).toStdString());
+        }
+        return memos;
+    };
+    QLineEdit& search = *Player().GetDlgItemAs<QLineEdit>(CPlayDlg::IDC_SEARCH);
+    EXPECT_FALSE(search.accessibleName().isEmpty());
+
+    Select(2);
+    Player().OnListDblClk();
+    ASSERT_EQ(Player().CurrentIndex(), 2);
+    search.setText("kestrel");  // case does not count
+    EXPECT_EQ(listed(), (std::vector<std::string>{"Morning news", "Talk show"}));
+    EXPECT_EQ(Player().CurrentIndex(), 1);  // still the talk show, now the second row
+    Click(CPlayDlg::IDC_NEXT);
+    EXPECT_EQ(Player().CurrentIndex(), 0);  // round the rows found
+
+    search.setText("kestrel talk");  // every word
+    EXPECT_EQ(listed(), (std::vector<std::string>{"Talk show"}));
+    EXPECT_EQ(Player().CurrentIndex(), -1);  // the news is not listed
+    search.setText("2031-05-01 14:11");
+    EXPECT_EQ(listed(), (std::vector<std::string>{"Evening concert"}));
+    search.setText("nothing like it");
+    EXPECT_TRUE(listed().empty());
+    search.clear();
+    EXPECT_EQ(listed().size(), 3u);
 }
 
 }  // namespace
