@@ -21,6 +21,7 @@
 #include "platform/window/WindowMessages.h"
 #include "presets/PresetStore.h"
 #include "receiver/ReceiverFactory.h"
+#include "record/RecordName.h"
 #include "schedule/DataSourceId.h"
 
 namespace {
@@ -513,6 +514,19 @@ std::string CRadioCore::RecordFileName(std::time_t tStart, ERecordFormat eFormat
            RecordFormats::Extension(eFormat);
 }
 
+// The pattern's name, never one a file already has: two starts in one second
+// (the clock set back an hour in autumn) would replace a recording.
+std::string CRadioCore::PatternFileName(const std::string& strPattern,
+                                        ERecordFormat eFormat) const {
+    CRecordName::SFields fields;
+    fields.tStart = m_tRecordStart;
+    fields.strStation = m_strChannelName.empty() ? m_strChannel : m_strChannelName;
+    fields.strMemo = m_strRecordMemo;
+    fields.strBand = Band() == CPresetStore::BAND_FM ? "FM" : "AM";
+    return CRecordName::Unused(RecordFolder(), CRecordName::Build(strPattern, fields),
+                               RecordFormats::Extension(eFormat));
+}
+
 std::string CRadioCore::ChannelText() const {
     return CFileListSet::FormatChannel(Band(), CurrentFrequency());
 }
@@ -574,7 +588,12 @@ bool CRadioCore::StartRecording() {
     m_tRecordStart = m_services.clock.Now();
     const CSettings settings = Settings();
     const ERecordFormat eFormat = settings.RecordFormat();
-    m_strRecordFile = RecordFileName(m_tRecordStart, eFormat);
+    m_strChannel = ChannelText();
+    m_strChannelName = StationName();
+    m_strRecordMemo = CUtf8Text::IsValid(m_strTaskMemo)
+                          ? CUtf8Text::Cut(m_strTaskMemo, kMaxCatalogueText)
+                          : std::string();
+    m_strRecordFile = PatternFileName(settings.NamePattern(), eFormat);
     // The row names the file exactly or there is no recording: a name the
     // catalogue cannot keep would leave a file that play and delete miss.
     if (!CUtf8Text::IsValid(m_strRecordFile) ||
@@ -608,11 +627,6 @@ bool CRadioCore::StartRecording() {
         }
         ChooseCaptureInput(strDeviceName, strPinName);
     }
-    m_strChannel = ChannelText();
-    m_strChannelName = StationName();
-    m_strRecordMemo = CUtf8Text::IsValid(m_strTaskMemo)
-                          ? CUtf8Text::Cut(m_strTaskMemo, kMaxCatalogueText)
-                          : std::string();
     m_audioGraph.SetRecordTags(RecordTags());
     if (!m_audioGraph.StartRecording(eFormat)) {
         if (m_audioGraph.RecordFault() == ECaptureFault::DiskFull) {

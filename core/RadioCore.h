@@ -147,6 +147,9 @@ public:
     std::string RecordFolder() const;
     std::string RecordFileName(std::time_t tStart, bool bWav) const;
     std::string RecordFileName(std::time_t tStart, ERecordFormat eFormat) const;
+    // The next recording's path: the options' name pattern over the station,
+    // memo and start just taken.
+    std::string PatternFileName(const std::string& strPattern, ERecordFormat eFormat) const;
     // "FM 100.90MHz" or "AM 1629KHz" for the tuner's band and frequency.
     std::string ChannelText() const;
     // The title of the preset that holds the tuner's frequency; empty for none.

@@ -74,6 +74,14 @@ int CSettings::RecordType() const {
     return m_profile.GetProfileInt(kOptions, "RECOTYPE", 0);
 }
 
+std::string CSettings::NamePattern() const {
+    return m_profile.GetProfileString(kOptions, "NAMEPATTERN");
+}
+
+bool CSettings::SetNamePattern(const std::string& strPattern) {
+    return m_profile.WriteProfileString(kOptions, "NAMEPATTERN", strPattern);
+}
+
 int CSettings::Quality() const {
     return m_profile.GetProfileInt(kOptions, "QUALITY", 0);
 }

@@ -35,6 +35,10 @@ public:
     int RecordType() const;          // 0 WMA (default), 1 WAV, 2 FLAC, 3 Opus, 4 MP3
     ERecordFormat RecordFormat() const { return RecordFormats::FromType(RecordType()); }
     bool IsWav() const { return RecordFormat() == ERecordFormat::Wav; }
+    // SET/NAMEPATTERN: how recordings are named (CRecordName's fields);
+    // empty, the default, names them by their start time.
+    std::string NamePattern() const;
+    bool SetNamePattern(const std::string& strPattern);
     int Quality() const;  // 0 normal (default), 1 good, 2 best
     std::string DeviceName() const;
     std::string PinName() const;

@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMoveEvent>
 
 #include <algorithm>
@@ -14,6 +15,7 @@
 #include "platform/mixer/MixerServices.h"
 #include "platform/mixer/MixerTypes.h"
 #include "platform/profile/Profile.h"
+#include "platform/text/Utf8Text.h"
 #include "platform/trace/Trace.h"
 #include "platform/window/MessageTarget.h"
 #include "platform/window/WindowMessages.h"
@@ -36,15 +38,17 @@ constexpr std::pair<int, const char*> kTexts[] = {
     {1043, "OP_RECORDTYPE"},
     {1044, "OP_RECORDQUALITY"},
     {1045, "OP_RECORDPATH"},
+    {COptionDlg::IDC_LABEL_NAME_PATTERN, "OP_NAMEPATTERN"},
     {CDialog::IDOK, "ALL_OK"},
     {CDialog::IDCANCEL, "ALL_CANCLE"},
 };
 
 // The controls that take the height of the labels.
 constexpr int kLinedUp[] = {
-    COptionDlg::IDC_RECEIVER,    COptionDlg::IDC_STANDARD, COptionDlg::IDC_LANGUAGE,
-    COptionDlg::IDC_SCAN_LEVEL,  COptionDlg::IDC_DEVICE,   COptionDlg::IDC_PORT,
-    COptionDlg::IDC_RECORD_TYPE, COptionDlg::IDC_QUALITY,  COptionDlg::IDC_PATH,
+    COptionDlg::IDC_RECEIVER,     COptionDlg::IDC_STANDARD, COptionDlg::IDC_LANGUAGE,
+    COptionDlg::IDC_SCAN_LEVEL,   COptionDlg::IDC_DEVICE,   COptionDlg::IDC_PORT,
+    COptionDlg::IDC_RECORD_TYPE,  COptionDlg::IDC_QUALITY,  COptionDlg::IDC_PATH,
+    COptionDlg::IDC_NAME_PATTERN,
 };
 
 bool IsRecordingSource(uint32_t nType) {
@@ -93,6 +97,7 @@ bool COptionDlg::OnInitDialog() {
 void COptionDlg::DoDataExchange(CDataExchange& dx) {
     dx.CBIndex(IDC_STANDARD, m_nStandard);
     dx.Text(IDC_PATH, m_strPath);
+    dx.Text(IDC_NAME_PATTERN, m_strNamePattern);
     dx.CBIndex(IDC_QUALITY, m_nQuality);
     dx.CBIndex(IDC_RECORD_TYPE, m_nRecordType);
     dx.CBIndex(IDC_SCAN_LEVEL, m_nScanLevel);
@@ -105,6 +110,12 @@ void COptionDlg::LoadTexts() {
         SetDlgItemText(nId, m_pCore->GetText(pKey));
     }
     setWindowTitle(QString::fromStdString(m_pCore->GetText("OP_WINTITLE")));
+    if (auto* pPattern = GetDlgItemAs<QLineEdit>(IDC_NAME_PATTERN)) {
+        pPattern->setPlaceholderText(QStringLiteral("{start}"));
+        const std::string strTip = m_pCore->GetText("OP_NAMEPATTERN_TIP");
+        pPattern->setToolTip(QString::fromStdString(
+            strTip.empty() ? "{start} {date} {time} {station} {memo} {band}" : strTip));
+    }
     const auto texts = [this](std::initializer_list<const char*> keys) {
         std::vector<std::string> items;
         for (const char* pKey : keys) {
@@ -187,6 +198,7 @@ void COptionDlg::LoadSettings() {
     m_nRecordType = settings.RecordType();
     m_nScanLevel = settings.ScanLevel();
     m_strPath = m_pCore->RecordFolder();
+    m_strNamePattern = settings.NamePattern();
     // A fresh profile follows the desktop's language, not index 1.
     m_nLanguage = m_pCore->Texts().LanguageIndex();
 
@@ -298,6 +310,9 @@ void COptionDlg::OnOK() {
                       bPort ? pPorts->currentData().toInt() : -1);
     settings.SetOptions(m_nStandard, m_nScanLevel, m_nQuality, m_nRecordType, m_strPath,
                         m_nLanguage);
+    // "{start}" is the name without a pattern; kept as none.
+    const std::string strPattern(CUtf8Text::Trim(m_strNamePattern));
+    settings.SetNamePattern(strPattern == "{start}" ? std::string() : strPattern);
     const auto* pReceivers = GetDlgItemAs<QComboBox>(IDC_RECEIVER);
     const std::string strReceiver =
         pReceivers && pReceivers->isVisibleTo(this) && pReceivers->currentIndex() >= 0

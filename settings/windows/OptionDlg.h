@@ -29,6 +29,8 @@ public:
     enum : int {
         IDC_PATH = 1015,
         IDC_BROWSE = 1016,
+        IDC_NAME_PATTERN = 1017,
+        IDC_LABEL_NAME_PATTERN = 1046,
         IDC_PORT = 1028,
         IDC_DEVICE = 1048,
         IDC_QUALITY = 1049,
@@ -60,6 +62,7 @@ public:
     // Members exchanged with the controls.
     int m_nStandard = -1;
     std::string m_strPath;
+    std::string m_strNamePattern;
     int m_nQuality = -1;
     int m_nRecordType = -1;
     int m_nScanLevel = -1;

@@ -7,7 +7,9 @@
 #include <iterator>
 #include <regex>
 #include <thread>
+#include <vector>
 
+#include "platform/profile/Settings.h"
 #include "presets/PresetStore.h"
 #include "tests/app/CoreRig.h"
 #include "tests/platform/media/MediaFileProbe.h"
@@ -127,6 +129,33 @@ TEST(RadioCoreRecordingTest, EveryFormatDecodesAndCarriesTheStationTheStartAndTh
         }
         EXPECT_NE(strBytes.find(strUtf16), std::string::npos);
     }
+}
+
+// Two recordings in the same second (the clock set back in autumn, or a
+// pattern without the time) keep both files.
+TEST(RadioCoreRecordingTest, TheNamePatternNamesTheFileAndNeverReplacesOne) {
+    CCoreRig rig;
+    rig.m_profile.WriteProfileInt("SET", "RECOTYPE", 1);
+    CSettings(rig.m_profile).SetNamePattern("{station} {memo} {band}");
+    CPresetStore(rig.m_profile)
+        .WriteSlot(CPresetStore::BAND_FM, 0, CChannelWord::Of(CPresetStore::BAND_FM, 8000).Value(),
+                   "Kestrel/FM");
+    CRadioCore& core = rig.Core();
+    rig.Tuner().SetBand(CTuner::BAND_FM);
+    ASSERT_TRUE(rig.Tuner().Tune(8000));
+    core.SetTaskMemo("News: 6 o'clock");
+    std::vector<std::string> names;
+    for (int n = 0; n < 2; ++n) {
+        ASSERT_TRUE(core.StartRecording());
+        std::this_thread::sleep_for(300ms);
+        core.StopRecording();
+        names.push_back(std::filesystem::path(core.RecordFile()).filename().string());
+        EXPECT_TRUE(std::filesystem::exists(core.RecordFile()));
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"Kestrel_FM News_ 6 o'clock FM.wav",
+                                               "Kestrel_FM News_ 6 o'clock FM (2).wav"}));
+    const SDbResult rows = rig.m_dataSource.Query("select FileName from FileList");
+    EXPECT_EQ(rows.m_rows.size(), 2u);
 }
 
 }  // namespace

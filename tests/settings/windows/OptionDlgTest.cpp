@@ -10,6 +10,7 @@
 
 #include "platform/audio/SimAudioCapture.h"
 #include "platform/audio/SimAudioOutput.h"
+#include "platform/profile/Settings.h"
 #include "platform/v4l2/SimV4l2Services.h"
 #include "platform/window/WindowMessages.h"
 #include "receiver/V4l2ReceiverFactory.h"
@@ -96,12 +97,16 @@ TEST_F(OptionDlgTest, OkStoresEverythingAndMakesTheRadioTakeItUp) {
     Combo(COptionDlg::IDC_STANDARD).setCurrentIndex(0);
     Combo(COptionDlg::IDC_PORT).setCurrentIndex(1);
     m_pDialog->SetDlgItemText(COptionDlg::IDC_PATH, "/srv/radio");
+    Combo(COptionDlg::IDC_RECORD_TYPE).setCurrentIndex(3);
+    m_pDialog->SetDlgItemText(COptionDlg::IDC_NAME_PATTERN, " {date} {station} ");
     Click(CDialog::IDOK);
     Settle();
 
     const CProfile& profile = m_rig.m_profile;
     EXPECT_EQ(profile.GetProfileInt("SET", "BAND", -9), 0);
     EXPECT_EQ(profile.GetProfileString("SET", "PATH"), "/srv/radio");
+    EXPECT_EQ(CSettings(m_rig.m_profile).RecordFormat(), ERecordFormat::Opus);
+    EXPECT_EQ(profile.GetProfileString("SET", "NAMEPATTERN"), "{date} {station}");
     EXPECT_EQ(profile.GetProfileInt("SET", "PinType", 0), 4099);
     // No language file: an empty language list stores -1, which reads as English.
     EXPECT_EQ(profile.GetProfileInt("SET", "LANGUAGE", -9), -1);
