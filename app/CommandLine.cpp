@@ -45,6 +45,8 @@ constexpr std::string_view kToolkitOptionsWithValue[] = {
     "-inputstyle",
 };
 
+constexpr int kMaxTimes = 100000;
+
 // A whole decimal number with an optional "+": "3rd", "0x3" and numbers
 // beyond int are text.
 bool ParseTask(std::string_view text, int& nTask) {
@@ -145,6 +147,30 @@ const std::vector<CCommandLine::SSwitch>& CCommandLine::Switches() {
              }
          }},
         {"--yes", false, [](CCommandLine& line, const std::string&) { line.m_bYes = true; }},
+        {"--repeat", true,
+         [](CCommandLine& line, const std::string& strValue) {
+             line.m_repeat.strRepeat = strValue;
+             line.m_bRepeatSeen = true;
+         }},
+        {"--until", true,
+         [](CCommandLine& line, const std::string& strValue) {
+             line.m_repeat.strUntil = strValue;
+             line.m_bRepeatSeen = true;
+         }},
+        {"--times", true,
+         [](CCommandLine& line, const std::string& strValue) {
+             line.m_repeat.nTimes = line.TakeCount("--times", strValue, kMaxTimes);
+         }},
+        {"--pad-before", true,
+         [](CCommandLine& line, const std::string& strValue) {
+             line.m_repeat.nPadBefore =
+                 line.TakeCount("--pad-before", strValue, STaskRule::kMaxPadMinutes);
+         }},
+        {"--pad-after", true,
+         [](CCommandLine& line, const std::string& strValue) {
+             line.m_repeat.nPadAfter =
+                 line.TakeCount("--pad-after", strValue, STaskRule::kMaxPadMinutes);
+         }},
         {"--iq-file", true,
          [](CCommandLine& line, const std::string& strValue) {
              line.m_iqOptions.strPath = strValue;
@@ -251,6 +277,17 @@ void CCommandLine::TakeTaskFields(const std::vector<std::string>& arguments, siz
     m_taskFields.resize(kRequired + 1);
 }
 
+int CCommandLine::TakeCount(const char* pOption, const std::string& strValue, int nMax) {
+    m_bRepeatSeen = true;
+    int nValue = -1;
+    if (!ParseTask(strValue, nValue) || nValue > nMax) {
+        SetError(std::string(pOption) + " takes a number from 0 to " + std::to_string(nMax) +
+                 ", not \"" + strValue + "\"");
+        return 0;
+    }
+    return nValue;
+}
+
 double CCommandLine::ParseHz(std::string_view text) {
     const std::string strText(text);
     char* pEnd = nullptr;
@@ -303,6 +340,10 @@ void CCommandLine::CheckVerb() {
         SetError("--yes goes with --import-presets");
         return;
     }
+    if (m_bRepeatSeen && m_eVerb != EVerb::AddTask) {
+        SetError("--repeat, --until, --times, --pad-before and --pad-after go with --add-task");
+        return;
+    }
     if (m_eVerb == EVerb::None) {
         return;
     }
@@ -316,6 +357,10 @@ void CCommandLine::CheckVerb() {
     }
     std::string strWhy;
     if (m_eVerb == EVerb::AddTask && !CheckTaskFields(strWhy)) {
+        SetError("--add-task: " + strWhy);
+        return;
+    }
+    if (m_eVerb == EVerb::AddTask && !CRadioController::ParseRepeat(m_repeat, strWhy)) {
         SetError("--add-task: " + strWhy);
         return;
     }
@@ -481,10 +526,11 @@ std::string CCommandLine::HelpText(std::string_view program) {
            strProgram + " --setup-data-source\n" + "       " + strProgram +
            " --tune FREQ | --preset N | --seek up|down | --record [--for LENGTH] | --stop\n" +
            "       " + strProgram + " --status | --tasks | --add-task BEGIN END CHANNEL [MEMO]\n" +
-           "       " + strProgram + " --scan [--band FM|AM] [--store free|page|band]\n" +
-           "       " + strProgram + " --preset-sets | --preset-set NAME | --new-preset-set NAME\n" +
-           "       " + strProgram + " --export-presets FILE | --import-presets FILE [--yes]\n" +
-           "       " + strProgram +
+           "           [--repeat RULE] [--until DAY] [--times N] [--pad-before MIN]\n" +
+           "           [--pad-after MIN]\n" + "       " + strProgram +
+           " --scan [--band FM|AM] [--store free|page|band]\n" + "       " + strProgram +
+           " --preset-sets | --preset-set NAME | --new-preset-set NAME\n" + "       " + strProgram +
+           " --export-presets FILE | --import-presets FILE [--yes]\n" + "       " + strProgram +
            " --help | --version\n"
            "\n"
            "Kestrel controls a USB AM/FM radio receiver: tuning, presets, volume,\n"
@@ -509,7 +555,11 @@ std::string CCommandLine::HelpText(std::string_view program) {
            "  --tasks               print the scheduled recordings as JSON\n"
            "  --add-task BEGIN END CHANNEL [MEMO]\n"
            "                        schedule a recording; BEGIN and END as\n"
-           "                        \"2026-12-24 18:00\" (local time), CHANNEL as for --tune\n"
+           "                        \"2026-12-24 18:00\" (local time), CHANNEL as for --tune;\n"
+           "                        --repeat daily, weekly, weekdays, every:N (days) or\n"
+           "                        days (mon,wed,fri), --until its last day (2027-03-31)\n"
+           "                        or --times N; --pad-before and --pad-after MIN start\n"
+           "                        early and end late\n"
            "  --scan                scan the band (--band FM|AM, else the current one) with\n"
            "                        the seek's station test and print the stations as JSON;\n"
            "                        --store free fills the free presets, page replaces\n"

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "control/ExitStatus.h"
+#include "control/RadioController.h"
 #include "platform/sdr/IqFile.h"
 
 // The program's command line. The first plain parameter is the task number
@@ -84,6 +85,9 @@ public:
     bool Confirmed() const { return m_bYes; }
     // BEGIN, END, CHANNEL and MEMO of --add-task (MEMO may be empty).
     const std::vector<std::string>& TaskFields() const { return m_taskFields; }
+    // --repeat, --until, --times, --pad-before and --pad-after of --add-task.
+    const CRadioController::SRepeat& Repeat() const { return m_repeat; }
+    bool HasRepeat() const { return m_bRepeatSeen; }
     // "30m", "90s", "1h30m" or plain seconds; -1 for text that is no length.
     static long long ParseLength(std::string_view text);
 
@@ -116,6 +120,8 @@ private:
     void SetError(const std::string& strError);
     void SetVerb(EVerb eVerb, const std::string& strName, std::string strValue = {});
     void TakeTaskFields(const std::vector<std::string>& arguments, size_t& n);
+    // A number 0 to nMax of a repeat option; 0 and the error for other text.
+    int TakeCount(const char* pOption, const std::string& strValue, int nMax);
     void CheckVerb();
     bool CheckValue(EVerb eVerb, const std::string& strValue);
     bool CheckTaskFields(std::string& strWhy) const;
@@ -136,6 +142,8 @@ private:
     std::string m_strFormat;
     bool m_bYes = false;
     std::vector<std::string> m_taskFields;
+    CRadioController::SRepeat m_repeat;
+    bool m_bRepeatSeen = false;
     std::optional<CIqFile::SOptions> m_iqFile;
     CIqFile::SOptions m_iqOptions;  // what the --iq- switches said
     bool m_bIqSeen = false;         // a --iq- switch besides --iq-file

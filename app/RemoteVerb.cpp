@@ -179,7 +179,15 @@ int CRemoteVerb::ToRunningCopy(CControlClient& client) {
             for (const std::string& strField : m_commandLine.TaskFields()) {
                 fields.append(QString::fromStdString(strField));
             }
-            reply = client.Call("AddTask", fields);
+            if (!m_commandLine.HasRepeat()) {
+                reply = client.Call("AddTask", fields);
+                break;
+            }
+            const CRadioController::SRepeat& repeat = m_commandLine.Repeat();
+            fields << QString::fromStdString(repeat.strRepeat)
+                   << QString::fromStdString(repeat.strUntil) << repeat.nTimes << repeat.nPadBefore
+                   << repeat.nPadAfter;
+            reply = client.Call("AddRepeatingTask", fields);
             break;
         }
         case EVerb::Scan: {
@@ -293,8 +301,8 @@ int CRemoteVerb::Perform(CRadioController& controller, const std::string& strSta
         case EVerb::AddTask: {
             const std::vector<std::string>& fields = m_commandLine.TaskFields();
             int nId = 0;
-            const EResult eResult =
-                controller.AddTask(fields[0], fields[1], fields[2], fields[3], nId, strWhy);
+            const EResult eResult = controller.AddTask(fields[0], fields[1], fields[2], fields[3],
+                                                       m_commandLine.Repeat(), nId, strWhy);
             if (eResult == EResult::Done) {
                 Print(std::to_string(nId));
             }

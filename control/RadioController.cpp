@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <iostream>
+#include <map>
 #include <utility>
 
 #include "control/ControlTarget.h"
@@ -16,6 +17,7 @@
 #include "presets/PresetStore.h"
 #include "schedule/NewTask.h"
 #include "schedule/ScheduleBridge.h"
+#include "schedule/TaskRules.h"
 
 namespace {
 
@@ -380,6 +382,7 @@ bool CRadioController::Tasks(std::vector<STaskInfo>& tasks, std::string& strWhy)
         return false;
     }
     tasks.clear();
+    std::map<int, STaskRule> rules = CTaskRules(m_target.Core().Services().database).All();
     for (; !table.IsEOF(); table.MoveNext()) {
         // Read as a scheduled start reads it.
         const CChannelWord word(CTaskSet::ChannelWord(table.m_Channel));
@@ -393,6 +396,9 @@ bool CRadioController::Tasks(std::vector<STaskInfo>& tasks, std::string& strWhy)
         task.strChannelText = CPresetStore::ModelText(task.nBand) + " " +
                               CPresetStore::ListText(task.nBand, task.nFrequency);
         task.strMemo = table.m_Memo;
+        if (const auto found = rules.find(task.nId); found != rules.end()) {
+            task.rule = found->second;
+        }
         tasks.push_back(std::move(task));
     }
     return true;
@@ -463,7 +469,54 @@ CRadioController::EResult CRadioController::AddTask(std::string_view begin, std:
                                                     std::string_view channel,
                                                     const std::string& strMemo, int& nId,
                                                     std::string& strWhy) {
+    return AddTask(begin, end, channel, strMemo, SRepeat{}, nId, strWhy);
+}
+
+std::optional<STaskRule> CRadioController::ParseRepeat(const SRepeat& repeat, std::string& strWhy) {
+    STaskRule rule;
+    if (!repeat.strRepeat.empty() && !rule.ParseRepeat(repeat.strRepeat, strWhy)) {
+        return std::nullopt;
+    }
+    if (!repeat.strUntil.empty()) {
+        const std::optional<std::time_t> until = ParseTime(repeat.strUntil + " 23:59:59", strWhy);
+        if (!until) {
+            strWhy = "the last day is written as 2027-03-31, not \"" + repeat.strUntil + "\"";
+            return std::nullopt;
+        }
+        rule.until = *until;
+    }
+    const auto minutes = [&strWhy](int nMinutes, const char* pWhich) {
+        if (nMinutes >= 0 && nMinutes <= STaskRule::kMaxPadMinutes) {
+            return true;
+        }
+        strWhy = std::string("the minutes ") + pWhich + " run from 0 to " +
+                 std::to_string(STaskRule::kMaxPadMinutes);
+        return false;
+    };
+    if (repeat.nTimes < 0) {
+        strWhy = "the number of times cannot be negative";
+        return std::nullopt;
+    }
+    if (!minutes(repeat.nPadBefore, "before") || !minutes(repeat.nPadAfter, "after")) {
+        return std::nullopt;
+    }
+    rule.nTimes = repeat.nTimes;
+    rule.nPadBefore = repeat.nPadBefore;
+    rule.nPadAfter = repeat.nPadAfter;
+    strWhy.clear();
+    return rule;
+}
+
+CRadioController::EResult CRadioController::AddTask(std::string_view begin, std::string_view end,
+                                                    std::string_view channel,
+                                                    const std::string& strMemo,
+                                                    const SRepeat& repeat, int& nId,
+                                                    std::string& strWhy) {
     nId = 0;
+    const std::optional<STaskRule> rule = ParseRepeat(repeat, strWhy);
+    if (!rule) {
+        return EResult::BadValue;
+    }
     const std::optional<std::time_t> beginTime = ParseTime(begin, strWhy);
     if (!beginTime) {
         return EResult::BadValue;
@@ -482,6 +535,7 @@ CRadioController::EResult CRadioController::AddTask(std::string_view begin, std:
     entry.nBand = frequency->nBand;
     entry.strFrequency = CPresetStore::FrequencyNumber(frequency->nBand, frequency->nFrequency);
     entry.strMemo = strMemo;
+    entry.rule = *rule;
     CRadioCore& core = m_target.Core();
     // What at says goes to standard error: standard output is the caller's.
     CScheduleBridge bridge(core.Services().scheduler, std::cerr, std::cerr);

@@ -16,6 +16,7 @@
 #include "presets/PresetEntry.h"
 #include "presets/ScanPlacement.h"
 #include "receiver/BandScan.h"
+#include "schedule/TaskRule.h"
 
 class CControlTarget;
 class CMessageTarget;
@@ -55,6 +56,9 @@ struct STaskInfo {
     std::string strChannelText;  // "FM 80.00MHz"
     bool bMute = false;
     std::string strMemo;
+    // Of a repeating or padded task (begin and end are then its next
+    // occurrence's recording, padding included); none for a plain one.
+    std::optional<STaskRule> rule;
 };
 
 // Remote control of the radio, with no toolkit: the media keys, the script
@@ -130,6 +134,22 @@ public:
     // as for Tune. nId is the stored task's number.
     EResult AddTask(std::string_view begin, std::string_view end, std::string_view channel,
                     const std::string& strMemo, int& nId, std::string& strWhy);
+    // How a new task repeats and its padding, as the command line and the
+    // script interface give them: the repeat as STaskRule::ParseRepeat()
+    // reads it (empty is once), the last day as "2027-03-31" (empty: none),
+    // at most nTimes occurrences (0: no limit), minutes before and after.
+    struct SRepeat {
+        std::string strRepeat;
+        std::string strUntil;
+        int nTimes = 0;
+        int nPadBefore = 0;
+        int nPadAfter = 0;
+    };
+    EResult AddTask(std::string_view begin, std::string_view end, std::string_view channel,
+                    const std::string& strMemo, const SRepeat& repeat, int& nId,
+                    std::string& strWhy);
+    // The rule a repeat gives; nothing with the reason for one that is wrong.
+    static std::optional<STaskRule> ParseRepeat(const SRepeat& repeat, std::string& strWhy);
     // "2026-12-24 18:00" or "2026-12-24T18:00[:ss]" in local time, seconds
     // dropped; nothing for other text, for a day the calendar does not have
     // and for a time the clocks skip, with the reason in strWhy.

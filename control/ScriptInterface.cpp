@@ -170,6 +170,18 @@ QString CScriptInterface::TasksJson(const std::vector<STaskInfo>& tasks) {
         json.insert(QStringLiteral("channel"), Text(task.strChannelText));
         json.insert(QStringLiteral("mute"), task.bMute);
         json.insert(QStringLiteral("memo"), Text(task.strMemo));
+        if (task.rule) {
+            json.insert(QStringLiteral("repeat"), Text(task.rule->RepeatText()));
+            if (task.rule->until != 0) {
+                json.insert(
+                    QStringLiteral("until"),
+                    QDateTime::fromSecsSinceEpoch(task.rule->until).date().toString(Qt::ISODate));
+            }
+            json.insert(QStringLiteral("times"), task.rule->nTimes);
+            json.insert(QStringLiteral("padBefore"), task.rule->nPadBefore);
+            json.insert(QStringLiteral("padAfter"), task.rule->nPadAfter);
+            json.insert(QStringLiteral("enabled"), task.rule->bEnabled);
+        }
         array.append(json);
     }
     return QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact));
@@ -280,6 +292,21 @@ QString CScriptInterface::ListTasks() {
         return {};
     }
     return TasksJson(tasks);
+}
+
+int CScriptInterface::AddRepeatingTask(const QString& strBegin, const QString& strEnd,
+                                       const QString& strChannel, const QString& strMemo,
+                                       const QString& strRepeat, const QString& strUntil,
+                                       int nTimes, int nPadBefore, int nPadAfter) {
+    int nId = 0;
+    std::string strWhy;
+    const CRadioController::SRepeat repeat{strRepeat.toStdString(), strUntil.toStdString(), nTimes,
+                                           nPadBefore, nPadAfter};
+    const auto eResult = m_bus.Controller().AddTask(strBegin.toStdString(), strEnd.toStdString(),
+                                                    strChannel.toStdString(), strMemo.toStdString(),
+                                                    repeat, nId, strWhy);
+    Answer(eResult, strWhy);
+    return nId;
 }
 
 int CScriptInterface::AddTask(const QString& strBegin, const QString& strEnd,

@@ -53,6 +53,12 @@ public Q_SLOTS:
     // Tune. Returns the new task's number.
     int AddTask(const QString& strBegin, const QString& strEnd, const QString& strChannel,
                 const QString& strMemo);
+    // AddTask with a repeat ("daily", "weekly", "weekdays", "every:N",
+    // "mon,wed,fri"; empty once), its last day ("2027-03-31"; empty none),
+    // at most nTimes occurrences (0 no limit) and minutes of padding.
+    int AddRepeatingTask(const QString& strBegin, const QString& strEnd, const QString& strChannel,
+                         const QString& strMemo, const QString& strRepeat, const QString& strUntil,
+                         int nTimes, int nPadBefore, int nPadAfter);
     // A band scan: strBand "FM", "AM" or empty (the current band); strStore
     // "free", "page" (the first) or "band" stores the stations, empty
     // stores nothing. Answers when the scan has ended, with ScanJson();

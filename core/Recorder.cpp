@@ -16,6 +16,8 @@
 #include "platform/profile/Profile.h"
 #include "platform/trace/Trace.h"
 #include "schedule/ScheduleBridge.h"
+#include "schedule/TaskRules.h"
+#include "schedule/TaskSeries.h"
 
 namespace {
 
@@ -26,6 +28,8 @@ constexpr std::time_t kLateAfter = 60;
 
 constexpr const char* kReceiverAbsent = "MESSAGE_40";
 constexpr const char* kMissed = "MESSAGE_41";
+// A repeating task whose next occurrence could not be scheduled.
+constexpr const char* kSeriesStopped = "MESSAGE_75";
 constexpr const char* kStartedLate = "MESSAGE_42";
 constexpr const char* kReceiverUnplugged = "MESSAGE_46";
 constexpr const char* kAudioGaps = "MESSAGE_53";
@@ -193,7 +197,7 @@ bool CRecorder::Tick() {
         return false;
     }
     if (m_core.Scheduled() && m_core.Services().clock.Now() >= m_core.ScheduledEnd()) {
-        DeleteWorkItem(m_core.TaskNumber());
+        DeleteRunningWorkItem();
         Stop(nullptr);
     }
     return IsRecording();
@@ -204,7 +208,7 @@ void CRecorder::OnGraphNotify() {
         return;  // a notice of a recording already stopped
     }
     if (m_core.Scheduled()) {
-        DeleteWorkItem(m_core.TaskNumber());
+        DeleteRunningWorkItem();
     }
     Stop(nullptr);
 }
@@ -215,6 +219,28 @@ void CRecorder::OnDeviceChange(bool bPresent) {
     }
     m_task->strNotes = Joined(m_task->strNotes, Text(kReceiverUnplugged));
     m_task->bPartial = true;
+}
+
+void CRecorder::DeleteRunningWorkItem() {
+    if (!m_bSeriesMoved) {
+        DeleteWorkItem(m_core.TaskNumber());
+    }
+}
+
+CRecorder::SSeriesStep CRecorder::ContinueSeries(int nTask, std::time_t tCurrent) {
+    CTaskRules rules(m_core.Services().database);
+    CScheduleBridge bridge(m_core.Services().scheduler);
+    CTaskSeries series(rules, bridge, m_core.Services().database, m_core.StartFolder());
+    switch (series.Advance(nTask, tCurrent, m_core.Services().clock.Now())) {
+        case CTaskSeries::EAdvance::Moved:
+            return {true, {}};
+        case CTaskSeries::EAdvance::Failed:
+            return {false, Text(kSeriesStopped)};
+        case CTaskSeries::EAdvance::Single:
+        case CTaskSeries::EAdvance::Ended:
+            break;
+    }
+    return {};
 }
 
 void CRecorder::DeleteWorkItem(int nTask) {
@@ -232,16 +258,22 @@ void CRecorder::ForgetUnstartedTask() {
 }
 
 void CRecorder::StartTask(int nTask) {
-    if (!m_core.DevicePresent()) {
-        ForgetUnstartedTask();
-        EndTask(nTask, STaskOutcome::EKind::Failed,
-                Joined(Text(kReceiverAbsent), m_core.ReceiverRefusal()));
-        return;
-    }
     // A job made for another data source (or a database made anew since) does
     // not name a row here.
     const std::string strExpected = std::exchange(m_strExpectedSource, {});
-    if (!strExpected.empty() && strExpected != m_core.DataSourceId()) {
+    const bool bOwnRow = strExpected.empty() || strExpected == m_core.DataSourceId();
+    if (!m_core.DevicePresent()) {
+        ForgetUnstartedTask();
+        std::string strSeries;
+        std::time_t end = 0;
+        if (bOwnRow && m_core.TaskSet().GetEndTime(nTask, end)) {
+            strSeries = ContinueSeries(nTask, m_core.TaskSet().m_BeginTime).strNote;
+        }
+        EndTask(nTask, STaskOutcome::EKind::Failed,
+                Joined(Joined(Text(kReceiverAbsent), m_core.ReceiverRefusal()), strSeries));
+        return;
+    }
+    if (!bOwnRow) {
         ForgetUnstartedTask();
         const char* pWhy = m_core.TaskSet().IsOpen() ? kNoRow : "MESSAGE_5";
         EndTask(nTask, STaskOutcome::EKind::Failed, Text(pWhy), false);
@@ -261,17 +293,21 @@ void CRecorder::StartTask(int nTask) {
     const std::uint32_t nWord = CTaskSet::ChannelWord(m_core.TaskSet().m_Channel);
     const std::string strMemo = m_core.TaskSet().m_Memo;
     const std::time_t now = m_core.Services().clock.Now();
+    // Before anything is recorded: a missed or failed occurrence must not stop the next.
+    const SSeriesStep series = ContinueSeries(nTask, begin);
+    const std::string& strSeries = series.strNote;
     if (now >= end) {
         ForgetUnstartedTask();
-        EndTask(nTask, STaskOutcome::EKind::Missed, Text(kMissed));
+        EndTask(nTask, STaskOutcome::EKind::Missed, Joined(Text(kMissed), strSeries));
         return;
     }
     Stop(kStoppedForTask);
+    m_bSeriesMoved = series.bMoved;
     m_core.SetScheduledEnd(end);
     m_core.SetTaskNumber(nTask);
     TuneTask(CChannelWord(nWord));
 
-    STaskRun run{nTask, FreeSpaceNote(end), false};
+    STaskRun run{nTask, Joined(FreeSpaceNote(end), strSeries), false};
     if (now > begin + kLateAfter) {
         const std::string strMinutes = std::to_string((now - begin) / 60);
         run.strNotes = Joined(Replace(Text(kStartedLate), "{minutes}", strMinutes), run.strNotes);
@@ -283,7 +319,7 @@ void CRecorder::StartTask(int nTask) {
         const std::string strWhy = Text(m_core.StartFailureKey().c_str());
         m_task.reset();
         m_core.SetScheduled(0);
-        EndTask(nTask, STaskOutcome::EKind::Failed, strWhy);
+        EndTask(nTask, STaskOutcome::EKind::Failed, Joined(strWhy, strSeries));
         return;
     }
     m_core.SetScheduled(1);

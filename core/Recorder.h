@@ -105,6 +105,14 @@ private:
     void FinishTask(const char* pReasonKey, const std::string& strFault);
     void ForgetUnstartedTask();
     void DeleteWorkItem(int nTask);
+    // A repeating task moves on to its next occurrence as this one starts.
+    struct SSeriesStep {
+        bool bMoved = false;  // the task's work item is now the next occurrence's
+        std::string strNote;  // for the outcome, when it could not move on
+    };
+    SSeriesStep ContinueSeries(int nTask, std::time_t tCurrent);
+    // The work item of the task running now, unless it is the next occurrence's.
+    void DeleteRunningWorkItem();
     void Notify(const STaskOutcome& outcome);
     void NotifyStopped(const std::string& strFault, const std::string& strGaps);
     void NotifyRecording(const char* pSummaryKey, const std::string& strBody,
@@ -118,4 +126,6 @@ private:
     // Keeps the machine awake while a recording runs.
     CSleepInhibition m_awake;
     std::string m_strExpectedSource;
+    // The running task's work item is its next occurrence's.
+    bool m_bSeriesMoved = false;
 };

@@ -1,5 +1,6 @@
 #include "schedule/NewTask.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 
@@ -11,6 +12,7 @@
 #include "presets/PresetStore.h"
 #include "schedule/DataSourceId.h"
 #include "schedule/ScheduleBridge.h"
+#include "schedule/TaskRules.h"
 #include "schedule/TaskSet.h"
 
 CNewTask::CNewTask(CTaskSet& tasks, CScheduleBridge& bridge, SContext context)
@@ -51,8 +53,25 @@ CNewTask::EResult CNewTask::Add(const SEntry& entry) {
     if (entry.begin >= entry.end) {
         return Refuse("MESSAGE_9");
     }
+    STaskRule rule = entry.rule;
+    rule.first = entry.begin;
+    rule.nLength = entry.end - entry.begin;
+    rule.nPadBefore = std::max(rule.nPadBefore, 0);
+    rule.nPadAfter = std::max(rule.nPadAfter, 0);
+    const CRecurrence recurrence(rule);
+    const std::optional<CRecurrence::SSpan> first = recurrence.At(0);
+    if (!first) {
+        return Refuse(kNoOccurrenceKey);
+    }
+    if (first->start <= now) {
+        return Refuse("MESSAGE_8");
+    }
+    std::vector<CRecurrence::SSpan> spans = recurrence.Within(now, now + kConflictHorizon);
+    if (spans.empty()) {
+        spans.push_back(*first);
+    }
     CTaskSet& tasks = m_tasks;
-    if (!tasks.IsTimeFree(entry.begin, entry.end)) {
+    if (!tasks.IsTimeFree(first->start, first->finish) || ConflictingTask(spans) != 0) {
         return Refuse("MESSAGE_10");
     }
     if (!tasks.CanAppend()) {
@@ -65,10 +84,55 @@ CNewTask::EResult CNewTask::Add(const SEntry& entry) {
     if (!IsValidMemo(entry.strMemo)) {
         return Refuse(kBadMemoKey);
     }
-    if (!PrepareRegistration() || !StoreTask(entry, nWord)) {
+    if (!PrepareRegistration() || !StoreTask(entry, *first, nWord)) {
         return EResult::Refused;
     }
-    return RegisterWorkItem(entry.begin);
+    if (!StoreRule(rule)) {
+        const std::string strWhy = m_strError;
+        ForgetStoredTask();
+        return Fail(strWhy);
+    }
+    if (!rule.bEnabled) {
+        return EResult::Stored;  // kept, and nothing registered until enabled
+    }
+    return RegisterWorkItem(first->start);
+}
+
+// Ends included, as the Task table's own test: one occurrence beginning when
+// another ends collides with it.
+int CNewTask::ConflictingTask(const std::vector<CRecurrence::SSpan>& spans) {
+    if (spans.empty()) {
+        return 0;
+    }
+    const std::time_t from = spans.front().start;
+    const std::time_t to = spans.back().finish;
+    for (const auto& [nTask, other] : CTaskRules(m_context.database).All()) {
+        if (!other.Repeats() || !other.bEnabled) {
+            continue;  // its Task row stands for it
+        }
+        for (const CRecurrence::SSpan& theirs : CRecurrence(other).Within(from, to)) {
+            for (const CRecurrence::SSpan& ours : spans) {
+                if (ours.start <= theirs.finish && theirs.start <= ours.finish) {
+                    return nTask;
+                }
+            }
+        }
+    }
+    return 0;
+}
+
+// A task that records once, as it was entered, needs no rule.
+bool CNewTask::StoreRule(STaskRule rule) {
+    if (!rule.Repeats() && rule.nPadBefore == 0 && rule.nPadAfter == 0 && rule.bEnabled) {
+        return true;
+    }
+    rule.nTask = m_nStoredTask;
+    if (const CStatus status = CTaskRules(m_context.database).Record(rule); !status) {
+        m_strErrorKey.clear();
+        m_strError = status.Message();
+        return false;
+    }
+    return true;
 }
 
 // A longer memo would be cut or refused by the database, a byte string that
@@ -99,12 +163,13 @@ bool CNewTask::PrepareRegistration() {
 // The new row's identifier is the one the insert gave it: the last row of a
 // re-query sorted by begin is another task whenever this one is not the
 // latest.
-bool CNewTask::StoreTask(const SEntry& entry, std::uint32_t nWord) {
+bool CNewTask::StoreTask(const SEntry& entry, const CRecurrence::SSpan& first,
+                         std::uint32_t nWord) {
     CTaskSet& tasks = m_tasks;
     try {
         tasks.AddNew();
-        tasks.m_BeginTime = entry.begin;
-        tasks.m_EndTime = entry.end;
+        tasks.m_BeginTime = first.start;
+        tasks.m_EndTime = first.finish;
         tasks.m_Channel = CTaskSet::ChannelText(nWord);
         tasks.m_Memo = entry.strMemo;
         tasks.Update();

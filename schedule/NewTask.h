@@ -4,7 +4,10 @@
 #include <ctime>
 #include <functional>
 #include <string>
+#include <vector>
 
+#include "schedule/Recurrence.h"
+#include "schedule/TaskRule.h"
 #include "tuner/TuningSteps.h"
 
 class CClock;
@@ -43,7 +46,15 @@ public:
         std::string strFrequency;  // "100.90" or "1008"
         std::string strMemo;
         bool bMute = false;
+        // How it repeats and its padding; begin and end are its first
+        // occurrence's programme (the first matching weekday on or after
+        // begin's date, for a weekday rule). nTask, first and nLength are
+        // taken from the row stored and from begin and end.
+        STaskRule rule;
     };
+    // How far ahead a repeating task's occurrences are checked for conflicts.
+    static constexpr std::time_t kConflictHorizon = 60 * 24 * 3600;
+    static constexpr const char* kNoOccurrenceKey = "MESSAGE_74";
 
     enum class EResult {
         Stored,   // the row and its work item are made
@@ -75,7 +86,11 @@ private:
     EResult Refuse(const std::string& strKey);
     EResult Fail(const std::string& strText);
     bool PrepareRegistration();
-    bool StoreTask(const SEntry& entry, std::uint32_t nWord);
+    bool StoreTask(const SEntry& entry, const CRecurrence::SSpan& first, std::uint32_t nWord);
+    bool StoreRule(STaskRule rule);
+    // The stored task whose recording (any occurrence within the horizon)
+    // shares a second with one of these; 0 when none does.
+    int ConflictingTask(const std::vector<CRecurrence::SSpan>& spans);
     EResult RegisterWorkItem(std::time_t begin);
     bool ForgetStoredTask();
 

@@ -15,6 +15,7 @@
 #include "platform/names/KestrelNames.h"
 #include "presets/PresetStore.h"
 #include "schedule/TaskOutcomes.h"
+#include "schedule/TaskRules.h"
 #include "schedule/windows/NewTaskDlg.h"
 #include "skin/CommandMap.h"
 #include "skin/SkinEngine.h"
@@ -176,6 +177,7 @@ void CTaskListDlg::OnDelete() {
     m_bridge.m_strOwner = m_pCore->DataSourceId();
     m_bridge.DeleteWorkItem(KestrelNames::WorkItemName(nId));
     CTaskOutcomes(m_pCore->Services().database).Forget(nId);
+    CTaskRules(m_pCore->Services().database).Forget(nId);
 }
 
 void CTaskListDlg::OnOK() {
