@@ -14,6 +14,7 @@
 #include <numbers>
 #include <vector>
 
+#include "platform/names/KestrelNames.h"
 #include "platform/rds/RdsEncoder.h"
 #include "platform/sdr/FmStereoSynth.h"
 
@@ -222,6 +223,27 @@ TEST_F(VerbsToARunningCopyTest, RecordStopAndTasks) {
     run = m_program.Run({"--add-task", "2007-05-01 15:10", "2007-05-01 15:20", "82.5"});
     EXPECT_EQ(run.nStatus, KestrelExit::kRefused);
     EXPECT_NE(run.strErr.find("Record time conflict!"), std::string::npos) << run.strErr;
+
+    // A weekly one with padding: its row is the padded first occurrence,
+    // its job starts early, and --tasks shows the rule.
+    run = m_program.Run({"--add-task", "2007-05-02 18:00", "2007-05-02 19:00", "82.5", "Jazz",
+                         "--repeat", "weekly", "--pad-before", "2", "--pad-after", "5"});
+    ASSERT_EQ(run.nStatus, KestrelExit::kOk) << run.strErr;
+    const int nWeekly = std::stoi(run.strOut);
+    const QJsonObject weekly = Json(m_program.Run({"--tasks"}).strOut).array()[1].toObject();
+    EXPECT_EQ(weekly.value("id").toInt(), nWeekly);
+    EXPECT_EQ(weekly.value("repeat").toString(), "weekly");
+    EXPECT_EQ(weekly.value("padBefore").toInt(), 2);
+    EXPECT_EQ(weekly.value("padAfter").toInt(), 5);
+    EXPECT_TRUE(weekly.value("begin").toString().endsWith("17:58:00"))
+        << weekly.value("begin").toString().toStdString();
+    EXPECT_TRUE(weekly.value("end").toString().endsWith("19:05:00"));
+    const auto job = m_remote.m_rig.m_scheduler.WorkItem(KestrelNames::WorkItemName(nWeekly));
+    ASSERT_TRUE(job);
+    EXPECT_EQ(job->begin % 86400, (17 * 60 + 58) * 60);
+    // A week on, the second occurrence collides with a new task.
+    run = m_program.Run({"--add-task", "2007-05-09 18:30", "2007-05-09 18:45", "82.5"});
+    EXPECT_EQ(run.nStatus, KestrelExit::kRefused);
 }
 
 // A seek answers once it has ended; a preset says what it tuned, also when the

@@ -103,6 +103,16 @@ TEST(CommandLineTest, VerbsForTheRadioTakeTheirValues) {
     line = Parse({"--add-task", "2026-12-24 18:00", "2026-12-24 19:00", "80.0", "--help"});
     EXPECT_EQ(line.TaskFields()[3], "");  // an option, no memo
     EXPECT_EQ(line.Action(), EAction::Help);
+
+    line = Parse({"--add-task", "2026-12-24 18:00", "2026-12-24 19:00", "80.0", "News", "--repeat",
+                  "mon,wed", "--until", "2027-03-31", "--pad-before=2", "--pad-after", "5"});
+    EXPECT_EQ(line.Action(), EAction::Remote) << line.ErrorText();
+    EXPECT_TRUE(line.HasRepeat());
+    EXPECT_EQ(line.Repeat().strRepeat, "mon,wed");
+    EXPECT_EQ(line.Repeat().strUntil, "2027-03-31");
+    EXPECT_EQ(line.Repeat().nPadBefore, 2);
+    EXPECT_EQ(line.Repeat().nPadAfter, 5);
+    EXPECT_FALSE(Parse({"--add-task", "2026-12-24 18:00", "2026-12-24 19:00", "80.0"}).HasRepeat());
 }
 
 TEST(CommandLineTest, VerbsRefuseWhatTheyCannotUse) {
@@ -129,7 +139,13 @@ TEST(CommandLineTest, VerbsRefuseWhatTheyCannotUse) {
              {"--scan", "--yes"},
              {"--export-presets", "x.json", "--format", "xml"},
              {"--import-presets"},
-             {"--preset-set="}}) {
+             {"--preset-set="},
+             {"--status", "--repeat", "daily"},
+             {"--add-task", "2026-12-24 18:00", "2026-12-24 19:00", "80", "--repeat", "hourly"},
+             {"--add-task", "2026-12-24 18:00", "2026-12-24 19:00", "80", "--pad-before", "-1"},
+             {"--add-task", "2026-12-24 18:00", "2026-12-24 19:00", "80", "--pad-after", "500"},
+             {"--add-task", "2026-12-24 18:00", "2026-12-24 19:00", "80", "--times", "x"},
+             {"--add-task", "2026-12-24 18:00", "2026-12-24 19:00", "80", "--until", "soon"}}) {
         const CCommandLine line = Parse(arguments);
         EXPECT_EQ(line.Action(), EAction::Error) << arguments[0] << " " << arguments.size();
         EXPECT_FALSE(line.ErrorText().empty());
