@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <optional>
 
 #include "platform/clock/Clock.h"
@@ -12,6 +13,7 @@
 #include "presets/PresetStore.h"
 #include "schedule/DataSourceId.h"
 #include "schedule/ScheduleBridge.h"
+#include "schedule/TaskOutcomes.h"
 #include "schedule/TaskRules.h"
 #include "schedule/TaskSet.h"
 
@@ -44,8 +46,32 @@ bool CNewTask::BuildChannelWord(const SEntry& entry, std::uint32_t& nWord) const
     return true;
 }
 
+CNewTask::EResult CNewTask::Replace(int nOld, const SEntry& entry) {
+    m_nReplaced = nOld;
+    const EResult eResult = Add(entry);
+    m_nReplaced = 0;
+    if (eResult == EResult::Stored) {
+        RemoveReplaced(nOld);
+    }
+    return eResult;
+}
+
+// Its work item first: a row left without one records nothing, a work item
+// left without its row would start a recording of nothing.
+void CNewTask::RemoveReplaced(int nOld) {
+    m_bridge.DeleteWorkItem(KestrelNames::WorkItemName(nOld));
+    try {
+        m_tasks.DeleteById(nOld);
+    } catch (const CDBException& error) {
+        std::fprintf(stderr, "Kestrel: task %d cannot be deleted: %s\n", nOld, error.what());
+    }
+    CTaskRules(m_context.database).Forget(nOld);
+    CTaskOutcomes(m_context.database).Forget(nOld);
+}
+
 CNewTask::EResult CNewTask::Add(const SEntry& entry) {
     m_nStoredTask = 0;
+    m_nConflict = 0;
     const std::time_t now = m_context.clock.Now();
     if (entry.end < now || entry.begin <= now) {
         return Refuse("MESSAGE_8");
@@ -71,8 +97,11 @@ CNewTask::EResult CNewTask::Add(const SEntry& entry) {
         spans.push_back(*first);
     }
     CTaskSet& tasks = m_tasks;
-    if (!tasks.IsTimeFree(first->start, first->finish) || ConflictingTask(spans) != 0) {
-        return Refuse("MESSAGE_10");
+    if (!tasks.IsTimeFree(first->start, first->finish, m_nReplaced)) {
+        return RefuseConflict(TaskAt(first->start, first->finish));
+    }
+    if (const int nOther = FindConflict(spans); nOther != 0) {
+        return RefuseConflict(nOther);
     }
     if (!tasks.CanAppend()) {
         return Refuse("MESSAGE_11");
@@ -100,14 +129,14 @@ CNewTask::EResult CNewTask::Add(const SEntry& entry) {
 
 // Ends included, as the Task table's own test: one occurrence beginning when
 // another ends collides with it.
-int CNewTask::ConflictingTask(const std::vector<CRecurrence::SSpan>& spans) {
+int CNewTask::FindConflict(const std::vector<CRecurrence::SSpan>& spans) {
     if (spans.empty()) {
         return 0;
     }
     const std::time_t from = spans.front().start;
     const std::time_t to = spans.back().finish;
     for (const auto& [nTask, other] : CTaskRules(m_context.database).All()) {
-        if (!other.Repeats() || !other.bEnabled) {
+        if (nTask == m_nReplaced || !other.Repeats() || !other.bEnabled) {
             continue;  // its Task row stands for it
         }
         for (const CRecurrence::SSpan& theirs : CRecurrence(other).Within(from, to)) {
@@ -119,6 +148,48 @@ int CNewTask::ConflictingTask(const std::vector<CRecurrence::SSpan>& spans) {
         }
     }
     return 0;
+}
+
+int CNewTask::TaskAt(std::time_t start, std::time_t finish) {
+    m_tasks.m_strFilter.clear();
+    m_tasks.m_strSort = "BeginTime";
+    if (!m_tasks.Requery()) {
+        return 0;
+    }
+    for (; !m_tasks.IsEOF(); m_tasks.MoveNext()) {
+        if (m_tasks.m_ID != m_nReplaced && m_tasks.m_BeginTime <= finish &&
+            start <= m_tasks.m_EndTime) {
+            return m_tasks.m_ID;
+        }
+    }
+    return 0;
+}
+
+// The message names the task in the way, so that the user can find it.
+CNewTask::EResult CNewTask::RefuseConflict(int nTask) {
+    m_nConflict = nTask;
+    Refuse("MESSAGE_10");
+    if (nTask == 0) {
+        return EResult::Refused;
+    }
+    std::time_t end = 0;
+    if (!m_tasks.GetEndTime(nTask, end)) {
+        return EResult::Refused;
+    }
+    std::tm local{};
+    const std::time_t begin = m_tasks.m_BeginTime;
+    localtime_r(&begin, &local);
+    char when[32] = {};
+    std::strftime(when, sizeof when, "%Y-%m-%d %H:%M", &local);
+    const CChannelWord word(CTaskSet::ChannelWord(m_tasks.m_Channel));
+    std::string strTask = "#" + std::to_string(nTask) + " " + when + " " +
+                          std::string(CUtf8Text::Trim(
+                              CPresetStore::ChannelText(word.Band(), word.TaskFrequency(), "")));
+    if (!m_tasks.m_Memo.empty()) {
+        strTask += " (" + m_tasks.m_Memo + ")";
+    }
+    m_strError += "\n" + strTask;
+    return EResult::Refused;
 }
 
 // A task that records once, as it was entered, needs no rule.

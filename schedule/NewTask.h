@@ -65,6 +65,12 @@ public:
     CNewTask(CTaskSet& tasks, CScheduleBridge& bridge, SContext context);
 
     EResult Add(const SEntry& entry);
+    // Stores the entry as task nOld's successor and, once it is stored and
+    // registered, removes task nOld (row, rule, outcome, work item); a
+    // refusal leaves task nOld as it was. Conflicts with nOld do not count.
+    EResult Replace(int nOld, const SEntry& entry);
+    // The stored task a refused entry collides with; 0 for other refusals.
+    int ConflictingTask() const { return m_nConflict; }
     // The identifier of the row stored; 0 when none is kept.
     int StoredTask() const { return m_nStoredTask; }
     // The message text of a refusal (a language message, or the database's
@@ -90,7 +96,11 @@ private:
     bool StoreRule(STaskRule rule);
     // The stored task whose recording (any occurrence within the horizon)
     // shares a second with one of these; 0 when none does.
-    int ConflictingTask(const std::vector<CRecurrence::SSpan>& spans);
+    int FindConflict(const std::vector<CRecurrence::SSpan>& spans);
+    // The first stored task that shares a second with this span, 0 for none.
+    int TaskAt(std::time_t start, std::time_t finish);
+    EResult RefuseConflict(int nTask);
+    void RemoveReplaced(int nOld);
     EResult RegisterWorkItem(std::time_t begin);
     bool ForgetStoredTask();
 
@@ -98,6 +108,8 @@ private:
     CScheduleBridge& m_bridge;
     SContext m_context;
     int m_nStoredTask = 0;
+    int m_nReplaced = 0;  // left out of the conflict checks
+    int m_nConflict = 0;
     std::string m_strError;
     std::string m_strErrorKey;
 };

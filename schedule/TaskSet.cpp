@@ -36,6 +36,18 @@ bool CTaskSet::IsTimeFree(std::time_t begin, std::time_t end) {
     return !nCollisions || *nCollisions == 0;
 }
 
+bool CTaskSet::IsTimeFree(std::time_t begin, std::time_t end, int nExceptId) {
+    if (nExceptId == 0) {
+        return IsTimeFree(begin, end);
+    }
+    m_strFilter.clear();
+    m_strSort = "BeginTime";
+    const auto nCollisions = CountWhere(
+        "BeginTime <= ? AND EndTime >= ? AND ID <> ?",
+        {SDbTime{std::max(begin, end)}, SDbTime{std::min(begin, end)}, std::int64_t{nExceptId}});
+    return !nCollisions || *nCollisions == 0;
+}
+
 bool CTaskSet::GetEndTime(int nID, std::time_t& end) {
     m_strFilter = "ID = " + std::to_string(nID);
     if (!Requery() || IsEOF()) {

@@ -23,6 +23,8 @@ public:
     // true when the table cannot be read. Leaves the filter empty and the sort
     // "BeginTime".
     bool IsTimeFree(std::time_t begin, std::time_t end);
+    // The same, leaving task nExceptId out: the one an edit replaces.
+    bool IsTimeFree(std::time_t begin, std::time_t end, int nExceptId);
     // The end of task nID; on success that row is current, so m_Channel and
     // m_Memo are its own. The filter stays "ID = nID".
     bool GetEndTime(int nID, std::time_t& end);

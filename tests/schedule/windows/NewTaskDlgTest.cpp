@@ -117,7 +117,8 @@ TEST_F(NewTaskDlgTest, TimesAreCheckedInOrderAndARefusalKeepsTheDialogOpen) {
 
     m_rig.StoreTask(next + 7200, next + 10800, "1008");
     EXPECT_FALSE(Add(next + 10800, next + 14400, CNewTaskDlg::BAND_FM, "87.50"));
-    EXPECT_EQ(m_rig.Messages().back(), kConflict);
+    // The message names the task in the way.
+    EXPECT_EQ(m_rig.Messages().back(), std::string(kConflict) + "\n#1 2007-05-01 16:04 AM 1008KHz");
     EXPECT_TRUE(Add(next, next + 60, CNewTaskDlg::BAND_FM, "87.50"));
     EXPECT_EQ(m_rig.TaskCount(), 2);
 }
