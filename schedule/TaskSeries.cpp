@@ -39,6 +39,38 @@ CTaskSeries::EAdvance CTaskSeries::Advance(int nTask, std::time_t tCurrent, std:
     return Register(nTask, next->start) ? EAdvance::Moved : EAdvance::Failed;
 }
 
+bool CTaskSeries::SetEnabled(int nTask, bool bEnabled, std::time_t rowStart, std::time_t rowFinish,
+                             std::time_t now) {
+    STaskRule rule = m_rules.Find(nTask).value_or(STaskRule{});
+    if (rule.nTask == 0) {  // a plain task: its row is all there is
+        rule.nTask = nTask;
+        rule.first = rowStart;
+        rule.nLength = rowFinish - rowStart;
+    }
+    rule.bEnabled = bEnabled;
+    if (!m_rules.Record(rule)) {
+        return false;
+    }
+    if (!bEnabled) {
+        try {
+            m_bridge.m_strOwner = CDataSourceId::Obtain(m_database);
+        } catch (const CDBException& error) {
+            KestrelTrace(kTag, "task %d: %s", nTask, error.ErrorText().c_str());
+        }
+        m_bridge.DeleteWorkItem(KestrelNames::WorkItemName(nTask));
+        return true;
+    }
+    if (rowStart > now) {
+        return Register(nTask, rowStart);
+    }
+    const std::optional<CRecurrence::SSpan> next =
+        rule.Repeats() ? CRecurrence(rule).Next(now) : std::nullopt;
+    if (!next || !m_rules.MoveTask(nTask, next->start, next->finish)) {
+        return false;
+    }
+    return Register(nTask, next->start);
+}
+
 // As a new task's: the program's own file, the task's number, the data
 // source's id as the owner.
 bool CTaskSeries::Register(int nTask, std::time_t tStart) {

@@ -32,6 +32,14 @@ public:
     // Registers task nTask's work item for a recording starting at tStart.
     bool Register(int nTask, std::time_t tStart);
 
+    // A disabled task keeps its row and rule and has no work item. Enabled
+    // again, it is registered for its next recording that starts after now
+    // (its row moved there when it repeats); false when it has none or
+    // its rule or work item could not be made (traced). The row is the
+    // task's Task row as it stands.
+    bool SetEnabled(int nTask, bool bEnabled, std::time_t rowStart, std::time_t rowFinish,
+                    std::time_t now);
+
 private:
     CTaskRules& m_rules;
     CScheduleBridge& m_bridge;

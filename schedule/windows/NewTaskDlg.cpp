@@ -1,7 +1,11 @@
 #include "schedule/windows/NewTaskDlg.h"
 
+#include <QAbstractButton>
 #include <QComboBox>
 #include <QDateTimeEdit>
+
+#include <cstdlib>
+#include <optional>
 
 #include "core/RadioCore.h"
 #include "platform/clock/Clock.h"
@@ -9,6 +13,8 @@
 #include "platform/names/KestrelNames.h"
 #include "presets/PresetStore.h"
 #include "schedule/NewTask.h"
+#include "schedule/TaskRules.h"
+#include "schedule/TaskSet.h"
 #include "skin/CommandMap.h"
 #include "skin/DataExchange.h"
 #include "skin/SkinEngine.h"
@@ -23,15 +29,48 @@ constexpr std::pair<int, const char*> kTexts[] = {
     {1055, "NA_FREQUENCY"},
     {1056, "NA_MEMO"},
     {CNewTaskDlg::IDC_MUTE, "NA_MUTE"},
+    {1057, "NA_REPEAT"},
+    {1058, "NA_DAYS"},
+    {CNewTaskDlg::IDC_UNTIL, "NA_UNTIL"},
+    {1067, "NA_TIMES"},
+    {1068, "NA_PAD_BEFORE"},
+    {1069, "NA_PAD_AFTER"},
+    {CNewTaskDlg::IDC_ENABLED, "NA_ENABLED"},
     {CDialog::IDOK, "ALL_OK"},
     {CDialog::IDCANCEL, "ALL_CANCLE"},
 };
+
+constexpr const char* kRepeatKeys[] = {
+    "NA_REPEAT_ONCE",   "NA_REPEAT_DAILY", "NA_REPEAT_WEEKDAYS",
+    "NA_REPEAT_WEEKLY", "NA_REPEAT_DAYS",  "NA_REPEAT_EVERY",
+};
+constexpr int kMondayToFriday = 0x3E;
+
+// The rule's bit of the check box of day n, Monday first.
+int DayBit(int nDay) {
+    return 1 << ((nDay + 1) % 7);
+}
+
+// A whole number from 0 to nMax; empty is nEmpty.
+std::optional<int> Number(const std::string& strText, int nMax, int nEmpty = 0) {
+    if (strText.empty()) {
+        return nEmpty;
+    }
+    char* pEnd = nullptr;
+    const long nValue = std::strtol(strText.c_str(), &pEnd, 10);
+    if (*pEnd != '\0' || nValue < 0 || nValue > nMax) {
+        return std::nullopt;
+    }
+    return static_cast<int>(nValue);
+}
 
 }  // namespace
 
 CNewTaskDlg::CNewTaskDlg(CRadioCore* pCore, CSkinEngine* pSkin, QWidget* pParent)
     : CDialog(kTemplateId, pSkin, pParent), m_bridge(pCore->Services().scheduler), m_pCore(pCore) {
     Commands().On(IDC_CHANNEL, CCommandMap::SelChange, [this] { OnChannel(); });
+    Commands().On(IDC_REPEAT, CCommandMap::SelChange, [this] { EnableRepeatControls(); });
+    Commands().On(IDC_UNTIL, CCommandMap::Clicked, [this] { EnableRepeatControls(); });
 }
 
 bool CNewTaskDlg::OnInitDialog() {
@@ -46,11 +85,16 @@ bool CNewTaskDlg::OnInitDialog() {
     const std::time_t begin = NextWholeHour(m_pCore->Services().clock.Now());
     m_BeginDate = m_BeginTime = begin;
     m_EndDate = m_EndTime = begin + kDefaultLength;
+    m_UntilDate = begin;
     m_nBand = m_pCore->Band() == CReceiver::BAND_FM ? BAND_FM : BAND_AM;
     m_strFrequency = m_nBand == BAND_FM ? CPresetStore::FrequencyNumber(
                                               BAND_FM, m_pCore->Frequency(CReceiver::BAND_FM))
                                         : std::to_string(m_pCore->Frequency(CReceiver::BAND_AM));
+    if (m_nSourceTask != 0) {
+        LoadTask(m_nSourceTask);
+    }
     UpdateData(false);
+    EnableRepeatControls();
 
     for (int nId : {IDC_BEGIN_TIME, IDC_END_TIME}) {
         if (auto* pPicker = GetDlgItemAs<QDateTimeEdit>(nId)) {
@@ -66,7 +110,155 @@ void CNewTaskDlg::SetTexts() {
     for (const auto& [nId, pKey] : kTexts) {
         SetDlgItemText(nId, m_pCore->GetText(pKey));
     }
-    setWindowTitle(QString::fromStdString(m_pCore->GetText("NA_WINTITLE")));
+    const char* pTitle = m_bReplace ? "NA_EDITTITLE" : "NA_WINTITLE";
+    SetDlgItemText(IDC_TITLE, m_pCore->GetText(pTitle));
+    setWindowTitle(QString::fromStdString(m_pCore->GetText(pTitle)));
+    if (auto* pRepeat = GetDlgItemAs<QComboBox>(IDC_REPEAT)) {
+        for (int n = 0; n < pRepeat->count() && n < static_cast<int>(std::size(kRepeatKeys)); ++n) {
+            const std::string strText = m_pCore->GetText(kRepeatKeys[n]);
+            if (!strText.empty()) {
+                pRepeat->setItemText(n, QString::fromStdString(strText));
+            }
+        }
+    }
+    if (QWidget* pEvery = GetDlgItem(IDC_EVERY_DAYS)) {
+        pEvery->setAccessibleName(QString::fromStdString(m_pCore->GetText("NA_EVERY_DAYS")));
+    }
+    // One letter shows each day; its whole name is what a screen reader says.
+    const QString strLetters = QString::fromStdString(m_pCore->GetText("NA_DAY_LETTERS"));
+    const QStringList names =
+        QString::fromStdString(m_pCore->GetText("NA_DAY_NAMES")).split(QLatin1Char(','));
+    static const char* const kEnglish[] = {"Monday", "Tuesday",  "Wednesday", "Thursday",
+                                           "Friday", "Saturday", "Sunday"};
+    for (int n = 0; n < 7; ++n) {
+        QWidget* pDay = GetDlgItem(IDC_MONDAY + n);
+        if (!pDay) {
+            continue;
+        }
+        if (strLetters.size() == 7) {
+            SetDlgItemText(IDC_MONDAY + n, QString(strLetters[n]).toStdString());
+        }
+        pDay->setAccessibleName(names.size() == 7 ? names[n] : QString::fromLatin1(kEnglish[n]));
+    }
+}
+
+void CNewTaskDlg::EnableRepeatControls() {
+    const auto* pRepeat = GetDlgItemAs<QComboBox>(IDC_REPEAT);
+    const int nRepeat = pRepeat ? pRepeat->currentIndex() : REPEAT_ONCE;
+    const auto* pUntil = GetDlgItemAs<QAbstractButton>(IDC_UNTIL);
+    const bool bRepeats = nRepeat > REPEAT_ONCE;
+    const auto enable = [this](int nId, bool bEnable) {
+        if (QWidget* pControl = GetDlgItem(nId)) {
+            pControl->setEnabled(bEnable);
+        }
+    };
+    enable(IDC_EVERY_DAYS, nRepeat == REPEAT_EVERY);
+    for (int n = 0; n < 7; ++n) {
+        enable(IDC_MONDAY + n, nRepeat == REPEAT_DAYS);
+    }
+    enable(IDC_UNTIL, bRepeats);
+    enable(IDC_UNTIL_DATE, bRepeats && pUntil && pUntil->isChecked());
+    enable(IDC_TIMES, bRepeats);
+}
+
+// The task's next occurrence is the edited task's first; the row holds it
+// with its padding, which the entries show apart.
+void CNewTaskDlg::LoadTask(int nTask) {
+    CTaskSet& tasks = m_pCore->TaskSet();
+    std::time_t end = 0;
+    if (!tasks.GetEndTime(nTask, end)) {
+        m_nSourceTask = 0;
+        m_bReplace = false;
+        return;
+    }
+    std::time_t begin = tasks.m_BeginTime;
+    const CChannelWord word(CTaskSet::ChannelWord(tasks.m_Channel));
+    m_nBand = word.Band() == CChannelWord::BAND_FM ? BAND_FM : BAND_AM;
+    m_strFrequency = CPresetStore::FrequencyNumber(m_nBand, word.TaskFrequency());
+    m_nMute = word.Mute() ? 1 : 0;
+    m_strMemo = tasks.m_Memo;
+    if (const std::optional<STaskRule> rule =
+            CTaskRules(m_pCore->Services().database).Find(nTask)) {
+        begin += 60 * static_cast<std::time_t>(rule->nPadBefore);
+        end -= 60 * static_cast<std::time_t>(rule->nPadAfter);
+        ShowRule(*rule);
+    }
+    m_BeginDate = m_BeginTime = begin;
+    m_EndDate = m_EndTime = end;
+}
+
+void CNewTaskDlg::ShowRule(const STaskRule& rule) {
+    switch (rule.eRepeat) {
+        case STaskRule::ERepeat::Once:
+            m_nRepeat = REPEAT_ONCE;
+            break;
+        case STaskRule::ERepeat::Daily:
+            m_nRepeat = REPEAT_DAILY;
+            break;
+        case STaskRule::ERepeat::Weekly:
+            m_nRepeat = REPEAT_WEEKLY;
+            break;
+        case STaskRule::ERepeat::EveryDays:
+            m_nRepeat = REPEAT_EVERY;
+            m_strEveryDays = std::to_string(rule.nEveryDays);
+            break;
+        case STaskRule::ERepeat::Weekdays:
+            m_nRepeat = rule.nWeekdays == kMondayToFriday ? REPEAT_WEEKDAYS : REPEAT_DAYS;
+            break;
+    }
+    for (int n = 0; n < 7; ++n) {
+        m_days[n] = (rule.nWeekdays & DayBit(n)) ? 1 : 0;
+    }
+    m_nUntil = rule.until != 0 ? 1 : 0;
+    if (rule.until != 0) {
+        m_UntilDate = rule.until;
+    }
+    m_strTimes = rule.nTimes > 0 ? std::to_string(rule.nTimes) : std::string();
+    m_strPadBefore = std::to_string(rule.nPadBefore);
+    m_strPadAfter = std::to_string(rule.nPadAfter);
+    m_nEnabled = rule.bEnabled ? 1 : 0;
+}
+
+bool CNewTaskDlg::BuildRule(STaskRule& rule) const {
+    const std::optional<int> nEvery = Number(m_strEveryDays, STaskRule::kMaxEveryDays, 1);
+    const std::optional<int> nTimes = Number(m_strTimes, 100000);
+    const std::optional<int> nBefore = Number(m_strPadBefore, STaskRule::kMaxPadMinutes);
+    const std::optional<int> nAfter = Number(m_strPadAfter, STaskRule::kMaxPadMinutes);
+    if (!nEvery || *nEvery < 1 || !nTimes || !nBefore || !nAfter) {
+        return false;
+    }
+    rule = STaskRule{};
+    constexpr STaskRule::ERepeat kRepeats[] = {
+        STaskRule::ERepeat::Once,   STaskRule::ERepeat::Daily,    STaskRule::ERepeat::Weekdays,
+        STaskRule::ERepeat::Weekly, STaskRule::ERepeat::Weekdays, STaskRule::ERepeat::EveryDays,
+    };
+    const int nRepeat = m_nRepeat >= 0 && m_nRepeat < 6 ? m_nRepeat : REPEAT_ONCE;
+    rule.eRepeat = kRepeats[nRepeat];
+    rule.nEveryDays = *nEvery;
+    if (nRepeat == REPEAT_WEEKDAYS) {
+        rule.nWeekdays = kMondayToFriday;
+    } else if (nRepeat == REPEAT_DAYS) {
+        for (int n = 0; n < 7; ++n) {
+            rule.nWeekdays |= m_days[n] ? DayBit(n) : 0;
+        }
+    }
+    if (rule.Repeats()) {
+        rule.nTimes = *nTimes;
+        rule.until = m_nUntil ? CombineDateTime(m_UntilDate, m_UntilDate) : 0;
+        if (rule.until != 0) {
+            std::tm local{};
+            localtime_r(&rule.until, &local);
+            local.tm_hour = 23;
+            local.tm_min = 59;
+            local.tm_sec = 59;
+            local.tm_isdst = -1;
+            rule.until = std::mktime(&local);  // the whole last day
+        }
+    }
+    rule.nPadBefore = *nBefore;
+    rule.nPadAfter = *nAfter;
+    rule.bEnabled = m_nEnabled != 0;
+    return true;
 }
 
 // The template's heights suit the old system font; the label's height is
@@ -111,6 +303,17 @@ void CNewTaskDlg::DoDataExchange(CDataExchange& dx) {
     dx.Text(IDC_MEMO, m_strMemo);
     dx.CBIndex(IDC_BAND, m_nBand);
     dx.Check(IDC_MUTE, m_nMute);
+    dx.CBIndex(IDC_REPEAT, m_nRepeat);
+    dx.Text(IDC_EVERY_DAYS, m_strEveryDays);
+    for (int n = 0; n < 7; ++n) {
+        dx.Check(IDC_MONDAY + n, m_days[n]);
+    }
+    dx.Check(IDC_UNTIL, m_nUntil);
+    dx.DateTime(IDC_UNTIL_DATE, m_UntilDate);
+    dx.Text(IDC_TIMES, m_strTimes);
+    dx.Text(IDC_PAD_BEFORE, m_strPadBefore);
+    dx.Text(IDC_PAD_AFTER, m_strPadAfter);
+    dx.Check(IDC_ENABLED, m_nEnabled);
 }
 
 // After the template's empty item: the AM presets, then the FM ones, each
@@ -181,8 +384,13 @@ void CNewTaskDlg::OnOK() {
     entry.strFrequency = m_strFrequency;
     entry.strMemo = m_strMemo;
     entry.bMute = m_nMute != 0;
+    if (!BuildRule(entry.rule)) {
+        ShowError(m_pCore->GetText(kBadNumberKey));
+        return;
+    }
     CNewTask task(m_pCore->TaskSet(), m_bridge, m_pCore->NewTaskContext());
-    const CNewTask::EResult eResult = task.Add(entry);
+    const CNewTask::EResult eResult =
+        m_bReplace ? task.Replace(m_nSourceTask, entry) : task.Add(entry);
     m_nStoredTask = task.StoredTask();
     switch (eResult) {
         case CNewTask::EResult::Refused:

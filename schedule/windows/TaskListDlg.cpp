@@ -10,12 +10,14 @@
 #include <map>
 
 #include "core/RadioCore.h"
+#include "platform/clock/Clock.h"
 #include "platform/db/DBException.h"
 #include "platform/dialogs/MessageBoxes.h"
 #include "platform/names/KestrelNames.h"
 #include "presets/PresetStore.h"
 #include "schedule/TaskOutcomes.h"
 #include "schedule/TaskRules.h"
+#include "schedule/TaskSeries.h"
 #include "schedule/windows/NewTaskDlg.h"
 #include "skin/CommandMap.h"
 #include "skin/SkinEngine.h"
@@ -23,9 +25,9 @@
 namespace {
 
 constexpr std::pair<int, const char*> kTexts[] = {
-    {CTaskListDlg::IDC_TITLE, "TA_WINTITLE"},
-    {CTaskListDlg::IDC_NEW, "TA_NEW"},
-    {CTaskListDlg::IDC_DELETE, "TA_DELETE"},
+    {CTaskListDlg::IDC_TITLE, "TA_WINTITLE"}, {CTaskListDlg::IDC_NEW, "TA_NEW"},
+    {CTaskListDlg::IDC_DELETE, "TA_DELETE"},  {CTaskListDlg::IDC_EDIT, "TA_EDIT"},
+    {CTaskListDlg::IDC_COPY, "TA_COPY"},      {CTaskListDlg::IDC_ENABLE, "TA_DISABLE"},
     {CDialog::IDCANCEL, "ALL_QUIT"},
 };
 
@@ -35,8 +37,9 @@ struct SColumn {
 };
 constexpr SColumn kColumns[] = {
     {"ALL_FREQUENCY", 115}, {"TA_BEGINTIME", 115}, {"TA_DURATION", 70},
-    {"TA_MEMO", 140},       {"TA_OUTCOME", 120},
+    {"TA_MEMO", 140},       {"TA_OUTCOME", 120},   {"TA_REPEAT", 110},
 };
+constexpr int kEnabledRole = Qt::UserRole + 1;
 constexpr int kOutcomeColumn = 4;
 
 const char* OutcomeKey(STaskOutcome::EKind eKind) {
@@ -59,6 +62,9 @@ CTaskListDlg::CTaskListDlg(CRadioCore* pCore, CSkinEngine* pSkin, QWidget* pPare
     : CDialog(kTemplateId, pSkin, pParent), m_bridge(pCore->Services().scheduler), m_pCore(pCore) {
     Commands().On(IDC_NEW, CCommandMap::Clicked, [this] { OnNew(); });
     Commands().On(IDC_DELETE, CCommandMap::Clicked, [this] { OnDelete(); });
+    Commands().On(IDC_EDIT, CCommandMap::Clicked, [this] { OnEdit(); });
+    Commands().On(IDC_COPY, CCommandMap::Clicked, [this] { OnCopy(); });
+    Commands().On(IDC_ENABLE, CCommandMap::Clicked, [this] { OnEnable(); });
 }
 
 QTreeWidget* CTaskListDlg::List() const {
@@ -73,6 +79,9 @@ bool CTaskListDlg::OnInitDialog() {
     DockToOwner();
     SetTexts();
     SetUpColumns();
+    if (QTreeWidget* pList = List()) {
+        connect(pList, &QTreeWidget::itemSelectionChanged, this, &CTaskListDlg::ShowSelection);
+    }
     FillList();
     return true;
 }
@@ -120,6 +129,7 @@ void CTaskListDlg::FillList() {
     }
     CTaskOutcomes outcomes(m_pCore->Services().database);
     const std::map<int, STaskOutcome> ended = outcomes.All();
+    const std::map<int, STaskRule> rules = CTaskRules(m_pCore->Services().database).All();
     for (; !tasks.IsEOF(); tasks.MoveNext()) {
         auto* pItem = new QTreeWidgetItem(pList);  // owned by the list
         pItem->setText(0,
@@ -130,6 +140,74 @@ void CTaskListDlg::FillList() {
         pItem->setData(0, Qt::UserRole, tasks.m_ID);
         if (const auto found = ended.find(tasks.m_ID); found != ended.end()) {
             ShowOutcome(*pItem, found->second);
+        }
+        const auto rule = rules.find(tasks.m_ID);
+        const bool bEnabled = rule == rules.end() || rule->second.bEnabled;
+        pItem->setData(0, kEnabledRole, bEnabled);
+        if (rule != rules.end()) {
+            pItem->setText(kRepeatColumn, QString::fromStdString(RepeatText(rule->second)));
+        }
+    }
+    ShowSelection();
+}
+
+std::string CTaskListDlg::RepeatText(const STaskRule& rule) const {
+    std::string strText;
+    switch (rule.eRepeat) {
+        case STaskRule::ERepeat::Once:
+            break;
+        case STaskRule::ERepeat::Daily:
+            strText = m_pCore->GetText("NA_REPEAT_DAILY");
+            break;
+        case STaskRule::ERepeat::Weekly:
+            strText = m_pCore->GetText("NA_REPEAT_WEEKLY");
+            break;
+        case STaskRule::ERepeat::EveryDays: {
+            const QString strEvery = QString::fromStdString(m_pCore->GetText("NA_REPEAT_EVERY"));
+            strText = QString(strEvery)
+                          .replace(QLatin1Char('N'), QString::number(rule.nEveryDays))
+                          .toStdString();
+            break;
+        }
+        case STaskRule::ERepeat::Weekdays: {
+            const QString strLetters = QString::fromStdString(m_pCore->GetText("NA_DAY_LETTERS"));
+            QString strDays;
+            for (int n = 0; n < 7 && strLetters.size() == 7; ++n) {
+                if (rule.nWeekdays & (1 << ((n + 1) % 7))) {
+                    strDays += strLetters[n];
+                }
+            }
+            strText = strDays.toStdString();
+            break;
+        }
+    }
+    if (rule.nPadBefore != 0 || rule.nPadAfter != 0) {
+        strText += (strText.empty() ? "" : " ") + std::string("-") +
+                   std::to_string(rule.nPadBefore) + "/+" + std::to_string(rule.nPadAfter) + "'";
+    }
+    if (!rule.bEnabled) {
+        strText +=
+            (strText.empty() ? "" : " ") + std::string("(") + m_pCore->GetText("TA_DISABLED") + ")";
+    }
+    return strText;
+}
+
+int CTaskListDlg::SelectedTask() const {
+    const QTreeWidget* pList = List();
+    const QList<QTreeWidgetItem*> selected =
+        pList ? pList->selectedItems() : QList<QTreeWidgetItem*>();
+    return selected.isEmpty() ? 0 : selected.first()->data(0, Qt::UserRole).toInt();
+}
+
+void CTaskListDlg::ShowSelection() {
+    const QTreeWidget* pList = List();
+    const QList<QTreeWidgetItem*> selected =
+        pList ? pList->selectedItems() : QList<QTreeWidgetItem*>();
+    const bool bEnabled = selected.isEmpty() || selected.first()->data(0, kEnabledRole).toBool();
+    SetDlgItemText(IDC_ENABLE, m_pCore->GetText(bEnabled ? "TA_DISABLE" : "TA_ENABLE"));
+    for (int nId : {IDC_EDIT, IDC_COPY, IDC_ENABLE, IDC_DELETE}) {
+        if (QWidget* pButton = GetDlgItem(nId)) {
+            pButton->setEnabled(!selected.isEmpty());
         }
     }
 }
@@ -153,6 +231,59 @@ void CTaskListDlg::OnNew() {
     const int nResult = dialog.DoModal();
     if (pSelf && IsWindow() && nResult == IDOK) {
         FillList();
+    }
+}
+
+void CTaskListDlg::OnEdit() {
+    if (const int nTask = SelectedTask(); nTask != 0) {
+        OpenOn(nTask, true);
+    }
+}
+
+void CTaskListDlg::OnCopy() {
+    if (const int nTask = SelectedTask(); nTask != 0) {
+        OpenOn(nTask, false);
+    }
+}
+
+void CTaskListDlg::OpenOn(int nTask, bool bReplace) {
+    QPointer<CTaskListDlg> pSelf(this);
+    CNewTaskDlg dialog(m_pCore, SkinEngine());
+    if (bReplace) {
+        dialog.EditTask(nTask);
+    } else {
+        dialog.CopyTask(nTask);
+    }
+    const int nResult = dialog.DoModal();
+    if (pSelf && IsWindow() && nResult == IDOK) {
+        FillList();
+    }
+}
+
+// A task whose work item cannot be given back says so; it stays disabled.
+void CTaskListDlg::OnEnable() {
+    const int nTask = SelectedTask();
+    std::time_t end = 0;
+    if (nTask == 0 || !m_pCore->TaskSet().GetEndTime(nTask, end)) {
+        return;
+    }
+    const std::time_t begin = m_pCore->TaskSet().m_BeginTime;
+    QTreeWidget* pList = List();
+    const bool bEnable = !pList->selectedItems().first()->data(0, kEnabledRole).toBool();
+    CTaskRules rules(m_pCore->Services().database);
+    CTaskSeries series(rules, m_bridge, m_pCore->Services().database, m_pCore->StartFolder());
+    const bool bDone =
+        series.SetEnabled(nTask, bEnable, begin, end, m_pCore->Services().clock.Now());
+    if (!bDone && bEnable) {
+        series.SetEnabled(nTask, false, begin, end, m_pCore->Services().clock.Now());
+        m_pCore->Services().messageBoxes.Show(&MessageTarget(), m_pCore->GetText("MESSAGE_75"),
+                                              CRadioCore::kCaption, CMessageBoxes::EIcon::Warning);
+    }
+    FillList();
+    for (int n = 0; n < pList->topLevelItemCount(); ++n) {
+        if (pList->topLevelItem(n)->data(0, Qt::UserRole).toInt() == nTask) {
+            pList->setCurrentItem(pList->topLevelItem(n));
+        }
     }
 }
 

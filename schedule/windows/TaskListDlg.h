@@ -11,11 +11,15 @@ class CRadioCore;
 class QTreeWidget;
 class QTreeWidgetItem;
 struct STaskOutcome;
+struct STaskRule;
 
 // The scheduled recordings, earliest begin first (template 138, skin
-// "TaskListWin"), with how each that has run ended: New opens the new task
-// dialog and refills the list when it stored a task; Delete removes the
-// selected task's row, its work item and its outcome.
+// "TaskListWin"), with how each that has run ended and how it repeats (a
+// repeating task's row is its next occurrence): New opens the new task
+// dialog and refills the list when it stored a task; Edit and Duplicate
+// open it on the selected task, to replace it or to add a copy; Disable and
+// Enable take its work item away and give it back; Delete removes the
+// selected task's row, its rule, its work item and its outcome.
 // A tool window of the main window, docked to its top-right corner.
 //
 // UI thread only. The core must outlive the window.
@@ -24,12 +28,24 @@ class CTaskListDlg : public CDialog {
 
 public:
     static constexpr int kTemplateId = 138;
-    enum : int { IDC_NEW = 1014, IDC_LIST = 1042, IDC_DELETE = 1045, IDC_TITLE = 1059 };
+    enum : int {
+        IDC_NEW = 1014,
+        IDC_EDIT = 1015,
+        IDC_COPY = 1016,
+        IDC_ENABLE = 1017,
+        IDC_LIST = 1042,
+        IDC_DELETE = 1045,
+        IDC_TITLE = 1059,
+    };
+    static constexpr int kRepeatColumn = 5;
 
     CTaskListDlg(CRadioCore* pCore, CSkinEngine* pSkin, QWidget* pParent = nullptr);
 
     void FillList();
     void OnNew();
+    void OnEdit();
+    void OnCopy();
+    void OnEnable();
     void OnDelete();
 
     QTreeWidget* List() const;
@@ -53,4 +69,11 @@ private:
     void SetTexts();
     void SetUpColumns();
     void ShowOutcome(QTreeWidgetItem& item, const STaskOutcome& outcome) const;
+    // How a task repeats, in the language's words; empty for a plain one.
+    std::string RepeatText(const STaskRule& rule) const;
+    int SelectedTask() const;
+    // The new task dialog on a task; refills the list when it stored one.
+    void OpenOn(int nTask, bool bReplace);
+    // The enable button says what it does to the selected task.
+    void ShowSelection();
 };

@@ -17,6 +17,7 @@
 #include "presets/PresetStore.h"
 #include "schedule/DataSourceId.h"
 #include "schedule/NewTask.h"
+#include "schedule/TaskRules.h"
 #include "schedule/windows/NewTaskDlg.h"
 #include "skin/CommandMap.h"
 #include "tests/schedule/windows/TaskRig.h"
@@ -385,6 +386,74 @@ TEST_F(NewTaskDlgTest, EnterAdds) {
     EXPECT_FALSE(dialog.IsWindow());
     EXPECT_EQ(dialog.result(), CDialog::IDOK);
     EXPECT_EQ(m_rig.TaskCount(), 1);
+}
+
+// The window's repeat entries make the same rule the command line's
+// --repeat mon,wed --pad-before 2 --pad-after 5 --times 4 does.
+TEST_F(NewTaskDlgTest, TheRepeatEntriesStoreTheRuleAndTheFirstPaddedOccurrence) {
+    const std::time_t begin = m_rig.NextMinute() + 3600;  // a Tuesday, 2007-05-01
+    CNewTaskDlg& dialog = Dialog();
+    dialog.UpdateData(true);
+    dialog.m_nRepeat = CNewTaskDlg::REPEAT_DAYS;
+    dialog.m_days[0] = 1;  // Monday
+    dialog.m_days[2] = 1;  // Wednesday
+    dialog.m_strTimes = "4";
+    dialog.m_strPadBefore = "2";
+    dialog.m_strPadAfter = "5";
+    dialog.UpdateData(false);
+    ASSERT_TRUE(Add(begin, begin + 1800, CNewTaskDlg::BAND_FM, "87.50"))
+        << testing::PrintToString(m_rig.Messages());
+
+    const int nTask = dialog.StoredTask();
+    const std::optional<STaskRule> rule = CTaskRules(m_rig.m_dataSource.Driver()).Find(nTask);
+    ASSERT_TRUE(rule);
+    EXPECT_EQ(rule->RepeatText(), "mon,wed");
+    EXPECT_EQ(rule->nTimes, 4);
+    EXPECT_EQ(rule->nPadBefore, 2);
+    EXPECT_EQ(rule->nPadAfter, 5);
+    const std::time_t wednesday = begin + 24 * 3600;
+    const auto job = m_rig.m_scheduler.WorkItem(KestrelNames::WorkItemName(nTask));
+    ASSERT_TRUE(job);
+    EXPECT_EQ(job->begin, wednesday - 120);
+
+    // Numbers that are none are refused, and the window stays.
+    m_pDialog.reset();
+    CNewTaskDlg& again = Dialog();
+    again.UpdateData(true);
+    again.m_strPadAfter = "soon";
+    again.UpdateData(false);
+    EXPECT_FALSE(Add(begin + 7200, begin + 9000, CNewTaskDlg::BAND_FM, "87.50"));
+    EXPECT_TRUE(again.IsWindow());
+}
+
+TEST_F(NewTaskDlgTest, EditingReplacesTheTaskAndItsJobAndDuplicatingAddsACopy) {
+    const std::time_t begin = m_rig.NextMinute() + 3600;
+    ASSERT_TRUE(Add(begin, begin + 1800, CNewTaskDlg::BAND_FM, "87.50", false, "news"));
+    const int nOld = Dialog().StoredTask();
+
+    m_pDialog = std::make_unique<CNewTaskDlg>(&m_rig.Core(), nullptr);
+    m_pDialog->EditTask(nOld);
+    m_pDialog->Create();
+    EXPECT_EQ(m_pDialog->m_strMemo, "news");
+    EXPECT_EQ(m_pDialog->m_BeginTime, begin);
+    // The same hour, a day later, daily: its own old time does not conflict.
+    ASSERT_TRUE(Add(begin, begin + 1800, CNewTaskDlg::BAND_FM, "87.50", false, "news"))
+        << testing::PrintToString(m_rig.Messages());
+    const int nNew = m_pDialog->StoredTask();
+    EXPECT_NE(nNew, nOld);
+    EXPECT_EQ(m_rig.TaskCount(), 1);
+    EXPECT_FALSE(m_rig.m_scheduler.WorkItem(KestrelNames::WorkItemName(nOld)));
+    EXPECT_TRUE(m_rig.m_scheduler.WorkItem(KestrelNames::WorkItemName(nNew)));
+
+    m_pDialog = std::make_unique<CNewTaskDlg>(&m_rig.Core(), nullptr);
+    m_pDialog->CopyTask(nNew);
+    m_pDialog->Create();
+    EXPECT_EQ(m_pDialog->m_strMemo, "news");
+    // A copy at the same time collides with the original, which stays.
+    EXPECT_FALSE(Add(begin, begin + 1800, CNewTaskDlg::BAND_FM, "87.50", false, "news"));
+    EXPECT_EQ(m_rig.TaskCount(), 1);
+    EXPECT_TRUE(Add(begin + 3600, begin + 5400, CNewTaskDlg::BAND_FM, "87.50", false, "news"));
+    EXPECT_EQ(m_rig.TaskCount(), 2);
 }
 
 }  // namespace

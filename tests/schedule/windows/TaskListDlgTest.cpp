@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "platform/names/KestrelNames.h"
+#include "schedule/NewTask.h"
 #include "schedule/windows/NewTaskDlg.h"
 #include "schedule/windows/TaskListDlg.h"
 #include "tests/schedule/windows/TaskRig.h"
@@ -143,6 +144,42 @@ TEST_F(TaskListDlgTest, TextsComeFromTheLanguageFileOnlyAndEnterCloses) {
     QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
     QApplication::sendEvent(&Items(), &press);
     EXPECT_FALSE(List().IsWindow());
+}
+
+// A disabled task keeps its row and loses its job; enabled again, a
+// repeating one whose time has passed is registered for its next recording.
+TEST_F(TaskListDlgTest, DisableAndEnableTakeTheJobAwayAndGiveItBack) {
+    std::ofstream(m_rig.m_dir.File("Language.ini"))
+        << "[Language]\nTOTAL=1\nLANGUAGE_1=English\n[English]\nNA_REPEAT_DAILY=Daily\n"
+           "TA_DISABLED=off\nTA_ENABLE=Enable\nTA_DISABLE=Disable\n";
+    CNewTask::SEntry entry;
+    entry.begin = m_rig.NextMinute() + 600;
+    entry.end = entry.begin + 1800;
+    entry.nBand = CNewTask::BAND_FM;
+    entry.strFrequency = "87.50";
+    entry.rule.eRepeat = STaskRule::ERepeat::Daily;
+    CNewTask task(m_rig.Core().TaskSet(), List().m_bridge, m_rig.Core().NewTaskContext());
+    ASSERT_EQ(task.Add(entry), CNewTask::EResult::Stored);
+    const int nTask = task.StoredTask();
+    const std::string strName = KestrelNames::WorkItemName(nTask);
+    List().FillList();
+    ASSERT_EQ(Items().topLevelItemCount(), 1);
+    EXPECT_EQ(Text(0, CTaskListDlg::kRepeatColumn), "Daily");
+    EXPECT_FALSE(List().GetDlgItem(CTaskListDlg::IDC_ENABLE)->isEnabled());  // nothing selected
+
+    Items().setCurrentItem(Items().topLevelItem(0));
+    EXPECT_TRUE(List().GetDlgItem(CTaskListDlg::IDC_ENABLE)->isEnabled());
+    Click(CTaskListDlg::IDC_ENABLE);
+    EXPECT_FALSE(m_rig.m_scheduler.WorkItem(strName));
+    EXPECT_EQ(Text(0, CTaskListDlg::kRepeatColumn), "Daily (off)");
+    EXPECT_EQ(List().GetDlgItemText(CTaskListDlg::IDC_ENABLE), "Enable");
+
+    m_rig.m_clock.Advance(std::chrono::hours(3));  // today's has passed meanwhile
+    Click(CTaskListDlg::IDC_ENABLE);
+    const auto job = m_rig.m_scheduler.WorkItem(strName);
+    ASSERT_TRUE(job);
+    EXPECT_EQ(job->begin, entry.begin + 24 * 3600);
+    EXPECT_EQ(Text(0, CTaskListDlg::kRepeatColumn), "Daily");
 }
 
 }  // namespace
