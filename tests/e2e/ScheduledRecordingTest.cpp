@@ -29,6 +29,9 @@
 #include "platform/scheduler/ChildProcess.h"
 #include "record/FileListSet.h"
 #include "schedule/DataSourceId.h"
+#include "schedule/Recurrence.h"
+#include "schedule/TaskRules.h"
+#include "schedule/TaskSet.h"
 #include "settings/Language.h"
 #include "settings/LanguageTexts.h"
 #include "tests/e2e/ChildProgram.h"
@@ -97,7 +100,16 @@ struct SCase {
     }
 };
 
-enum ECase { kNoDisplay, kMissingDisplayCase, kMissed, kUnplugged, kFullDisk, kHandOver, kWindow };
+enum ECase {
+    kNoDisplay,
+    kMissingDisplayCase,
+    kMissed,
+    kUnplugged,
+    kFullDisk,
+    kHandOver,
+    kWindow,
+    kDaily,
+};
 
 // Everything the suite set up, ran and saw; made once for all its tests.
 struct SWorld {
@@ -118,6 +130,8 @@ struct SWorld {
 
     void Run();
     void Clean();
+    // The rule of the daily case's task.
+    static STaskRule DailyRule(const STask& task);
 
 private:
     bool MakeDaemonRun();
@@ -209,7 +223,7 @@ void SWorld::MakeCases() {
         {kNoDisplay, "no display"}, {kMissingDisplayCase, "missing display"},
         {kMissed, "missed"},        {kUnplugged, "receiver absent"},
         {kFullDisk, "full disk"},   {kHandOver, "hand-over"},
-        {kWindow, "window open"}};
+        {kWindow, "window open"},   {kDaily, "daily"}};
     for (const auto& [eCase, pName] : names) {
         cases[eCase].strName = pName;
     }
@@ -221,6 +235,7 @@ void SWorld::MakeCases() {
     cases[kUnplugged].pUser = std::make_unique<CScheduledCase>(root / "unplugged", "unplugged");
     cases[kHandOver].pUser = std::make_unique<CScheduledCase>(root / "handover");
     cases[kHandOver].pUser->Profile().WriteProfileInt("SET", "RECOTYPE", 1);
+    cases[kDaily].pUser = std::make_unique<CScheduledCase>(root / "daily");
 
     SCase& full = cases[kFullDisk];
     full.pUser = std::make_unique<CScheduledCase>(root / "fulldisk");
@@ -277,6 +292,25 @@ void SWorld::AddTasks() {
     add(kHandOver, a, a + 120, a);
     add(kHandOver, a + 60, a + 120, a + 60);
     add(kWindow, a, a + 60, a);
+    // A daily programme at a + 60 for a minute, recorded from a minute
+    // early: its row is the padded occurrence, its job runs at a.
+    add(kDaily, a, a + 120, a);
+    if (SCase& daily = cases[kDaily]; !daily.tasks.empty()) {
+        if (const CStatus status = CTaskRules(pData->Driver()).Record(DailyRule(daily.tasks[0]));
+            !status) {
+            daily.strProblem = "the rule cannot be stored: " + status.Message();
+        }
+    }
+}
+
+STaskRule SWorld::DailyRule(const STask& task) {
+    STaskRule rule;
+    rule.nTask = task.nId;
+    rule.eRepeat = STaskRule::ERepeat::Daily;
+    rule.first = task.begin + 60;
+    rule.nLength = 60;
+    rule.nPadBefore = 1;
+    return rule;
 }
 
 // at copies the submitter's environment into the job: each case's
@@ -537,6 +571,28 @@ protected:
 };
 
 SWorld* ScheduledRecordingTest::s_pWorld = nullptr;
+
+// The program the job started records the occurrence and, before that,
+// moves the row on to tomorrow's and registers its job with atd itself.
+TEST_F(ScheduledRecordingTest, ADailyTaskRecordsAndRegistersItsNextOccurrence) {
+    const SCase* pCase = Case(kDaily);
+    ASSERT_TRUE(pCase) << World().cases.at(kDaily).strProblem;
+    const STask& task = pCase->tasks[0];
+    ExpectRecording(*pCase, task, STaskOutcome::EKind::Recorded);
+    ExpectProcessesGone(*pCase, task.end);
+
+    const std::optional<CRecurrence::SSpan> next = CRecurrence(SWorld::DailyRule(task)).At(1);
+    ASSERT_TRUE(next);
+    CTaskSet tasks(Data().Driver());
+    ASSERT_TRUE(tasks.Open());
+    std::time_t end = 0;
+    ASSERT_TRUE(tasks.GetEndTime(task.nId, end));
+    EXPECT_EQ(tasks.m_BeginTime, next->start) << Logs(*pCase);
+    EXPECT_EQ(end, next->finish);
+    std::vector<int> ids;
+    ASSERT_TRUE(World().scheduler.FindJobs(WorkItemName(task.nId), Data().Id(), ids));
+    EXPECT_EQ(ids.size(), 1u) << "tomorrow's job" << Logs(*pCase);
+}
 
 TEST_F(ScheduledRecordingTest, TaskFiredWithNoDisplayIsRecordedWithoutAWindow) {
     ExpectRecordedAlone(kNoDisplay);
