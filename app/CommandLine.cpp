@@ -166,6 +166,14 @@ const std::vector<CCommandLine::SSwitch>& CCommandLine::Switches() {
              line.m_repeat.nPadBefore =
                  line.TakeCount("--pad-before", strValue, STaskRule::kMaxPadMinutes);
          }},
+        {"--keep-last", true,
+         [](CCommandLine& line, const std::string& strValue) {
+             line.m_repeat.nKeepLast = line.TakeCount("--keep-last", strValue, STaskRule::kMaxKeep);
+         }},
+        {"--keep-days", true,
+         [](CCommandLine& line, const std::string& strValue) {
+             line.m_repeat.nKeepDays = line.TakeCount("--keep-days", strValue, STaskRule::kMaxKeep);
+         }},
         {"--pad-after", true,
          [](CCommandLine& line, const std::string& strValue) {
              line.m_repeat.nPadAfter =
@@ -341,7 +349,9 @@ void CCommandLine::CheckVerb() {
         return;
     }
     if (m_bRepeatSeen && m_eVerb != EVerb::AddTask) {
-        SetError("--repeat, --until, --times, --pad-before and --pad-after go with --add-task");
+        SetError(
+            "--repeat, --until, --times, --pad-before, --pad-after, --keep-last and "
+            "--keep-days go with --add-task");
         return;
     }
     if (m_eVerb == EVerb::None) {
@@ -527,10 +537,11 @@ std::string CCommandLine::HelpText(std::string_view program) {
            " --tune FREQ | --preset N | --seek up|down | --record [--for LENGTH] | --stop\n" +
            "       " + strProgram + " --status | --tasks | --add-task BEGIN END CHANNEL [MEMO]\n" +
            "           [--repeat RULE] [--until DAY] [--times N] [--pad-before MIN]\n" +
-           "           [--pad-after MIN]\n" + "       " + strProgram +
-           " --scan [--band FM|AM] [--store free|page|band]\n" + "       " + strProgram +
-           " --preset-sets | --preset-set NAME | --new-preset-set NAME\n" + "       " + strProgram +
-           " --export-presets FILE | --import-presets FILE [--yes]\n" + "       " + strProgram +
+           "           [--pad-after MIN] [--keep-last N] [--keep-days N]\n" + "       " +
+           strProgram + " --scan [--band FM|AM] [--store free|page|band]\n" + "       " +
+           strProgram + " --preset-sets | --preset-set NAME | --new-preset-set NAME\n" + "       " +
+           strProgram + " --export-presets FILE | --import-presets FILE [--yes]\n" + "       " +
+           strProgram +
            " --help | --version\n"
            "\n"
            "Kestrel controls a USB AM/FM radio receiver: tuning, presets, volume,\n"
@@ -559,7 +570,8 @@ std::string CCommandLine::HelpText(std::string_view program) {
            "                        --repeat daily, weekly, weekdays, every:N (days) or\n"
            "                        days (mon,wed,fri), --until its last day (2027-03-31)\n"
            "                        or --times N; --pad-before and --pad-after MIN start\n"
-           "                        early and end late\n"
+           "                        early and end late; --keep-last N and --keep-days N\n"
+           "                        remove its older recordings (file and row)\n"
            "  --scan                scan the band (--band FM|AM, else the current one) with\n"
            "                        the seek's station test and print the stations as JSON;\n"
            "                        --store free fills the free presets, page replaces\n"

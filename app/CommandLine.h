@@ -85,7 +85,8 @@ public:
     bool Confirmed() const { return m_bYes; }
     // BEGIN, END, CHANNEL and MEMO of --add-task (MEMO may be empty).
     const std::vector<std::string>& TaskFields() const { return m_taskFields; }
-    // --repeat, --until, --times, --pad-before and --pad-after of --add-task.
+    // --repeat, --until, --times, --pad-before, --pad-after, --keep-last and
+    // --keep-days of --add-task.
     const CRadioController::SRepeat& Repeat() const { return m_repeat; }
     bool HasRepeat() const { return m_bRepeatSeen; }
     // "30m", "90s", "1h30m" or plain seconds; -1 for text that is no length.

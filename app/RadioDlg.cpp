@@ -512,6 +512,10 @@ void CRadioDlg::RecordingStopped() {
     Q_EMIT RecordingsChanged();
 }
 
+void CRadioDlg::TaskEnded(const STaskOutcome& /*outcome*/) {
+    Q_EMIT RecordingsChanged();
+}
+
 void CRadioDlg::TaskTuned(const std::optional<PresetEntry>& entry) {
     ShowBand();
     ShowPreset(entry);

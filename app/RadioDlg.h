@@ -173,6 +173,8 @@ private:
     void RecordingStopped() override;
     void TaskTuned(const std::optional<PresetEntry>& entry) override;
     void MuteOutput() override;
+    // A task's retention may have taken older recordings away.
+    void TaskEnded(const STaskOutcome& outcome) override;
     void ShowPreset(const std::optional<PresetEntry>& entry);
     void MarkCurrentPreset();
     void SyncDemoPlan();

@@ -186,7 +186,7 @@ int CRemoteVerb::ToRunningCopy(CControlClient& client) {
             const CRadioController::SRepeat& repeat = m_commandLine.Repeat();
             fields << QString::fromStdString(repeat.strRepeat)
                    << QString::fromStdString(repeat.strUntil) << repeat.nTimes << repeat.nPadBefore
-                   << repeat.nPadAfter;
+                   << repeat.nPadAfter << repeat.nKeepLast << repeat.nKeepDays;
             reply = client.Call("AddRepeatingTask", fields);
             break;
         }

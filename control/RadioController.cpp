@@ -500,9 +500,16 @@ std::optional<STaskRule> CRadioController::ParseRepeat(const SRepeat& repeat, st
     if (!minutes(repeat.nPadBefore, "before") || !minutes(repeat.nPadAfter, "after")) {
         return std::nullopt;
     }
+    if (repeat.nKeepLast < 0 || repeat.nKeepDays < 0 || repeat.nKeepLast > STaskRule::kMaxKeep ||
+        repeat.nKeepDays > STaskRule::kMaxKeep) {
+        strWhy = "the recordings kept run from 0 (all) to " + std::to_string(STaskRule::kMaxKeep);
+        return std::nullopt;
+    }
     rule.nTimes = repeat.nTimes;
     rule.nPadBefore = repeat.nPadBefore;
     rule.nPadAfter = repeat.nPadAfter;
+    rule.nKeepLast = repeat.nKeepLast;
+    rule.nKeepDays = repeat.nKeepDays;
     strWhy.clear();
     return rule;
 }

@@ -137,13 +137,16 @@ public:
     // How a new task repeats and its padding, as the command line and the
     // script interface give them: the repeat as STaskRule::ParseRepeat()
     // reads it (empty is once), the last day as "2027-03-31" (empty: none),
-    // at most nTimes occurrences (0: no limit), minutes before and after.
+    // at most nTimes occurrences (0: no limit), minutes before and after,
+    // and which of its recordings it keeps.
     struct SRepeat {
         std::string strRepeat;
         std::string strUntil;
         int nTimes = 0;
         int nPadBefore = 0;
         int nPadAfter = 0;
+        int nKeepLast = 0;  // retention: the last N recordings, 0 all
+        int nKeepDays = 0;  // retention: those of the last N days, 0 all
     };
     EResult AddTask(std::string_view begin, std::string_view end, std::string_view channel,
                     const std::string& strMemo, const SRepeat& repeat, int& nId,

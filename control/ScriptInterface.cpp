@@ -181,6 +181,8 @@ QString CScriptInterface::TasksJson(const std::vector<STaskInfo>& tasks) {
             json.insert(QStringLiteral("padBefore"), task.rule->nPadBefore);
             json.insert(QStringLiteral("padAfter"), task.rule->nPadAfter);
             json.insert(QStringLiteral("enabled"), task.rule->bEnabled);
+            json.insert(QStringLiteral("keepLast"), task.rule->nKeepLast);
+            json.insert(QStringLiteral("keepDays"), task.rule->nKeepDays);
         }
         array.append(json);
     }
@@ -297,11 +299,17 @@ QString CScriptInterface::ListTasks() {
 int CScriptInterface::AddRepeatingTask(const QString& strBegin, const QString& strEnd,
                                        const QString& strChannel, const QString& strMemo,
                                        const QString& strRepeat, const QString& strUntil,
-                                       int nTimes, int nPadBefore, int nPadAfter) {
+                                       int nTimes, int nPadBefore, int nPadAfter, int nKeepLast,
+                                       int nKeepDays) {
     int nId = 0;
     std::string strWhy;
-    const CRadioController::SRepeat repeat{strRepeat.toStdString(), strUntil.toStdString(), nTimes,
-                                           nPadBefore, nPadAfter};
+    const CRadioController::SRepeat repeat{strRepeat.toStdString(),
+                                           strUntil.toStdString(),
+                                           nTimes,
+                                           nPadBefore,
+                                           nPadAfter,
+                                           nKeepLast,
+                                           nKeepDays};
     const auto eResult = m_bus.Controller().AddTask(strBegin.toStdString(), strEnd.toStdString(),
                                                     strChannel.toStdString(), strMemo.toStdString(),
                                                     repeat, nId, strWhy);

@@ -55,10 +55,12 @@ public Q_SLOTS:
                 const QString& strMemo);
     // AddTask with a repeat ("daily", "weekly", "weekdays", "every:N",
     // "mon,wed,fri"; empty once), its last day ("2027-03-31"; empty none),
-    // at most nTimes occurrences (0 no limit) and minutes of padding.
+    // at most nTimes occurrences (0 no limit), minutes of padding, and the
+    // recordings it keeps: the last nKeepLast, those of the last nKeepDays
+    // days (0 keeps all).
     int AddRepeatingTask(const QString& strBegin, const QString& strEnd, const QString& strChannel,
                          const QString& strMemo, const QString& strRepeat, const QString& strUntil,
-                         int nTimes, int nPadBefore, int nPadAfter);
+                         int nTimes, int nPadBefore, int nPadAfter, int nKeepLast, int nKeepDays);
     // A band scan: strBand "FM", "AM" or empty (the current band); strStore
     // "free", "page" (the first) or "band" stores the stations, empty
     // stores nothing. Answers when the scan has ended, with ScanJson();

@@ -23,6 +23,7 @@
 #include "receiver/ReceiverFactory.h"
 #include "record/RecordName.h"
 #include "schedule/DataSourceId.h"
+#include "schedule/TaskRecordings.h"
 
 namespace {
 
@@ -700,6 +701,11 @@ void CRadioCore::CatalogueRecording() {
         m_fileListSet.m_ChannelName = m_strChannelName;
         m_fileListSet.m_Memo = m_strRecordMemo;
         m_fileListSet.Update();
+        // A task's own recordings are its retention's to count.
+        if (m_nScheduled != 0 && m_nTaskNumber > 0) {
+            CTaskRecordings(m_services.database)
+                .Record({m_fileListSet.m_ID, m_nTaskNumber, m_tRecordStart});
+        }
     } catch (const CDBException& error) {
         m_services.messageBoxes.Show(m_pMainWnd, error.ErrorText(), kCaption,
                                      CMessageBoxes::EIcon::Error);

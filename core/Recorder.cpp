@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "core/RadioCore.h"
+#include "core/Retention.h"
 #include "platform/clock/Clock.h"
 #include "platform/desktop/DesktopNotifier.h"
 #include "platform/desktop/SleepInhibitor.h"
@@ -30,6 +31,8 @@ constexpr const char* kReceiverAbsent = "MESSAGE_40";
 constexpr const char* kMissed = "MESSAGE_41";
 // A repeating task whose next occurrence could not be scheduled.
 constexpr const char* kSeriesStopped = "MESSAGE_75";
+// The older recordings a task's retention took away.
+constexpr const char* kRetentionRemoved = "MESSAGE_77";
 constexpr const char* kStartedLate = "MESSAGE_42";
 constexpr const char* kReceiverUnplugged = "MESSAGE_46";
 constexpr const char* kAudioGaps = "MESSAGE_53";
@@ -375,6 +378,12 @@ void CRecorder::FinishTask(const char* pReasonKey, const std::string& strFault) 
         strReason = Joined(Text(pReasonKey), strReason);
     } else if (run.bPartial) {
         eKind = STaskOutcome::EKind::Partial;
+    }
+    const CRetention::SResult kept =
+        CRetention(m_core).Apply(run.nTask, m_core.Services().clock.Now());
+    if (kept.nRemoved > 0) {
+        strReason = Joined(
+            strReason, Replace(Text(kRetentionRemoved), "{count}", std::to_string(kept.nRemoved)));
     }
     EndTask(run.nTask, eKind, strReason);
 }

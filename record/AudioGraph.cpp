@@ -496,6 +496,7 @@ bool CAudioGraph::OpenPlayback(const std::string& strPath, bool bPlay) {
         m_bPaused = true;
     }
     m_bPlaybackOpen = true;
+    m_strPlaybackFile = strPath;
     return true;
 }
 
@@ -519,6 +520,7 @@ MediaStatus CAudioGraph::ClosePlayback() {
         ReleasePlaybackGraph();
     }
     m_bPlaybackOpen = false;
+    m_strPlaybackFile.clear();
     return status;
 }
 

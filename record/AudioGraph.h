@@ -93,6 +93,8 @@ public:
     bool IsRecording() const { return m_bRecording; }
     bool IsPaused() const { return m_bPaused; }
     bool IsPlaybackOpen() const { return m_bPlaybackOpen; }
+    // The file open for playback; empty when none is.
+    const std::string& PlaybackFile() const { return m_strPlaybackFile; }
     // The player clears it when the user presses Stop.
     void SetPlaybackOpen(bool bOpen) { m_bPlaybackOpen = bOpen; }
 
@@ -170,6 +172,7 @@ private:
 
     bool m_bPaused = false;
     bool m_bPlaybackOpen = false;
+    std::string m_strPlaybackFile;
     std::unique_ptr<CPlaybackGraph> m_pGBPlayback;
     std::shared_ptr<const CMediaDevice> m_pRenderer;
 };

@@ -25,6 +25,11 @@ struct STaskRule {
     int nPadBefore = 0;        // minutes
     int nPadAfter = 0;
     bool bEnabled = true;
+    // Retention of the task's recordings, each 0 for none: only the last
+    // nKeepLast, only those that began within nKeepDays days. Nothing is
+    // removed without one of them.
+    int nKeepLast = 0;
+    int nKeepDays = 0;
 
     bool Repeats() const { return eRepeat != ERepeat::Once; }
     static const char* RepeatName(ERepeat eRepeat);
@@ -39,4 +44,5 @@ struct STaskRule {
     std::string RepeatText() const;
     static constexpr int kMaxEveryDays = 366;
     static constexpr int kMaxPadMinutes = 120;
+    static constexpr int kMaxKeep = 10000;
 };

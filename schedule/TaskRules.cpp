@@ -11,8 +11,8 @@ namespace {
 constexpr const char* kTag = "rules";
 constexpr const char* kColumns =
     "TaskID, RepeatRule, Weekdays, EveryDays, FirstBegin, Length, UntilTime, MaxTimes, "
-    "PadBefore, PadAfter, Enabled";
-constexpr size_t kColumnCount = 11;
+    "PadBefore, PadAfter, Enabled, KeepLast, KeepDays";
+constexpr size_t kColumnCount = 13;
 
 std::int64_t ToInteger(const CDbValue& value) {
     if (const auto* pn = std::get_if<std::int64_t>(&value)) {
@@ -47,6 +47,8 @@ STaskRule FromRow(const std::vector<CDbValue>& row) {
     rule.nPadBefore = ToInt(row[8]);
     rule.nPadAfter = ToInt(row[9]);
     rule.bEnabled = ToInteger(row[10]) != 0;
+    rule.nKeepLast = ToInt(row[11]);
+    rule.nKeepDays = ToInt(row[12]);
     return rule;
 }
 
@@ -62,7 +64,8 @@ std::string CTaskRules::CreateStatement() {
     return std::string("CREATE TABLE IF NOT EXISTS ") + kTable +
            " (TaskID INTEGER PRIMARY KEY, RepeatRule VARCHAR(16), Weekdays INTEGER,"
            " EveryDays INTEGER, FirstBegin BIGINT, Length BIGINT, UntilTime BIGINT,"
-           " MaxTimes INTEGER, PadBefore INTEGER, PadAfter INTEGER, Enabled INTEGER)";
+           " MaxTimes INTEGER, PadBefore INTEGER, PadAfter INTEGER, Enabled INTEGER,"
+           " KeepLast INTEGER, KeepDays INTEGER)";
 }
 
 CStatus CTaskRules::Open() {
@@ -100,12 +103,14 @@ CStatus CTaskRules::Record(const STaskRule& rule) {
         std::int64_t{rule.nPadBefore},
         std::int64_t{rule.nPadAfter},
         std::int64_t{rule.bEnabled ? 1 : 0},
+        std::int64_t{rule.nKeepLast},
+        std::int64_t{rule.nKeepDays},
     };
     try {
         m_pConnection->Execute(std::string("DELETE FROM ") + kTable + " WHERE TaskID = ?",
                                {values[0]});
         m_pConnection->Execute(std::string("INSERT INTO ") + kTable + " (" + kColumns +
-                                   ") VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+                                   ") VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
                                values);
         return CStatus::Ok();
     } catch (const CDBException& error) {

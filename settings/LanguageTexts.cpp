@@ -15,7 +15,7 @@
 
 namespace {
 
-constexpr std::array<std::pair<std::string_view, std::string_view>, 54> kEnglishMessages{{
+constexpr std::array<std::pair<std::string_view, std::string_view>, 59> kEnglishMessages{{
     {"MESSAGE_3", "Record WMA format file error,Plese install Microsoft Window Media 9/10"},
     {"MESSAGE_4", "Can't find sound card"},
     {"MESSAGE_5", "Can't open database"},
@@ -93,6 +93,19 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 54> kEnglish
     {"MESSAGE_70", "Recording to {file}"},
     {"MESSAGE_71", "Unplug the receiver"},
     {"MESSAGE_72", "Plug in the receiver"},
+    {"MESSAGE_73",
+     "Cannot record in this format. Please install the packages gstreamer1.0-plugins-good (FLAC, "
+     "MP3) and gstreamer1.0-plugins-base (Ogg Opus), or choose another record type in the "
+     "options."},
+    {"MESSAGE_74",
+     "The repeat rule gives no recording: check its days, its last date and its count."},
+    {"MESSAGE_75",
+     "The next recording of this series could not be scheduled; open the task list to schedule it "
+     "again."},
+    {"MESSAGE_76",
+     "Enter whole numbers: days between recordings from 1 to 366, times from 0, minutes early and "
+     "late from 0 to 120."},
+    {"MESSAGE_77", "{count} older recordings of this task were removed, as its rule keeps."},
 }};
 
 constexpr const char* kTag = "language";

@@ -36,6 +36,8 @@ constexpr std::pair<int, const char*> kTexts[] = {
     {1068, "NA_PAD_BEFORE"},
     {1069, "NA_PAD_AFTER"},
     {CNewTaskDlg::IDC_ENABLED, "NA_ENABLED"},
+    {1070, "NA_KEEP_LAST"},
+    {1071, "NA_KEEP_DAYS"},
     {CDialog::IDOK, "ALL_OK"},
     {CDialog::IDCANCEL, "ALL_CANCLE"},
 };
@@ -159,6 +161,8 @@ void CNewTaskDlg::EnableRepeatControls() {
     enable(IDC_UNTIL, bRepeats);
     enable(IDC_UNTIL_DATE, bRepeats && pUntil && pUntil->isChecked());
     enable(IDC_TIMES, bRepeats);
+    enable(IDC_KEEP_LAST, bRepeats);
+    enable(IDC_KEEP_DAYS, bRepeats);
 }
 
 // The task's next occurrence is the edited task's first; the row holds it
@@ -217,6 +221,8 @@ void CNewTaskDlg::ShowRule(const STaskRule& rule) {
     m_strPadBefore = std::to_string(rule.nPadBefore);
     m_strPadAfter = std::to_string(rule.nPadAfter);
     m_nEnabled = rule.bEnabled ? 1 : 0;
+    m_strKeepLast = rule.nKeepLast > 0 ? std::to_string(rule.nKeepLast) : std::string();
+    m_strKeepDays = rule.nKeepDays > 0 ? std::to_string(rule.nKeepDays) : std::string();
 }
 
 bool CNewTaskDlg::BuildRule(STaskRule& rule) const {
@@ -224,7 +230,9 @@ bool CNewTaskDlg::BuildRule(STaskRule& rule) const {
     const std::optional<int> nTimes = Number(m_strTimes, 100000);
     const std::optional<int> nBefore = Number(m_strPadBefore, STaskRule::kMaxPadMinutes);
     const std::optional<int> nAfter = Number(m_strPadAfter, STaskRule::kMaxPadMinutes);
-    if (!nEvery || *nEvery < 1 || !nTimes || !nBefore || !nAfter) {
+    const std::optional<int> nKeepLast = Number(m_strKeepLast, STaskRule::kMaxKeep);
+    const std::optional<int> nKeepDays = Number(m_strKeepDays, STaskRule::kMaxKeep);
+    if (!nEvery || *nEvery < 1 || !nTimes || !nBefore || !nAfter || !nKeepLast || !nKeepDays) {
         return false;
     }
     rule = STaskRule{};
@@ -243,6 +251,8 @@ bool CNewTaskDlg::BuildRule(STaskRule& rule) const {
         }
     }
     if (rule.Repeats()) {
+        rule.nKeepLast = *nKeepLast;
+        rule.nKeepDays = *nKeepDays;
         rule.nTimes = *nTimes;
         rule.until = m_nUntil ? CombineDateTime(m_UntilDate, m_UntilDate) : 0;
         if (rule.until != 0) {
@@ -314,6 +324,8 @@ void CNewTaskDlg::DoDataExchange(CDataExchange& dx) {
     dx.Text(IDC_PAD_BEFORE, m_strPadBefore);
     dx.Text(IDC_PAD_AFTER, m_strPadAfter);
     dx.Check(IDC_ENABLED, m_nEnabled);
+    dx.Text(IDC_KEEP_LAST, m_strKeepLast);
+    dx.Text(IDC_KEEP_DAYS, m_strKeepDays);
 }
 
 // After the template's empty item: the AM presets, then the FM ones, each

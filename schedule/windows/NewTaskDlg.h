@@ -43,6 +43,8 @@ public:
         IDC_PAD_BEFORE = 1035,
         IDC_PAD_AFTER = 1036,
         IDC_ENABLED = 1037,
+        IDC_KEEP_LAST = 1038,
+        IDC_KEEP_DAYS = 1039,
         IDC_MONDAY = 1060,  // to IDC_MONDAY + 6, Sunday
         IDC_CHANNEL = 1043,
         IDC_FREQUENCY = 1047,
@@ -105,6 +107,8 @@ public:
     std::string m_strPadBefore = "0";
     std::string m_strPadAfter = "0";
     int m_nEnabled = 1;
+    std::string m_strKeepLast;  // empty keeps every recording
+    std::string m_strKeepDays;
 
 protected:
     bool OnInitDialog() override;

@@ -1,13 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "core/Recorder.h"
 #include "platform/names/KestrelNames.h"
 #include "schedule/NewTask.h"
 #include "schedule/ScheduleBridge.h"
 #include "schedule/TaskOutcomes.h"
+#include "schedule/TaskRecordings.h"
 #include "schedule/TaskRules.h"
 #include "tests/app/CoreRig.h"
 
@@ -170,6 +174,53 @@ TEST_F(TaskSeriesTest, AConflictWithALaterOccurrenceIsRefused) {
     nothing.rule.nWeekdays = 0;
     EXPECT_EQ(Add(nothing, &strKey), CNewTask::EResult::Refused);
     EXPECT_EQ(strKey, CNewTask::kNoOccurrenceKey);
+}
+
+TEST_F(TaskSeriesTest, RetentionRemovesExactlyWhatTheRuleSaysRowAndFileTogether) {
+    CNewTask::SEntry entry = Entry(STaskRule::ERepeat::Daily);
+    entry.rule.nKeepLast = 2;
+    ASSERT_EQ(Add(entry), CNewTask::EResult::Stored);
+    const int nTask = m_nTask;
+    std::vector<std::string> files;
+    for (int nDay = 0; nDay < 4; ++nDay) {
+        AdvanceTo(entry.begin + nDay * kDay);
+        m_recorder.StartTask(nTask);
+        ASSERT_TRUE(m_recorder.IsRecording());
+        files.push_back(m_rig.Core().RecordFile());
+        AdvanceTo(entry.end + nDay * kDay);
+        m_recorder.Tick();
+        ASSERT_FALSE(m_recorder.IsRecording());
+    }
+    const SDbResult rows = m_rig.m_dataSource.Query("SELECT FileName FROM FileList ORDER BY ID");
+    ASSERT_EQ(rows.m_rows.size(), 2u);
+    EXPECT_EQ(std::get<std::string>(rows.m_rows[0][0]), files[2]);
+    EXPECT_EQ(std::get<std::string>(rows.m_rows[1][0]), files[3]);
+    EXPECT_FALSE(std::filesystem::exists(files[0]));
+    EXPECT_FALSE(std::filesystem::exists(files[1]));
+    EXPECT_TRUE(std::filesystem::exists(files[2]));
+    const STaskOutcome outcome =
+        CTaskOutcomes(m_rig.m_dataSource.Driver()).Find(nTask).value_or(STaskOutcome{});
+    EXPECT_EQ(outcome.eKind, STaskOutcome::EKind::Recorded);
+    EXPECT_NE(outcome.strReason.find('1'), std::string::npos) << outcome.strReason;
+
+    // A recording of the user's own in the same folder is no task's: it stays.
+    EXPECT_EQ(CTaskRecordings(m_rig.m_dataSource.Driver()).ForTask(nTask).size(), 2u);
+}
+
+TEST_F(TaskSeriesTest, RetentionByAgeKeepsTheRecentDays) {
+    CNewTask::SEntry entry = Entry(STaskRule::ERepeat::EveryDays);
+    entry.rule.nEveryDays = 2;
+    entry.rule.nKeepDays = 3;
+    ASSERT_EQ(Add(entry), CNewTask::EResult::Stored);
+    for (int nRun = 0; nRun < 4; ++nRun) {  // days 0, 2, 4 and 6
+        AdvanceTo(entry.begin + 2 * nRun * kDay);
+        m_recorder.StartTask(m_nTask);
+        ASSERT_TRUE(m_recorder.IsRecording());
+        AdvanceTo(entry.end + 2 * nRun * kDay);
+        m_recorder.Tick();
+    }
+    // On day 6, days 4 and 6 are within three days; 0 and 2 are not.
+    EXPECT_EQ(m_rig.m_dataSource.CountRows("FileList"), 2);
 }
 
 }  // namespace

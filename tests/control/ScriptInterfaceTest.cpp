@@ -11,6 +11,7 @@
 
 #include "control/RadioController.h"
 #include "control/ScriptInterface.h"
+#include "platform/names/KestrelNames.h"
 #include "presets/PresetStore.h"
 #include "settings/LanguageTexts.h"
 #include "tests/control/RemoteRig.h"
@@ -172,6 +173,36 @@ TEST_F(ScriptInterfaceTest, RecordingsStartStopAndEndAfterTheirLength) {
     EXPECT_EQ(m_remote.Window().Recording(), 1);
     m_remote.m_rig.m_clock.Advance(1s);
     EXPECT_TRUE(CBusClient::WaitUntil([&] { return m_remote.Window().Recording() == 0; }));
+}
+
+// The same rule the window and the command line store, and the same job.
+TEST_F(ScriptInterfaceTest, ARepeatingTaskStoresItsRuleAndItsPaddedJob) {
+    QDBusMessage reply =
+        Call("AddRepeatingTask",
+             {QString::fromStdString(Minutes(60)), QString::fromStdString(Minutes(90)),
+              QStringLiteral("82.5"), QStringLiteral("Jazz"), QStringLiteral("mon,fri"),
+              QStringLiteral("2007-06-30"), 0, 3, 4, 5, 0});
+    ASSERT_EQ(Error(reply), "") << reply.errorMessage().toStdString();
+    const int nId = reply.arguments().value(0).toInt();
+    const auto job = m_remote.m_rig.m_scheduler.WorkItem(KestrelNames::WorkItemName(nId));
+    ASSERT_TRUE(job);
+    // 2007-05-01 is a Tuesday: the first is Friday's, three minutes early.
+    EXPECT_EQ(job->begin, m_remote.m_rig.m_clock.Now() + 3600 + 3 * 86400 - 180 -
+                              m_remote.m_rig.m_clock.Now() % 60);
+    const QJsonArray tasks =
+        QJsonDocument::fromJson(Call("ListTasks").arguments().value(0).toString().toUtf8()).array();
+    ASSERT_EQ(tasks.size(), 1);
+    const QJsonObject task = tasks[0].toObject();
+    EXPECT_EQ(task.value("repeat").toString(), "mon,fri");
+    EXPECT_EQ(task.value("until").toString(), "2007-06-30");
+    EXPECT_EQ(task.value("keepLast").toInt(), 5);
+
+    reply = Call("AddRepeatingTask",
+                 {QString::fromStdString(Minutes(200)), QString::fromStdString(Minutes(230)),
+                  QStringLiteral("82.5"), QString(), QStringLiteral("fortnightly"), QString(), 0, 0,
+                  0, 0, 0});
+    EXPECT_EQ(Error(reply), CScriptInterface::kErrorBadValue);
+    EXPECT_TRUE(reply.errorMessage().contains("fortnightly"));
 }
 
 TEST_F(ScriptInterfaceTest, TasksGoThroughTheNewTaskChecks) {
