@@ -89,6 +89,12 @@ std::string CTaskOutcomes::CreateStatement() {
            " FileName VARCHAR(255), Duration BIGINT, EndedAt BIGINT)";
 }
 
+std::string CTaskOutcomes::CreateLogStatement() {
+    return std::string("CREATE TABLE IF NOT EXISTS ") + kLogTable +
+           " (TaskID INTEGER, Outcome VARCHAR(255), Reason VARCHAR(255),"
+           " FileName VARCHAR(255), Duration BIGINT, EndedAt BIGINT)";
+}
+
 CStatus CTaskOutcomes::Open() {
     if (m_pConnection) {
         return CStatus::Ok();
@@ -96,6 +102,7 @@ CStatus CTaskOutcomes::Open() {
     try {
         std::unique_ptr<CDbConnection> pConnection = m_driver.Connect(m_strConnect);
         pConnection->Execute(CreateStatement(), {});
+        pConnection->Execute(CreateLogStatement(), {});
         m_pConnection = std::move(pConnection);
         return CStatus::Ok();
     } catch (const CDBException& error) {
@@ -123,6 +130,9 @@ CStatus CTaskOutcomes::Record(const STaskOutcome& outcome) {
         m_pConnection->Execute(
             std::string("INSERT INTO ") + kTable + " (" + kColumns + ") VALUES (?, ?, ?, ?, ?, ?)",
             values);
+        m_pConnection->Execute(std::string("INSERT INTO ") + kLogTable + " (" + kColumns +
+                                   ") VALUES (?, ?, ?, ?, ?, ?)",
+                               values);
         return CStatus::Ok();
     } catch (const CDBException& error) {
         return Fail("record the outcome of task " + std::to_string(outcome.nTask),
@@ -168,12 +178,35 @@ std::map<int, STaskOutcome> CTaskOutcomes::All() {
     return outcomes;
 }
 
+std::vector<STaskOutcome> CTaskOutcomes::History(int nTask, size_t nMax) {
+    std::vector<STaskOutcome> outcomes;
+    if (!Open()) {
+        return outcomes;
+    }
+    try {
+        const SDbResult result =
+            m_pConnection->Select(std::string("SELECT ") + kColumns + " FROM " + kLogTable +
+                                      " WHERE TaskID = ? ORDER BY EndedAt DESC",
+                                  {std::int64_t{nTask}});
+        for (const std::vector<CDbValue>& row : result.m_rows) {
+            if (row.size() >= 6 && outcomes.size() < nMax) {
+                outcomes.push_back(FromRow(row));
+            }
+        }
+    } catch (const CDBException& error) {
+        Fail("read the history of task " + std::to_string(nTask), error.ErrorText());
+    }
+    return outcomes;
+}
+
 CStatus CTaskOutcomes::Forget(int nTask) {
     if (CStatus status = Open(); !status) {
         return status;
     }
     try {
         m_pConnection->Execute(std::string("DELETE FROM ") + kTable + " WHERE TaskID = ?",
+                               {std::int64_t{nTask}});
+        m_pConnection->Execute(std::string("DELETE FROM ") + kLogTable + " WHERE TaskID = ?",
                                {std::int64_t{nTask}});
         return CStatus::Ok();
     } catch (const CDBException& error) {

@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/base/Status.h"
 #include "platform/names/KestrelNames.h"
@@ -14,14 +15,16 @@ class CDbDriver;
 
 // The outcomes of scheduled tasks, one row per task in the table
 // TaskOutcome of the data source that holds the tasks (made when it is
-// missing; Task and FileList keep their own layouts). They outlive the
-// program, so a task that ran while nobody watched can be looked at later.
+// missing; Task and FileList keep their own layouts), the latest; and every
+// occurrence's, in TaskOutcomeLog. They outlive the program, so a task that
+// ran while nobody watched can be looked at later.
 //
 // UI thread only. Every failure of the data source is traced; a write's
 // status says why it failed. None throws.
 class CTaskOutcomes {
 public:
     static constexpr const char* kTable = "TaskOutcome";
+    static constexpr const char* kLogTable = "TaskOutcomeLog";
 
     explicit CTaskOutcomes(CDbDriver& driver,
                            std::string strConnect = KestrelNames::kConnectString);
@@ -35,14 +38,17 @@ public:
     CStatus Open();
     bool IsOpen() const { return m_pConnection != nullptr; }
 
-    // Replaces what was kept for the task.
+    // Replaces what was kept for the task, and adds it to the task's log.
     CStatus Record(const STaskOutcome& outcome);
+    // The task's outcomes, the latest first, at most nMax.
+    std::vector<STaskOutcome> History(int nTask, size_t nMax);
     std::optional<STaskOutcome> Find(int nTask);
     // Every kept outcome by task.
     std::map<int, STaskOutcome> All();
     CStatus Forget(int nTask);
 
     static std::string CreateStatement();
+    static std::string CreateLogStatement();
 
 private:
     static CStatus Fail(const std::string& strWhat, const std::string& strError);

@@ -15,6 +15,7 @@
 #include "platform/dialogs/MessageBoxes.h"
 #include "platform/names/KestrelNames.h"
 #include "presets/PresetStore.h"
+#include "schedule/NewTask.h"
 #include "schedule/TaskOutcomes.h"
 #include "schedule/TaskRules.h"
 #include "schedule/TaskSeries.h"
@@ -36,10 +37,12 @@ struct SColumn {
     int nWidth;
 };
 constexpr SColumn kColumns[] = {
-    {"ALL_FREQUENCY", 115}, {"TA_BEGINTIME", 115}, {"TA_DURATION", 70},
-    {"TA_MEMO", 140},       {"TA_OUTCOME", 120},   {"TA_REPEAT", 110},
+    {"ALL_FREQUENCY", 115}, {"TA_BEGINTIME", 115}, {"TA_DURATION", 70},  {"TA_MEMO", 140},
+    {"TA_OUTCOME", 120},    {"TA_REPEAT", 110},    {"TA_CONFLICT", 110},
 };
 constexpr int kEnabledRole = Qt::UserRole + 1;
+constexpr int kConflictColumn = 6;
+constexpr size_t kHistoryShown = 10;
 constexpr int kOutcomeColumn = 4;
 
 const char* OutcomeKey(STaskOutcome::EKind eKind) {
@@ -130,6 +133,7 @@ void CTaskListDlg::FillList() {
     CTaskOutcomes outcomes(m_pCore->Services().database);
     const std::map<int, STaskOutcome> ended = outcomes.All();
     const std::map<int, STaskRule> rules = CTaskRules(m_pCore->Services().database).All();
+    std::vector<CTaskConflicts::STask> spans;
     for (; !tasks.IsEOF(); tasks.MoveNext()) {
         auto* pItem = new QTreeWidgetItem(pList);  // owned by the list
         pItem->setText(0,
@@ -147,8 +151,46 @@ void CTaskListDlg::FillList() {
         if (rule != rules.end()) {
             pItem->setText(kRepeatColumn, QString::fromStdString(RepeatText(rule->second)));
         }
+        if (rule != rules.end() && rule->second.Repeats()) {
+            ShowHistory(*pItem, outcomes.History(tasks.m_ID, kHistoryShown));
+        }
+        spans.push_back(
+            {tasks.m_ID, tasks.m_BeginTime, tasks.m_EndTime,
+             rule != rules.end() ? std::optional<STaskRule>(rule->second) : std::nullopt});
     }
+    ShowConflicts(spans);
     ShowSelection();
+}
+
+// Each task that would record at once with another names it by its station
+// and next start, and the tooltip says when they meet.
+void CTaskListDlg::ShowConflicts(const std::vector<CTaskConflicts::STask>& tasks) {
+    const std::time_t now = m_pCore->Services().clock.Now();
+    const auto conflicts = CTaskConflicts::Find(tasks, now, now + CNewTask::kConflictHorizon);
+    QTreeWidget* pList = List();
+    std::map<int, QString> names;
+    for (int n = 0; n < pList->topLevelItemCount(); ++n) {
+        const QTreeWidgetItem* pItem = pList->topLevelItem(n);
+        names[pItem->data(0, Qt::UserRole).toInt()] =
+            pItem->text(0).trimmed() + QLatin1Char(' ') + pItem->text(1);
+    }
+    for (int n = 0; n < pList->topLevelItemCount(); ++n) {
+        QTreeWidgetItem* pItem = pList->topLevelItem(n);
+        const int nTask = pItem->data(0, Qt::UserRole).toInt();
+        QStringList others;
+        QStringList meetings;
+        for (const CTaskConflicts::SConflict& conflict : conflicts) {
+            if (conflict.nFirst != nTask && conflict.nSecond != nTask) {
+                continue;
+            }
+            const int nOther = conflict.nFirst == nTask ? conflict.nSecond : conflict.nFirst;
+            others << names[nOther];
+            meetings << names[nTask] + QStringLiteral("  /  ") + names[nOther] +
+                            QStringLiteral(": ") + QString::fromStdString(BeginText(conflict.when));
+        }
+        pItem->setText(kConflictColumn, others.join(QStringLiteral(", ")));
+        pItem->setToolTip(kConflictColumn, meetings.join(QLatin1Char('\n')));
+    }
 }
 
 std::string CTaskListDlg::RepeatText(const STaskRule& rule) const {
@@ -221,6 +263,24 @@ void CTaskListDlg::ShowOutcome(QTreeWidgetItem& item, const STaskOutcome& outcom
         strDetail += (strDetail.empty() ? "" : "\n") + outcome.strFile;
     }
     item.setToolTip(kOutcomeColumn, QString::fromStdString(strDetail));
+}
+
+// A repeating task's occurrences, the latest first: when each ended and how.
+void CTaskListDlg::ShowHistory(QTreeWidgetItem& item,
+                               const std::vector<STaskOutcome>& history) const {
+    if (history.size() < 2) {
+        return;  // the one outcome says it all
+    }
+    QStringList lines;
+    for (const STaskOutcome& outcome : history) {
+        std::string strLine =
+            BeginText(outcome.ended) + "  " + m_pCore->GetText(OutcomeKey(outcome.eKind));
+        if (!outcome.strFile.empty()) {
+            strLine += "  " + outcome.strFile;
+        }
+        lines << QString::fromStdString(strLine);
+    }
+    item.setToolTip(kOutcomeColumn, lines.join(QLatin1Char('\n')));
 }
 
 // The new task dialog has no parent: were this window closed while it runs,

@@ -3,8 +3,10 @@
 #include <cstdint>
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "schedule/ScheduleBridge.h"
+#include "schedule/TaskConflicts.h"
 #include "skin/Dialog.h"
 
 class CRadioCore;
@@ -69,6 +71,8 @@ private:
     void SetTexts();
     void SetUpColumns();
     void ShowOutcome(QTreeWidgetItem& item, const STaskOutcome& outcome) const;
+    void ShowHistory(QTreeWidgetItem& item, const std::vector<STaskOutcome>& history) const;
+    void ShowConflicts(const std::vector<CTaskConflicts::STask>& tasks);
     // How a task repeats, in the language's words; empty for a plain one.
     std::string RepeatText(const STaskRule& rule) const;
     int SelectedTask() const;

@@ -111,6 +111,11 @@ TEST_F(TaskSeriesTest, EachOccurrenceRegistersTheNextAndPaddingMovesTheJobAndThe
         EXPECT_EQ(WorkItemAt(nTask), tomorrow - 120) << "the end leaves the next one alone";
     }
     EXPECT_EQ(m_rig.m_dataSource.CountRows("FileList"), 3);
+    // Every occurrence's outcome is kept, the latest first.
+    const std::vector<STaskOutcome> history =
+        CTaskOutcomes(m_rig.m_dataSource.Driver()).History(nTask, 10);
+    ASSERT_EQ(history.size(), 3u);
+    EXPECT_GT(history[0].ended, history[2].ended);
 }
 
 TEST_F(TaskSeriesTest, AMissedOccurrenceNeverBlocksTheNextAndASeriesEndsWithItsLastOne) {

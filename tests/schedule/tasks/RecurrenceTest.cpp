@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "schedule/Recurrence.h"
+#include "schedule/TaskConflicts.h"
 
 namespace {
 
@@ -157,6 +158,31 @@ TEST(RecurrenceTest, RepeatsAreWrittenAsTheCommandLineTakesThem) {
         EXPECT_FALSE(rule.ParseRepeat(pText, strWhy)) << pText;
         EXPECT_FALSE(strWhy.empty());
     }
+}
+
+TEST(TaskConflictsTest, EachPairThatWouldRecordAtOnceIsNamedOnceAtItsFirstMeeting) {
+    const CScopedZone zone("UTC");
+    const std::time_t monday = Local(2026, 12, 14, 18, 0);
+    STaskRule weekly = Rule(STaskRule::ERepeat::Weekly, monday);
+    weekly.nTask = 1;
+    const CTaskConflicts::STask weeklyTask{1, monday, monday + 3600, weekly};
+    // Three weeks on, half an hour into the weekly hour.
+    const std::time_t later = monday + 21 * 86400 + 1800;
+    const CTaskConflicts::STask onceTask{2, later, later + 600, std::nullopt};
+    // It begins when the weekly one ends: ends count.
+    const CTaskConflicts::STask touching{3, monday + 3600, monday + 4000, std::nullopt};
+    const std::time_t from = monday - 86400;
+    const auto conflicts =
+        CTaskConflicts::Find({weeklyTask, onceTask, touching}, from, from + 60 * 86400);
+    ASSERT_EQ(conflicts.size(), 2u);
+    EXPECT_EQ(conflicts[0].nFirst, 1);
+    EXPECT_EQ(conflicts[0].nSecond, 3);
+    EXPECT_EQ(conflicts[1].nSecond, 2);
+    EXPECT_EQ(conflicts[1].when, later);
+
+    weekly.bEnabled = false;
+    const CTaskConflicts::STask off{1, monday, monday + 3600, weekly};
+    EXPECT_TRUE(CTaskConflicts::Find({off, onceTask, touching}, from, from + 60 * 86400).empty());
 }
 
 }  // namespace

@@ -182,4 +182,18 @@ TEST_F(TaskListDlgTest, DisableAndEnableTakeTheJobAwayAndGiveItBack) {
     EXPECT_EQ(Text(0, CTaskListDlg::kRepeatColumn), "Daily");
 }
 
+// Rows another program wrote may collide; the list shows with which.
+TEST_F(TaskListDlgTest, TasksThatWouldRecordAtOnceNameEachOther) {
+    const std::time_t begin = m_rig.NextMinute() + 3600;
+    m_rig.StoreTask(begin, begin + 3600, "1008", "news");
+    m_rig.StoreTask(begin + 1800, begin + 5400, "-2147473648", "jazz");
+    m_rig.StoreTask(begin + 7200, begin + 9000, "1008", "alone");
+    ASSERT_EQ(Items().topLevelItemCount(), 3);
+    constexpr int kConflictColumn = 6;
+    EXPECT_EQ(Text(0, kConflictColumn), "FM 100.00MHz " + Text(1, 1));
+    EXPECT_EQ(Text(1, kConflictColumn), "AM 1008KHz " + Text(0, 1));
+    EXPECT_EQ(Text(2, kConflictColumn), "");
+    EXPECT_FALSE(Items().topLevelItem(0)->toolTip(kConflictColumn).isEmpty());
+}
+
 }  // namespace
