@@ -1,9 +1,5 @@
 #include "schedule/TaskOutcomes.h"
 
-#include <cstdlib>
-
-#include "platform/db/DBException.h"
-#include "platform/db/DbDriver.h"
 #include "platform/text/Utf8Text.h"
 #include "platform/trace/Trace.h"
 
@@ -25,18 +21,11 @@ constexpr SKindName kKindNames[] = {
 };
 
 std::int64_t ToInteger(const CDbValue& value) {
-    if (const auto* pn = std::get_if<std::int64_t>(&value)) {
-        return *pn;
-    }
-    if (const auto* pstr = std::get_if<std::string>(&value)) {
-        return std::strtoll(pstr->c_str(), nullptr, 10);
-    }
-    return 0;
+    return CTableConnection::Integer(value);
 }
 
 std::string ToText(const CDbValue& value) {
-    const auto* pstr = std::get_if<std::string>(&value);
-    return pstr ? *pstr : std::string();
+    return CTableConnection::Text(value);
 }
 
 // A reason is ours to word; a file name must stay whole, and one that does not
@@ -77,7 +66,7 @@ STaskOutcome::EKind STaskOutcome::KindFromName(const std::string& strName) {
 }
 
 CTaskOutcomes::CTaskOutcomes(CDbDriver& driver, std::string strConnect)
-    : m_driver(driver), m_strConnect(std::move(strConnect)) {}
+    : m_table(driver, std::move(strConnect), {CreateStatement(), CreateLogStatement()}, kTag) {}
 
 CTaskOutcomes::~CTaskOutcomes() = default;
 
@@ -96,120 +85,71 @@ std::string CTaskOutcomes::CreateLogStatement() {
 }
 
 CStatus CTaskOutcomes::Open() {
-    if (m_pConnection) {
-        return CStatus::Ok();
-    }
-    try {
-        std::unique_ptr<CDbConnection> pConnection = m_driver.Connect(m_strConnect);
-        pConnection->Execute(CreateStatement(), {});
-        pConnection->Execute(CreateLogStatement(), {});
-        m_pConnection = std::move(pConnection);
-        return CStatus::Ok();
-    } catch (const CDBException& error) {
-        return Fail("open", error.ErrorText());
-    }
-}
-
-CStatus CTaskOutcomes::Fail(const std::string& strWhat, const std::string& strError) {
-    KestrelTrace(kTag, "%s: %s", strWhat.c_str(), strError.c_str());
-    return CStatus::Failed(strError);
+    return m_table.Open();
 }
 
 CStatus CTaskOutcomes::Record(const STaskOutcome& outcome) {
-    if (CStatus status = Open(); !status) {
-        return status;
-    }
     const std::vector<CDbValue> values = {
         std::int64_t{outcome.nTask},    std::string(STaskOutcome::KindName(outcome.eKind)),
         Storable(outcome.strReason),    Storable(outcome.strFile),
         std::int64_t{outcome.nSeconds}, std::int64_t{outcome.ended},
     };
-    try {
-        m_pConnection->Execute(std::string("DELETE FROM ") + kTable + " WHERE TaskID = ?",
-                               {values[0]});
-        m_pConnection->Execute(
-            std::string("INSERT INTO ") + kTable + " (" + kColumns + ") VALUES (?, ?, ?, ?, ?, ?)",
-            values);
-        m_pConnection->Execute(std::string("INSERT INTO ") + kLogTable + " (" + kColumns +
-                                   ") VALUES (?, ?, ?, ?, ?, ?)",
-                               values);
-        return CStatus::Ok();
-    } catch (const CDBException& error) {
-        return Fail("record the outcome of task " + std::to_string(outcome.nTask),
-                    error.ErrorText());
-    }
+    const std::string strInsert = std::string(" (") + kColumns + ") VALUES (?, ?, ?, ?, ?, ?)";
+    return m_table.Execute(
+        "record the outcome of task " + std::to_string(outcome.nTask),
+        {{std::string("DELETE FROM ") + kTable + " WHERE TaskID = ?", {values[0]}},
+         {std::string("INSERT INTO ") + kTable + strInsert, values},
+         {std::string("INSERT INTO ") + kLogTable + strInsert, values}});
 }
 
 std::optional<STaskOutcome> CTaskOutcomes::Find(int nTask) {
-    if (!Open()) {
+    const std::optional<SDbResult> result =
+        m_table.Select("read the outcome of task " + std::to_string(nTask),
+                       std::string("SELECT ") + kColumns + " FROM " + kTable + " WHERE TaskID = ?",
+                       {std::int64_t{nTask}});
+    if (!result || result->m_rows.empty() || result->m_rows[0].size() < 6) {
         return std::nullopt;
     }
-    try {
-        const SDbResult result = m_pConnection->Select(
-            std::string("SELECT ") + kColumns + " FROM " + kTable + " WHERE TaskID = ?",
-            {std::int64_t{nTask}});
-        if (result.m_rows.empty() || result.m_rows[0].size() < 6) {
-            return std::nullopt;
-        }
-        return FromRow(result.m_rows[0]);
-    } catch (const CDBException& error) {
-        Fail("read the outcome of task " + std::to_string(nTask), error.ErrorText());
-        return std::nullopt;
-    }
+    return FromRow(result->m_rows[0]);
 }
 
 std::map<int, STaskOutcome> CTaskOutcomes::All() {
     std::map<int, STaskOutcome> outcomes;
-    if (!Open()) {
+    const std::optional<SDbResult> result =
+        m_table.Select("read the outcomes", std::string("SELECT ") + kColumns + " FROM " + kTable);
+    if (!result) {
         return outcomes;
     }
-    try {
-        const SDbResult result =
-            m_pConnection->Select(std::string("SELECT ") + kColumns + " FROM " + kTable, {});
-        for (const std::vector<CDbValue>& row : result.m_rows) {
-            if (row.size() >= 6) {
-                STaskOutcome outcome = FromRow(row);
-                outcomes[outcome.nTask] = std::move(outcome);
-            }
+    for (const std::vector<CDbValue>& row : result->m_rows) {
+        if (row.size() >= 6) {
+            STaskOutcome outcome = FromRow(row);
+            outcomes[outcome.nTask] = std::move(outcome);
         }
-    } catch (const CDBException& error) {
-        Fail("read the outcomes", error.ErrorText());
     }
     return outcomes;
 }
 
 std::vector<STaskOutcome> CTaskOutcomes::History(int nTask, size_t nMax) {
     std::vector<STaskOutcome> outcomes;
-    if (!Open()) {
+    const std::optional<SDbResult> result =
+        m_table.Select("read the history of task " + std::to_string(nTask),
+                       std::string("SELECT ") + kColumns + " FROM " + kLogTable +
+                           " WHERE TaskID = ? ORDER BY EndedAt DESC",
+                       {std::int64_t{nTask}});
+    if (!result) {
         return outcomes;
     }
-    try {
-        const SDbResult result =
-            m_pConnection->Select(std::string("SELECT ") + kColumns + " FROM " + kLogTable +
-                                      " WHERE TaskID = ? ORDER BY EndedAt DESC",
-                                  {std::int64_t{nTask}});
-        for (const std::vector<CDbValue>& row : result.m_rows) {
-            if (row.size() >= 6 && outcomes.size() < nMax) {
-                outcomes.push_back(FromRow(row));
-            }
+    for (const std::vector<CDbValue>& row : result->m_rows) {
+        if (row.size() >= 6 && outcomes.size() < nMax) {
+            outcomes.push_back(FromRow(row));
         }
-    } catch (const CDBException& error) {
-        Fail("read the history of task " + std::to_string(nTask), error.ErrorText());
     }
     return outcomes;
 }
 
 CStatus CTaskOutcomes::Forget(int nTask) {
-    if (CStatus status = Open(); !status) {
-        return status;
-    }
-    try {
-        m_pConnection->Execute(std::string("DELETE FROM ") + kTable + " WHERE TaskID = ?",
-                               {std::int64_t{nTask}});
-        m_pConnection->Execute(std::string("DELETE FROM ") + kLogTable + " WHERE TaskID = ?",
-                               {std::int64_t{nTask}});
-        return CStatus::Ok();
-    } catch (const CDBException& error) {
-        return Fail("forget the outcome of task " + std::to_string(nTask), error.ErrorText());
-    }
+    const std::vector<CDbValue> task = {std::int64_t{nTask}};
+    return m_table.Execute("forget the outcome of task " + std::to_string(nTask),
+                           {{std::string("DELETE FROM ") + kTable + " WHERE TaskID = ?", task},
+                            {std::string("DELETE FROM ") + kLogTable + " WHERE TaskID = ?", task}});
 }

@@ -8,9 +8,9 @@
 
 #include "platform/base/Status.h"
 #include "platform/names/KestrelNames.h"
+#include "schedule/TableConnection.h"
 #include "schedule/TaskOutcome.h"
 
-class CDbConnection;
 class CDbDriver;
 
 // The outcomes of scheduled tasks, one row per task in the table
@@ -36,7 +36,7 @@ public:
     // Connects and makes the table when it is missing; fails when the data
     // source cannot be reached.
     CStatus Open();
-    bool IsOpen() const { return m_pConnection != nullptr; }
+    bool IsOpen() const { return m_table.IsOpen(); }
 
     // Replaces what was kept for the task, and adds it to the task's log.
     CStatus Record(const STaskOutcome& outcome);
@@ -51,9 +51,5 @@ public:
     static std::string CreateLogStatement();
 
 private:
-    static CStatus Fail(const std::string& strWhat, const std::string& strError);
-
-    CDbDriver& m_driver;
-    std::string m_strConnect;
-    std::unique_ptr<CDbConnection> m_pConnection;
+    CTableConnection m_table;
 };

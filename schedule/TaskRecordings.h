@@ -8,8 +8,8 @@
 
 #include "platform/base/Status.h"
 #include "platform/names/KestrelNames.h"
+#include "schedule/TableConnection.h"
 
-class CDbConnection;
 class CDbDriver;
 
 // Which task made which catalogued recording: one row per FileList row a
@@ -44,7 +44,5 @@ public:
     static std::string CreateStatement();
 
 private:
-    CDbDriver& m_driver;
-    std::string m_strConnect;
-    std::unique_ptr<CDbConnection> m_pConnection;
+    CTableConnection m_table;
 };

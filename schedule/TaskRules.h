@@ -8,9 +8,9 @@
 
 #include "platform/base/Status.h"
 #include "platform/names/KestrelNames.h"
+#include "schedule/TableConnection.h"
 #include "schedule/TaskRule.h"
 
-class CDbConnection;
 class CDbDriver;
 
 // The rules of repeating and padded tasks, one row per task in the table
@@ -41,9 +41,5 @@ public:
     static std::string CreateStatement();
 
 private:
-    static CStatus Fail(const std::string& strWhat, const std::string& strError);
-
-    CDbDriver& m_driver;
-    std::string m_strConnect;
-    std::unique_ptr<CDbConnection> m_pConnection;
+    CTableConnection m_table;
 };
