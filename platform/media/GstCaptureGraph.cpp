@@ -36,6 +36,8 @@ SCompressedChain CompressedChain(ECompressedFormat eFormat) {
         case ECompressedFormat::Opus:
             return {"opusenc", "oggmux", 6000, 510000};
         case ECompressedFormat::Mp3:
+            // No xingmux: on a full disk its error path releases a buffer it no
+            // longer holds (GStreamer 1.22); players measure a CBR file at once.
             return {"lamemp3enc", "id3v2mux", 8000, 320000};
     }
     return {"", nullptr, 0, -1};
@@ -512,9 +514,9 @@ void CGstCaptureGraph::CompleteFile() {
     if (check.bValid) {
         dSeconds = check.dSeconds;
     }
-    const bool bEmpty = check.bValid                           ? check.dSeconds <= 0.0
-                        : m_eFileKind == EFileKind::Compressed ? dSeconds <= 0.0
-                                                               : nBytes == 0;
+    const bool bEmpty =
+        check.bValid ? check.dSeconds <= 0.0
+                     : nBytes == 0 || (m_eFileKind == EFileKind::Compressed && dSeconds <= 0.0);
     if (Fault() != ECaptureFault::None && bEmpty) {
         KestrelTrace(kTag, "the failed recording %s holds no audio; removed", m_strPath.c_str());
         std::filesystem::remove(m_strPath, error);

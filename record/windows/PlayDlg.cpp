@@ -313,6 +313,13 @@ void CPlayDlg::OnTimer(int nId) {
     }
     const CAudioGraph& graph = m_pCore->AudioGraph();
     const double dPosition = graph.GetPosition();
+    // An MP3 whose header states no length is measured once it plays.
+    if (graph.IsPlaybackOpen() && m_dDuration <= 0.0) {
+        m_dDuration = graph.GetDuration();
+        if (m_pSlider && m_dDuration > 0.0) {
+            m_pSlider->setRange(0, static_cast<int>(m_dDuration));
+        }
+    }
     if (graph.IsPlaybackOpen()) {
         ShowPosition(dPosition);
     }
