@@ -119,6 +119,9 @@ class CScriptedKind {
 public:
     CScriptedKind(CProfile& profile, CSimClock& clock, CContractWindow&)
         : m_profile(profile), m_clock(clock) {
+        // Each step takes a moment of real time, as the others' do: a walk
+        // that raced through the band would end before a cancel could come.
+        clock.SetSettleHook([] { std::this_thread::sleep_for(1ms); });
         m_pReceiver = std::make_unique<CScriptedReceiver>(m_profile, m_clock,
                                                           std::vector<SScriptedStation>{});
     }
