@@ -48,14 +48,6 @@ bool IsLinePinName(std::string strName) {
            strName.find("RECORD") != std::string::npos;
 }
 
-std::string FormatLocalTime(std::time_t t, const char* pFormat) {
-    std::tm local{};
-    localtime_r(&t, &local);
-    char text[64];
-    const size_t n = std::strftime(text, sizeof text, pFormat, &local);
-    return std::string(text, n);
-}
-
 // Read once: the deeper parts are handed this folder, never the process's.
 std::string CurrentFolder() {
     std::error_code error;
@@ -511,8 +503,9 @@ std::string CRadioCore::RecordFileName(std::time_t tStart, ERecordFormat eFormat
     if (strPath.empty() || strPath.back() != '/') {
         strPath += '/';
     }
-    return strPath + FormatLocalTime(tStart, "%Y%m%d%H%M%S") + "." +
-           RecordFormats::Extension(eFormat);
+    CRecordName::SFields fields;
+    fields.tStart = tStart;
+    return strPath + CRecordName::Build({}, fields) + "." + RecordFormats::Extension(eFormat);
 }
 
 // The pattern's name, never one a file already has: two starts in one second

@@ -8,7 +8,6 @@
 #include "platform/clock/Clock.h"
 #include "platform/db/DBException.h"
 #include "platform/names/KestrelNames.h"
-#include "platform/scheduler/ExecutablePath.h"
 #include "platform/text/Utf8Text.h"
 #include "presets/PresetStore.h"
 #include "schedule/DataSourceId.h"
@@ -258,11 +257,7 @@ bool CNewTask::StoreTask(const SEntry& entry, const CRecurrence::SSpan& first,
 // failed registration takes the row away again; only a row that cannot be
 // deleted is kept, for the task list to show.
 CNewTask::EResult CNewTask::RegisterWorkItem(std::time_t begin) {
-    m_bridge.m_strApplication = OwnExecutablePath();
-    m_bridge.m_strParameters = std::to_string(m_nStoredTask);
-    m_bridge.m_strWorkingDirectory = m_context.strStartFolder;
-    m_bridge.m_strComment = KestrelNames::kWorkItemComment;
-    m_bridge.CreateWorkItem(begin, KestrelNames::WorkItemName(m_nStoredTask));
+    m_bridge.CreateTaskWorkItem(m_nStoredTask, begin, m_context.strStartFolder);
     if (m_bridge.LastRegistration()) {
         return EResult::Stored;
     }

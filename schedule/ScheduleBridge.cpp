@@ -7,6 +7,8 @@
 #include <sstream>
 #include <vector>
 
+#include "platform/names/KestrelNames.h"
+#include "platform/scheduler/ExecutablePath.h"
 #include "platform/scheduler/SchedulerServices.h"
 #include "schedule/DataSourceId.h"
 
@@ -75,6 +77,15 @@ int CScheduleBridge::CreateWorkItem(std::time_t begin, const std::string& strNam
     m_strFailureKey.clear();
     m_nRegistration = RegisterWorkItem();
     return 1;
+}
+
+int CScheduleBridge::CreateTaskWorkItem(int nTask, std::time_t begin,
+                                        const std::string& strWorkingDirectory) {
+    m_strApplication = OwnExecutablePath();
+    m_strParameters = std::to_string(nTask);
+    m_strWorkingDirectory = strWorkingDirectory;
+    m_strComment = KestrelNames::kWorkItemComment;
+    return CreateWorkItem(begin, KestrelNames::WorkItemName(nTask));
 }
 
 int CScheduleBridge::RegisterWorkItem() {

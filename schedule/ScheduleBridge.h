@@ -40,6 +40,10 @@ public:
     // Stores begin and name, registers the work item and returns 1 whatever
     // came of it; LastRegistration() keeps the outcome.
     int CreateWorkItem(std::time_t begin, const std::string& strName);
+    // The work item that starts this program for task nTask in the folder
+    // given: application, parameters, comment and name as every caller sets
+    // them. The owner is the caller's to set first.
+    int CreateTaskWorkItem(int nTask, std::time_t begin, const std::string& strWorkingDirectory);
     // True when the scheduler removed a work item of that name and owner.
     bool DeleteWorkItem(const std::string& strName);
 

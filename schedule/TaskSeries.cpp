@@ -5,7 +5,6 @@
 
 #include "platform/db/DBException.h"
 #include "platform/names/KestrelNames.h"
-#include "platform/scheduler/ExecutablePath.h"
 #include "platform/trace/Trace.h"
 #include "schedule/DataSourceId.h"
 #include "schedule/Recurrence.h"
@@ -80,11 +79,7 @@ bool CTaskSeries::Register(int nTask, std::time_t tStart) {
         KestrelTrace(kTag, "task %d: %s", nTask, error.ErrorText().c_str());
         return false;
     }
-    m_bridge.m_strApplication = OwnExecutablePath();
-    m_bridge.m_strParameters = std::to_string(nTask);
-    m_bridge.m_strWorkingDirectory = m_strStartFolder;
-    m_bridge.m_strComment = KestrelNames::kWorkItemComment;
-    m_bridge.CreateWorkItem(tStart, KestrelNames::WorkItemName(nTask));
+    m_bridge.CreateTaskWorkItem(nTask, tStart, m_strStartFolder);
     if (!m_bridge.LastRegistration()) {
         KestrelTrace(kTag, "task %d: the next occurrence's work item was refused (%s)", nTask,
                      m_bridge.FailureKey().c_str());
